@@ -1,0 +1,86 @@
+#include "app/game_browser_app.h"
+
+#include <QApplication>
+#include <QUrl>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/engine_argv.h"
+#include "client/game_client.h"
+#include "window/browser_window.h"
+#include "window/game_window_delegate.h"
+
+namespace {
+
+void EngineMessageHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtFatalMsg) {
+    std::fprintf(stderr, "gameshell: the browser engine could not start: %s\n",
+                 message.toLocal8Bit().constData());
+    std::fflush(stderr);
+    std::_Exit(2);
+  }
+}
+
+void ApplyGameBrowserSettings(QWebEngineSettings* settings) {
+  settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+}
+
+}  // namespace
+
+void InstallEngineMessageHandler() {
+  qInstallMessageHandler(EngineMessageHandler);
+}
+
+GameBrowserApp::GameBrowserApp(std::string start_url) : start_url_(std::move(start_url)) {}
+
+GameBrowserApp::~GameBrowserApp() = default;
+
+GameClient* GameBrowserApp::OnContextInitialized(QWebEngineProfile* profile,
+                                                 const std::string& url) {
+  auto* client = new GameClient(profile);
+  client->cache_index().Load();
+
+  QWebEngineView* view = client->CreateBrowserView();
+  ApplyGameBrowserSettings(view->page()->settings());
+  view->page()->load(QUrl(QString::fromUtf8(url), QUrl::TolerantMode));
+  auto delegate = std::make_shared<GameWindowDelegate>(view);
+  client->CreateBrowserWindow(view, delegate);
+  GameClient::GetInstance()->SetWindowDelegate(delegate);
+  return client;
+}
+
+int GameBrowserApp::Run(const std::vector<std::string>& args) {
+  InstallEngineMessageHandler();
+  std::vector<std::string> engine_args = EngineArgv(args);
+  std::vector<char*> argv;
+  for (std::string& arg : engine_args) {
+    argv.push_back(arg.data());
+  }
+  int argc = static_cast<int>(argv.size());
+  argv.push_back(nullptr);
+
+  QApplication app(argc, argv.data());
+  // The client ends the loop itself, after saving the cache index.
+  app.setQuitOnLastWindowClosed(false);
+
+  // No storage name: the engine keeps its own caches and cookies in memory only.
+  auto profile = std::make_unique<QWebEngineProfile>();
+  GameClient* client = OnContextInitialized(profile.get(), start_url_);
+  if (!client || client->browser_list().empty()) {
+    std::fprintf(stderr, "gameshell: the game window could not be created\n");
+    return 3;
+  }
+  app.exec();
+
+  // Pages go before their profile, the profile before the engine.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  delete client;
+  profile.reset();
+  return 0;
+}

@@ -1,0 +1,23 @@
+#include <QString>
+
+#include <string>
+#include <vector>
+
+#include "app/build_config.h"
+#include "app/game_browser_app.h"
+#include "app/process_kind.h"
+#include "app/start_url.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv, argv + argc);
+  // The engine runs its own helper executable for renderers and other sub-processes; a command
+  // line meant for one has nothing to do here.
+  if (gameshell::ProcessKindFromCommandLine(args) != gameshell::ProcessKind::kBrowser) {
+    return 0;
+  }
+  std::u16string launch_parameters =
+      QString::fromLocal8Bit(gameshell::LaunchParametersFromArgs(args)).toStdU16String();
+  GameBrowserApp app(gameshell::BuildStartUrl(launch_parameters,
+                                              gameshell::LoginPageUrl(gameshell::kLoginHost)));
+  return app.Run(args);
+}

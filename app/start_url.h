@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Turns the player's launch parameters into the login page's address.
+// Engine-neutral and stateless; callable from any thread.
+namespace gameshell {
+
+// "http://<host>/login.html?id=2".
+std::string LoginPageUrl(std::string_view login_host);
+
+// The non-empty pieces of `text` between occurrences of `separator`, in order.
+std::vector<std::string> SplitString(std::string_view text, char separator);
+
+// Login page plus the accepted key=value pairs of the launch parameters, each joined with "&".
+// ASCII passes through byte for byte; every other character is written as percent-encoded UTF-8.
+std::string BuildStartUrl(std::u16string_view launch_parameters, std::string_view login_page);
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+
+}  // namespace gameshell

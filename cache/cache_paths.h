@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Which request URLs the resource cache handles, and where their files live. URLs, paths and
+// tokens are UTF-8 byte strings, never decoded or normalised. Stateless; any thread.
+namespace gameshell {
+
+// True when any cacheable extension occurs anywhere in the URL, query included (case-sensitive).
+bool IsCacheableUrl(std::string_view url);
+
+// The URL's path after the host, without the query; empty when there is no "//" or no "/" after
+// the host. Not yet checked for safety: see IsStorableCachePath.
+std::string CachePathFromUrl(std::string_view url);
+
+// The text after the first "?", or "0" when the URL has none.
+std::string VersionFromUrl(std::string_view url);
+
+// True when the path can only name a file inside the cache root: relative, no drive letter or
+// ":", no backslash, no control character, and no empty, "." or ".." segment.
+bool IsConfinedCachePath(std::string_view path);
+
+// True when the cache may store and serve the path: confined, and its file name itself (not a
+// directory above it, not the URL's query) carries a cacheable extension. This keeps a page from
+// planting libraries or programs in the cache root.
+bool IsStorableCachePath(std::string_view path);
+
+}  // namespace gameshell

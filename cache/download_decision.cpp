@@ -1,0 +1,34 @@
+#include "cache/download_decision.h"
+
+#include "cache/cache_files.h"
+#include "cache/cache_paths.h"
+
+namespace gameshell {
+
+RequestDecision DecideRequest(std::string_view url, CacheIndex& index, FileSystem& fs) {
+  RequestDecision decision;
+  // Other schemes (data:, blob:, ws:) may mention "http" without being fetchable resources.
+  if (!url.starts_with("http://") && !url.starts_with("https://")) {
+    return decision;
+  }
+  if (!IsCacheableUrl(url)) {
+    return decision;
+  }
+  std::string path = CachePathFromUrl(url);
+  if (!IsStorableCachePath(path)) {
+    return decision;
+  }
+  std::string token = VersionFromUrl(url);
+  std::optional<std::string> stored = index.Find(path);
+  if (stored && (*stored == token || token == "0") && CacheFileExists(path, fs)) {
+    decision.action = RequestAction::kStoredIsCurrent;
+  } else {
+    index.Update(path, token);
+    decision.action = RequestAction::kDownload;
+  }
+  decision.cache_path = std::move(path);
+  decision.token = std::move(token);
+  return decision;
+}
+
+}  // namespace gameshell

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "cache/cache_index.h"
+#include "cache/file_system.h"
+
+// What the cache does with one request, decided before the engine loads it. Engine-neutral;
+// called on whichever thread the engine intercepts requests on.
+namespace gameshell {
+
+enum class RequestAction {
+  kPassThrough,  // not the cache's business: the engine loads it as usual
+  kStoredIsCurrent,  // the file on disk is the version asked for: serve it
+  kDownload,  // a new version: its token is recorded; fetch it in the background and let the
+              // page's request go on, served from the older file if one is on disk
+};
+
+struct RequestDecision {
+  RequestAction action = RequestAction::kPassThrough;
+  std::string cache_path;  // set unless passed through
+  std::string token;       // set unless passed through
+};
+
+// Only http(s) URLs whose cache path is storable are considered; the stored copy is current when
+// the index holds the request's token (or the request has no query) and the file exists.
+RequestDecision DecideRequest(std::string_view url, CacheIndex& index,
+                              FileSystem& fs = DefaultFileSystem());
+
+}  // namespace gameshell

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The few file operations the resource cache needs, behind one narrow interface so the cache can
+// be tested against faults without a real disk failing. Paths are byte strings relative to the
+// cache root (the working directory), passed to the system unchanged.
+// Implementations are stateless and may be called from any thread at once.
+namespace gameshell {
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Size of a regular file (following links); nullopt when missing, a directory, or unreadable.
+  virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
+  virtual bool Exists(const std::string& path) = 0;
+  // True when the directory exists afterwards.
+  virtual bool CreateDirectory(const std::string& path) = 0;
+  // The whole file; false when it cannot be opened or read to its end.
+  virtual bool ReadFile(const std::string& path, std::string* content) = 0;
+  // Creates or truncates `path` and writes `content` whole; false on any shortfall.
+  virtual bool WriteFile(const std::string& path, std::string_view content) = 0;
+  // Replaces `to` with `from` in one step, as seen by any reader.
+  virtual bool Rename(const std::string& from, const std::string& to) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
+};
+
+// The real disk.
+FileSystem& DefaultFileSystem();
+
+// Writes through a temporary file in the same directory and renames it over `path`, so a reader
+// sees the old whole file or the new whole file, never a part. Leaves no temporary behind on
+// failure (short of the process dying between the two steps).
+bool WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content);
+
+}  // namespace gameshell

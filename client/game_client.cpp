@@ -1,0 +1,147 @@
+#include "client/game_client.h"
+
+#include <QCoreApplication>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "client/dev_tools_key_filter.h"
+#include "client/game_page.h"
+#include "client/ui_thread.h"
+#include "window/browser_window.h"
+#include "window/game_window_delegate.h"
+
+namespace {
+
+GameClient* g_instance = nullptr;
+
+constexpr char kDevToolsTitle[] = "DEVTOOL";
+constexpr QSize kPopupSize{800, 600};
+constexpr QSize kDevToolsSize{1024, 700};
+
+}  // namespace
+
+GameClient::GameClient(QWebEngineProfile* profile) : profile_(profile) {
+  GS_REQUIRE_UI_THREAD();
+  g_instance = this;
+}
+
+GameClient::~GameClient() {
+  GS_REQUIRE_UI_THREAD();
+  // Windows still open at shutdown go first: pages must not outlive their profile.
+  for (const QPointer<QWebEnginePage>& page : browser_list_) {
+    if (BrowserWindow* window = BrowserWindow::ForPage(page)) {
+      delete window;
+    }
+  }
+  if (g_instance == this) {
+    g_instance = nullptr;
+  }
+}
+
+GameClient* GameClient::GetInstance() {
+  return g_instance;
+}
+
+QWebEngineView* GameClient::CreateBrowserView() {
+  GS_REQUIRE_UI_THREAD();
+  auto* view = new QWebEngineView();
+  auto* page = new GamePage(profile_, this, view);
+  view->setPage(page);
+  new DevToolsKeyFilter(view, this);
+  OnAfterCreated(page);
+  return view;
+}
+
+BrowserWindow* GameClient::CreateBrowserWindow(QWebEngineView* view,
+                                               std::shared_ptr<GameWindowDelegate> delegate) {
+  GS_REQUIRE_UI_THREAD();
+  auto* window = new BrowserWindow(view, std::move(delegate), BrowserWindow::Kind::kBrowserView);
+  connect(view->page(), &QWebEnginePage::loadFinished, this,
+          [this, page = QPointer<QWebEnginePage>(view->page())] { OnLoadEnd(page); });
+  connect(window, &BrowserWindow::BrowserClosed, this, &GameClient::OnBeforeClose);
+  return window;
+}
+
+QWebEnginePage* GameClient::CreatePopup() {
+  GS_REQUIRE_UI_THREAD();
+  QWebEngineView* view = CreateBrowserView();
+  BrowserWindow* window = CreateBrowserWindow(view, nullptr);
+  window->resize(kPopupSize);
+  window->show();
+  return view->page();
+}
+
+void GameClient::ShowDevTools(QWebEnginePage* page) {
+  GS_REQUIRE_UI_THREAD();
+  if (!page) {
+    return;
+  }
+  if (BrowserWindow* open = BrowserWindow::ForPage(page->devToolsPage())) {
+    open->raise();
+    open->activateWindow();
+    return;
+  }
+  QWebEngineView* view = CreateBrowserView();
+  auto* window = new BrowserWindow(view, nullptr, BrowserWindow::Kind::kDevTools);
+  connect(window, &BrowserWindow::BrowserClosed, this, &GameClient::OnBeforeClose);
+  window->setWindowTitle(QString::fromUtf8(kDevToolsTitle));
+  window->resize(kDevToolsSize);
+  page->setDevToolsPage(view->page());
+  window->show();
+}
+
+void GameClient::CloseAllBrowsers(bool force_close) {
+  if (!OnUiThread()) {
+    // The posted call is dropped if the client is gone by then.
+    QMetaObject::invokeMethod(
+        this, [this, force_close] { CloseAllBrowsers(force_close); }, Qt::QueuedConnection);
+    return;
+  }
+  // Closing removes entries from the list as it goes.
+  const std::vector<QPointer<QWebEnginePage>> open = browser_list_;
+  for (const QPointer<QWebEnginePage>& page : open) {
+    if (BrowserWindow* window = BrowserWindow::ForPage(page)) {
+      window->CloseBrowser(force_close);
+    }
+  }
+}
+
+void GameClient::SetWindowDelegate(std::shared_ptr<GameWindowDelegate> delegate) {
+  GS_REQUIRE_UI_THREAD();
+  window_delegate_ = std::move(delegate);
+}
+
+bool GameClient::IsRefusedNavigation(const QUrl& url) {
+  return url.toString(QUrl::FullyEncoded).contains(QLatin1String("file://"));
+}
+
+void GameClient::OnAfterCreated(QWebEnginePage* page) {
+  GS_REQUIRE_UI_THREAD();
+  browser_list_.emplace_back(page);
+}
+
+void GameClient::OnBeforeClose(QWebEnginePage* page) {
+  GS_REQUIRE_UI_THREAD();
+  for (auto it = browser_list_.begin(); it != browser_list_.end(); ++it) {
+    if (*it == page) {
+      browser_list_.erase(it);
+      break;
+    }
+  }
+  if (browser_list_.empty()) {
+    cache_index_.Save();
+    emit LastBrowserClosed();
+    QCoreApplication::quit();
+  }
+}
+
+void GameClient::OnLoadEnd(QWebEnginePage* page) {
+  GS_REQUIRE_UI_THREAD();
+  BrowserWindow* window = BrowserWindow::ForPage(page);
+  if (!window || window->kind() != BrowserWindow::Kind::kBrowserView || window_shown_) {
+    return;
+  }
+  window_shown_ = true;
+  window->show();
+}

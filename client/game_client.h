@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+#include <vector>
+
+#include "cache/cache_index.h"
+
+class BrowserWindow;
+class GameWindowDelegate;
+class QWebEngineProfile;
+class QWebEnginePage;
+class QWebEngineView;
+
+// The one client of the browser process. Every browser (the game's page, popups, developer tools)
+// is created through it; it keeps the list of open browsers, shows the game window after the
+// first finished load, opens developer tools, owns the cache index and the game window's
+// delegate, and ends the event loop after the last browser has closed, saving the index first.
+// Thread: UI, except CloseAllBrowsers, which may be called from any thread.
+class GameClient : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit GameClient(QWebEngineProfile* profile);
+  ~GameClient() override;
+
+  static GameClient* GetInstance();
+
+  // A new browser view with its page, counted as an open browser from now on.
+  QWebEngineView* CreateBrowserView();
+  // Puts a browser view in a window of its own and follows its loads and its closing.
+  BrowserWindow* CreateBrowserWindow(QWebEngineView* view,
+                                     std::shared_ptr<GameWindowDelegate> delegate);
+
+  // A popup the page asked for, in its own window.
+  QWebEnginePage* CreatePopup();
+  // Opens (or raises) the developer tools of `page` in a window titled "DEVTOOL".
+  void ShowDevTools(QWebEnginePage* page);
+  void CloseAllBrowsers(bool force_close);
+
+  void SetWindowDelegate(std::shared_ptr<GameWindowDelegate> delegate);
+  GameWindowDelegate* window_delegate() const { return window_delegate_.get(); }
+  gameshell::CacheIndex& cache_index() { return cache_index_; }
+  QWebEngineProfile* profile() const { return profile_; }
+  const std::vector<QPointer<QWebEnginePage>>& browser_list() const { return browser_list_; }
+  bool window_shown() const { return window_shown_; }
+
+  // True when a navigation to `url` must be refused: local files are never opened.
+  static bool IsRefusedNavigation(const QUrl& url);
+
+  // Engine callbacks.
+  void OnAfterCreated(QWebEnginePage* page);
+  void OnBeforeClose(QWebEnginePage* page);
+  void OnLoadEnd(QWebEnginePage* page);
+
+ signals:
+  // Emitted after the index was saved, right before the event loop is asked to quit.
+  void LastBrowserClosed();
+
+ private:
+  QWebEngineProfile* const profile_;
+  std::vector<QPointer<QWebEnginePage>> browser_list_;
+  std::shared_ptr<GameWindowDelegate> window_delegate_;
+  bool window_shown_ = false;
+  gameshell::CacheIndex cache_index_;
+};

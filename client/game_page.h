@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QWebEnginePage>
+
+class GameClient;
+
+// A browser of the shell: a page whose navigations, popups and console are the client's business.
+// Thread: UI.
+class GamePage : public QWebEnginePage {
+  Q_OBJECT
+
+ public:
+  GamePage(QWebEngineProfile* profile, GameClient* client, QObject* parent);
+
+ protected:
+  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool is_main_frame) override;
+  QWebEnginePage* createWindow(WebWindowType type) override;
+  // The shell keeps no log, the page's console included.
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+                                const QString&) override {}
+
+ private:
+  GameClient* const client_;
+};
