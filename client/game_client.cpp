@@ -67,6 +67,8 @@ QWebEnginePage* GameClient::CreatePopup() {
   GS_REQUIRE_UI_THREAD();
   QWebEngineView* view = CreateBrowserView();
   BrowserWindow* window = CreateBrowserWindow(view, nullptr);
+  // Unlike the game window, a popup is titled by its page.
+  connect(view, &QWebEngineView::titleChanged, window, &QWidget::setWindowTitle);
   window->resize(kPopupSize);
   window->show();
   return view->page();

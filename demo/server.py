@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """The demo game's web server: serves static files from one or more roots on 127.0.0.1 and logs
 every answered request as one line "METHOD target status bytes", so tests can count what reached
-the network. GET /report?... answers 204; pages use it to report what they saw."""
+the network. GET /report?... answers 204; pages use it to report what they saw. GET /redirect?to=URL answers 302;
+"delay=<seconds>" in any query delays the answer."""
 import argparse
 import mimetypes
 import os
 import sys
 import threading
+import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -24,6 +26,13 @@ class Handler(BaseHTTPRequestHandler):
 
     def log_message(self, *args):
         pass
+
+    def handle(self):
+        # Browsers drop connections they no longer need; that is no error worth a traceback.
+        try:
+            super().handle()
+        except (BrokenPipeError, ConnectionResetError):
+            pass
 
     def record(self, status, size):
         line = f"{self.command} {self.path} {status} {size}\n"
@@ -52,7 +61,20 @@ class Handler(BaseHTTPRequestHandler):
         self.record(status, len(body))
 
     def do_GET(self):
-        url_path = urllib.parse.urlsplit(self.path).path
+        url = urllib.parse.urlsplit(self.path)
+        url_path = url.path
+        query = urllib.parse.parse_qs(url.query)
+        # Test pages ask for slow answers with "delay=<seconds>" in their query.
+        if "delay" in query:
+            time.sleep(min(float(query["delay"][0]), 30.0))
+        if url_path == "/redirect":
+            target = query.get("to", ["/"])[0]
+            self.send_response(302)
+            self.send_header("Location", target)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            self.record(302, 0)
+            return
         if url_path == "/report":
             self.send_response(204)
             self.send_header("Content-Length", "0")

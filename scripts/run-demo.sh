@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the shell for the demo game and runs it: the demo server listens on 127.0.0.1:8431, the
+# shell runs in build-demo/run (its cache root). Extra arguments are passed to the shell as launch
+# parameters. Without a display, the shell runs inside Xvfb.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+port=8431
+
+bash scripts/install-deps.sh
+cmake -S . -B build-demo -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port -DGAMESHELL_TESTS=OFF >/dev/null
+cmake --build build-demo -j"$(nproc)" --target gameshell
+
+python3 demo/server.py --port $port --log build-demo/requests.log >/dev/null &
+server=$!
+trap 'kill $server 2>/dev/null' EXIT
+sleep 0.5
+
+mkdir -p build-demo/run
+cd build-demo/run
+params=("$@")
+[ ${#params[@]} -gt 0 ] || params=("extraInfo:user:demo,server:1")
+if [ -n "${DISPLAY:-}" ]; then
+  ../bin/gameshell "${params[@]}"
+else
+  echo "No display: running inside Xvfb (close the window with xdotool, or stop with Ctrl+C)."
+  xvfb-run -a -s "-screen 0 1920x1080x24" ../bin/gameshell "${params[@]}"
+fi

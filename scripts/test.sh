@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test, from a fresh Debian machine: installs the packages,
+# runs the engine-neutral core under AddressSanitizer and UndefinedBehaviorSanitizer, then the
+# whole suite (unit, in-process GUI and end-to-end tests) under Xvfb against the demo server.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+bash scripts/install-deps.sh
+
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DGAMESHELL_CORE_ONLY=ON \
+  -DGAMESHELL_SANITIZE=ON >/dev/null
+cmake --build build-sanitize -j"$jobs"
+ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+
+if command -v clang++ >/dev/null; then
+  CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DGAMESHELL_CORE_ONLY=ON \
+    -DGAMESHELL_TESTS=OFF -DGAMESHELL_FUZZ=ON >/dev/null
+  cmake --build build-fuzz -j"$jobs"
+  bash scripts/fuzz.sh build-fuzz 5
+fi
+
+cmake -S . -B build-test -DGAMESHELL_LOGIN_HOST=127.0.0.1:18431 >/dev/null
+cmake --build build-test -j"$jobs"
+# -noreset: the display must outlive each shell the tests start and stop.
+xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" \
+  ctest --test-dir build-test --output-on-failure

@@ -1,0 +1,131 @@
+"""Starts the demo server and the real gameshell executable for end-to-end tests.
+
+Environment (set by CTest): GAMESHELL_BIN, the executable; LOGIN_PORT, the port of the login host
+compiled into it; DEMO_SERVER, the server script; PAGES, the fixture pages served before the
+demo game."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import urllib.request
+
+import x11
+
+BIN = os.environ.get("GAMESHELL_BIN", "")
+PORT = int(os.environ.get("LOGIN_PORT", "0"))
+SERVER = os.environ.get("DEMO_SERVER", "")
+ROOTS = [r for r in (os.environ.get("PAGES"), os.environ.get("DEMO_ROOT")) if r]
+
+
+class DemoServer:
+    def __init__(self, port=PORT, roots=ROOTS):
+        self.dir = tempfile.mkdtemp(prefix="gs-server-")
+        self.log_path = os.path.join(self.dir, "requests.log")
+        args = [sys.executable, SERVER, "--port", str(port), "--log", self.log_path]
+        for root in roots:
+            args += ["--root", root]
+        self.process = subprocess.Popen(args, stdout=subprocess.PIPE, text=True)
+        line = self.process.stdout.readline()
+        if not line.startswith("listening on"):
+            raise RuntimeError("demo server did not start: " + line)
+        self.port = int(line.split()[-1])
+
+    def lines(self):
+        with open(self.log_path) as f:
+            return [line.rstrip("\n") for line in f]
+
+    def clear(self):
+        open(self.log_path, "w").close()
+
+    def wait_for_line(self, fragment, timeout=20):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            hits = [line for line in self.lines() if fragment in line]
+            if hits:
+                return hits
+            time.sleep(0.05)
+        return []
+
+    def count(self, fragment):
+        return sum(1 for line in self.lines() if fragment in line)
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class Shell:
+    """One run of gameshell in a fresh working directory (its cache root)."""
+
+    def __init__(self, *launch_parameters, cwd=None):
+        self.cwd = cwd or tempfile.mkdtemp(prefix="gs-run-")
+        self.stderr_path = os.path.join(self.cwd, "..", os.path.basename(self.cwd) + ".stderr")
+        self.stderr = open(self.stderr_path, "w")
+        self.process = subprocess.Popen([BIN, *launch_parameters], cwd=self.cwd,
+                                        stdout=subprocess.DEVNULL, stderr=self.stderr)
+
+    def wait(self, timeout=30):
+        try:
+            return self.process.wait(timeout=timeout)
+        finally:
+            self.stderr.close()
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        self.stderr.close()
+
+
+class ShellTestCase(unittest.TestCase):
+    """Shares one demo server per test class and one X connection per test."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not BIN or not PORT:
+            raise unittest.SkipTest("GAMESHELL_BIN and LOGIN_PORT are not set")
+        cls.server = DemoServer()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+
+    def setUp(self):
+        self.server.clear()
+        self.desktop = x11.Desktop()
+        self.shells = []
+
+    def tearDown(self):
+        for shell in self.shells:
+            shell.kill()
+        self.desktop.close()
+        # Windows of a killed shell take a moment to go away.
+        deadline = time.time() + 5
+        while time.time() < deadline and self.desktop_titles() & {"Varnholt", "DEVTOOL"}:
+            time.sleep(0.05)
+
+    def desktop_titles(self):
+        desktop = x11.Desktop()
+        try:
+            return {desktop.title(w) for w in desktop.windows()}
+        finally:
+            desktop.close()
+
+    def start(self, *launch_parameters, **kwargs):
+        shell = Shell(*launch_parameters, **kwargs)
+        self.shells.append(shell)
+        return shell
+
+    def start_and_show(self, *launch_parameters):
+        shell = self.start(*launch_parameters)
+        window = self.desktop.wait_for("Varnholt")
+        self.assertIsNotNone(window, "the game window never became visible")
+        return shell, window
+
+    def http_get(self, url, timeout=5):
+        with urllib.request.urlopen(url, timeout=timeout) as answer:
+            return answer.status, answer.read()

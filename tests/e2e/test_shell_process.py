@@ -1,0 +1,118 @@
+"""The shell as a player starts it: window, start URL, closing, exit code, developer tools."""
+import json
+import os
+import time
+import unittest
+import urllib.parse
+
+from harness import BIN, ShellTestCase
+
+
+class ShellProcessTest(ShellTestCase):
+    def test_window_stays_hidden_until_the_login_page_has_loaded(self):
+        # The server holds the login page back for 3 s; the window must not show meanwhile.
+        self.start("delay:3")
+        seen_early = False
+        checks = 0
+        while not self.server.lines():
+            seen_early |= self.desktop.find("Varnholt", visible=True) is not None
+            checks += 1
+            time.sleep(0.05)
+        self.assertGreater(checks, 20)
+        self.assertFalse(seen_early, "the window showed before the login page arrived")
+        self.assertIsNotNone(self.desktop.wait_for("Varnholt", visible=True))
+
+    def test_window_title_size_position_and_limits(self):
+        _, window = self.start_and_show("title:PageTitle")
+        self.assertTrue(self.server.wait_for_line("event=loaded"))
+        time.sleep(0.3)
+        self.assertEqual(self.desktop.title(window), "Varnholt")
+        x, y, width, height = self.desktop.geometry(window)
+        self.assertEqual((width, height), (1440, 810))
+        screen = self.desktop.root.get_geometry()
+        self.assertLessEqual(abs(x - (screen.width - width) // 2), 1)
+        self.assertLessEqual(abs(y - (screen.height - height) // 2), 1)
+        self.assertEqual(self.desktop.size_hints(window), (200, 100, 3840, 2160))
+
+    def test_launch_parameters_reach_the_login_page(self):
+        self.start_and_show("extraInfo:user:alice,token:x1", "lang:zh")
+        hits = self.server.wait_for_line("GET /login.html")
+        self.assertEqual(hits[0].split()[1], "/login.html?id=2&user=alice&token=x1&lang=zh")
+
+    def test_hostile_launch_parameters_never_crash(self):
+        cases = [
+            ["a" * 100_000],
+            ["'\"quoted\":\"v\"", "tab\t:x"],
+            ["名前:玩家", "ключ:значение"],
+            ["ctl\x01:\x02v", "a:b:c", ":x", "y:"],
+        ]
+        for args in cases:
+            with self.subTest(args=[a[:20] for a in args]):
+                self.server.clear()
+                shell, window = self.start_and_show(*args)
+                hits = self.server.wait_for_line("GET /login.html?id=2")
+                self.assertTrue(hits)
+                self.desktop.request_close(window)
+                self.assertEqual(shell.wait(), 0)
+
+    def test_non_ascii_parameters_arrive_percent_encoded(self):
+        self.start_and_show("name:玩家")
+        hits = self.server.wait_for_line("GET /login.html")
+        target = hits[0].split()[1]
+        self.assertEqual(target, "/login.html?id=2&name=%E7%8E%A9%E5%AE%B6")
+        self.assertEqual(urllib.parse.parse_qs(target.split("?")[1])["name"], ["玩家"])
+
+    def test_user_close_ends_with_exit_code_zero_and_saves_the_index(self):
+        shell, window = self.start_and_show()
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+        with open(os.path.join(shell.cwd, "fileList.txt")) as index:
+            self.assertEqual(index.read(), "version 1\n")
+
+    def test_popup_keeps_the_shell_running_until_it_closes_too(self):
+        shell, window = self.start_and_show("popup:1")
+        self.assertTrue(self.server.wait_for_line("event=popup-loaded"))
+        self.desktop.request_close(window)
+        deadline = time.time() + 5
+        while self.desktop.find("Varnholt") is not None and time.time() < deadline:
+            time.sleep(0.05)
+        time.sleep(0.5)
+        self.assertIsNone(shell.process.poll(), "the shell ended with a popup still open")
+        self.assertFalse(os.path.exists(os.path.join(shell.cwd, "fileList.txt")))
+        popup = self.desktop.find("popup", visible=True)
+        self.assertIsNotNone(popup, "no popup window found")
+        self.desktop.request_close(popup)
+        self.assertEqual(shell.wait(), 0)
+        self.assertTrue(os.path.exists(os.path.join(shell.cwd, "fileList.txt")))
+
+    def test_f2_opens_developer_tools_and_the_page_still_gets_the_key(self):
+        shell, window = self.start_and_show("keys:1")
+        self.assertTrue(self.server.wait_for_line("event=loaded"))
+        self.desktop.press_key(window, "F2", modifiers=("Control_L",))
+        self.assertIsNotNone(self.desktop.wait_for("DEVTOOL", timeout=15))
+        self.assertTrue(self.server.wait_for_line("event=key&key=F2"))
+        self.desktop.request_close(window)
+        time.sleep(0.5)
+        self.assertIsNone(shell.process.poll(), "the shell ended with developer tools open")
+        self.desktop.request_close(self.desktop.find("DEVTOOL"))
+        self.assertEqual(shell.wait(), 0)
+
+    def test_remote_debugging_endpoint_answers(self):
+        self.start_and_show()
+        status, body = self.http_get("http://127.0.0.1:19223/json/version")
+        self.assertEqual(status, 200)
+        self.assertIn("Browser", json.loads(body))
+
+    def test_engine_sub_process_command_lines_exit_at_once(self):
+        import subprocess
+        for switch in ("--type=renderer", "--type=gpu-process", "--type=Renderer"):
+            with self.subTest(switch=switch):
+                started = time.time()
+                result = subprocess.run([BIN, switch], timeout=10)
+                self.assertEqual(result.returncode, 0)
+                self.assertLess(time.time() - started, 5)
+        self.assertEqual(self.server.count("login.html"), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()

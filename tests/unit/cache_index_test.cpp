@@ -1,0 +1,239 @@
+#include "cache/cache_index.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <thread>
+
+#include "test_file_systems.h"
+
+namespace gameshell {
+namespace {
+
+using testing::FaultyFileSystem;
+using testing::MemoryFileSystem;
+using testing::ScopedTempCwd;
+using Entries = std::map<std::string, std::string>;
+
+class CacheIndexTest : public ::testing::Test {
+ protected:
+  int64_t now_ = 0;
+  MemoryFileSystem disk_;
+  CacheIndex index_{disk_, [this] { return now_; }};
+
+  std::string File() { return disk_.files[kIndexFileName]; }
+};
+
+TEST_F(CacheIndexTest, LoadWithoutAFileHoldsOnlyTheDefaultGenerationAndWritesNothing) {
+  index_.Load();
+  EXPECT_EQ(index_.Entries(), (Entries{{"version", "1"}}));
+  EXPECT_EQ(disk_.writes, 0);
+}
+
+TEST_F(CacheIndexTest, LoadParsesLinesAsTheFileFormatSays) {
+  disk_.files[kIndexFileName] =
+      "res/a.png v=1 extra words\r\n"
+      "no-space-line\n"
+      "trailing-space \n"
+      "\n"
+      " empty-key\n"
+      "dup 1\n"
+      "dup 2\n"
+      "version 7\n"
+      "last-line-without-end 0";
+  index_.Load();
+  EXPECT_EQ(index_.Entries(), (Entries{{"", "empty-key"},
+                                       {"dup", "2"},
+                                       {"last-line-without-end", "0"},
+                                       {"res/a.png", "v=1 extra words"},
+                                       {"version", "7"}}));
+}
+
+TEST_F(CacheIndexTest, SaveWritesKeysInByteOrder) {
+  index_.Load();
+  index_.Update("sound/b.mp3", "0");
+  index_.Update("res/ui/a.png", "v=12");
+  index_.Update("Res/z.png", "1");
+  index_.Update("res/ui/a.png.x", "2");
+  index_.Update("\xc3\xa9.png", "3");
+  index_.Save();
+  EXPECT_EQ(File(),
+            "Res/z.png 1\n"
+            "res/ui/a.png v=12\n"
+            "res/ui/a.png.x 2\n"
+            "sound/b.mp3 0\n"
+            "version 1\n"
+            "\xc3\xa9.png 3\n");
+}
+
+TEST_F(CacheIndexTest, EntriesThatCannotRoundTripNeverCorruptOtherLines) {
+  index_.Load();
+  index_.Update("a.png", "1\nversion 999");
+  index_.Update("b.png", "1\r");
+  index_.Update("c d.png", "1");
+  index_.Update("e\n.png", "1");
+  index_.Update("f.png", "ok");
+  index_.Save();
+  EXPECT_EQ(File(), "f.png ok\nversion 1\n");
+  // They stay usable in memory for the rest of the run.
+  EXPECT_EQ(index_.Find("a.png"), "1\nversion 999");
+}
+
+TEST_F(CacheIndexTest, ResetKeepsOnlyTheNewGeneration) {
+  index_.Load();
+  index_.Update("a.png", "1");
+  index_.Reset("7");
+  EXPECT_EQ(File(), "version 7\n");
+  EXPECT_EQ(index_.Find("a.png"), std::nullopt);
+  index_.Reset("8");
+  EXPECT_EQ(File(), "version 8\n");
+}
+
+TEST_F(CacheIndexTest, ResetWithAnEmptyGenerationReloadsAsTheDefault) {
+  index_.Load();
+  index_.Reset("");
+  EXPECT_EQ(File(), "version \n");
+  CacheIndex reloaded(disk_);
+  reloaded.Load();
+  EXPECT_EQ(reloaded.Entries(), (Entries{{"version", "1"}}));
+}
+
+TEST_F(CacheIndexTest, SaveBeforeLoadKeepsTheFile) {
+  disk_.files[kIndexFileName] = "a.png 1\n";
+  index_.Save();
+  EXPECT_EQ(File(), "a.png 1\n");
+}
+
+TEST_F(CacheIndexTest, TheGenerationSharesItsKeyWithCachePaths) {
+  index_.Load();
+  EXPECT_EQ(index_.Find("version"), "1");
+  index_.Update("version", "v=3");
+  EXPECT_EQ(index_.Find("version"), "v=3");
+  index_.Update("", "empty");
+  index_.Save();
+  CacheIndex reloaded(disk_);
+  reloaded.Load();
+  EXPECT_EQ(reloaded.Find(""), "empty");
+}
+
+TEST_F(CacheIndexTest, ThrottleSavesOnTheEleventhUpdate) {
+  index_.Load();
+  now_ = 5000;
+  for (int i = 0; i < 10; ++i) {
+    index_.Update("a" + std::to_string(i) + ".png", "1");
+  }
+  EXPECT_EQ(disk_.writes, 0);
+  index_.Update("a10.png", "1");
+  EXPECT_EQ(disk_.writes, 1);
+  EXPECT_NE(File().find("a10.png 1\n"), std::string::npos);
+  for (int i = 0; i < 10; ++i) {
+    index_.Update("b" + std::to_string(i) + ".png", "1");
+  }
+  EXPECT_EQ(disk_.writes, 1);
+  index_.Update("b10.png", "1");
+  EXPECT_EQ(disk_.writes, 2);
+}
+
+TEST_F(CacheIndexTest, ThrottleSavesAfterTenSecondsOfProcessClock) {
+  index_.Load();
+  now_ = 10000;
+  index_.Update("a.png", "1");
+  EXPECT_EQ(disk_.writes, 0);
+  now_ = 10001;
+  index_.Update("b.png", "1");
+  EXPECT_EQ(disk_.writes, 1);
+  now_ = 20001;
+  index_.Update("c.png", "1");
+  EXPECT_EQ(disk_.writes, 1);
+  now_ = 20002;
+  index_.Update("d.png", "1");
+  EXPECT_EQ(disk_.writes, 2);
+  // Saves and resets from elsewhere leave the throttle's count and time alone.
+  index_.Save();
+  index_.Reset("2");
+  now_ = 20003;
+  for (int i = 0; i < 10; ++i) {
+    index_.Update("e" + std::to_string(i) + ".png", "1");
+  }
+  EXPECT_EQ(disk_.writes, 4);
+}
+
+TEST_F(CacheIndexTest, RandomIndexesRoundTripThroughTheFile) {
+  std::mt19937 random(12345);
+  auto random_text = [&](bool allow_space) {
+    std::string text;
+    int length = random() % 12;
+    for (int i = 0; i < length; ++i) {
+      char c = static_cast<char>(random() % 256);
+      if (c == '\n' || c == '\r' || (!allow_space && c == ' ')) {
+        c = 'x';
+      }
+      text += c;
+    }
+    return text;
+  };
+  for (int round = 0; round < 200; ++round) {
+    MemoryFileSystem disk;
+    CacheIndex index(disk);
+    index.Load();
+    for (int i = random() % 50; i > 0; --i) {
+      std::string value = random_text(true);
+      // An empty value is skipped on reload, as the format says; keep it out of the property.
+      index.Update(random_text(false), value.empty() ? "0" : value);
+    }
+    index.Save();
+    CacheIndex reloaded(disk);
+    reloaded.Load();
+    ASSERT_EQ(reloaded.Entries(), index.Entries()) << "round " << round;
+  }
+}
+
+TEST(CacheIndexDiskTest, AFailedSaveKeepsThePreviousFileWhole) {
+  ScopedTempCwd cwd;
+  FaultyFileSystem disk;
+  CacheIndex index(disk);
+  index.Load();
+  index.Update("a.png", "1");
+  index.Save();
+  disk.fail_rename = true;
+  index.Update("b.png", "2");
+  index.Save();
+  index.Reset("9");
+  CacheIndex reloaded;
+  reloaded.Load();
+  EXPECT_EQ(reloaded.Entries(), (Entries{{"a.png", "1"}, {"version", "1"}}));
+  // Memory stays authoritative: the next save that succeeds writes it all.
+  disk.fail_rename = false;
+  index.Save();
+  CacheIndex again;
+  again.Load();
+  EXPECT_EQ(again.Entries(), (Entries{{"version", "9"}}));
+}
+
+TEST(CacheIndexDiskTest, ConcurrentUpdatesAndSavesLoseNothing) {
+  ScopedTempCwd cwd;
+  CacheIndex index;
+  index.Load();
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&index, t] {
+      for (int i = 0; i < 500; ++i) {
+        index.Update("t" + std::to_string(t) + "/" + std::to_string(i) + ".png", "1");
+        if (i % 50 == 0) {
+          index.Save();
+        }
+        index.Find("t0/1.png");
+      }
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  index.Save();
+  CacheIndex reloaded;
+  reloaded.Load();
+  EXPECT_EQ(reloaded.Entries().size(), 4u * 500u + 1u);
+}
+
+}  // namespace
+}  // namespace gameshell

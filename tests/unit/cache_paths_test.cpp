@@ -1,0 +1,99 @@
+#include "cache/cache_paths.h"
+
+#include <gtest/gtest.h>
+
+namespace gameshell {
+namespace {
+
+TEST(IsCacheableUrlTest, SubstringOfTheWholeUrlCaseSensitive) {
+  EXPECT_TRUE(IsCacheableUrl("http://h/a/b.png"));
+  EXPECT_TRUE(IsCacheableUrl("http://h/tex.astc?v=1"));
+  EXPECT_TRUE(IsCacheableUrl("http://h/s.mp3"));
+  EXPECT_TRUE(IsCacheableUrl("http://h/s.wav"));
+  EXPECT_TRUE(IsCacheableUrl("http://h/t.dds"));
+  EXPECT_TRUE(IsCacheableUrl("http://h/i.webp"));
+  EXPECT_TRUE(IsCacheableUrl("http://h/p.jpg"));
+  EXPECT_TRUE(IsCacheableUrl("http://h/app.js?img=x.png"));
+  EXPECT_TRUE(IsCacheableUrl("http://h/game.config"));
+  EXPECT_TRUE(IsCacheableUrl("http://h/level.data"));
+  EXPECT_FALSE(IsCacheableUrl("http://h/A.PNG"));
+  EXPECT_FALSE(IsCacheableUrl("http://h/photo.jpeg"));
+  EXPECT_FALSE(IsCacheableUrl("http://h/app.js"));
+  EXPECT_FALSE(IsCacheableUrl("http://h/index.html"));
+  EXPECT_FALSE(IsCacheableUrl(""));
+}
+
+TEST(CachePathFromUrlTest, PathAfterTheHostWithoutTheQuery) {
+  EXPECT_EQ(CachePathFromUrl("http://example.com:8080/a/b.png?v=3"), "a/b.png");
+  EXPECT_EQ(CachePathFromUrl("https://one.test/a/b.png"), CachePathFromUrl("http://two.test/a/b.png"));
+  EXPECT_EQ(CachePathFromUrl("http://example.com"), "");
+  EXPECT_EQ(CachePathFromUrl("http://example.com/"), "");
+  EXPECT_EQ(CachePathFromUrl("no-slashes.png"), "");
+  EXPECT_EQ(CachePathFromUrl("http://h/a.png?x?y"), "a.png");
+  EXPECT_EQ(CachePathFromUrl("http://h/?a.png"), "");
+  // The raw path is returned as is; deciding whether it is safe is a separate step.
+  EXPECT_EQ(CachePathFromUrl("file:///C:/dir/a.png"), "C:/dir/a.png");
+  EXPECT_EQ(CachePathFromUrl("http://h//etc/a.png"), "/etc/a.png");
+}
+
+TEST(VersionFromUrlTest, QueryOrZero) {
+  EXPECT_EQ(VersionFromUrl("http://h/a.png"), "0");
+  EXPECT_EQ(VersionFromUrl("http://h/a.png?v=12"), "v=12");
+  EXPECT_EQ(VersionFromUrl("http://h/a.png?v=1?w=2"), "v=1?w=2");
+  EXPECT_EQ(VersionFromUrl("http://h/a.png?"), "");
+}
+
+struct PathCase {
+  const char* path;
+  bool confined;
+  bool storable;
+};
+
+// Paths a hostile page or server could produce, and what the cache may do with them.
+TEST(CachePathSafetyTest, HostilePathTable) {
+  const PathCase cases[] = {
+      {"res/ui/a.png", true, true},
+      {"a.png", true, true},
+      {"cfg/game.config", true, true},
+      {"lvl/one.data", true, true},
+      {"res/a.png.bak", true, true},
+      {"/etc/a.png", false, false},
+      {"//server/share/a.png", false, false},
+      {"\\windows\\a.png", false, false},
+      {"res\\a.png", false, false},
+      {"C:/Windows/a.png", false, false},
+      {"c:a.png", false, false},
+      {"res/a:stream.png", false, false},
+      {"../a.png", false, false},
+      {"res/../../a.png", false, false},
+      {"res/..", false, false},
+      {"./a.png", false, false},
+      {"res/./a.png", false, false},
+      {"res//a.png", false, false},
+      {"res/", false, false},
+      {"", false, false},
+      {"res/a\n.png", false, false},
+      {"res/a\r.png", false, false},
+      {"res/a\t.png", false, false},
+      {"res/\x7f.png", false, false},
+      {"..png", true, true},
+      {"...", true, false},
+      {"res/%2e%2e/a.png", true, true},
+      // Confined, but not a resource file: nothing is planted next to the program.
+      {"ZendariGameLauncher.dll", true, false},
+      {"libZendariGameLauncher.so", true, false},
+      {"x.png/ZendariGameLauncher.dll", true, false},
+      {"fileList.txt", true, false},
+      {"version", true, false},
+      {"index.html", true, false},
+  };
+  for (const PathCase& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(IsConfinedCachePath(c.path), c.confined);
+    EXPECT_EQ(IsStorableCachePath(c.path), c.storable);
+  }
+  EXPECT_FALSE(IsConfinedCachePath(std::string_view("a\0b.png", 7)));
+}
+
+}  // namespace
+}  // namespace gameshell

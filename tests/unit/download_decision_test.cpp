@@ -1,0 +1,83 @@
+#include "cache/download_decision.h"
+
+#include <gtest/gtest.h>
+
+#include "test_file_systems.h"
+
+namespace gameshell {
+namespace {
+
+using testing::MemoryFileSystem;
+
+class DownloadDecisionTest : public ::testing::Test {
+ protected:
+  DownloadDecisionTest() { index_.Load(); }
+
+  RequestDecision Decide(std::string_view url) { return DecideRequest(url, index_, disk_); }
+
+  MemoryFileSystem disk_;
+  CacheIndex index_{disk_, [] { return int64_t{0}; }};
+};
+
+TEST_F(DownloadDecisionTest, PassesThroughWhatTheCacheDoesNotHandle) {
+  for (const char* url : {"data:image/png;base64,http.png", "blob:http://h/x.png",
+                          "ws://h/a.png", "http://h/app.js", "http://h/index.html",
+                          "http://h/style.css", "http://h/A.PNG", "http://h/../a.png",
+                          "http://h//etc/a.png", "http://h/ZendariGameLauncher.dll?x.png",
+                          "http://h/C:/a.png", "http://h", "http://h/?a.png"}) {
+    SCOPED_TRACE(url);
+    EXPECT_EQ(Decide(url).action, RequestAction::kPassThrough);
+  }
+  EXPECT_EQ(index_.Entries().size(), 1u);
+}
+
+TEST_F(DownloadDecisionTest, ANewResourceIsRecordedAndDownloaded) {
+  RequestDecision decision = Decide("http://h:80/res/a.png?v=2");
+  EXPECT_EQ(decision.action, RequestAction::kDownload);
+  EXPECT_EQ(decision.cache_path, "res/a.png");
+  EXPECT_EQ(decision.token, "v=2");
+  EXPECT_EQ(index_.Find("res/a.png"), "v=2");
+}
+
+TEST_F(DownloadDecisionTest, TheStoredCopyIsCurrentWithTheSameTokenAndAFile) {
+  index_.Update("res/a.png", "v=2");
+  disk_.files["res/a.png"] = "png";
+  EXPECT_EQ(Decide("https://other/res/a.png?v=2").action, RequestAction::kStoredIsCurrent);
+  // No query: any stored token will do.
+  EXPECT_EQ(Decide("http://h/res/a.png").action, RequestAction::kStoredIsCurrent);
+  EXPECT_EQ(index_.Find("res/a.png"), "v=2");
+}
+
+TEST_F(DownloadDecisionTest, ANewTokenIsRecordedAndDownloadedWhileTheOldFileStays) {
+  index_.Update("res/a.png", "v=1");
+  disk_.files["res/a.png"] = "old";
+  EXPECT_EQ(Decide("http://h/res/a.png?v=2").action, RequestAction::kDownload);
+  EXPECT_EQ(index_.Find("res/a.png"), "v=2");
+  EXPECT_EQ(disk_.files["res/a.png"], "old");
+}
+
+TEST_F(DownloadDecisionTest, AMissingFileIsDownloadedEvenWhenTheTokenMatches) {
+  index_.Update("res/a.png", "v=1");
+  EXPECT_EQ(Decide("http://h/res/a.png").action, RequestAction::kDownload);
+  EXPECT_EQ(index_.Find("res/a.png"), "0");
+}
+
+TEST_F(DownloadDecisionTest, AFailedDownloadLeavesItsTokenSoAnOldFileCountsAsCurrent) {
+  disk_.files["res/a.png"] = "old";
+  EXPECT_EQ(Decide("http://h/res/a.png?v=2").action, RequestAction::kDownload);
+  EXPECT_EQ(Decide("http://h/res/a.png?v=2").action, RequestAction::kStoredIsCurrent);
+}
+
+TEST_F(DownloadDecisionTest, TwoRequestsForANewResourceStartTwoDownloads) {
+  EXPECT_EQ(Decide("http://h/a.dat?v=1").action, RequestAction::kDownload);
+  EXPECT_EQ(Decide("http://h/a.dat?v=1").action, RequestAction::kDownload);
+}
+
+TEST_F(DownloadDecisionTest, AStoredEmptyFileStillCountsAsStored) {
+  index_.Update("a.conf", "0");
+  disk_.files["a.conf"] = "";
+  EXPECT_EQ(Decide("http://h/a.conf").action, RequestAction::kStoredIsCurrent);
+}
+
+}  // namespace
+}  // namespace gameshell

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "cache/file_system.h"
+
+namespace gameshell::testing {
+
+// Runs a test inside a fresh empty directory, the cache root, and removes it afterwards.
+class ScopedTempCwd {
+ public:
+  ScopedTempCwd() : previous_(std::filesystem::current_path()) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "gs-cache-XXXXXX").string();
+    dir_ = ::mkdtemp(pattern.data());
+    std::filesystem::current_path(dir_);
+  }
+  ~ScopedTempCwd() {
+    std::filesystem::current_path(previous_);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  const std::filesystem::path& path() const { return dir_; }
+
+ private:
+  std::filesystem::path previous_;
+  std::filesystem::path dir_;
+};
+
+// The real disk, with faults switched on by the test and the bytes written counted.
+class FaultyFileSystem : public FileSystem {
+ public:
+  bool fail_rename = false;
+  bool fail_write = false;
+  // Writes only this many bytes, then fails as a full disk does.
+  size_t write_limit = SIZE_MAX;
+  uint64_t bytes_written = 0;
+  int renames = 0;
+
+  std::optional<uint64_t> FileSize(const std::string& path) override {
+    return real_.FileSize(path);
+  }
+  bool Exists(const std::string& path) override { return real_.Exists(path); }
+  bool CreateDirectory(const std::string& path) override { return real_.CreateDirectory(path); }
+  bool ReadFile(const std::string& path, std::string* content) override {
+    return real_.ReadFile(path, content);
+  }
+  bool WriteFile(const std::string& path, std::string_view content) override {
+    if (fail_write) {
+      return false;
+    }
+    if (content.size() > write_limit) {
+      real_.WriteFile(path, content.substr(0, write_limit));
+      bytes_written += write_limit;
+      return false;
+    }
+    bytes_written += content.size();
+    return real_.WriteFile(path, content);
+  }
+  bool Rename(const std::string& from, const std::string& to) override {
+    ++renames;
+    return !fail_rename && real_.Rename(from, to);
+  }
+  bool RemoveFile(const std::string& path) override { return real_.RemoveFile(path); }
+
+ private:
+  FileSystem& real_ = DefaultFileSystem();
+};
+
+// Files in memory: for index tests that count writes without touching a disk.
+class MemoryFileSystem : public FileSystem {
+ public:
+  std::map<std::string, std::string> files;
+  uint64_t bytes_written = 0;
+  int writes = 0;
+
+  std::optional<uint64_t> FileSize(const std::string& path) override {
+    auto it = files.find(path);
+    return it == files.end() ? std::nullopt : std::optional<uint64_t>(it->second.size());
+  }
+  bool Exists(const std::string& path) override { return files.count(path) > 0; }
+  bool CreateDirectory(const std::string&) override { return true; }
+  bool ReadFile(const std::string& path, std::string* content) override {
+    auto it = files.find(path);
+    *content = it == files.end() ? std::string() : it->second;
+    return it != files.end();
+  }
+  bool WriteFile(const std::string& path, std::string_view content) override {
+    files[path] = std::string(content);
+    bytes_written += content.size();
+    ++writes;
+    return true;
+  }
+  bool Rename(const std::string& from, const std::string& to) override {
+    auto it = files.find(from);
+    if (it == files.end()) {
+      return false;
+    }
+    files[to] = std::move(it->second);
+    files.erase(from);
+    return true;
+  }
+  bool RemoveFile(const std::string& path) override { return files.erase(path) > 0; }
+};
+
+}  // namespace gameshell::testing
