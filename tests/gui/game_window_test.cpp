@@ -1,0 +1,215 @@
+#include <QFile>
+#include <QKeyEvent>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+#include "app/engine_argv.h"
+#include "app/game_browser_app.h"
+#include "client/game_client.h"
+#include "gui_test_support.h"
+#include "window/browser_window.h"
+#include "window/game_window_delegate.h"
+
+namespace {
+
+// One game browser and window, opened as the shell opens them, on a fixture page.
+class GameWindowTest : public ::testing::Test {
+ protected:
+  void Open(const std::string& query) {
+    QFile::remove("fileList.txt");
+    profile_ = std::make_unique<QWebEngineProfile>();
+    client_ = GameBrowserApp::OnContextInitialized(profile_.get(),
+                                                   Server().Url("/login.html?id=2" + query));
+    QObject::connect(client_, &GameClient::LastBrowserClosed, [this] {
+      ++last_browser_closed_;
+      index_saved_before_quit_ = QFile::exists("fileList.txt");
+    });
+    ASSERT_TRUE(WaitUntil([this] { return window() && window()->isVisible(); }));
+  }
+
+  void TearDown() override {
+    delete client_;
+    Pump(50);
+    profile_.reset();
+  }
+
+  GameWindowDelegate* delegate() { return client_->window_delegate(); }
+  BrowserWindow* window() {
+    QWebEngineView* view = delegate() ? delegate()->browser_view() : nullptr;
+    return view ? BrowserWindow::ForPage(view->page()) : nullptr;
+  }
+  QWebEnginePage* page() { return delegate()->browser_view()->page(); }
+
+  std::unique_ptr<QWebEngineProfile> profile_;
+  GameClient* client_ = nullptr;
+  int last_browser_closed_ = 0;
+  bool index_saved_before_quit_ = false;
+};
+
+TEST_F(GameWindowTest, LockedCloseRunsThePageHookOncePerRequestAndStaysOpen) {
+  Open("&hook=1");
+  int before = Server().Count("event=hook");
+  delegate()->SetCanClose(false);
+  window()->close();
+  ASSERT_TRUE(WaitUntil([&] { return Server().Count("event=hook") == before + 1; }));
+  window()->close();
+  ASSERT_TRUE(WaitUntil([&] { return Server().Count("event=hook") == before + 2; }));
+  Pump(300);
+  EXPECT_EQ(Server().Count("event=hook"), before + 2);
+  EXPECT_TRUE(window()->isVisible());
+  EXPECT_EQ(client_->browser_list().size(), 1u);
+  EXPECT_EQ(last_browser_closed_, 0);
+}
+
+TEST_F(GameWindowTest, LockedCloseWithoutAHookDoesNothingVisible) {
+  Open("");
+  delegate()->SetCanClose(false);
+  window()->close();
+  Pump(500);
+  EXPECT_TRUE(window()->isVisible());
+  EXPECT_EQ(last_browser_closed_, 0);
+}
+
+TEST_F(GameWindowTest, UnlockedCloseSavesTheIndexBeforeTheLoopEnds) {
+  Open("&hook=1");
+  delegate()->SetCanClose(false);
+  delegate()->SetCanClose(true);
+  window()->close();
+  ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
+  EXPECT_TRUE(index_saved_before_quit_);
+  EXPECT_TRUE(client_->browser_list().empty());
+  // The delegate outlives its window; window commands then do nothing.
+  ASSERT_NE(delegate(), nullptr);
+  EXPECT_EQ(delegate()->browser_view(), nullptr);
+  delegate()->MaximizeWindow();
+}
+
+TEST_F(GameWindowTest, PageTitleNeverRenamesTheWindow) {
+  Open("&title=Some%20page%20title");
+  ASSERT_TRUE(WaitUntil([&] { return page()->title() == "Some page title"; }));
+  EXPECT_EQ(window()->windowTitle(), "Varnholt");
+}
+
+TEST_F(GameWindowTest, MaximizeWindowMaximizes) {
+  Open("");
+  delegate()->MaximizeWindow();
+  EXPECT_TRUE(WaitUntil([&] { return window()->isMaximized(); }));
+  delegate()->MaximizeWindow();
+  EXPECT_TRUE(window()->isMaximized());
+}
+
+TEST_F(GameWindowTest, LocalFileNavigationsAreRefusedEverywhere) {
+  Open("");
+  const QUrl start = page()->url();
+  for (const char* target : {"file:///etc/hostname", "/popup.html?next=file:///etc/hostname",
+                             "/redirect?to=file:///etc/hostname"}) {
+    SCOPED_TRACE(target);
+    page()->runJavaScript(QString("location.href = '%1'").arg(target));
+    Pump(700);
+    EXPECT_EQ(page()->url(), start);
+  }
+  EXPECT_EQ(Server().Count("GET /popup.html?next=file"), 0);
+  // Sub-frames too: the frame's request never reaches the server.
+  page()->runJavaScript(
+      "var f = document.createElement('iframe');"
+      "f.src = '/frame.html?from=file://x'; document.body.appendChild(f);");
+  Pump(700);
+  EXPECT_EQ(Server().Count("GET /frame.html?from=file"), 0);
+  page()->runJavaScript(
+      "var g = document.createElement('iframe');"
+      "g.src = '/frame.html?plain=1'; document.body.appendChild(g);");
+  EXPECT_TRUE(WaitUntil([] { return Server().Count("GET /frame.html?plain=1") == 1; }));
+}
+
+TEST(NavigationPolicyTest, RefusesFileUrlsAnywhereInTheUrl) {
+  EXPECT_TRUE(GameClient::IsRefusedNavigation(QUrl("file:///etc/passwd")));
+  EXPECT_TRUE(GameClient::IsRefusedNavigation(QUrl("http://h/a?u=file://x")));
+  EXPECT_FALSE(GameClient::IsRefusedNavigation(QUrl("http://h/a?u=FILE-x")));
+  EXPECT_FALSE(GameClient::IsRefusedNavigation(QUrl("https://h/file/x")));
+}
+
+TEST_F(GameWindowTest, PopupsOpenInTheirOwnWindowAndKeepTheLoopAlive) {
+  Open("&popup=1");
+  ASSERT_TRUE(WaitUntil([&] { return client_->browser_list().size() == 2; }));
+  window()->close();
+  ASSERT_TRUE(WaitUntil([&] { return client_->browser_list().size() == 1; }));
+  Pump(200);
+  EXPECT_EQ(last_browser_closed_, 0);
+  EXPECT_FALSE(QFile::exists("fileList.txt"));
+  client_->CloseAllBrowsers(true);
+  ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
+  EXPECT_TRUE(index_saved_before_quit_);
+}
+
+TEST_F(GameWindowTest, CloseAllBrowsersFromAnotherThreadRunsOnTheUiThreadLater) {
+  Open("&popup=1");
+  ASSERT_TRUE(WaitUntil([&] { return client_->browser_list().size() == 2; }));
+  std::thread([this] { client_->CloseAllBrowsers(true); }).join();
+  EXPECT_EQ(client_->browser_list().size(), 2u);
+  ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
+  EXPECT_TRUE(client_->browser_list().empty());
+  // With nothing left open it does nothing.
+  client_->CloseAllBrowsers(true);
+  Pump(100);
+  EXPECT_EQ(last_browser_closed_, 1);
+}
+
+TEST_F(GameWindowTest, GentleCloseAllLetsThePageRunItsUnloadHandling) {
+  Open("");
+  page()->runJavaScript("window.addEventListener('unload', function () {"
+                        "  navigator.sendBeacon('/report?event=unload'); });");
+  Pump(200);
+  client_->CloseAllBrowsers(false);
+  ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
+}
+
+TEST_F(GameWindowTest, F2OpensDeveloperToolsOnceAndThePageStillGetsTheKey) {
+  Open("&keys=1");
+  QWebEngineView* view = delegate()->browser_view();
+  QWidget* target = view->focusProxy();
+  ASSERT_NE(target, nullptr);
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_F2, Qt::ShiftModifier);
+  QCoreApplication::sendEvent(target, &press);
+  ASSERT_TRUE(WaitUntil([&] { return client_->browser_list().size() == 2; }));
+  BrowserWindow* dev_tools = BrowserWindow::ForPage(page()->devToolsPage());
+  ASSERT_NE(dev_tools, nullptr);
+  EXPECT_EQ(dev_tools->windowTitle(), "DEVTOOL");
+  EXPECT_EQ(dev_tools->kind(), BrowserWindow::Kind::kDevTools);
+  // Held down: repeats raise the same window instead of opening more.
+  QKeyEvent repeat(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier, QString(), true);
+  QCoreApplication::sendEvent(target, &repeat);
+  QKeyEvent other(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &other);
+  Pump(300);
+  EXPECT_EQ(client_->browser_list().size(), 2u);
+  // The game window closing leaves the loop running for the developer tools.
+  window()->close();
+  ASSERT_TRUE(WaitUntil([&] { return client_->browser_list().size() == 1; }));
+  EXPECT_EQ(last_browser_closed_, 0);
+  dev_tools->close();
+  ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
+}
+
+TEST(EngineArgvTest, ChromiumSwitchesFollowTheMarker) {
+  std::vector<std::string> argv = EngineArgv({"/x/gameshell", "a:1", "--extra=1"});
+  ASSERT_GE(argv.size(), 3u);
+  EXPECT_EQ(argv[0], "/x/gameshell");
+  EXPECT_EQ(argv[1], "--webEngineArgs");
+  auto position = [&](const std::string& s) {
+    return std::find(argv.begin(), argv.end(), s) - argv.begin();
+  };
+  EXPECT_LT(position("--no-sandbox"), static_cast<long>(argv.size()));
+  EXPECT_LT(position("--remote-debugging-port=19223"), static_cast<long>(argv.size()));
+  EXPECT_LT(position("--disable-background-timer-throttling"), position("--ignore-gpu-blacklist=1"));
+  EXPECT_LT(position("--ignore-gpu-blacklist=1"), position("--ignore-gpu-blocklist=1"));
+  EXPECT_EQ(argv.back(), "--extra=1");
+  EXPECT_EQ(position("a:1"), static_cast<long>(argv.size()));
+}
+
+}  // namespace
