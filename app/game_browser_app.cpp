@@ -33,6 +33,16 @@ void ApplyGameBrowserSettings(QWebEngineSettings* settings) {
 
 }  // namespace
 
+// Resources compiled into a static library are registered only when asked for.
+void InitShellResources() {
+  static const bool done = [] {
+    Q_INIT_RESOURCE(resources);
+    Q_INIT_RESOURCE(bridge);
+    return true;
+  }();
+  (void)done;
+}
+
 void InstallEngineMessageHandler() {
   qInstallMessageHandler(EngineMessageHandler);
 }
@@ -43,6 +53,7 @@ GameBrowserApp::~GameBrowserApp() = default;
 
 GameClient* GameBrowserApp::OnContextInitialized(QWebEngineProfile* profile,
                                                  const std::string& url) {
+  InitShellResources();
   auto* client = new GameClient(profile);
   client->cache_index().Load();
 

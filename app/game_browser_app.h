@@ -30,3 +30,6 @@ class GameBrowserApp {
 // The engine's messages are not shown (the shell keeps no log); a fatal one ends the process with
 // one line on stderr and a non-zero exit code.
 void InstallEngineMessageHandler();
+
+// The shell's icons and page scripts.
+void InitShellResources();

@@ -1,29 +1,13 @@
 #include "app/start_url.h"
 
+#include "app/text_conversion.h"
+
 #include <algorithm>
 
 namespace gameshell {
 namespace {
 
 constexpr std::string_view kExtraInfo = "extraInfo:";
-
-void AppendUtf8(char32_t code_point, std::string& out) {
-  if (code_point < 0x80) {
-    out += static_cast<char>(code_point);
-  } else if (code_point < 0x800) {
-    out += static_cast<char>(0xC0 | (code_point >> 6));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else if (code_point < 0x10000) {
-    out += static_cast<char>(0xE0 | (code_point >> 12));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code_point >> 18));
-    out += static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  }
-}
 
 // Non-ASCII bytes would otherwise reach the engine as raw bytes it may reject or re-encode.
 std::string PercentEncodeNonAscii(std::string_view text) {
@@ -72,24 +56,6 @@ std::vector<std::string> SplitString(std::string_view text, char separator) {
     pieces.emplace_back(text.substr(start));
   }
   return pieces;
-}
-
-std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00), out);
-      ++i;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      AppendUtf8(0xFFFD, out);
-    } else {
-      AppendUtf8(unit, out);
-    }
-  }
-  return out;
 }
 
 std::string BuildStartUrl(std::u16string_view launch_parameters, std::string_view login_page) {

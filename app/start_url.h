@@ -18,7 +18,4 @@ std::vector<std::string> SplitString(std::string_view text, char separator);
 // ASCII passes through byte for byte; every other character is written as percent-encoded UTF-8.
 std::string BuildStartUrl(std::u16string_view launch_parameters, std::string_view login_page);
 
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view text);
-
 }  // namespace gameshell

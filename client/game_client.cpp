@@ -5,7 +5,9 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "bridge/page_bridge.h"
 #include "client/dev_tools_key_filter.h"
+#include "client/page_bridge_commands.h"
 #include "client/game_page.h"
 #include "client/ui_thread.h"
 #include "window/browser_window.h"
@@ -43,10 +45,13 @@ GameClient* GameClient::GetInstance() {
   return g_instance;
 }
 
-QWebEngineView* GameClient::CreateBrowserView() {
+QWebEngineView* GameClient::CreateBrowserView(bool with_bridge) {
   GS_REQUIRE_UI_THREAD();
   auto* view = new QWebEngineView();
   auto* page = new GamePage(profile_, this, view);
+  if (with_bridge) {
+    PageBridge::Install(page, this);
+  }
   view->setPage(page);
   new DevToolsKeyFilter(view, this);
   OnAfterCreated(page);
@@ -84,7 +89,7 @@ void GameClient::ShowDevTools(QWebEnginePage* page) {
     open->activateWindow();
     return;
   }
-  QWebEngineView* view = CreateBrowserView();
+  QWebEngineView* view = CreateBrowserView(false);
   auto* window = new BrowserWindow(view, nullptr, BrowserWindow::Kind::kDevTools);
   connect(window, &BrowserWindow::BrowserClosed, this, &GameClient::OnBeforeClose);
   window->setWindowTitle(QString::fromUtf8(kDevToolsTitle));
@@ -116,6 +121,13 @@ void GameClient::SetWindowDelegate(std::shared_ptr<GameWindowDelegate> delegate)
 
 bool GameClient::IsRefusedNavigation(const QUrl& url) {
   return url.toString(QUrl::FullyEncoded).contains(QLatin1String("file://"));
+}
+
+void GameClient::OnProcessMessageReceived(QWebEnginePage* page,
+                                          const gameshell::BridgeMessage& message) {
+  GS_REQUIRE_UI_THREAD();
+  PageBridgeCommands commands(this, page);
+  dispatcher_.OnMessage(message, commands);
 }
 
 void GameClient::OnAfterCreated(QWebEnginePage* page) {

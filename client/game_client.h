@@ -6,7 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include "bridge/bridge_dispatcher.h"
+#include "bridge/bridge_messages.h"
 #include "cache/cache_index.h"
+#include "platform/system_launcher_host.h"
 
 class BrowserWindow;
 class GameWindowDelegate;
@@ -28,8 +31,9 @@ class GameClient : public QObject {
 
   static GameClient* GetInstance();
 
-  // A new browser view with its page, counted as an open browser from now on.
-  QWebEngineView* CreateBrowserView();
+  // A new browser view with its page, counted as an open browser from now on. Pages of the game
+  // and its popups get the script bridge; developer tools do not.
+  QWebEngineView* CreateBrowserView(bool with_bridge = true);
   // Puts a browser view in a window of its own and follows its loads and its closing.
   BrowserWindow* CreateBrowserWindow(QWebEngineView* view,
                                      std::shared_ptr<GameWindowDelegate> delegate);
@@ -50,7 +54,17 @@ class GameClient : public QObject {
   // True when a navigation to `url` must be refused: local files are never opened.
   static bool IsRefusedNavigation(const QUrl& url);
 
+  // The launcher library's services and file name; tests substitute both.
+  SystemLauncherHost& launcher_host() { return *launcher_host_; }
+  void SetLauncherHost(std::unique_ptr<SystemLauncherHost> host) {
+    launcher_host_ = std::move(host);
+  }
+  const std::string& launcher_library_name() const { return launcher_library_name_; }
+  void SetLauncherLibraryName(std::string name) { launcher_library_name_ = std::move(name); }
+
   // Engine callbacks.
+  // A bridge message from `page` (any of its frames).
+  void OnProcessMessageReceived(QWebEnginePage* page, const gameshell::BridgeMessage& message);
   void OnAfterCreated(QWebEnginePage* page);
   void OnBeforeClose(QWebEnginePage* page);
   void OnLoadEnd(QWebEnginePage* page);
@@ -65,4 +79,7 @@ class GameClient : public QObject {
   std::shared_ptr<GameWindowDelegate> window_delegate_;
   bool window_shown_ = false;
   gameshell::CacheIndex cache_index_;
+  gameshell::BridgeDispatcher dispatcher_;
+  std::unique_ptr<SystemLauncherHost> launcher_host_ = std::make_unique<SystemLauncherHost>();
+  std::string launcher_library_name_ = gameshell::kLauncherLibraryName;
 };

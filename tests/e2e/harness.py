@@ -61,12 +61,16 @@ class DemoServer:
 class Shell:
     """One run of gameshell in a fresh working directory (its cache root)."""
 
-    def __init__(self, *launch_parameters, cwd=None):
+    def __init__(self, *launch_parameters, cwd=None, env=None):
         self.cwd = cwd or tempfile.mkdtemp(prefix="gs-run-")
         self.stderr_path = os.path.join(self.cwd, "..", os.path.basename(self.cwd) + ".stderr")
         self.stderr = open(self.stderr_path, "w")
-        self.process = subprocess.Popen([BIN, *launch_parameters], cwd=self.cwd,
+        self.process = subprocess.Popen([BIN, *launch_parameters], cwd=self.cwd, env=env,
                                         stdout=subprocess.DEVNULL, stderr=self.stderr)
+
+    def index_text(self):
+        with open(os.path.join(self.cwd, "fileList.txt")) as index:
+            return index.read()
 
     def wait(self, timeout=30):
         try:

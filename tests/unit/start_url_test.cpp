@@ -1,4 +1,5 @@
 #include "app/start_url.h"
+#include "app/text_conversion.h"
 
 #include <gtest/gtest.h>
 

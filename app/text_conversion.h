@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Conversions between the engine's UTF-16 text and the UTF-8 bytes of URLs, paths and files.
+// Stateless; any thread.
+namespace gameshell {
+
+// An unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+
+}  // namespace gameshell

@@ -1,0 +1,20 @@
+#include "platform/dynamic_libraries.h"
+
+#include <dlfcn.h>
+
+namespace platform {
+
+void* FindLoadedLibrary(const std::string& name) {
+  // RTLD_NOLOAD hands out a reference, but libraries stay loaded for good anyway.
+  return ::dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD);
+}
+
+void* LoadLibrary(const std::string& name) {
+  return ::dlopen(name.c_str(), RTLD_NOW);
+}
+
+void* FindExport(void* library, const char* name) {
+  return library ? ::dlsym(library, name) : nullptr;
+}
+
+}  // namespace platform

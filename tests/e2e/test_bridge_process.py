@@ -1,0 +1,67 @@
+"""The page's functions driving the real shell: closing, locking, reloading, clearing, opening."""
+import os
+import tempfile
+import time
+import unittest
+
+from harness import ShellTestCase
+
+
+class BridgeProcessTest(ShellTestCase):
+    def test_locked_close_runs_the_hook_per_request_until_the_game_closes(self):
+        shell, window = self.start_and_show("lock:1,hook:1")
+        self.assertTrue(self.server.wait_for_line("event=loaded"))
+        self.desktop.request_close(window)
+        self.assertTrue(self.server.wait_for_line("event=hook&n=1"))
+        time.sleep(0.5)
+        self.assertIsNone(shell.process.poll())
+        self.assertTrue(self.desktop.is_viewable(window))
+        # The page's prompt confirms on the second request and calls C_closeWindow.
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+        self.assertEqual(self.server.count("event=hook"), 2)
+
+    def test_malformed_can_close_calls_change_nothing(self):
+        shell, window = self.start_and_show("badcan:1,hook:1")
+        self.assertTrue(self.server.wait_for_line("event=loaded"))
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+        self.assertEqual(self.server.count("event=hook"), 0)
+
+    def test_showexit_reloads_exactly_once_per_run(self):
+        shell, window = self.start_and_show("showexit:1")
+        self.assertTrue(self.server.wait_for_line("event=loaded"))
+        time.sleep(2.5)
+        self.assertEqual(self.server.count("event=loaded"), 2)
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+
+    def test_clear_cache_starts_a_new_generation(self):
+        shell, window = self.start_and_show("clear:7")
+        self.assertTrue(self.server.wait_for_line("event=loaded"))
+        deadline = time.time() + 5
+        while time.time() < deadline and not os.path.exists(os.path.join(shell.cwd, "fileList.txt")):
+            time.sleep(0.05)
+        self.assertEqual(shell.index_text(), "version 7\n")
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+        self.assertEqual(shell.index_text(), "version 7\n")
+
+    def test_open_hands_only_web_urls_to_the_desktop(self):
+        log = tempfile.mktemp(prefix="gs-opener-")
+        env = dict(os.environ, OPENER_LOG=log,
+                   PATH=os.path.join(os.path.dirname(__file__), "fake-bin") + ":" + os.environ["PATH"])
+        shell = self.start("open:1", env=env)
+        self.assertIsNotNone(self.desktop.wait_for("Varnholt"))
+        self.assertTrue(self.server.wait_for_line("event=loaded"))
+        deadline = time.time() + 5
+        while time.time() < deadline and not os.path.exists(log):
+            time.sleep(0.05)
+        time.sleep(1)
+        with open(log) as f:
+            self.assertEqual(f.read().splitlines(), ["https://example.invalid/pay"])
+        os.remove(log)
+
+
+if __name__ == "__main__":
+    unittest.main()
