@@ -101,12 +101,23 @@ def main():
     parser.add_argument("--port", type=int, default=0, help="0 picks a free port")
     parser.add_argument("--root", action="append", help="directory to serve; the first match wins")
     parser.add_argument("--log", help="file receiving one line per answered request")
+    parser.add_argument("--exit-with-parent", action="store_true",
+                        help="stop when the process that started the server is gone")
     args = parser.parse_args()
     Handler.roots = args.root or [os.path.join(os.path.dirname(os.path.abspath(__file__)), "www")]
     Handler.log_file = open(args.log, "a", buffering=1) if args.log else None
     server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.daemon_threads = True
     print(f"listening on {server.server_address[1]}", flush=True)
+    if args.exit_with_parent:
+        parent = os.getppid()
+
+        def watch():
+            while os.getppid() == parent:
+                time.sleep(0.5)
+            os._exit(0)
+
+        threading.Thread(target=watch, daemon=True).start()
     try:
         server.serve_forever()
     except KeyboardInterrupt:

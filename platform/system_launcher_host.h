@@ -12,6 +12,7 @@ class SystemLauncherHost : public gameshell::LauncherHost {
  public:
   // The window that owns message boxes marked as owned (none: unowned).
   void SetOwner(QWidget* owner) { owner_ = owner; }
+  QWidget* owner() const { return owner_; }
 
   void* FindLoadedLibrary(const std::string& name) override;
   void* LoadLibrary(const std::string& name) override;

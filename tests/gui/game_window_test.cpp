@@ -1,4 +1,5 @@
 #include <QFile>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -88,6 +89,13 @@ TEST_F(GameWindowTest, UnlockedCloseSavesTheIndexBeforeTheLoopEnds) {
   ASSERT_NE(delegate(), nullptr);
   EXPECT_EQ(delegate()->browser_view(), nullptr);
   delegate()->MaximizeWindow();
+}
+
+TEST_F(GameWindowTest, WindowCarriesTheShellIcon) {
+  Open("");
+  EXPECT_FALSE(window()->windowIcon().isNull());
+  EXPECT_EQ(window()->windowIcon().availableSizes().value(0), QSize(32, 32));
+  EXPECT_FALSE(QIcon(":/icons/101.png").isNull());
 }
 
 TEST_F(GameWindowTest, PageTitleNeverRenamesTheWindow) {

@@ -17,7 +17,7 @@ FixtureServer::FixtureServer() {
   QFile::remove(log_path_);
   process_.start("/usr/bin/python3", {QString(GAMESHELL_SOURCE_DIR "/demo/server.py"), "--port",
                                       "0", "--root", QString(GAMESHELL_SOURCE_DIR "/tests/pages"),
-                                      "--log", log_path_});
+                                      "--log", log_path_, "--exit-with-parent"});
   process_.waitForReadyRead(10000);
   QString line = QString::fromUtf8(process_.readLine()).trimmed();
   port_ = line.section(' ', -1).toInt();
@@ -83,6 +83,8 @@ int main(int argc, char** argv) {
   engine_argv.push_back(nullptr);
   QApplication app(engine_argc, engine_argv.data());
   app.setQuitOnLastWindowClosed(false);
+  // Before any page starts the engine, so the server inherits none of its sockets.
+  Server();
   // The cache root of every client the tests make.
   QTemporaryDir cache_root;
   QDir::setCurrent(cache_root.path());

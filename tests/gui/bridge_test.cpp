@@ -1,0 +1,214 @@
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <memory>
+
+#include "app/game_browser_app.h"
+#include "client/game_client.h"
+#include "gui_test_support.h"
+#include "window/browser_window.h"
+#include "window/game_window_delegate.h"
+
+namespace {
+
+// Message boxes recorded instead of shown: "owned|text|caption" or "unowned|text|caption".
+class RecordingLauncherHost : public SystemLauncherHost {
+ public:
+  QStringList boxes;
+  QWidget* last_owner = nullptr;
+  void ShowMessageBox(bool owned, std::string_view text, std::string_view caption) override {
+    last_owner = owned ? owner() : nullptr;
+    boxes << QString(owned ? "owned|" : "unowned|") + QString::fromUtf8(text.data(), text.size()) +
+                 "|" + QString::fromUtf8(caption.data(), caption.size());
+  }
+};
+
+class BridgeTest : public ::testing::Test {
+ protected:
+  void Open(const std::string& query) {
+    QFile::remove("fileList.txt");
+    profile_ = std::make_unique<QWebEngineProfile>();
+    client_ = GameBrowserApp::OnContextInitialized(profile_.get(),
+                                                   Server().Url("/bridge.html?id=2" + query));
+    auto host = std::make_unique<RecordingLauncherHost>();
+    host_ = host.get();
+    client_->SetLauncherHost(std::move(host));
+    record_path_ = record_dir_.filePath("calls.txt");
+    qputenv("ZD_TEST_RECORD", record_path_.toUtf8());
+    ASSERT_TRUE(WaitUntil([this] { return client_->window_shown(); }));
+    page_ = client_->window_delegate()->browser_view()->page();
+  }
+
+  void TearDown() override {
+    delete client_;
+    Pump(50);
+    profile_.reset();
+  }
+
+  QWebEnginePage* page() { return page_; }
+
+  QVariant Run(const QString& script) {
+    QVariant result;
+    bool done = false;
+    page()->runJavaScript(script, [&](const QVariant& v) {
+      result = v;
+      done = true;
+    });
+    EXPECT_TRUE(WaitUntil([&] { return done; }));
+    return result;
+  }
+
+  // Runs `script` inside the sub-frame with id `frame` (any origin) through its message listener.
+  void RunInFrame(const QString& frame, const QString& script) {
+    Run(QString("document.getElementById('%1').contentWindow.postMessage({run: %2}, '*')")
+            .arg(frame, QString("'%1'").arg(script)));
+  }
+
+  std::string Generation() { return client_->cache_index().Find("version").value_or("<none>"); }
+
+  QStringList Calls() {
+    QFile file(record_path_);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+  }
+
+  std::unique_ptr<QWebEngineProfile> profile_;
+  GameClient* client_ = nullptr;
+  RecordingLauncherHost* host_ = nullptr;
+  QWebEnginePage* page_ = nullptr;
+  QTemporaryDir record_dir_;
+  QString record_path_;
+};
+
+TEST_F(BridgeTest, FunctionsExistInEveryFrameAndEachFrameReachesTheShell) {
+  Open("&frames=1");
+  const QString shape =
+      "C_closeWindow:function:true,C_maxWindow:function:true,C_windowCanClose:function:true,"
+      "C_clearCache:function:true,C_openPay:function:true,open:function:true,"
+      "C_SHOWEXIT:function:true,C_UserAuthentic:function:true";
+  EXPECT_EQ(Run("bridgeShape()").toString(), shape);
+  for (const char* frame : {"same", "cross"}) {
+    SCOPED_TRACE(frame);
+    ASSERT_TRUE(WaitUntil([&] { return Server().Count(QString("name=%1&").arg(frame)) > 0; }));
+    for (const QString& line : Server().Lines()) {
+      if (line.contains(QString("name=%1&").arg(frame))) {
+        EXPECT_TRUE(line.contains("shape=" + shape)) << line.toStdString();
+      }
+    }
+  }
+  Run("C_clearCache('main')");
+  EXPECT_TRUE(WaitUntil([&] { return Generation() == "main"; }));
+  RunInFrame("same", "C_clearCache(\\'same\\')");
+  EXPECT_TRUE(WaitUntil([&] { return Generation() == "same"; }));
+  RunInFrame("cross", "C_clearCache(\\'cross\\')");
+  EXPECT_TRUE(WaitUntil([&] { return Generation() == "cross"; }));
+  RunInFrame("cross", "C_maxWindow()");
+  EXPECT_TRUE(WaitUntil([&] { return BrowserWindow::ForPage(page())->isMaximized(); }));
+  EXPECT_EQ(QFile::exists("fileList.txt"), true);
+}
+
+TEST_F(BridgeTest, CallsMadeBeforeTheChannelIsReadyArriveInOrder) {
+  Open("&early=1");
+  EXPECT_TRUE(WaitUntil([&] { return Generation() == "early-2"; }));
+}
+
+TEST_F(BridgeTest, FunctionsReturnUndefinedAndNeverThrow) {
+  Open("");
+  EXPECT_EQ(Run("var bad = {toString: function () { throw new Error('no'); },"
+                "           valueOf: function () { throw new Error('no'); }};"
+                "[C_windowCanClose(bad), C_windowCanClose('x'), C_windowCanClose(true, 1),"
+                " C_windowCanClose(), C_clearCache(), C_openPay(bad), C_SHOWEXIT(undefined),"
+                " open(bad), C_maxWindow(1, 2, 3)].every(function (r) { return r === undefined; })")
+                .toBool(),
+            true);
+  // A page may replace a function like any global.
+  EXPECT_EQ(Run("C_maxWindow = 5; delete window.C_clearCache; [C_maxWindow, typeof C_clearCache]"
+                ".join()").toString(), "5,undefined");
+}
+
+TEST_F(BridgeTest, ThrowingArgumentsAndHugeStringsAreHandledAsText) {
+  Open("&frames=1");
+  ASSERT_TRUE(WaitUntil([&] { return Server().Count("name=cross&") > 0; }));
+  RunInFrame("cross", "C_clearCache({toString: function () { throw 1; }})");
+  EXPECT_TRUE(WaitUntil([&] { return Generation().empty(); }));
+  Run("C_clearCache('x'.repeat(10 * 1024 * 1024))");
+  EXPECT_TRUE(WaitUntil([&] { return Generation().size() == 10u * 1024 * 1024; }, 30000));
+}
+
+TEST_F(BridgeTest, ManyCallsFromAFrameKeepTheirOrderAndThePageStaysResponsive) {
+  Open("&frames=1");
+  ASSERT_TRUE(WaitUntil([&] { return Server().Count("name=cross&") > 0; }));
+  RunInFrame("cross", "for (var i = 0; i < 10000; ++i) C_clearCache(String(i))");
+  Run("for (var i = 0; i < 10000; ++i) C_windowCanClose(i % 2 === 0)");
+  EXPECT_TRUE(WaitUntil([&] { return Generation() == "9999"; }, 60000));
+  EXPECT_FALSE(client_->window_delegate()->can_close());
+  EXPECT_EQ(Run("6 * 7").toInt(), 42);
+}
+
+TEST_F(BridgeTest, LauncherLibraryPaymentAndAuthentication) {
+  Open("");
+  client_->SetLauncherLibraryName(TEST_LAUNCHER_FULL);
+  // Nobody has loaded the library yet: payment says so and calls nothing.
+  Run("C_openPay('https://pay.test/')");
+  ASSERT_TRUE(WaitUntil([&] { return host_->boxes.size() == 1; }));
+  EXPECT_EQ(host_->boxes.front(), "unowned|没有找到ZendariGameLauncher.dll|Zendari支付");
+  EXPECT_TRUE(Calls().isEmpty());
+
+  const int results[] = {0, -1, INT_MAX, INT_MIN};
+  for (int i = 0; i < 4; ++i) {
+    qputenv("ZD_TEST_RESULT", QByteArray::number(results[i]));
+    Run("C_UserAuthentic()");
+    ASSERT_TRUE(WaitUntil([&] { return Run("authResults.length").toInt() == i + 1; }));
+    EXPECT_EQ(Run(QString("authResults[%1] === %2").arg(i).arg(results[i])).toBool(), true)
+        << results[i];
+  }
+  EXPECT_EQ(Calls().count("auth window"), 4);
+
+  // Loaded by the authentication, the library now takes payments.
+  Run("C_openPay('https://p.test/\u652f'); C_openPay(''); C_openPay(42)");
+  ASSERT_TRUE(WaitUntil([&] { return Calls().size() == 7; }));
+  EXPECT_EQ(Calls().mid(4), (QStringList{
+                                 "pay 0068 0074 0074 0070 0073 003a 002f 002f 0070 002e 0074 0065 "
+                                 "0073 0074 002f 652f ",
+                                 "pay null", "pay null"}));
+  EXPECT_EQ(host_->boxes.size(), 1);
+}
+
+TEST_F(BridgeTest, ALibraryWithoutTheExportsDoesNothing) {
+  Open("");
+  client_->SetLauncherLibraryName(TEST_LAUNCHER_WITHOUT_EXPORTS);
+  Run("C_UserAuthentic(); C_openPay('https://pay.test/')");
+  Pump(700);
+  EXPECT_TRUE(host_->boxes.isEmpty());
+  EXPECT_EQ(Run("authResults.length").toInt(), 0);
+  EXPECT_TRUE(Calls().isEmpty());
+}
+
+TEST_F(BridgeTest, NoLibraryMakesAuthenticationFailInABoxOwnedByTheGameWindow) {
+  Open("");
+  client_->SetLauncherLibraryName("/nonexistent/libZendariGameLauncher.so");
+  Run("C_UserAuthentic()");
+  ASSERT_TRUE(WaitUntil([&] { return host_->boxes.size() == 1; }));
+  EXPECT_EQ(host_->boxes.front(), "owned|UserAuthentic|UserAuthentic失败");
+  EXPECT_EQ(host_->last_owner, BrowserWindow::ForPage(page()));
+  Pump(300);
+  EXPECT_EQ(Run("authResults.length").toInt(), 0);
+}
+
+TEST_F(BridgeTest, MessagesBeforeTheWindowDelegateIsStoredAreDropped) {
+  Open("");
+  // The window keeps its delegate; only the client's slot is empty, as before start-up ends.
+  client_->SetWindowDelegate(nullptr);
+  Run("C_clearCache('dropped')");
+  Pump(500);
+  EXPECT_EQ(Generation(), "1");
+}
+
+}  // namespace
