@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "app/engine_argv.h"
+#include "cache/cache_scheme.h"
 #include "client/game_client.h"
 #include "window/browser_window.h"
 #include "window/game_window_delegate.h"
@@ -76,6 +77,7 @@ int GameBrowserApp::Run(const std::vector<std::string>& args) {
   int argc = static_cast<int>(argv.size());
   argv.push_back(nullptr);
 
+  cache_scheme::Register();
   QApplication app(argc, argv.data());
   // The client ends the loop itself, after saving the cache index.
   app.setQuitOnLastWindowClosed(false);

@@ -83,7 +83,7 @@ void CacheIndex::Update(const std::string& key, const std::string& value) {
   const int64_t now = clock_();
   ++updates_since_save_;
   if (now - last_save_time_ > kSaveIntervalMs || updates_since_save_ > kUpdatesPerSave) {
-    SaveLocked();
+    SaveOrScheduleLocked();
     last_save_time_ = now;
     updates_since_save_ = 0;
   }
@@ -98,12 +98,20 @@ void CacheIndex::Reset(const std::string& generation) {
   std::lock_guard lock(mutex_);
   entries_.clear();
   entries_.emplace(kGenerationKey, generation);
-  SaveLocked();
+  SaveOrScheduleLocked();
 }
 
 std::map<std::string, std::string> CacheIndex::Entries() const {
   std::lock_guard lock(mutex_);
   return entries_;
+}
+
+void CacheIndex::SaveOrScheduleLocked() {
+  if (schedule_save_) {
+    schedule_save_();
+  } else {
+    SaveLocked();
+  }
 }
 
 void CacheIndex::SaveLocked() {

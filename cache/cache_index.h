@@ -46,6 +46,13 @@ class CacheIndex {
   CacheIndex(const CacheIndex&) = delete;
   CacheIndex& operator=(const CacheIndex&) = delete;
 
+  // With a scheduler, the saves that Update's throttle and Reset make are handed to it (it must
+  // call Save later, typically on a writer thread) instead of being written on the caller's
+  // thread. Set before use.
+  void SetSaveScheduler(std::function<void()> schedule_save) {
+    schedule_save_ = std::move(schedule_save);
+  }
+
   // Reads the index file once at start; a missing generation becomes "1".
   void Load();
   std::optional<std::string> Find(const std::string& key) const;
@@ -60,10 +67,13 @@ class CacheIndex {
 
  private:
   void SaveLocked();
+  // Saves now, or hands the save to the scheduler.
+  void SaveOrScheduleLocked();
 
   FileSystem& fs_;
   const Clock clock_;
   const std::string file_name_;
+  std::function<void()> schedule_save_;
 
   mutable std::mutex mutex_;
   std::map<std::string, std::string> entries_;

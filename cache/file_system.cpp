@@ -101,12 +101,16 @@ class PosixFileSystem : public FileSystem {
   bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
 };
 
-// Unique among this process's threads and, through the random part, among processes sharing a
-// cache root.
+// In the target's directory, so the rename stays on one file system. Unique among this process's
+// threads and, through the random part, among processes sharing a cache root. The name carries no
+// resource extension, so a temporary left by a killed process is never taken for a resource.
 std::string TemporaryPathFor(const std::string& path) {
   static const uint64_t process_tag = std::random_device{}();
   static std::atomic<uint64_t> counter{0};
-  return path + ".part-" + std::to_string(process_tag) + "-" + std::to_string(++counter);
+  size_t slash = path.rfind('/');
+  std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  return directory + ".gameshell-tmp-" + std::to_string(process_tag) + "-" +
+         std::to_string(++counter);
 }
 
 }  // namespace

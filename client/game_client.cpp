@@ -3,9 +3,13 @@
 #include <QCoreApplication>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include "bridge/page_bridge.h"
+#include "cache/cache_scheme.h"
+#include "cache/cached_resource_handler.h"
+#include "cache/resource_request_interceptor.h"
 #include "client/dev_tools_key_filter.h"
 #include "client/page_bridge_commands.h"
 #include "client/game_page.h"
@@ -26,6 +30,12 @@ constexpr QSize kDevToolsSize{1024, 700};
 GameClient::GameClient(QWebEngineProfile* profile) : profile_(profile) {
   GS_REQUIRE_UI_THREAD();
   g_instance = this;
+  auto* interceptor = new ResourceRequestInterceptor(
+      &resource_cache_, profile_->httpUserAgent().toUtf8(), this);
+  profile_->setUrlRequestInterceptor(interceptor);
+  auto* handler = new CachedResourceHandler(interceptor, this);
+  profile_->installUrlSchemeHandler(cache_scheme::kHttp, handler);
+  profile_->installUrlSchemeHandler(cache_scheme::kHttps, handler);
 }
 
 GameClient::~GameClient() {
@@ -36,6 +46,8 @@ GameClient::~GameClient() {
       delete window;
     }
   }
+  profile_->setUrlRequestInterceptor(nullptr);
+  profile_->removeAllUrlSchemeHandlers();
   if (g_instance == this) {
     g_instance = nullptr;
   }
@@ -144,7 +156,7 @@ void GameClient::OnBeforeClose(QWebEnginePage* page) {
     }
   }
   if (browser_list_.empty()) {
-    cache_index_.Save();
+    resource_cache_.SaveAndWait();
     emit LastBrowserClosed();
     QCoreApplication::quit();
   }

@@ -8,7 +8,7 @@
 
 #include "bridge/bridge_dispatcher.h"
 #include "bridge/bridge_messages.h"
-#include "cache/cache_index.h"
+#include "cache/resource_cache.h"
 #include "platform/system_launcher_host.h"
 
 class BrowserWindow;
@@ -19,8 +19,9 @@ class QWebEngineView;
 
 // The one client of the browser process. Every browser (the game's page, popups, developer tools)
 // is created through it; it keeps the list of open browsers, shows the game window after the
-// first finished load, opens developer tools, owns the cache index and the game window's
-// delegate, and ends the event loop after the last browser has closed, saving the index first.
+// first finished load, opens developer tools, receives the bridge's messages, owns the resource
+// cache (hooked into the profile's requests) and the game window's delegate, and ends the event
+// loop after the last browser has closed, saving the cache index first.
 // Thread: UI, except CloseAllBrowsers, which may be called from any thread.
 class GameClient : public QObject {
   Q_OBJECT
@@ -46,7 +47,8 @@ class GameClient : public QObject {
 
   void SetWindowDelegate(std::shared_ptr<GameWindowDelegate> delegate);
   GameWindowDelegate* window_delegate() const { return window_delegate_.get(); }
-  gameshell::CacheIndex& cache_index() { return cache_index_; }
+  gameshell::CacheIndex& cache_index() { return resource_cache_.index(); }
+  gameshell::ResourceCache& resource_cache() { return resource_cache_; }
   QWebEngineProfile* profile() const { return profile_; }
   const std::vector<QPointer<QWebEnginePage>>& browser_list() const { return browser_list_; }
   bool window_shown() const { return window_shown_; }
@@ -78,7 +80,8 @@ class GameClient : public QObject {
   std::vector<QPointer<QWebEnginePage>> browser_list_;
   std::shared_ptr<GameWindowDelegate> window_delegate_;
   bool window_shown_ = false;
-  gameshell::CacheIndex cache_index_;
+  // Before anything that may post to its writer.
+  gameshell::ResourceCache resource_cache_;
   gameshell::BridgeDispatcher dispatcher_;
   std::unique_ptr<SystemLauncherHost> launcher_host_ = std::make_unique<SystemLauncherHost>();
   std::string launcher_library_name_ = gameshell::kLauncherLibraryName;

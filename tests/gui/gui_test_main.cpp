@@ -10,6 +10,7 @@
 
 #include "app/engine_argv.h"
 #include "app/game_browser_app.h"
+#include "cache/cache_scheme.h"
 #include "gui_test_support.h"
 
 FixtureServer::FixtureServer() {
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
   }
   int engine_argc = static_cast<int>(engine_argv.size());
   engine_argv.push_back(nullptr);
+  cache_scheme::Register();
   QApplication app(engine_argc, engine_argv.data());
   app.setQuitOnLastWindowClosed(false);
   // Before any page starts the engine, so the server inherits none of its sockets.

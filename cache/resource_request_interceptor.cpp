@@ -1,0 +1,46 @@
+#include "cache/resource_request_interceptor.h"
+
+#include "cache/cache_scheme.h"
+#include "cache/resource_cache.h"
+#include "cache/resource_download_client.h"
+#include "client/ui_thread.h"
+
+ResourceRequestInterceptor::ResourceRequestInterceptor(gameshell::ResourceCache* cache,
+                                                       QByteArray user_agent, QObject* parent)
+    : QWebEngineUrlRequestInterceptor(parent), cache_(cache), user_agent_(std::move(user_agent)) {
+  network_.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+void ResourceRequestInterceptor::SendToNetworkOnce(const QUrl& url) {
+  GS_REQUIRE_UI_THREAD();
+  send_to_network_.insert(url);
+}
+
+void ResourceRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info) {
+  GS_REQUIRE_UI_THREAD();
+  const QUrl url = info.requestUrl();
+  // Only resources fetched with GET: a download cannot repeat another method's body, and a
+  // navigation served from the cache would change the page's own address.
+  if (info.requestMethod() != "GET" ||
+      info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame ||
+      info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeSubFrame) {
+    return;
+  }
+  const gameshell::RequestDecision decision = cache_->Decide(url.toEncoded().toStdString());
+  if (decision.action == gameshell::RequestAction::kPassThrough) {
+    return;
+  }
+  if (decision.action == gameshell::RequestAction::kDownload) {
+    ResourceDownloadClient::Start(&network_, cache_, url, info.firstPartyUrl(), user_agent_,
+                                  decision.cache_path);
+  }
+  if (send_to_network_.remove(url)) {
+    return;
+  }
+  // A size check only; the file itself is read where the engine reads the answer.
+  std::optional<uint64_t> size =
+      gameshell::DefaultFileSystem().FileSize(decision.cache_path);
+  if (size && *size > 0) {
+    info.redirect(cache_scheme::ToCacheUrl(url));
+  }
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QNetworkAccessManager>
+#include <QSet>
+#include <QUrl>
+#include <QWebEngineUrlRequestInterceptor>
+
+namespace gameshell {
+class ResourceCache;
+}
+
+// Sees every request of every page before it is made and applies the cache's decision: pass it
+// through; serve the stored file (by redirecting to the internal cache scheme); or record the new
+// version, start a background download, and let the request go on, served from the older file
+// when one is on disk.
+// Thread: UI (where this engine calls interceptors).
+class ResourceRequestInterceptor : public QWebEngineUrlRequestInterceptor {
+  Q_OBJECT
+
+ public:
+  ResourceRequestInterceptor(gameshell::ResourceCache* cache, QByteArray user_agent,
+                             QObject* parent);
+
+  void interceptRequest(QWebEngineUrlRequestInfo& info) override;
+
+  // The cache scheme could not serve `url` after all: its next request goes to the network.
+  void SendToNetworkOnce(const QUrl& url);
+
+ private:
+  gameshell::ResourceCache* const cache_;
+  const QByteArray user_agent_;
+  QNetworkAccessManager network_;
+  QSet<QUrl> send_to_network_;
+};
