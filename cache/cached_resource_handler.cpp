@@ -22,14 +22,18 @@ void CachedResourceHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     job->fail(QWebEngineUrlRequestJob::UrlInvalid);
     return;
   }
-  auto* file = new QFile(QString::fromUtf8(path));
-  if (!file->open(QIODevice::ReadOnly) || file->size() == 0) {
-    delete file;
+  std::shared_ptr<QFile> file = interceptor_->held_files()->Take(url);
+  if (!file) {
+    file = std::make_shared<QFile>(QString::fromUtf8(path));
+    file->open(QIODevice::ReadOnly);
+  }
+  if (!file->isOpen() || file->size() == 0) {
     const QUrl network_url = cache_scheme::ToNetworkUrl(url);
     interceptor_->SendToNetworkOnce(network_url);
     job->redirect(network_url);
     return;
   }
-  connect(job, &QObject::destroyed, file, &QObject::deleteLater);
-  job->reply(gameshell::ContentTypeForCachePath(path), file);
+  // The engine reads the device until the job is gone.
+  connect(job, &QObject::destroyed, [file] {});
+  job->reply(gameshell::ContentTypeForCachePath(path), file.get());
 }

@@ -30,17 +30,24 @@ void ResourceRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info
   if (decision.action == gameshell::RequestAction::kPassThrough) {
     return;
   }
+  const bool to_network = send_to_network_.remove(url);
+  // A size check only; the file itself is read where the engine reads the answer.
+  std::optional<uint64_t> size = gameshell::DefaultFileSystem().FileSize(decision.cache_path);
+  const bool serve_from_disk = !to_network && size && *size > 0;
+  if (serve_from_disk) {
+    const QUrl cache_url = cache_scheme::ToCacheUrl(url);
+    if (decision.action == gameshell::RequestAction::kDownload) {
+      // The download about to start may replace the file before the request is served; this
+      // request is to get the older copy.
+      auto file = std::make_shared<QFile>(QString::fromStdString(decision.cache_path));
+      if (file->open(QIODevice::ReadOnly)) {
+        held_files_.Hold(cache_url, std::move(file));
+      }
+    }
+    info.redirect(cache_url);
+  }
   if (decision.action == gameshell::RequestAction::kDownload) {
     ResourceDownloadClient::Start(&network_, cache_, url, info.firstPartyUrl(), user_agent_,
                                   decision.cache_path);
-  }
-  if (send_to_network_.remove(url)) {
-    return;
-  }
-  // A size check only; the file itself is read where the engine reads the answer.
-  std::optional<uint64_t> size =
-      gameshell::DefaultFileSystem().FileSize(decision.cache_path);
-  if (size && *size > 0) {
-    info.redirect(cache_scheme::ToCacheUrl(url));
   }
 }

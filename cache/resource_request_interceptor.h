@@ -5,6 +5,8 @@
 #include <QUrl>
 #include <QWebEngineUrlRequestInterceptor>
 
+#include "cache/held_cache_files.h"
+
 namespace gameshell {
 class ResourceCache;
 }
@@ -25,10 +27,12 @@ class ResourceRequestInterceptor : public QWebEngineUrlRequestInterceptor {
 
   // The cache scheme could not serve `url` after all: its next request goes to the network.
   void SendToNetworkOnce(const QUrl& url);
+  HeldCacheFiles* held_files() { return &held_files_; }
 
  private:
   gameshell::ResourceCache* const cache_;
   const QByteArray user_agent_;
   QNetworkAccessManager network_;
   QSet<QUrl> send_to_network_;
+  HeldCacheFiles held_files_{this};
 };

@@ -1,0 +1,199 @@
+"""The resource cache in the real shell: what lands on disk, what the network still sees, and
+what the page receives, across runs, new versions, failures, kills and clears."""
+import glob
+import os
+import re
+import shutil
+import sys
+import tempfile
+import time
+import unittest
+import urllib.parse
+import urllib.request
+
+from harness import PORT, SERVER, ShellTestCase
+
+sys.path.insert(0, os.path.dirname(SERVER) if SERVER else ".")
+from server import generated_content  # noqa: E402
+
+
+def fnv1a(data):
+    h = 0x811C9DC5
+    for byte in data:
+        h = ((h ^ byte) * 0x01000193) & 0xFFFFFFFF
+    return h
+
+
+def split(url):
+    parts = urllib.parse.urlsplit(url)
+    query = urllib.parse.parse_qs(parts.query)
+    return parts.path, query.get("v", ["0"])[0], int(query.get("size", ["3000"])[0])
+
+
+def origin_bytes(url, salt=""):
+    path, version, size = split(url)
+    return generated_content(path, version, size, salt)
+
+
+class CacheProcessTest(ShellTestCase):
+    def setUp(self):
+        super().setUp()
+        self.control(salt="")
+        self.cwd = tempfile.mkdtemp(prefix="gs-cache-")
+        self.addCleanup(shutil.rmtree, self.cwd, True)
+
+    def control(self, **params):
+        url = f"http://127.0.0.1:{PORT}/__control?" + urllib.parse.urlencode(params)
+        urllib.request.urlopen(url, timeout=5).read()
+
+    def fault(self, path, mode):
+        self.control(path=path, mode=mode)
+        self.addCleanup(self.control, path=path, mode="ok")
+
+    def run_page(self, urls, rounds=1, gap=0, close=True, extra=()):
+        """Starts the shell on the manifest `urls`; returns {(round, index): (status, len, sum)}."""
+        self.control(manifest=",".join(urls))
+        self.server.clear()
+        shell = self.start(f"cache:1,rounds:{rounds},gap:{gap}", *extra, cwd=self.cwd)
+        window = self.desktop.wait_for("Varnholt")
+        self.assertIsNotNone(window)
+        self.assertTrue(self.server.wait_for_line(f"event=round-done&round={rounds}", timeout=60))
+        got = {}
+        for line in self.server.lines():
+            m = re.search(r"event=got&round=(\d+)&i=(\d+)&status=(\d+)&len=(\d+)&sum=(\d+)", line)
+            if m:
+                r, i, status, length, checksum = map(int, m.groups())
+                got[(r, i)] = (status, length, checksum)
+        if close:
+            self.wait_for_files(urls)
+            self.desktop.request_close(window)
+            self.assertEqual(shell.wait(), 0)
+        return got, shell
+
+    def wait_for_files(self, urls, salt="", timeout=20):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if all(self.read(u) == origin_bytes(u, salt) for u in urls if self.storable(u)):
+                return
+            time.sleep(0.1)
+
+    @staticmethod
+    def storable(url):
+        return re.search(r"\.(webp|png|jpg|astc|mp3|wav|dds|conf|dat)", split(url)[0]) is not None
+
+    def read(self, url):
+        try:
+            with open(os.path.join(self.cwd, split(url)[0].lstrip("/")), "rb") as f:
+                return f.read()
+        except OSError:
+            return None
+
+    def network_hits(self, url):
+        return self.server.count(f"GET {url} ")
+
+    def assert_page_got_origin(self, got, urls, round_=1, salt=""):
+        for i, url in enumerate(urls):
+            body = origin_bytes(url, salt)
+            self.assertEqual(got[(round_, i)], (200, len(body), fnv1a(body)), url)
+
+    def test_first_run_stores_exact_bytes_and_the_second_run_uses_no_network(self):
+        urls = ["/gen/ui/a.png?v=1&size=5000", "/gen/ui/b.jpg?v=2", "/gen/tex/c.webp?v=1",
+                "/gen/sound/d.mp3?v=7&size=70000", "/gen/data/e.dat?v=1&size=1",
+                "/gen/cfg/f.conf?v=3", "/gen/t.astc?v=1", "/gen/s.wav?v=1", "/gen/m.dds",
+                "/gen/code/g.js?v=1", "/gen/page.html?v=1"]
+        got, shell = self.run_page(urls)
+        self.assert_page_got_origin(got, urls)
+        for url in urls:
+            if self.storable(url):
+                self.assertEqual(self.read(url), origin_bytes(url), url)
+            else:
+                self.assertIsNone(self.read(url), url)
+        expected = sorted(f"{split(u)[0].lstrip('/')} {urllib.parse.urlsplit(u).query or '0'}"
+                          for u in urls if self.storable(u))
+        self.assertEqual(shell.index_text().splitlines(), sorted(expected + ["version 1"]))
+
+        got, _ = self.run_page(urls, extra=("img:%2Fimg%2Flogo.png%3Fv%3D1",))
+        self.assert_page_got_origin(got, urls)
+        for url in urls:
+            self.assertEqual(self.network_hits(url), 0 if self.storable(url) else 1, url)
+        self.assertTrue(self.server.wait_for_line("event=img&width=96"))
+
+    def test_a_new_version_is_served_old_once_then_new(self):
+        self.run_page(["/gen/v/a.dat?v=1"])
+        urls = ["/gen/v/a.dat?v=2"]
+        got, _ = self.run_page(urls, rounds=2, gap=1500)
+        old, new = origin_bytes("/gen/v/a.dat?v=1"), origin_bytes(urls[0])
+        self.assertEqual(got[(1, 0)][2], fnv1a(old))
+        self.assertEqual(got[(2, 0)][2], fnv1a(new))
+        self.assertEqual(self.network_hits(urls[0]), 1)
+        self.assertEqual(self.read(urls[0]), new)
+
+    def test_failed_downloads_store_nothing_and_keep_older_files_whole(self):
+        modes = ["404", "500", "304", "drop", "stall"]
+        old_urls = [f"/gen/f/{m}.dat?v=1&size=200000" for m in modes]
+        self.run_page(old_urls)
+        for mode in modes:
+            self.fault(f"/gen/f/{mode}.dat", mode)
+            self.fault(f"/gen/new/{mode}.dat", mode)
+        urls = [f"/gen/f/{m}.dat?v=2&size=200000" for m in modes]
+        # A stalled new resource would hold the page's own request too; the others answer it.
+        urls += [f"/gen/new/{m}.dat?v=1" for m in modes if m != "stall"]
+        got, shell = self.run_page(urls, close=False)
+        time.sleep(2)
+        self.desktop.request_close(self.desktop.find("Varnholt"))
+        self.assertEqual(shell.wait(), 0)
+        for mode, old in zip(modes, old_urls):
+            self.assertEqual(self.read(old), origin_bytes(old), mode)
+            self.assertIsNone(self.read(f"/gen/new/{mode}.dat"), mode)
+        index = shell.index_text()
+        self.assertIn("gen/f/404.dat v=2&size=200000\n", index)
+        self.assertEqual(glob.glob(os.path.join(self.cwd, "**", ".gameshell-tmp-*"),
+                                   recursive=True), [])
+
+    def test_an_empty_file_is_never_served(self):
+        url = "/gen/empty/e.dat?v=1"
+        os.makedirs(os.path.join(self.cwd, "gen", "empty"))
+        open(os.path.join(self.cwd, "gen", "empty", "e.dat"), "wb").close()
+        with open(os.path.join(self.cwd, "fileList.txt"), "w") as index:
+            index.write("gen/empty/e.dat v=1\nversion 1\n")
+        got, _ = self.run_page([url])
+        self.assert_page_got_origin(got, [url])
+        self.assertEqual(self.network_hits(url), 1)
+
+    def test_a_kill_during_downloads_leaves_no_file_that_is_not_whole(self):
+        urls = [f"/gen/k/{i}.dat?v=1&size={100000 + 3000 * i}" for i in range(150)]
+        self.control(manifest=",".join(urls))
+        shell = self.start("cache:1", cwd=self.cwd)
+        deadline = time.time() + 30
+        while time.time() < deadline and len(glob.glob(os.path.join(self.cwd, "gen/k/*"))) < 5:
+            time.sleep(0.01)
+        shell.process.kill()
+        shell.wait()
+        stored = glob.glob(os.path.join(self.cwd, "gen/k/*.dat"))
+        self.assertGreater(len(stored), 0)
+        for path in stored:
+            i = int(os.path.basename(path).split(".")[0])
+            with open(path, "rb") as f:
+                self.assertEqual(f.read(), origin_bytes(urls[i]), path)
+        got, _ = self.run_page(urls)
+        self.assert_page_got_origin(got, urls)
+        for url in urls:
+            self.assertEqual(self.read(url), origin_bytes(url), url)
+
+    def test_a_clear_keeps_files_and_new_downloads_overwrite_them(self):
+        urls = ["/gen/r/a.png?v=1", "/gen/r/b.dat?v=1"]
+        self.run_page(urls)
+        self.control(salt="after-clear")
+        got, shell = self.run_page(urls, rounds=2, gap=1500, close=False, extra=("clear:2",))
+        # Round one still gets the kept files; the downloads the clear caused replace them.
+        self.assert_page_got_origin(got, urls, round_=1)
+        self.assert_page_got_origin(got, urls, round_=2, salt="after-clear")
+        self.desktop.request_close(self.desktop.find("Varnholt"))
+        self.assertEqual(shell.wait(), 0)
+        for url in urls:
+            self.assertEqual(self.read(url), origin_bytes(url, "after-clear"))
+        self.assertEqual(shell.index_text(), "gen/r/a.png v=1\ngen/r/b.dat v=1\nversion 2\n")
+
+
+if __name__ == "__main__":
+    unittest.main()
