@@ -4,7 +4,8 @@
 
 // The internal schemes through which cached files reach the page: a request to be served from
 // disk is redirected from http(s)://host/path?query to the same URL under the matching internal
-// scheme, whose handler answers with the file.
+// scheme, whose handler answers with the file. Register before the application object exists;
+// the rest is pure and callable from any thread.
 namespace cache_scheme {
 
 inline constexpr char kHttp[] = "gameshell-cache";

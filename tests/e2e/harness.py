@@ -62,9 +62,9 @@ class Shell:
     """One run of gameshell in a fresh working directory (its cache root)."""
 
     def __init__(self, *launch_parameters, cwd=None, env=None):
+        self.owns_cwd = cwd is None
         self.cwd = cwd or tempfile.mkdtemp(prefix="gs-run-")
-        self.stderr_path = os.path.join(self.cwd, "..", os.path.basename(self.cwd) + ".stderr")
-        self.stderr = open(self.stderr_path, "w")
+        self.stderr = tempfile.TemporaryFile()
         self.process = subprocess.Popen([BIN, *launch_parameters], cwd=self.cwd, env=env,
                                         stdout=subprocess.DEVNULL, stderr=self.stderr)
 
@@ -83,6 +83,8 @@ class Shell:
             self.process.kill()
             self.process.wait()
         self.stderr.close()
+        if self.owns_cwd:
+            shutil.rmtree(self.cwd, ignore_errors=True)
 
 
 class ShellTestCase(unittest.TestCase):
