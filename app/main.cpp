@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   }
   std::u16string launch_parameters =
       QString::fromLocal8Bit(gameshell::LaunchParametersFromArgs(args)).toStdU16String();
-  GameBrowserApp app(gameshell::BuildStartUrl(launch_parameters,
-                                              gameshell::LoginPageUrl(gameshell::kLoginHost)));
+  GameBrowserApp app(
+      gameshell::BuildStartUrl(launch_parameters, gameshell::LoginPageUrl(gameshell::kLoginHost)));
   return app.Run(args);
 }

@@ -2,7 +2,8 @@
 
 namespace gameshell {
 
-void LauncherOpenPay(LauncherHost& host, const std::string& library_name,
+void LauncherOpenPay(LauncherHost& host,
+                     const std::string& library_name,
                      const std::u16string& url) {
   void* library = host.FindLoadedLibrary(library_name);
   if (!library) {
@@ -15,7 +16,8 @@ void LauncherOpenPay(LauncherHost& host, const std::string& library_name,
   }
 }
 
-std::optional<int32_t> LauncherUserAuthentic(LauncherHost& host, const std::string& library_name,
+std::optional<int32_t> LauncherUserAuthentic(LauncherHost& host,
+                                             const std::string& library_name,
                                              uintptr_t window) {
   void* library = host.FindLoadedLibrary(library_name);
   if (!library) {
@@ -34,8 +36,7 @@ std::optional<int32_t> LauncherUserAuthentic(LauncherHost& host, const std::stri
 }
 
 std::string AuthenticationCallbackScript(int32_t result) {
-  return "window.UserAuthentic_return&&window.UserAuthentic_return(" + std::to_string(result) +
-         ")";
+  return "window.UserAuthentic_return&&window.UserAuthentic_return(" + std::to_string(result) + ")";
 }
 
 }  // namespace gameshell

@@ -40,18 +40,21 @@ class LauncherHost {
   virtual void* LoadLibrary(const std::string& name) = 0;
   virtual void* FindExport(void* library, const char* name) = 0;
   // Modal; returns when the user has dismissed it. Texts are UTF-8.
-  virtual void ShowMessageBox(bool owned_by_game_window, std::string_view text,
+  virtual void ShowMessageBox(bool owned_by_game_window,
+                              std::string_view text,
                               std::string_view caption) = 0;
 };
 
 // Opens the platform's payment page. Never loads the library: without it, says so in a message
 // box with no owner.
-void LauncherOpenPay(LauncherHost& host, const std::string& library_name,
+void LauncherOpenPay(LauncherHost& host,
+                     const std::string& library_name,
                      const std::u16string& url);
 
 // The authentication result, or nothing when the library cannot be loaded (a message box owned by
 // the game window says so) or lacks the export.
-std::optional<int32_t> LauncherUserAuthentic(LauncherHost& host, const std::string& library_name,
+std::optional<int32_t> LauncherUserAuthentic(LauncherHost& host,
+                                             const std::string& library_name,
                                              uintptr_t window);
 
 // The script that hands the result to the page's main frame.

@@ -17,7 +17,8 @@ std::string ReadCacheFile(const std::string& path, FileSystem& fs = DefaultFileS
 
 // Creates missing parent directories, then replaces the file in one step: a reader never sees a
 // partly written resource, and a failed write leaves the previous file as it was.
-void WriteCacheFile(const std::string& path, std::string_view content,
+void WriteCacheFile(const std::string& path,
+                    std::string_view content,
                     FileSystem& fs = DefaultFileSystem());
 
 }  // namespace gameshell

@@ -41,7 +41,8 @@ class CacheIndex {
   static constexpr int32_t kUpdatesPerSave = 10;
   static constexpr int64_t kSaveIntervalMs = 10000;
 
-  explicit CacheIndex(FileSystem& fs = DefaultFileSystem(), Clock clock = ProcessClockMs,
+  explicit CacheIndex(FileSystem& fs = DefaultFileSystem(),
+                      Clock clock = ProcessClockMs,
                       std::string file_name = kIndexFileName);
   CacheIndex(const CacheIndex&) = delete;
   CacheIndex& operator=(const CacheIndex&) = delete;

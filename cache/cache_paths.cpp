@@ -66,7 +66,8 @@ bool IsStorableCachePath(std::string_view path) {
     return false;
   }
   size_t slash = path.rfind('/');
-  return ContainsCacheableExtension(slash == std::string_view::npos ? path : path.substr(slash + 1));
+  return ContainsCacheableExtension(slash == std::string_view::npos ? path
+                                                                    : path.substr(slash + 1));
 }
 
 }  // namespace gameshell

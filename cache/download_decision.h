@@ -11,10 +11,10 @@
 namespace gameshell {
 
 enum class RequestAction {
-  kPassThrough,  // not the cache's business: the engine loads it as usual
+  kPassThrough,      // not the cache's business: the engine loads it as usual
   kStoredIsCurrent,  // the file on disk is the version asked for: serve it
-  kDownload,  // a new version: its token is recorded; fetch it in the background and let the
-              // page's request go on, served from the older file if one is on disk
+  kDownload,         // a new version: its token is recorded; fetch it in the background and let the
+                     // page's request go on, served from the older file if one is on disk
 };
 
 struct RequestDecision {
@@ -25,7 +25,8 @@ struct RequestDecision {
 
 // Only http(s) URLs whose cache path is storable are considered; the stored copy is current when
 // the index holds the request's token (or the request has no query) and the file exists.
-RequestDecision DecideRequest(std::string_view url, CacheIndex& index,
+RequestDecision DecideRequest(std::string_view url,
+                              CacheIndex& index,
                               FileSystem& fs = DefaultFileSystem());
 
 }  // namespace gameshell

@@ -7,9 +7,12 @@
 #include "cache/resource_cache.h"
 #include "client/ui_thread.h"
 
-void ResourceDownloadClient::Start(QNetworkAccessManager* network, gameshell::ResourceCache* cache,
-                                   const QUrl& url, const QUrl& referer,
-                                   const QByteArray& user_agent, std::string cache_path) {
+void ResourceDownloadClient::Start(QNetworkAccessManager* network,
+                                   gameshell::ResourceCache* cache,
+                                   const QUrl& url,
+                                   const QUrl& referer,
+                                   const QByteArray& user_agent,
+                                   std::string cache_path) {
   GS_REQUIRE_UI_THREAD();
   QNetworkRequest request(url);
   if (referer.isValid()) {
@@ -17,8 +20,7 @@ void ResourceDownloadClient::Start(QNetworkAccessManager* network, gameshell::Re
   }
   request.setHeader(QNetworkRequest::UserAgentHeader, user_agent);
   request.setTransferTimeout(kStallTimeoutMs);
-  request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                       QNetworkRequest::AlwaysNetwork);
+  request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
   QNetworkReply* reply = network->get(request);
   new ResourceDownloadClient(reply, cache, std::move(cache_path));
 }

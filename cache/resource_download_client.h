@@ -26,12 +26,16 @@ class ResourceDownloadClient : public QObject {
   // A transfer that receives nothing for this long is abandoned.
   static constexpr int kStallTimeoutMs = 60000;
 
-  static void Start(QNetworkAccessManager* network, gameshell::ResourceCache* cache,
-                    const QUrl& url, const QUrl& referer, const QByteArray& user_agent,
+  static void Start(QNetworkAccessManager* network,
+                    gameshell::ResourceCache* cache,
+                    const QUrl& url,
+                    const QUrl& referer,
+                    const QByteArray& user_agent,
                     std::string cache_path);
 
  private:
-  ResourceDownloadClient(QNetworkReply* reply, gameshell::ResourceCache* cache,
+  ResourceDownloadClient(QNetworkReply* reply,
+                         gameshell::ResourceCache* cache,
                          std::string cache_path);
   void OnDownloadData();
   void OnRequestComplete();

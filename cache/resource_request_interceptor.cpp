@@ -6,7 +6,8 @@
 #include "client/ui_thread.h"
 
 ResourceRequestInterceptor::ResourceRequestInterceptor(gameshell::ResourceCache* cache,
-                                                       QByteArray user_agent, QObject* parent)
+                                                       QByteArray user_agent,
+                                                       QObject* parent)
     : QWebEngineUrlRequestInterceptor(parent), cache_(cache), user_agent_(std::move(user_agent)) {
   network_.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
 }

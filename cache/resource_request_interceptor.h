@@ -20,7 +20,8 @@ class ResourceRequestInterceptor : public QWebEngineUrlRequestInterceptor {
   Q_OBJECT
 
  public:
-  ResourceRequestInterceptor(gameshell::ResourceCache* cache, QByteArray user_agent,
+  ResourceRequestInterceptor(gameshell::ResourceCache* cache,
+                             QByteArray user_agent,
                              QObject* parent);
 
   void interceptRequest(QWebEngineUrlRequestInfo& info) override;

@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 #include <QWebEnginePage>
-#include <QWebEngineSettings>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include "bridge/page_bridge.h"
@@ -11,8 +11,8 @@
 #include "cache/cached_resource_handler.h"
 #include "cache/resource_request_interceptor.h"
 #include "client/dev_tools_key_filter.h"
-#include "client/page_bridge_commands.h"
 #include "client/game_page.h"
+#include "client/page_bridge_commands.h"
 #include "client/ui_thread.h"
 #include "window/browser_window.h"
 #include "window/game_window_delegate.h"
@@ -30,8 +30,8 @@ constexpr QSize kDevToolsSize{1024, 700};
 GameClient::GameClient(QWebEngineProfile* profile) : profile_(profile) {
   GS_REQUIRE_UI_THREAD();
   g_instance = this;
-  auto* interceptor = new ResourceRequestInterceptor(
-      &resource_cache_, profile_->httpUserAgent().toUtf8(), this);
+  auto* interceptor =
+      new ResourceRequestInterceptor(&resource_cache_, profile_->httpUserAgent().toUtf8(), this);
   profile_->setUrlRequestInterceptor(interceptor);
   auto* handler = new CachedResourceHandler(interceptor, this);
   profile_->installUrlSchemeHandler(cache_scheme::kHttp, handler);

@@ -16,7 +16,9 @@ class GamePage : public QWebEnginePage {
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool is_main_frame) override;
   QWebEnginePage* createWindow(WebWindowType type) override;
   // The shell keeps no log, the page's console included.
-  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel,
+                                const QString&,
+                                int,
                                 const QString&) override {}
 
  private:

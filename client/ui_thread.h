@@ -8,12 +8,12 @@
 
 // Engine callbacks into the shell's widgets and pages must arrive on the UI thread; anything else
 // is a wiring fault worth stopping for, in release builds too.
-#define GS_REQUIRE_UI_THREAD()                                                              \
-  do {                                                                                      \
-    if (QThread::currentThread() != QCoreApplication::instance()->thread()) {               \
-      std::fprintf(stderr, "gameshell: %s called off the UI thread\n", __func__);           \
-      std::abort();                                                                         \
-    }                                                                                       \
+#define GS_REQUIRE_UI_THREAD()                                                    \
+  do {                                                                            \
+    if (QThread::currentThread() != QCoreApplication::instance()->thread()) {     \
+      std::fprintf(stderr, "gameshell: %s called off the UI thread\n", __func__); \
+      std::abort();                                                               \
+    }                                                                             \
   } while (false)
 
 inline bool OnUiThread() {

@@ -16,8 +16,9 @@ void* SystemLauncherHost::FindExport(void* library, const char* name) {
   return platform::FindExport(library, name);
 }
 
-void SystemLauncherHost::ShowMessageBox(bool owned_by_game_window, std::string_view text,
-                                  std::string_view caption) {
+void SystemLauncherHost::ShowMessageBox(bool owned_by_game_window,
+                                        std::string_view text,
+                                        std::string_view caption) {
   QMessageBox box(QMessageBox::NoIcon,
                   QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
                   QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),

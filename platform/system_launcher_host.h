@@ -17,7 +17,8 @@ class SystemLauncherHost : public gameshell::LauncherHost {
   void* FindLoadedLibrary(const std::string& name) override;
   void* LoadLibrary(const std::string& name) override;
   void* FindExport(void* library, const char* name) override;
-  void ShowMessageBox(bool owned_by_game_window, std::string_view text,
+  void ShowMessageBox(bool owned_by_game_window,
+                      std::string_view text,
                       std::string_view caption) override;
 
  private:

@@ -11,7 +11,8 @@ namespace {
 constexpr char kWindowProperty[] = "gameshell_browser_window";
 }
 
-BrowserWindow::BrowserWindow(QWebEngineView* view, std::shared_ptr<WindowDelegate> delegate,
+BrowserWindow::BrowserWindow(QWebEngineView* view,
+                             std::shared_ptr<WindowDelegate> delegate,
                              Kind kind)
     : view_(view), delegate_(std::move(delegate)), kind_(kind) {
   GS_REQUIRE_UI_THREAD();
@@ -21,8 +22,7 @@ BrowserWindow::BrowserWindow(QWebEngineView* view, std::shared_ptr<WindowDelegat
   layout->addWidget(view_);
   if (QWebEnginePage* page = view_->page()) {
     page->setProperty(kWindowProperty, QVariant::fromValue(static_cast<QObject*>(this)));
-    connect(page, &QWebEnginePage::windowCloseRequested, this,
-            &BrowserWindow::OnPageAgreedToClose);
+    connect(page, &QWebEnginePage::windowCloseRequested, this, &BrowserWindow::OnPageAgreedToClose);
   }
   if (delegate_) {
     delegate_->OnWindowCreated(this);

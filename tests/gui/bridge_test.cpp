@@ -130,7 +130,9 @@ TEST_F(BridgeTest, FunctionsReturnUndefinedAndNeverThrow) {
             true);
   // A page may replace a function like any global.
   EXPECT_EQ(Run("C_maxWindow = 5; delete window.C_clearCache; [C_maxWindow, typeof C_clearCache]"
-                ".join()").toString(), "5,undefined");
+                ".join()")
+                .toString(),
+            "5,undefined");
 }
 
 TEST_F(BridgeTest, ThrowingArgumentsAndHugeStringsAreHandledAsText) {
@@ -174,10 +176,10 @@ TEST_F(BridgeTest, LauncherLibraryPaymentAndAuthentication) {
   // Loaded by the authentication, the library now takes payments.
   Run("C_openPay('https://p.test/\u652f'); C_openPay(''); C_openPay(42)");
   ASSERT_TRUE(WaitUntil([&] { return Calls().size() == 7; }));
-  EXPECT_EQ(Calls().mid(4), (QStringList{
-                                 "pay 0068 0074 0074 0070 0073 003a 002f 002f 0070 002e 0074 0065 "
-                                 "0073 0074 002f 652f ",
-                                 "pay null", "pay null"}));
+  EXPECT_EQ(Calls().mid(4),
+            (QStringList{"pay 0068 0074 0074 0070 0073 003a 002f 002f 0070 002e 0074 0065 "
+                         "0073 0074 002f 652f ",
+                         "pay null", "pay null"}));
   EXPECT_EQ(host_->boxes.size(), 1);
 }
 

@@ -170,8 +170,9 @@ TEST_F(GameWindowTest, CloseAllBrowsersFromAnotherThreadRunsOnTheUiThreadLater) 
 
 TEST_F(GameWindowTest, GentleCloseAllLetsThePageRunItsUnloadHandling) {
   Open("");
-  page()->runJavaScript("window.addEventListener('unload', function () {"
-                        "  navigator.sendBeacon('/report?event=unload'); });");
+  page()->runJavaScript(
+      "window.addEventListener('unload', function () {"
+      "  navigator.sendBeacon('/report?event=unload'); });");
   Pump(200);
   client_->CloseAllBrowsers(false);
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
@@ -214,7 +215,8 @@ TEST(EngineArgvTest, ChromiumSwitchesFollowTheMarker) {
   };
   EXPECT_LT(position("--no-sandbox"), static_cast<long>(argv.size()));
   EXPECT_LT(position("--remote-debugging-port=19223"), static_cast<long>(argv.size()));
-  EXPECT_LT(position("--disable-background-timer-throttling"), position("--ignore-gpu-blacklist=1"));
+  EXPECT_LT(position("--disable-background-timer-throttling"),
+            position("--ignore-gpu-blacklist=1"));
   EXPECT_LT(position("--ignore-gpu-blacklist=1"), position("--ignore-gpu-blocklist=1"));
   EXPECT_EQ(argv.back(), "--extra=1");
   EXPECT_EQ(position("a:1"), static_cast<long>(argv.size()));

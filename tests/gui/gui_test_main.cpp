@@ -14,7 +14,8 @@
 #include "gui_test_support.h"
 
 FixtureServer::FixtureServer() {
-  log_path_ = QDir::temp().filePath(QString("gs-gui-requests-%1.log").arg(QCoreApplication::applicationPid()));
+  log_path_ = QDir::temp().filePath(
+      QString("gs-gui-requests-%1.log").arg(QCoreApplication::applicationPid()));
   QFile::remove(log_path_);
   process_.start("/usr/bin/python3", {QString(GAMESHELL_SOURCE_DIR "/demo/server.py"), "--port",
                                       "0", "--root", QString(GAMESHELL_SOURCE_DIR "/tests/pages"),

@@ -24,7 +24,9 @@ class RecordingCommands : public BridgeCommands {
   void OpenExternal(const std::u16string& url) override { log.push_back("open:" + Narrow(url)); }
 
  private:
-  static std::string Narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
+  static std::string Narrow(const std::u16string& text) {
+    return std::string(text.begin(), text.end());
+  }
 };
 
 class BridgeDispatcherTest : public ::testing::Test {
@@ -43,15 +45,14 @@ TEST_F(BridgeDispatcherTest, EachMessageRunsItsCommand) {
   Send("openPay", u"https://pay.test/x");
   Send("clearCache", u"7");
   Send("UserAuthentic");
-  EXPECT_EQ(commands_.log,
-            (std::vector<std::string>{"can_close=true", "close(force)", "maximize",
-                                      "can_close=false", "pay:https://pay.test/x", "reset:7",
-                                      "authentic"}));
+  EXPECT_EQ(commands_.log, (std::vector<std::string>{"can_close=true", "close(force)", "maximize",
+                                                     "can_close=false", "pay:https://pay.test/x",
+                                                     "reset:7", "authentic"}));
 }
 
 TEST_F(BridgeDispatcherTest, NamesMatchWholeAndCaseSensitively) {
-  for (const char* name : {"closegamewindow", "CloseGameWindow", "closeGameWindow ", "close",
-                           "showExit", ""}) {
+  for (const char* name :
+       {"closegamewindow", "CloseGameWindow", "closeGameWindow ", "close", "showExit", ""}) {
     Send(name);
   }
   Send(std::string("setWindowCanClose\0x", 19), true);
@@ -90,16 +91,17 @@ TEST_F(BridgeDispatcherTest, MissingOrMistypedArgumentsReadAsFalseAndEmpty) {
 
 TEST_F(BridgeDispatcherTest, ClearCacheHandsOnTheGenerationAsUtf8) {
   Send("clearCache", std::u16string(u"版本2"));
-  EXPECT_EQ(commands_.log, std::vector<std::string>{"reset:\xE7\x89\x88\xE6\x9C\xAC" "2"});
+  EXPECT_EQ(commands_.log, std::vector<std::string>{"reset:\xE7\x89\x88\xE6\x9C\xAC"
+                                                    "2"});
 }
 
 TEST_F(BridgeDispatcherTest, OpenPassesOnlyWebUrlsAndNeedsNoWindow) {
   commands_.has_delegate = false;
-  for (const char16_t* url : {u"https://example.invalid/pay", u"HTTP://Example.invalid",
-                              u"file:///etc/passwd", u"/usr/bin/xterm", u"smb://host/x",
-                              u"javascript:alert(1)", u"data:text/html,x", u"xterm", u"",
-                              u"http://", u"http:///path", u"https://a b", u"http://h/\n-x",
-                              u" https://h", u"ftp://h/x", u"\\\\host\\share"}) {
+  for (const char16_t* url :
+       {u"https://example.invalid/pay", u"HTTP://Example.invalid", u"file:///etc/passwd",
+        u"/usr/bin/xterm", u"smb://host/x", u"javascript:alert(1)", u"data:text/html,x", u"xterm",
+        u"", u"http://", u"http:///path", u"https://a b", u"http://h/\n-x", u" https://h",
+        u"ftp://h/x", u"\\\\host\\share"}) {
     Send("open", url);
   }
   EXPECT_EQ(commands_.log, (std::vector<std::string>{"open:https://example.invalid/pay",

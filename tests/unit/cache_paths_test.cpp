@@ -25,7 +25,8 @@ TEST(IsCacheableUrlTest, SubstringOfTheWholeUrlCaseSensitive) {
 
 TEST(CachePathFromUrlTest, PathAfterTheHostWithoutTheQuery) {
   EXPECT_EQ(CachePathFromUrl("http://example.com:8080/a/b.png?v=3"), "a/b.png");
-  EXPECT_EQ(CachePathFromUrl("https://one.test/a/b.png"), CachePathFromUrl("http://two.test/a/b.png"));
+  EXPECT_EQ(CachePathFromUrl("https://one.test/a/b.png"),
+            CachePathFromUrl("http://two.test/a/b.png"));
   EXPECT_EQ(CachePathFromUrl("http://example.com"), "");
   EXPECT_EQ(CachePathFromUrl("http://example.com/"), "");
   EXPECT_EQ(CachePathFromUrl("no-slashes.png"), "");

@@ -20,11 +20,11 @@ class DownloadDecisionTest : public ::testing::Test {
 };
 
 TEST_F(DownloadDecisionTest, PassesThroughWhatTheCacheDoesNotHandle) {
-  for (const char* url : {"data:image/png;base64,http.png", "blob:http://h/x.png",
-                          "ws://h/a.png", "http://h/app.js", "http://h/index.html",
-                          "http://h/style.css", "http://h/A.PNG", "http://h/../a.png",
-                          "http://h//etc/a.png", "http://h/ZendariGameLauncher.dll?x.png",
-                          "http://h/C:/a.png", "http://h", "http://h/?a.png"}) {
+  for (const char* url :
+       {"data:image/png;base64,http.png", "blob:http://h/x.png", "ws://h/a.png", "http://h/app.js",
+        "http://h/index.html", "http://h/style.css", "http://h/A.PNG", "http://h/../a.png",
+        "http://h//etc/a.png", "http://h/ZendariGameLauncher.dll?x.png", "http://h/C:/a.png",
+        "http://h", "http://h/?a.png"}) {
     SCOPED_TRACE(url);
     EXPECT_EQ(Decide(url).action, RequestAction::kPassThrough);
   }

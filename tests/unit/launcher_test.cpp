@@ -56,7 +56,8 @@ class FakeHost : public LauncherHost {
     return nullptr;
   }
   void ShowMessageBox(bool owned, std::string_view text, std::string_view caption) override {
-    boxes.push_back((owned ? "owned|" : "unowned|") + std::string(text) + "|" + std::string(caption));
+    boxes.push_back((owned ? "owned|" : "unowned|") + std::string(text) + "|" +
+                    std::string(caption));
   }
 };
 
@@ -74,7 +75,8 @@ TEST_F(LauncherTest, PaymentNeverLoadsTheLibraryAndSaysSoWithoutAnOwner) {
   LauncherOpenPay(host_, kLauncherLibraryName, u"https://pay");
   EXPECT_EQ(host_.loads, 0);
   EXPECT_TRUE(g_pay_calls.empty());
-  EXPECT_EQ(host_.boxes, std::vector<std::string>{"unowned|没有找到ZendariGameLauncher.dll|Zendari支付"});
+  EXPECT_EQ(host_.boxes,
+            std::vector<std::string>{"unowned|没有找到ZendariGameLauncher.dll|Zendari支付"});
 }
 
 TEST_F(LauncherTest, PaymentPassesZeroTerminatedUtf16OrNullForNothing) {
