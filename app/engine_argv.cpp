@@ -24,3 +24,12 @@ std::vector<std::string> EngineArgv(const std::vector<std::string>& args) {
   }
   return argv;
 }
+
+EngineCommandLine::EngineCommandLine(const std::vector<std::string>& args)
+    : strings_(EngineArgv(args)) {
+  for (std::string& arg : strings_) {
+    pointers_.push_back(arg.data());
+  }
+  argc_ = static_cast<int>(pointers_.size());
+  pointers_.push_back(nullptr);
+}

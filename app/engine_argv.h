@@ -8,3 +8,20 @@
 // switches the player gave on the command line (which take effect as engine switches).
 // Pure; any thread.
 std::vector<std::string> EngineArgv(const std::vector<std::string>& args);
+
+// EngineArgv in the form QApplication takes, which keeps referring to argc and argv: the object
+// must outlive the application object.
+class EngineCommandLine {
+ public:
+  explicit EngineCommandLine(const std::vector<std::string>& args);
+  EngineCommandLine(const EngineCommandLine&) = delete;
+  EngineCommandLine& operator=(const EngineCommandLine&) = delete;
+
+  int& argc() { return argc_; }
+  char** argv() { return pointers_.data(); }
+
+ private:
+  std::vector<std::string> strings_;
+  std::vector<char*> pointers_;
+  int argc_ = 0;
+};

@@ -74,16 +74,9 @@ GameClient* GameBrowserApp::OnContextInitialized(QWebEngineProfile* profile,
 
 int GameBrowserApp::Run(const std::vector<std::string>& args) {
   InstallEngineMessageHandler();
-  std::vector<std::string> engine_args = EngineArgv(args);
-  std::vector<char*> argv;
-  for (std::string& arg : engine_args) {
-    argv.push_back(arg.data());
-  }
-  int argc = static_cast<int>(argv.size());
-  argv.push_back(nullptr);
-
+  EngineCommandLine command_line(args);
   cache_scheme::Register();
-  QApplication app(argc, argv.data());
+  QApplication app(command_line.argc(), command_line.argv());
   // The client ends the loop itself, after saving the cache index.
   app.setQuitOnLastWindowClosed(false);
 

@@ -76,15 +76,9 @@ void Pump(int ms) {
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   InstallEngineMessageHandler();
-  std::vector<std::string> engine_args = EngineArgv({argv[0]});
-  std::vector<char*> engine_argv;
-  for (std::string& arg : engine_args) {
-    engine_argv.push_back(arg.data());
-  }
-  int engine_argc = static_cast<int>(engine_argv.size());
-  engine_argv.push_back(nullptr);
+  EngineCommandLine command_line({argv[0]});
   cache_scheme::Register();
-  QApplication app(engine_argc, engine_argv.data());
+  QApplication app(command_line.argc(), command_line.argv());
   app.setQuitOnLastWindowClosed(false);
   // Before any page starts the engine, so the server inherits none of its sockets.
   Server();
