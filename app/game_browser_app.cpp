@@ -25,7 +25,7 @@ namespace {
 void EngineMessageHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
   if (type == QtFatalMsg) {
     std::fprintf(stderr, "gameshell: the browser engine could not start: %s\n",
-                 message.toLocal8Bit().constData());
+                 message.simplified().toLocal8Bit().constData());
     std::fflush(stderr);
     std::_Exit(2);
   }

@@ -1,15 +1,29 @@
 #include "cache/resource_request_interceptor.h"
 
+#include <QNetworkCookieJar>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
+
 #include "cache/cache_scheme.h"
 #include "cache/resource_cache.h"
 #include "cache/resource_download_client.h"
 #include "client/ui_thread.h"
 
 ResourceRequestInterceptor::ResourceRequestInterceptor(gameshell::ResourceCache* cache,
-                                                       QByteArray user_agent,
+                                                       QWebEngineProfile* profile,
                                                        QObject* parent)
-    : QWebEngineUrlRequestInterceptor(parent), cache_(cache), user_agent_(std::move(user_agent)) {
+    : QWebEngineUrlRequestInterceptor(parent),
+      cache_(cache),
+      user_agent_(profile->httpUserAgent().toUtf8()) {
   network_.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+  // The engine's cookies, mirrored into the downloads' jar as they come and go.
+  QNetworkCookieJar* jar = network_.cookieJar();
+  QWebEngineCookieStore* store = profile->cookieStore();
+  connect(store, &QWebEngineCookieStore::cookieAdded, jar,
+          [jar](const QNetworkCookie& cookie) { jar->insertCookie(cookie); });
+  connect(store, &QWebEngineCookieStore::cookieRemoved, jar,
+          [jar](const QNetworkCookie& cookie) { jar->deleteCookie(cookie); });
+  store->loadAllCookies();
 }
 
 void ResourceRequestInterceptor::SendToNetworkOnce(const QUrl& url) {

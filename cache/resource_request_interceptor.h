@@ -7,6 +7,8 @@
 
 #include "cache/held_cache_files.h"
 
+class QWebEngineProfile;
+
 namespace gameshell {
 class ResourceCache;
 }
@@ -20,8 +22,9 @@ class ResourceRequestInterceptor : public QWebEngineUrlRequestInterceptor {
   Q_OBJECT
 
  public:
+  // Downloads send the profile's user agent and cookies, as the page's own requests do.
   ResourceRequestInterceptor(gameshell::ResourceCache* cache,
-                             QByteArray user_agent,
+                             QWebEngineProfile* profile,
                              QObject* parent);
 
   void interceptRequest(QWebEngineUrlRequestInfo& info) override;

@@ -30,8 +30,7 @@ constexpr QSize kDevToolsSize{1024, 700};
 GameClient::GameClient(QWebEngineProfile* profile) : profile_(profile) {
   GS_REQUIRE_UI_THREAD();
   g_instance = this;
-  auto* interceptor =
-      new ResourceRequestInterceptor(&resource_cache_, profile_->httpUserAgent().toUtf8(), this);
+  auto* interceptor = new ResourceRequestInterceptor(&resource_cache_, profile_, this);
   profile_->setUrlRequestInterceptor(interceptor);
   auto* handler = new CachedResourceHandler(interceptor, this);
   profile_->installUrlSchemeHandler(cache_scheme::kHttp, handler);

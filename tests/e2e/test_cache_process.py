@@ -150,6 +150,13 @@ class CacheProcessTest(ShellTestCase):
         self.assertEqual(glob.glob(os.path.join(self.cwd, "**", ".gameshell-tmp-*"),
                                    recursive=True), [])
 
+    def test_downloads_carry_the_pages_cookies(self):
+        url = "/gen/session/a.dat?v=1"
+        self.fault("/gen/session/a.dat", "needcookie")
+        got, _ = self.run_page([url], extra=("cookie:1",))
+        self.assert_page_got_origin(got, [url])
+        self.assertEqual(self.read(url), origin_bytes(url))
+
     def test_an_empty_file_is_never_served(self):
         url = "/gen/empty/e.dat?v=1"
         os.makedirs(os.path.join(self.cwd, "gen", "empty"))

@@ -103,6 +103,15 @@ class ShellProcessTest(ShellTestCase):
         self.assertEqual(status, 200)
         self.assertIn("Browser", json.loads(body))
 
+    def test_no_display_ends_with_one_clear_line_and_a_failure_code(self):
+        import subprocess
+        env = dict(os.environ, DISPLAY=":4099", QT_QPA_PLATFORM="xcb")
+        result = subprocess.run([BIN], env=env, capture_output=True, text=True, timeout=30)
+        self.assertNotEqual(result.returncode, 0)
+        lines = result.stderr.strip().splitlines()
+        self.assertEqual(len(lines), 1, result.stderr)
+        self.assertTrue(lines[0].startswith("gameshell: the browser engine could not start: "))
+
     def test_engine_sub_process_command_lines_exit_at_once(self):
         import subprocess
         for switch in ("--type=renderer", "--type=gpu-process", "--type=Renderer"):
