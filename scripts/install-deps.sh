@@ -10,5 +10,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   cmake g++ make pkg-config googletest libgtest-dev libgmock-dev \
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin \
   libgl1-mesa-dri libglx-mesa0 fonts-dejavu-core \
-  xvfb xauth xdotool x11-utils \
+  xvfb xauth \
   python3 python3-xlib procps clang libclang-rt-14-dev nginx-light >/dev/null
