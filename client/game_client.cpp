@@ -30,11 +30,11 @@ constexpr QSize kDevToolsSize{1024, 700};
 GameClient::GameClient(QWebEngineProfile* profile) : profile_(profile) {
   GS_REQUIRE_UI_THREAD();
   g_instance = this;
-  auto* interceptor = new ResourceRequestInterceptor(&resource_cache_, profile_, this);
-  profile_->setUrlRequestInterceptor(interceptor);
-  auto* handler = new CachedResourceHandler(interceptor, this);
-  profile_->installUrlSchemeHandler(cache_scheme::kHttp, handler);
-  profile_->installUrlSchemeHandler(cache_scheme::kHttps, handler);
+  interceptor_ = new ResourceRequestInterceptor(&resource_cache_, profile_, this);
+  profile_->setUrlRequestInterceptor(interceptor_);
+  cache_handler_ = new CachedResourceHandler(interceptor_, this);
+  profile_->installUrlSchemeHandler(cache_scheme::kHttp, cache_handler_);
+  profile_->installUrlSchemeHandler(cache_scheme::kHttps, cache_handler_);
 }
 
 GameClient::~GameClient() {
@@ -47,6 +47,9 @@ GameClient::~GameClient() {
   }
   profile_->setUrlRequestInterceptor(nullptr);
   profile_->removeAllUrlSchemeHandlers();
+  // Downloads still running end here, while the cache they would store into is alive.
+  delete cache_handler_;
+  delete interceptor_;
   if (g_instance == this) {
     g_instance = nullptr;
   }

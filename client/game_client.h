@@ -12,6 +12,8 @@
 #include "platform/system_launcher_host.h"
 
 class BrowserWindow;
+class CachedResourceHandler;
+class ResourceRequestInterceptor;
 class GameWindowDelegate;
 class QWebEngineProfile;
 class QWebEnginePage;
@@ -77,10 +79,12 @@ class GameClient : public QObject {
 
  private:
   QWebEngineProfile* const profile_;
+  ResourceRequestInterceptor* interceptor_ = nullptr;
+  CachedResourceHandler* cache_handler_ = nullptr;
   std::vector<QPointer<QWebEnginePage>> browser_list_;
   std::shared_ptr<GameWindowDelegate> window_delegate_;
   bool window_shown_ = false;
-  // Before anything that may post to its writer.
+  // The index and its writer thread; the interceptor that feeds it is deleted first.
   gameshell::ResourceCache resource_cache_;
   gameshell::BridgeDispatcher dispatcher_;
   std::unique_ptr<SystemLauncherHost> launcher_host_ = std::make_unique<SystemLauncherHost>();
