@@ -150,6 +150,17 @@ class CacheProcessTest(ShellTestCase):
         self.assertEqual(glob.glob(os.path.join(self.cwd, "**", ".gameshell-tmp-*"),
                                    recursive=True), [])
 
+    def test_sub_frames_use_the_cache_too(self):
+        urls = ["/gen/frame/a.png?v=1", "/gen/frame/b.dat?v=4"]
+        got, _ = self.run_page(urls, extra=("inframe:1",))
+        self.assert_page_got_origin(got, urls)
+        for url in urls:
+            self.assertEqual(self.read(url), origin_bytes(url))
+        got, _ = self.run_page(urls, extra=("inframe:1",))
+        self.assert_page_got_origin(got, urls)
+        for url in urls:
+            self.assertEqual(self.network_hits(url), 0)
+
     def test_downloads_carry_the_pages_cookies(self):
         url = "/gen/session/a.dat?v=1"
         self.fault("/gen/session/a.dat", "needcookie")
