@@ -24,10 +24,6 @@ void Register() {
   RegisterOne(kHttps, 443);
 }
 
-bool IsCacheScheme(const QUrl& url) {
-  return url.scheme() == QLatin1String(kHttp) || url.scheme() == QLatin1String(kHttps);
-}
-
 QUrl ToCacheUrl(const QUrl& url) {
   QUrl cache_url = url;
   cache_url.setScheme(url.scheme() == QLatin1String("https") ? kHttps : kHttp);

@@ -14,7 +14,6 @@ inline constexpr char kHttps[] = "gameshell-caches";
 // Before the application object exists.
 void Register();
 
-bool IsCacheScheme(const QUrl& url);
 // http(s) -> internal, and back.
 QUrl ToCacheUrl(const QUrl& url);
 QUrl ToNetworkUrl(const QUrl& url);
