@@ -6,6 +6,9 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 
+#include <memory>
+#include <vector>
+
 #include "client/game_client.h"
 #include "client/ui_thread.h"
 
@@ -64,13 +67,24 @@ void PageBridge::Install(QWebEnginePage* page, GameClient* client) {
 
 void PageBridge::post(const QVariantList& calls) {
   GS_REQUIRE_UI_THREAD();
+  auto messages = std::make_shared<std::vector<gameshell::BridgeMessage>>();
   for (const QVariant& call : calls) {
     const QVariantList parts = call.toList();
     if (parts.size() != 2 || parts[0].typeId() != QMetaType::QString) {
       continue;
     }
-    gameshell::BridgeMessage message{parts[0].toString().toStdString(),
-                                     ToArgument(parts[1].toList())};
-    client_->OnProcessMessageReceived(page_, message);
+    messages->push_back({parts[0].toString().toStdString(), ToArgument(parts[1].toList())});
   }
+  // This runs inside one of the engine's own tasks, and the engine runs none of its tasks in a
+  // loop nested in one of them: a command's modal message box would freeze every page until it
+  // closed. From the next turn of the event loop the engine keeps working meanwhile. Order is
+  // kept, and the batch is dropped if the page goes first.
+  QMetaObject::invokeMethod(
+      this,
+      [this, messages] {
+        for (const gameshell::BridgeMessage& message : *messages) {
+          client_->OnProcessMessageReceived(page_, message);
+        }
+      },
+      Qt::QueuedConnection);
 }

@@ -47,6 +47,19 @@ class BridgeProcessTest(ShellTestCase):
         self.assertEqual(shell.wait(), 0)
         self.assertEqual(shell.index_text(), "version 7\n")
 
+    def test_without_the_launcher_library_the_player_is_told_in_a_message_box(self):
+        for param, caption in (("pay:1", "Zendari支付"), ("auth:1", "UserAuthentic失败")):
+            with self.subTest(caption=caption):
+                shell, window = self.start_and_show(param)
+                box = self.desktop.wait_for(caption, timeout=15)
+                self.assertIsNotNone(box, f"no message box titled {caption}")
+                self.desktop.request_close(box)
+                deadline = time.time() + 5
+                while time.time() < deadline and self.desktop.find(caption, visible=True):
+                    time.sleep(0.05)
+                self.desktop.request_close(window)
+                self.assertEqual(shell.wait(), 0)
+
     def test_open_hands_only_web_urls_to_the_desktop(self):
         log = tempfile.mktemp(prefix="gs-opener-")
         env = dict(os.environ, OPENER_LOG=log,
