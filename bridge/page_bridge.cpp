@@ -1,6 +1,7 @@
 #include "bridge/page_bridge.h"
 
 #include <QFile>
+#include <QPointer>
 #include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -82,7 +83,12 @@ void PageBridge::post(const QVariantList& calls) {
   QMetaObject::invokeMethod(
       this,
       [this, messages] {
+        // A command may run a nested event loop (a message box) in which the page can go.
+        QPointer<PageBridge> alive(this);
         for (const gameshell::BridgeMessage& message : *messages) {
+          if (!alive) {
+            return;
+          }
           client_->OnProcessMessageReceived(page_, message);
         }
       },

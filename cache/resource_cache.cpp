@@ -19,6 +19,10 @@ RequestDecision ResourceCache::Decide(std::string_view url) {
   return DecideRequest(url, index_, fs_);
 }
 
+std::optional<uint64_t> ResourceCache::StoredFileSize(const std::string& cache_path) {
+  return fs_.FileSize(cache_path);
+}
+
 void ResourceCache::Store(std::string cache_path, std::string content) {
   writer_.Post([this, path = std::move(cache_path), body = std::move(content)] {
     WriteCacheFile(path, body, fs_);

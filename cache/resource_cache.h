@@ -24,6 +24,8 @@ class ResourceCache {
   CacheIndex& index() { return index_; }
 
   RequestDecision Decide(std::string_view url);
+  // Size of the stored file at a cache path, if one is there (a stat, never a read).
+  std::optional<uint64_t> StoredFileSize(const std::string& cache_path);
   // Stores a completed download; the file appears whole or not at all.
   void Store(std::string cache_path, std::string content);
   // Saves the index on the writer thread. Saves asked for while one is still queued are merged:

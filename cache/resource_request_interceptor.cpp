@@ -47,7 +47,7 @@ void ResourceRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info
   }
   const bool to_network = send_to_network_.remove(url);
   // A size check only; the file itself is read where the engine reads the answer.
-  std::optional<uint64_t> size = gameshell::DefaultFileSystem().FileSize(decision.cache_path);
+  std::optional<uint64_t> size = cache_->StoredFileSize(decision.cache_path);
   const bool serve_from_disk = !to_network && size && *size > 0;
   if (serve_from_disk) {
     const QUrl cache_url = cache_scheme::ToCacheUrl(url);

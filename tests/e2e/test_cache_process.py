@@ -50,14 +50,19 @@ class CacheProcessTest(ShellTestCase):
         self.control(path=path, mode=mode)
         self.addCleanup(self.control, path=path, mode="ok")
 
-    def run_page(self, urls, rounds=1, gap=0, close=True, extra=()):
-        """Starts the shell on the manifest `urls`; returns {(round, index): (status, len, sum)}."""
-        self.control(manifest=",".join(urls))
+    def run_page(self, urls, rounds=1, between_rounds=None, close=True, extra=()):
+        """Starts the shell on the manifest `urls`; returns {(round, index): (status, len, sum)}.
+        Before each further round, `between_rounds()` runs, then the page is let go on."""
+        self.control(manifest=",".join(urls), go=0)
         self.server.clear()
-        shell = self.start(f"cache:1,rounds:{rounds},gap:{gap}", *extra, cwd=self.cwd)
+        shell = self.start(f"cache:1,rounds:{rounds}", *extra, cwd=self.cwd)
         window = self.desktop.wait_for("Varnholt")
         self.assertIsNotNone(window)
-        self.assertTrue(self.server.wait_for_line(f"event=round-done&round={rounds}", timeout=60))
+        for r in range(1, rounds + 1):
+            self.assertTrue(self.server.wait_for_line(f"event=round-done&round={r}", timeout=60))
+            if r < rounds:
+                between_rounds()
+                self.control(go=r + 1)
         got = {}
         for line in self.server.lines():
             m = re.search(r"event=got&round=(\d+)&i=(\d+)&status=(\d+)&len=(\d+)&sum=(\d+)", line)
@@ -121,7 +126,7 @@ class CacheProcessTest(ShellTestCase):
     def test_a_new_version_is_served_old_once_then_new(self):
         self.run_page(["/gen/v/a.dat?v=1"])
         urls = ["/gen/v/a.dat?v=2"]
-        got, _ = self.run_page(urls, rounds=2, gap=1500)
+        got, _ = self.run_page(urls, rounds=2, between_rounds=lambda: self.wait_for_files(urls))
         old, new = origin_bytes("/gen/v/a.dat?v=1"), origin_bytes(urls[0])
         self.assertEqual(got[(1, 0)][2], fnv1a(old))
         self.assertEqual(got[(2, 0)][2], fnv1a(new))
@@ -202,7 +207,9 @@ class CacheProcessTest(ShellTestCase):
         urls = ["/gen/r/a.png?v=1", "/gen/r/b.dat?v=1"]
         self.run_page(urls)
         self.control(salt="after-clear")
-        got, shell = self.run_page(urls, rounds=2, gap=1500, close=False, extra=("clear:2",))
+        got, shell = self.run_page(
+            urls, rounds=2, close=False, extra=("clear:2",),
+            between_rounds=lambda: self.wait_for_files(urls, salt="after-clear"))
         # Round one still gets the kept files; the downloads the clear caused replace them.
         self.assert_page_got_origin(got, urls, round_=1)
         self.assert_page_got_origin(got, urls, round_=2, salt="after-clear")
