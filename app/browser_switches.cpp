@@ -1,5 +1,7 @@
 #include "app/browser_switches.h"
 
+#include "app/url_authority.h"
+
 namespace gameshell {
 
 const std::vector<EngineSwitch>& BrowserSwitches() {
@@ -25,6 +27,11 @@ const std::vector<EngineSwitch>& EngineSettingSwitches() {
       {"remote-debugging-port", std::to_string(kRemoteDebuggingPort)},
   };
   return kSwitches;
+}
+
+bool IsRemoteDebuggingUrl(std::string_view url) {
+  std::optional<UrlAuthority> authority = ParseUrlAuthority(url);
+  return authority && authority->port == kRemoteDebuggingPort;
 }
 
 std::string FormatSwitch(const EngineSwitch& engine_switch) {

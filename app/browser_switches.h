@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The engine switches the browser process starts with. Engine-neutral; any thread.
@@ -19,6 +20,10 @@ const std::vector<EngineSwitch>& BrowserSwitches();
 const std::vector<EngineSwitch>& EngineSettingSwitches();
 
 inline constexpr int kRemoteDebuggingPort = 19223;
+
+// True when the URL names the remote-debugging port, whatever its host: any name may resolve to
+// this machine. No page may reach the port; only tools outside the pages.
+bool IsRemoteDebuggingUrl(std::string_view url);
 
 // "--name" or "--name=value"; a name that already starts with "--" is not prefixed again.
 std::string FormatSwitch(const EngineSwitch& engine_switch);

@@ -1,6 +1,7 @@
 #include "app/game_browser_app.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QUrl>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -53,14 +54,16 @@ void InstallEngineMessageHandler() {
   qInstallMessageHandler(EngineMessageHandler);
 }
 
-GameBrowserApp::GameBrowserApp(std::string start_url) : start_url_(std::move(start_url)) {}
+GameBrowserApp::GameBrowserApp(std::string start_url, gameshell::CacheHosts cache_hosts)
+    : start_url_(std::move(start_url)), cache_hosts_(std::move(cache_hosts)) {}
 
 GameBrowserApp::~GameBrowserApp() = default;
 
 GameClient* GameBrowserApp::OnContextInitialized(QWebEngineProfile* profile,
-                                                 const std::string& url) {
+                                                 const std::string& url,
+                                                 gameshell::CacheHosts cache_hosts) {
   InitShellResources();
-  auto* client = new GameClient(profile);
+  auto* client = new GameClient(profile, std::move(cache_hosts));
   client->cache_index().Load();
 
   QWebEngineView* view = client->CreateBrowserView();
@@ -72,17 +75,27 @@ GameClient* GameBrowserApp::OnContextInitialized(QWebEngineProfile* profile,
   return client;
 }
 
+void ConfineQtToItsInstallation() {
+  // The compiled-in qt.conf takes the place of one beside the executable.
+  InitShellResources();
+  // The application object adds the executable's directory, where the cache may have written,
+  // to whatever list was set before it: set again once it exists.
+  QCoreApplication::setLibraryPaths({QLibraryInfo::path(QLibraryInfo::PluginsPath)});
+}
+
 int GameBrowserApp::Run(const std::vector<std::string>& args) {
   InstallEngineMessageHandler();
+  ConfineQtToItsInstallation();
   EngineCommandLine command_line(args);
   cache_scheme::Register();
   QApplication app(command_line.argc(), command_line.argv());
+  ConfineQtToItsInstallation();
   // The client ends the loop itself, after saving the cache index.
   app.setQuitOnLastWindowClosed(false);
 
   // No storage name: the engine keeps its own caches and cookies in memory only.
   auto profile = std::make_unique<QWebEngineProfile>();
-  GameClient* client = OnContextInitialized(profile.get(), start_url_);
+  GameClient* client = OnContextInitialized(profile.get(), start_url_, cache_hosts_);
   if (!client || client->browser_list().empty()) {
     std::fprintf(stderr, "gameshell: the game window could not be created\n");
     return 3;

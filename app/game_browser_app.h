@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "cache/cache_hosts.h"
+
 class GameClient;
 class QWebEngineProfile;
 
@@ -12,7 +14,7 @@ class QWebEngineProfile;
 // Thread: UI (the main thread).
 class GameBrowserApp {
  public:
-  explicit GameBrowserApp(std::string start_url);
+  GameBrowserApp(std::string start_url, gameshell::CacheHosts cache_hosts);
   ~GameBrowserApp();
 
   // The process exit code: 0 after the last browser closed, non-zero when the engine, the page or
@@ -21,15 +23,22 @@ class GameBrowserApp {
 
   // Builds the client, loads the cache index, and opens the game's browser and window.
   // Public for tests that drive an engine they started themselves.
-  static GameClient* OnContextInitialized(QWebEngineProfile* profile, const std::string& url);
+  static GameClient* OnContextInitialized(QWebEngineProfile* profile,
+                                          const std::string& url,
+                                          gameshell::CacheHosts cache_hosts);
 
  private:
   const std::string start_url_;
+  const gameshell::CacheHosts cache_hosts_;
 };
 
 // The engine's messages are not shown (the shell keeps no log); a fatal one ends the process with
 // one line on stderr and a non-zero exit code.
 void InstallEngineMessageHandler();
 
-// The shell's icons and page scripts.
+// The shell's icons, page scripts and Qt configuration.
 void InitShellResources();
+
+// Qt reads no configuration and loads no plugin from outside its own installation (the cache root
+// may be the executable's directory). Before the application object exists and right after.
+void ConfineQtToItsInstallation();

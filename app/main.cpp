@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   std::u16string launch_parameters =
       QString::fromLocal8Bit(gameshell::LaunchParametersFromArgs(args)).toStdU16String();
   GameBrowserApp app(
-      gameshell::BuildStartUrl(launch_parameters, gameshell::LoginPageUrl(gameshell::kLoginHost)));
+      gameshell::BuildStartUrl(launch_parameters, gameshell::LoginPageUrl(gameshell::kLoginHost)),
+      gameshell::CacheHosts(gameshell::kLoginHost, gameshell::kCacheHosts));
   return app.Run(args);
 }

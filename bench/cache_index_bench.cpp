@@ -76,7 +76,8 @@ int main() {
   first_run.Load();
   for (int i = 0; i < kNewResources; ++i) {
     now = static_cast<int64_t>(i) * 60000 / kNewResources;
-    gameshell::DecideRequest("http://game.test/" + PathOf(i) + "?v=1", first_run, first_run_disk);
+    gameshell::DecideRequest("http://game.test/" + PathOf(i) + "?v=1",
+                             gameshell::CacheHosts("game.test", ""), first_run, first_run_disk);
   }
   first_run.Save();
   uint64_t final_size = first_run_disk.files[gameshell::kIndexFileName].size();

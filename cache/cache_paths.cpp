@@ -2,11 +2,17 @@
 
 #include <array>
 
+#include "cache/cache_index.h"
+#include "cache/file_system.h"
+
 namespace gameshell {
 namespace {
 
 constexpr std::array<std::string_view, 9> kCacheableExtensions = {
     ".webp", ".png", ".jpg", ".astc", ".mp3", ".wav", ".dds", ".conf", ".dat"};
+
+// ".conf" and ".dat" occur inside these longer endings, which the cache has always stored.
+constexpr std::array<std::string_view, 2> kLongerExtensions = {".config", ".data"};
 
 bool ContainsCacheableExtension(std::string_view text) {
   for (std::string_view extension : kCacheableExtensions) {
@@ -15,6 +21,41 @@ bool ContainsCacheableExtension(std::string_view text) {
     }
   }
   return false;
+}
+
+bool EndsWithCacheableExtension(std::string_view name) {
+  for (std::string_view extension : kCacheableExtensions) {
+    if (name.ends_with(extension)) {
+      return true;
+    }
+  }
+  for (std::string_view extension : kLongerExtensions) {
+    if (name.ends_with(extension)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+    if (lower(a[i]) != lower(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The index file and the temporary files of atomic writes share the cache root with resources.
+// Letter case is ignored because some file systems ignore it.
+bool IsShellOwnName(std::string_view segment) {
+  return EqualsIgnoringAsciiCase(segment, kIndexFileName) ||
+         EqualsIgnoringAsciiCase(segment.substr(0, sizeof(kTemporaryFilePrefix) - 1),
+                                 kTemporaryFilePrefix);
 }
 
 }  // namespace
@@ -65,9 +106,16 @@ bool IsStorableCachePath(std::string_view path) {
   if (!IsConfinedCachePath(path)) {
     return false;
   }
-  size_t slash = path.rfind('/');
-  return ContainsCacheableExtension(slash == std::string_view::npos ? path
-                                                                    : path.substr(slash + 1));
+  for (size_t start = 0;;) {
+    size_t slash = path.find('/', start);
+    if (IsShellOwnName(path.substr(start, slash - start))) {
+      return false;
+    }
+    if (slash == std::string_view::npos) {
+      return EndsWithCacheableExtension(path.substr(start));
+    }
+    start = slash + 1;
+  }
 }
 
 }  // namespace gameshell

@@ -21,9 +21,10 @@ std::string VersionFromUrl(std::string_view url);
 // ":", no backslash, no control character, and no empty, "." or ".." segment.
 bool IsConfinedCachePath(std::string_view path);
 
-// True when the cache may store and serve the path: confined, and its file name itself (not a
-// directory above it, not the URL's query) carries a cacheable extension. This keeps a page from
-// planting libraries or programs in the cache root.
+// True when the cache may store and serve the path: confined, its file name ends with a cacheable
+// extension (".png", never ".png.so"), and no segment is one of the shell's own files (the index,
+// the temporary files of atomic writes). This keeps a page from planting libraries, programs or
+// configuration in the cache root, and from blocking the index.
 bool IsStorableCachePath(std::string_view path);
 
 }  // namespace gameshell

@@ -1,17 +1,26 @@
 #include "cache/download_decision.h"
 
+#include "app/url_authority.h"
 #include "cache/cache_files.h"
 #include "cache/cache_paths.h"
 
 namespace gameshell {
 
-RequestDecision DecideRequest(std::string_view url, CacheIndex& index, FileSystem& fs) {
+RequestDecision DecideRequest(std::string_view url,
+                              const CacheHosts& hosts,
+                              CacheIndex& index,
+                              FileSystem& fs) {
   RequestDecision decision;
   // Other schemes (data:, blob:, ws:) may mention "http" without being fetchable resources.
   if (!url.starts_with("http://") && !url.starts_with("https://")) {
     return decision;
   }
   if (!IsCacheableUrl(url)) {
+    return decision;
+  }
+  // The host is not part of the cache path: another host's bytes would become the game's.
+  std::optional<UrlAuthority> authority = ParseUrlAuthority(url);
+  if (!authority || !hosts.Allows(authority->host)) {
     return decision;
   }
   std::string path = CachePathFromUrl(url);

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "cache/cache_hosts.h"
 #include "cache/cache_index.h"
 #include "cache/file_system.h"
 
@@ -23,9 +24,11 @@ struct RequestDecision {
   std::string token;       // set unless passed through
 };
 
-// Only http(s) URLs whose cache path is storable are considered; the stored copy is current when
-// the index holds the request's token (or the request has no query) and the file exists.
+// Only http(s) URLs of the game's own hosts whose cache path is storable are considered; the
+// stored copy is current when the index holds the request's token (or the request has no query)
+// and the file exists.
 RequestDecision DecideRequest(std::string_view url,
+                              const CacheHosts& hosts,
                               CacheIndex& index,
                               FileSystem& fs = DefaultFileSystem());
 

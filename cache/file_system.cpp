@@ -109,7 +109,7 @@ std::string TemporaryPathFor(const std::string& path) {
   static std::atomic<uint64_t> counter{0};
   size_t slash = path.rfind('/');
   std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  return directory + ".gameshell-tmp-" + std::to_string(process_tag) + "-" +
+  return directory + kTemporaryFilePrefix + std::to_string(process_tag) + "-" +
          std::to_string(++counter);
 }
 

@@ -29,6 +29,10 @@ class FileSystem {
   virtual bool RemoveFile(const std::string& path) = 0;
 };
 
+// Every temporary file of an atomic write is named so; the name has no resource extension, so a
+// leftover is never taken for a resource.
+inline constexpr char kTemporaryFilePrefix[] = ".gameshell-tmp-";
+
 // The real disk.
 FileSystem& DefaultFileSystem();
 

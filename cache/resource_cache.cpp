@@ -7,7 +7,8 @@
 
 namespace gameshell {
 
-ResourceCache::ResourceCache(FileSystem& fs) : fs_(fs), index_(fs) {
+ResourceCache::ResourceCache(CacheHosts hosts, FileSystem& fs)
+    : fs_(fs), hosts_(std::move(hosts)), index_(fs) {
   index_.SetSaveScheduler([this] { ScheduleSave(); });
 }
 
@@ -16,7 +17,7 @@ ResourceCache::~ResourceCache() {
 }
 
 RequestDecision ResourceCache::Decide(std::string_view url) {
-  return DecideRequest(url, index_, fs_);
+  return DecideRequest(url, hosts_, index_, fs_);
 }
 
 std::optional<uint64_t> ResourceCache::StoredFileSize(const std::string& cache_path) {

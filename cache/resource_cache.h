@@ -17,7 +17,7 @@ namespace gameshell {
 
 class ResourceCache {
  public:
-  explicit ResourceCache(FileSystem& fs = DefaultFileSystem());
+  explicit ResourceCache(CacheHosts hosts, FileSystem& fs = DefaultFileSystem());
   // Lets queued writes finish.
   ~ResourceCache();
 
@@ -36,6 +36,7 @@ class ResourceCache {
 
  private:
   FileSystem& fs_;
+  const CacheHosts hosts_;
   CacheIndex index_;
   std::atomic<bool> save_queued_{false};
   // Last: its thread stops, running what is queued, before the index goes.

@@ -4,6 +4,7 @@
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 
+#include "app/browser_switches.h"
 #include "cache/cache_scheme.h"
 #include "cache/resource_cache.h"
 #include "cache/resource_download_client.h"
@@ -34,6 +35,12 @@ void ResourceRequestInterceptor::SendToNetworkOnce(const QUrl& url) {
 void ResourceRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info) {
   GS_REQUIRE_UI_THREAD();
   const QUrl url = info.requestUrl();
+  // Pages run without web security, so any of them could drive the engine through its debugging
+  // endpoint (WebSocket handshakes included): that port is for tools outside the pages only.
+  if (gameshell::IsRemoteDebuggingUrl(url.toEncoded().toStdString())) {
+    info.block(true);
+    return;
+  }
   // Only resources fetched with GET: a download cannot repeat another method's body, and a
   // navigation served from the cache would change the page's own address.
   if (info.requestMethod() != "GET" ||

@@ -6,6 +6,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "app/navigation_rules.h"
 #include "bridge/page_bridge.h"
 #include "cache/cache_scheme.h"
 #include "cache/cached_resource_handler.h"
@@ -27,7 +28,8 @@ constexpr QSize kDevToolsSize{1024, 700};
 
 }  // namespace
 
-GameClient::GameClient(QWebEngineProfile* profile) : profile_(profile) {
+GameClient::GameClient(QWebEngineProfile* profile, gameshell::CacheHosts cache_hosts)
+    : profile_(profile), resource_cache_(std::move(cache_hosts)) {
   GS_REQUIRE_UI_THREAD();
   g_instance = this;
   interceptor_ = new ResourceRequestInterceptor(&resource_cache_, profile_, this);
@@ -62,7 +64,7 @@ GameClient* GameClient::GetInstance() {
 QWebEngineView* GameClient::CreateBrowserView(bool with_bridge) {
   GS_REQUIRE_UI_THREAD();
   auto* view = new QWebEngineView();
-  auto* page = new GamePage(profile_, this, view);
+  auto* page = new GamePage(profile_, this, /*dev_tools=*/!with_bridge, view);
   if (with_bridge) {
     PageBridge::Install(page, this);
   }
@@ -133,8 +135,8 @@ void GameClient::SetWindowDelegate(std::shared_ptr<GameWindowDelegate> delegate)
   window_delegate_ = std::move(delegate);
 }
 
-bool GameClient::IsRefusedNavigation(const QUrl& url) {
-  return url.toString(QUrl::FullyEncoded).contains(QLatin1String("file://"));
+bool GameClient::IsRefusedNavigation(const QUrl& url, bool dev_tools_page) {
+  return gameshell::IsRefusedNavigationUrl(url.toEncoded().toStdString(), dev_tools_page);
 }
 
 void GameClient::OnProcessMessageReceived(QWebEnginePage* page,

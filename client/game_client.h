@@ -29,7 +29,8 @@ class GameClient : public QObject {
   Q_OBJECT
 
  public:
-  explicit GameClient(QWebEngineProfile* profile);
+  // `cache_hosts`: the hosts whose resources the cache may store.
+  GameClient(QWebEngineProfile* profile, gameshell::CacheHosts cache_hosts);
   ~GameClient() override;
 
   static GameClient* GetInstance();
@@ -53,8 +54,9 @@ class GameClient : public QObject {
   const std::vector<QPointer<QWebEnginePage>>& browser_list() const { return browser_list_; }
   bool window_shown() const { return window_shown_; }
 
-  // True when a navigation to `url` must be refused: local files are never opened.
-  static bool IsRefusedNavigation(const QUrl& url);
+  // True when a navigation to `url` must be refused: local files, and schemes the desktop would
+  // be asked to open.
+  static bool IsRefusedNavigation(const QUrl& url, bool dev_tools_page = false);
 
   // The launcher library's services and file name; tests substitute both.
   SystemLauncherHost& launcher_host() { return *launcher_host_; }

@@ -3,12 +3,12 @@
 #include "client/game_client.h"
 #include "client/ui_thread.h"
 
-GamePage::GamePage(QWebEngineProfile* profile, GameClient* client, QObject* parent)
-    : QWebEnginePage(profile, parent), client_(client) {}
+GamePage::GamePage(QWebEngineProfile* profile, GameClient* client, bool dev_tools, QObject* parent)
+    : QWebEnginePage(profile, parent), client_(client), dev_tools_(dev_tools) {}
 
 bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool) {
   GS_REQUIRE_UI_THREAD();
-  return !GameClient::IsRefusedNavigation(url);
+  return !GameClient::IsRefusedNavigation(url, dev_tools_);
 }
 
 QWebEnginePage* GamePage::createWindow(WebWindowType) {

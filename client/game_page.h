@@ -10,7 +10,8 @@ class GamePage : public QWebEnginePage {
   Q_OBJECT
 
  public:
-  GamePage(QWebEngineProfile* profile, GameClient* client, QObject* parent);
+  // `dev_tools`: the page shows the developer tools (and may navigate to their scheme).
+  GamePage(QWebEngineProfile* profile, GameClient* client, bool dev_tools, QObject* parent);
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool is_main_frame) override;
@@ -23,4 +24,5 @@ class GamePage : public QWebEnginePage {
 
  private:
   GameClient* const client_;
+  const bool dev_tools_;
 };

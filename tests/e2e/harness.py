@@ -61,11 +61,11 @@ class DemoServer:
 class Shell:
     """One run of gameshell in a fresh working directory (its cache root)."""
 
-    def __init__(self, *launch_parameters, cwd=None, env=None):
+    def __init__(self, *launch_parameters, cwd=None, env=None, binary=None):
         self.owns_cwd = cwd is None
         self.cwd = cwd or tempfile.mkdtemp(prefix="gs-run-")
         self.stderr = tempfile.TemporaryFile()
-        self.process = subprocess.Popen([BIN, *launch_parameters], cwd=self.cwd, env=env,
+        self.process = subprocess.Popen([binary or BIN, *launch_parameters], cwd=self.cwd, env=env,
                                         stdout=subprocess.DEVNULL, stderr=self.stderr)
 
     def index_text(self):

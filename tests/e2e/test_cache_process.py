@@ -13,6 +13,8 @@ import urllib.request
 
 from harness import PORT, SERVER, ShellTestCase
 
+TWO_HOSTS_BIN = os.environ.get("GAMESHELL_TWO_HOSTS_BIN", "")
+
 sys.path.insert(0, os.path.dirname(SERVER) if SERVER else ".")
 from server import generated_content  # noqa: E402
 
@@ -32,6 +34,9 @@ def split(url):
 
 def origin_bytes(url, salt=""):
     path, version, size = split(url)
+    host = urllib.parse.urlsplit(url).hostname
+    if host and host != "127.0.0.1":
+        salt = host + "|" + salt
     return generated_content(path, version, size, salt)
 
 
@@ -50,12 +55,12 @@ class CacheProcessTest(ShellTestCase):
         self.control(path=path, mode=mode)
         self.addCleanup(self.control, path=path, mode="ok")
 
-    def run_page(self, urls, rounds=1, between_rounds=None, close=True, extra=()):
+    def run_page(self, urls, rounds=1, between_rounds=None, close=True, extra=(), binary=None):
         """Starts the shell on the manifest `urls`; returns {(round, index): (status, len, sum)}.
         Before each further round, `between_rounds()` runs, then the page is let go on."""
         self.control(manifest=",".join(urls), go=0)
         self.server.clear()
-        shell = self.start(f"cache:1,rounds:{rounds}", *extra, cwd=self.cwd)
+        shell = self.start(f"cache:1,rounds:{rounds}", *extra, cwd=self.cwd, binary=binary)
         window = self.desktop.wait_for("Varnholt")
         self.assertIsNotNone(window)
         for r in range(1, rounds + 1):
@@ -94,7 +99,9 @@ class CacheProcessTest(ShellTestCase):
             return None
 
     def network_hits(self, url):
-        return self.server.count(f"GET {url} ")
+        parts = urllib.parse.urlsplit(url)
+        return self.server.count(f"GET {parts.path}?{parts.query} " if parts.query else
+                                 f"GET {parts.path} ")
 
     def assert_page_got_origin(self, got, urls, round_=1, salt=""):
         for i, url in enumerate(urls):
@@ -156,7 +163,9 @@ class CacheProcessTest(ShellTestCase):
                                    recursive=True), [])
 
     def test_sub_frames_use_the_cache_too(self):
-        urls = ["/gen/frame/a.png?v=1", "/gen/frame/b.dat?v=4"]
+        # The frame is of another origin; what it fetches from the game's host is cached.
+        urls = [f"http://127.0.0.1:{PORT}/gen/frame/a.png?v=1",
+                f"http://127.0.0.1:{PORT}/gen/frame/b.dat?v=4"]
         got, _ = self.run_page(urls, extra=("inframe:1",))
         self.assert_page_got_origin(got, urls)
         for url in urls:
@@ -165,6 +174,38 @@ class CacheProcessTest(ShellTestCase):
         self.assert_page_got_origin(got, urls)
         for url in urls:
             self.assertEqual(self.network_hits(url), 0)
+
+    def test_only_cacheable_file_names_outside_the_shells_own_files_are_stored(self):
+        kept = ["/gen/p/x.png?v=1", "/gen/p/y.config?v=1", "/gen/p/z.data?v=1"]
+        refused = ["/gen/p/libx.png.so?v=1", "/gen/p/dir/x.dat.dll?v=1",
+                   "/fileList.txt/x.png?gen=1", "/.gameshell-tmp-1-1/x.png?gen=1"]
+        got, shell = self.run_page(kept + refused)
+        self.assert_page_got_origin(got, kept)
+        for url in kept:
+            self.assertEqual(self.read(url), origin_bytes(url), url)
+        self.assertEqual(sorted(os.listdir(self.cwd)), ["fileList.txt", "gen"])
+        self.assertEqual(sorted(os.listdir(os.path.join(self.cwd, "gen", "p"))),
+                         ["x.png", "y.config", "z.data"])
+        self.assertIn("gen/p/x.png v=1\n", shell.index_text())
+
+    def test_another_hosts_bytes_never_become_the_games_resource(self):
+        other = f"http://localhost:{PORT}/gen/h/a.conf?v=5"
+        got, _ = self.run_page([other])
+        self.assert_page_got_origin(got, [other])
+        self.assertIsNone(self.read(other))
+        own = "/gen/h/a.conf?v=5"
+        got, _ = self.run_page([own])
+        self.assert_page_got_origin(got, [own])
+        self.assertEqual(self.read(own), origin_bytes(own))
+
+    def test_a_mirror_host_built_in_shares_the_games_files(self):
+        mirror = f"http://localhost:{PORT}/gen/m/a.conf?v=5"
+        got, _ = self.run_page([mirror], binary=TWO_HOSTS_BIN)
+        self.assertEqual(self.read(mirror), origin_bytes(mirror))
+        got, _ = self.run_page(["/gen/m/a.conf?v=5"], binary=TWO_HOSTS_BIN)
+        # One file for both hosts: the mirror's copy answers the game's own URL.
+        self.assertEqual(got[(1, 0)][2], fnv1a(origin_bytes(mirror)))
+        self.assertEqual(self.network_hits("/gen/m/a.conf?v=5"), 0)
 
     def test_downloads_carry_the_pages_cookies(self):
         url = "/gen/session/a.dat?v=1"

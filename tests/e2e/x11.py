@@ -100,3 +100,16 @@ class Desktop:
         for code in reversed(codes):
             xtest.fake_input(self.display, X.KeyRelease, code)
         self.display.sync()
+
+    def click(self, window, x, y):
+        """A real pointer click through the X test extension at (x, y) inside the window."""
+        self.root.warp_pointer(*self._root_point(window, x, y))
+        self.display.sync()
+        time.sleep(0.1)
+        xtest.fake_input(self.display, X.ButtonPress, 1)
+        xtest.fake_input(self.display, X.ButtonRelease, 1)
+        self.display.sync()
+
+    def _root_point(self, window, x, y):
+        left, top, _, _ = self.geometry(window)
+        return left + x, top + y

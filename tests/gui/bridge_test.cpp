@@ -36,7 +36,8 @@ class BridgeTest : public ::testing::Test {
     QFile::remove("fileList.txt");
     profile_ = std::make_unique<QWebEngineProfile>();
     client_ = GameBrowserApp::OnContextInitialized(profile_.get(),
-                                                   Server().Url("/bridge.html?id=2" + query));
+                                                   Server().Url("/bridge.html?id=2" + query),
+                                                   gameshell::CacheHosts("127.0.0.1", ""));
     auto host = std::make_unique<RecordingLauncherHost>();
     host_ = host.get();
     client_->SetLauncherHost(std::move(host));

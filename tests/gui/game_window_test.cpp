@@ -26,7 +26,8 @@ class GameWindowTest : public ::testing::Test {
     QFile::remove("fileList.txt");
     profile_ = std::make_unique<QWebEngineProfile>();
     client_ = GameBrowserApp::OnContextInitialized(profile_.get(),
-                                                   Server().Url("/login.html?id=2" + query));
+                                                   Server().Url("/login.html?id=2" + query),
+                                                   gameshell::CacheHosts("127.0.0.1", ""));
     QObject::connect(client_, &GameClient::LastBrowserClosed, [this] {
       ++last_browser_closed_;
       index_saved_before_quit_ = QFile::exists("fileList.txt");

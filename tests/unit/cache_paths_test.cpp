@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "app/browser_switches.h"
+#include "app/navigation_rules.h"
+#include "cache/cache_hosts.h"
+
 namespace gameshell {
 namespace {
 
@@ -57,7 +61,17 @@ TEST(CachePathSafetyTest, HostilePathTable) {
       {"a.png", true, true},
       {"cfg/game.config", true, true},
       {"lvl/one.data", true, true},
-      {"res/a.png.bak", true, true},
+      {"res/a.png.bak", true, false},
+      // Only the last extension counts: a library or program never lands beside the shell.
+      {"imageformats/libmarker.png.so", true, false},
+      {"dir/x.dat.dll", true, false},
+      {"a.config.so", true, false},
+      // The shell's own files are never written through, nor replaced.
+      {"fileList.txt/x.png", true, false},
+      {"FILELIST.TXT/x.png", true, false},
+      {"res/.gameshell-tmp-1-2/x.png", true, false},
+      {".gameshell-tmp-1-2.png", true, false},
+      {"res/fileList.txt.png", true, true},
       {"/etc/a.png", false, false},
       {"//server/share/a.png", false, false},
       {"\\windows\\a.png", false, false},
@@ -94,6 +108,45 @@ TEST(CachePathSafetyTest, HostilePathTable) {
     EXPECT_EQ(IsStorableCachePath(c.path), c.storable);
   }
   EXPECT_FALSE(IsConfinedCachePath(std::string_view("a\0b.png", 7)));
+}
+
+TEST(CacheHostsTest, OnlyTheGamesOwnHostsFillTheCache) {
+  CacheHosts hosts("Login.Example.COM:8080", " res.example.org , *.cdn.example.net,10.0.0.7");
+  for (const char* host : {"login.example.com", "LOGIN.example.com", "res.example.org",
+                           "a.cdn.example.net", "x.y.cdn.example.net", "10.0.0.7"}) {
+    EXPECT_TRUE(hosts.Allows(host)) << host;
+  }
+  for (const char* host :
+       {"cdn.example.net", "evilcdn.example.net", "example.com", "login.example.com.evil.org",
+        "evillogin.example.com", "10.0.0.70", "127.0.0.1", ""}) {
+    EXPECT_FALSE(hosts.Allows(host)) << host;
+  }
+  EXPECT_TRUE(CacheHosts("127.0.0.1:18431", "").Allows("127.0.0.1"));
+  EXPECT_FALSE(CacheHosts("127.0.0.1:18431", "").Allows("localhost"));
+}
+
+// Any host name can resolve to this machine, so the port alone decides.
+TEST(RemoteDebuggingUrlTest, ThePortDecidesWhateverTheHostOrScheme) {
+  EXPECT_TRUE(IsRemoteDebuggingUrl("http://127.0.0.1:19223/json"));
+  EXPECT_TRUE(IsRemoteDebuggingUrl("ws://localhost:19223/devtools/page/X"));
+  EXPECT_TRUE(IsRemoteDebuggingUrl("https://user@evil.test:19223/"));
+  EXPECT_TRUE(IsRemoteDebuggingUrl("http://[::1]:19223/json"));
+  EXPECT_FALSE(IsRemoteDebuggingUrl("http://127.0.0.1:18431/json?port=19223"));
+  EXPECT_FALSE(IsRemoteDebuggingUrl("http://127.0.0.1/19223"));
+  EXPECT_FALSE(IsRemoteDebuggingUrl("data:text/plain,:19223/"));
+}
+
+TEST(NavigationRulesTest, OnlyWebAndTheShellsOwnSchemes) {
+  for (const char* url : {"http://h/a", "https://h/a", "HTTP://h/a", "about:blank",
+                          "data:text/html,x", "blob:http://h/1", "gameshell-cache://h/a.png"}) {
+    EXPECT_FALSE(IsRefusedNavigationUrl(url, false)) << url;
+  }
+  for (const char* url :
+       {"file:///etc/passwd", "http://h/a?u=file://x", "smb://host/share", "sftp://host/x",
+        "mailto:a@b", "javascript:alert(1)", "devtools://x", "no-scheme"}) {
+    EXPECT_TRUE(IsRefusedNavigationUrl(url, false)) << url;
+  }
+  EXPECT_FALSE(IsRefusedNavigationUrl("devtools://devtools/bundled/x.html", true));
 }
 
 }  // namespace

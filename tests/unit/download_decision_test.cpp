@@ -13,8 +13,9 @@ class DownloadDecisionTest : public ::testing::Test {
  protected:
   DownloadDecisionTest() { index_.Load(); }
 
-  RequestDecision Decide(std::string_view url) { return DecideRequest(url, index_, disk_); }
+  RequestDecision Decide(std::string_view url) { return DecideRequest(url, hosts_, index_, disk_); }
 
+  CacheHosts hosts_{"h:8080", "other,*.cdn.test"};
   MemoryFileSystem disk_;
   CacheIndex index_{disk_, [] { return int64_t{0}; }};
 };
@@ -24,7 +25,8 @@ TEST_F(DownloadDecisionTest, PassesThroughWhatTheCacheDoesNotHandle) {
        {"data:image/png;base64,http.png", "blob:http://h/x.png", "ws://h/a.png", "http://h/app.js",
         "http://h/index.html", "http://h/style.css", "http://h/A.PNG", "http://h/../a.png",
         "http://h//etc/a.png", "http://h/ZendariGameLauncher.dll?x.png", "http://h/C:/a.png",
-        "http://h", "http://h/?a.png"}) {
+        "http://h", "http://h/?a.png", "http://evil.test/a.png", "http://cdn.test/a.png",
+        "http://h/fileList.txt/a.png"}) {
     SCOPED_TRACE(url);
     EXPECT_EQ(Decide(url).action, RequestAction::kPassThrough);
   }
@@ -43,6 +45,7 @@ TEST_F(DownloadDecisionTest, TheStoredCopyIsCurrentWithTheSameTokenAndAFile) {
   index_.Update("res/a.png", "v=2");
   disk_.files["res/a.png"] = "png";
   EXPECT_EQ(Decide("https://other/res/a.png?v=2").action, RequestAction::kStoredIsCurrent);
+  EXPECT_EQ(Decide("https://a.CDN.test:1/res/a.png?v=2").action, RequestAction::kStoredIsCurrent);
   // No query: any stored token will do.
   EXPECT_EQ(Decide("http://h/res/a.png").action, RequestAction::kStoredIsCurrent);
   EXPECT_EQ(index_.Find("res/a.png"), "v=2");

@@ -68,7 +68,7 @@ class ResourceCacheTest : public ::testing::Test {
 };
 
 TEST_F(ResourceCacheTest, StoresAndSavesOnTheWriterAndSaveAndWaitLeavesBothOnDisk) {
-  ResourceCache cache;
+  ResourceCache cache(CacheHosts("h", ""));
   cache.index().Load();
   RequestDecision decision = cache.Decide("http://h/res/a.png?v=3");
   ASSERT_EQ(decision.action, RequestAction::kDownload);
@@ -97,7 +97,7 @@ class ThreadRecordingFileSystem : public testing::FaultyFileSystem {
 
 TEST_F(ResourceCacheTest, ResetAndThrottledSavesNeverWriteOnTheCallersThread) {
   ThreadRecordingFileSystem disk;
-  ResourceCache cache(disk);
+  ResourceCache cache(CacheHosts("h", ""), disk);
   cache.index().Load();
   cache.index().Reset("5");
   for (int i = 0; i < 30; ++i) {
