@@ -16,6 +16,7 @@
 #endif
 
 #include "app/engine_argv.h"
+#include "app/termination_signals.h"
 #include "cache/cache_scheme.h"
 #include "client/game_client.h"
 #include "window/browser_window.h"
@@ -65,6 +66,7 @@ GameClient* GameBrowserApp::OnContextInitialized(QWebEngineProfile* profile,
   InitShellResources();
   auto* client = new GameClient(profile, std::move(cache_hosts));
   client->cache_index().Load();
+  client->resource_cache().SweepLeftovers();
 
   QWebEngineView* view = client->CreateBrowserView();
   ApplyGameBrowserSettings(view->page()->settings());
@@ -100,6 +102,13 @@ int GameBrowserApp::Run(const std::vector<std::string>& args) {
     std::fprintf(stderr, "gameshell: the game window could not be created\n");
     return 3;
   }
+  // As the game's own close command does: unlock, then close every browser.
+  HandleTerminationSignals(client, [client] {
+    if (GameWindowDelegate* delegate = client->window_delegate()) {
+      delegate->SetCanClose(true);
+    }
+    client->CloseAllBrowsers(true);
+  });
 #ifdef GAMESHELL_MEASURE_UI_STALLS
   // Benchmark builds only: the longest the event loop went without a turn.
   // Start-up (engine and first page) counts apart from the time after the window is shown.

@@ -3,17 +3,17 @@
 #include "cache/cache_paths.h"
 
 namespace gameshell {
-namespace {
 
-// Every directory above the path, outermost first.
+// Outermost first.
 void CreateParentDirectories(const std::string& path, FileSystem& fs) {
+  if (!IsConfinedCachePath(path)) {
+    return;
+  }
   for (size_t slash = path.find('/'); slash != std::string::npos;
        slash = path.find('/', slash + 1)) {
     fs.CreateDirectory(path.substr(0, slash));
   }
 }
-
-}  // namespace
 
 bool CacheFileExists(const std::string& path, FileSystem& fs) {
   return IsConfinedCachePath(path) && fs.FileSize(path).has_value();

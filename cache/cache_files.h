@@ -15,6 +15,9 @@ bool CacheFileExists(const std::string& path, FileSystem& fs = DefaultFileSystem
 // The whole file; empty when it is missing, not a file, or cannot be read to its end.
 std::string ReadCacheFile(const std::string& path, FileSystem& fs = DefaultFileSystem());
 
+// Creates every missing directory above the path (the path itself must be confined).
+void CreateParentDirectories(const std::string& path, FileSystem& fs = DefaultFileSystem());
+
 // Creates missing parent directories, then replaces the file in one step: a reader never sees a
 // partly written resource, and a failed write leaves the previous file as it was.
 void WriteCacheFile(const std::string& path,

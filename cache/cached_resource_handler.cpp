@@ -13,6 +13,32 @@ CachedResourceHandler::CachedResourceHandler(ResourceRequestInterceptor* interce
                                              QObject* parent)
     : QWebEngineUrlSchemeHandler(parent), interceptor_(interceptor) {}
 
+namespace {
+
+void Reply(QWebEngineUrlRequestJob* job,
+           std::shared_ptr<QFile> file,
+           const std::string& cache_path,
+           ResourceRequestInterceptor* interceptor) {
+  if (!file->isOpen() || file->size() == 0) {
+    interceptor->SendToNetwork(job);
+    return;
+  }
+  // The engine reads the device until the job is gone.
+  QObject::connect(job, &QObject::destroyed, [file] {});
+  job->reply(gameshell::ContentTypeForCachePath(cache_path), file.get());
+}
+
+}  // namespace
+
+void CachedResourceHandler::ServeFile(QWebEngineUrlRequestJob* job,
+                                      const std::string& cache_path,
+                                      ResourceRequestInterceptor* interceptor) {
+  GS_REQUIRE_UI_THREAD();
+  auto file = std::make_shared<QFile>(QString::fromStdString(cache_path));
+  file->open(QIODevice::ReadOnly);
+  Reply(job, std::move(file), cache_path, interceptor);
+}
+
 void CachedResourceHandler::requestStarted(QWebEngineUrlRequestJob* job) {
   GS_REQUIRE_UI_THREAD();
   const QUrl url = job->requestUrl();
@@ -22,18 +48,12 @@ void CachedResourceHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     job->fail(QWebEngineUrlRequestJob::UrlInvalid);
     return;
   }
-  std::shared_ptr<QFile> file = interceptor_->held_files()->Take(url);
-  if (!file) {
-    file = std::make_shared<QFile>(QString::fromUtf8(path));
-    file->open(QIODevice::ReadOnly);
-  }
-  if (!file->isOpen() || file->size() == 0) {
-    const QUrl network_url = cache_scheme::ToNetworkUrl(url);
-    interceptor_->SendToNetworkOnce(network_url);
-    job->redirect(network_url);
+  if (std::shared_ptr<QFile> held = interceptor_->held_files()->Take(url)) {
+    Reply(job, std::move(held), path, interceptor_);
     return;
   }
-  // The engine reads the device until the job is gone.
-  connect(job, &QObject::destroyed, [file] {});
-  job->reply(gameshell::ContentTypeForCachePath(path), file.get());
+  if (interceptor_->WaitForDownload(job)) {
+    return;
+  }
+  ServeFile(job, path, interceptor_);
 }

@@ -6,6 +6,10 @@
 
 namespace gameshell {
 
+std::string IndexTokenFor(std::string_view token) {
+  return token.empty() ? std::string(" ") : std::string(token);
+}
+
 RequestDecision DecideRequest(std::string_view url,
                               const CacheHosts& hosts,
                               CacheIndex& index,
@@ -29,10 +33,9 @@ RequestDecision DecideRequest(std::string_view url,
   }
   std::string token = VersionFromUrl(url);
   std::optional<std::string> stored = index.Find(path);
-  if (stored && (*stored == token || token == "0") && CacheFileExists(path, fs)) {
+  if (stored && (*stored == IndexTokenFor(token) || token == "0") && CacheFileExists(path, fs)) {
     decision.action = RequestAction::kStoredIsCurrent;
   } else {
-    index.Update(path, token);
     decision.action = RequestAction::kDownload;
   }
   decision.cache_path = std::move(path);

@@ -14,8 +14,8 @@ namespace gameshell {
 enum class RequestAction {
   kPassThrough,      // not the cache's business: the engine loads it as usual
   kStoredIsCurrent,  // the file on disk is the version asked for: serve it
-  kDownload,         // a new version: its token is recorded; fetch it in the background and let the
-                     // page's request go on, served from the older file if one is on disk
+  kDownload,         // a new version or no file: fetch it; the index takes its token once the file
+                     // is in place, so a failed download leaves the previous entry
 };
 
 struct RequestDecision {
@@ -23,6 +23,11 @@ struct RequestDecision {
   std::string cache_path;  // set unless passed through
   std::string token;       // set unless passed through
 };
+
+// The index's form of a version token. The empty token (a URL ending in "?") would make a line
+// that readers of the index file skip, so it is kept as a single space, which no engine's URL
+// carries in its query.
+std::string IndexTokenFor(std::string_view token);
 
 // Only http(s) URLs of the game's own hosts whose cache path is storable are considered; the
 // stored copy is current when the index holds the request's token (or the request has no query)

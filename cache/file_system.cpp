@@ -1,15 +1,54 @@
 #include "cache/file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <ctime>
 #include <random>
 
 namespace gameshell {
 namespace {
+
+bool WriteAll(int fd, std::string_view data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+class PosixWritableFile : public WritableFile {
+ public:
+  explicit PosixWritableFile(int fd) : fd_(fd) {}
+  ~PosixWritableFile() override { Close(); }
+  bool Append(std::string_view data) override {
+    ok_ = ok_ && fd_ >= 0 && WriteAll(fd_, data);
+    return ok_;
+  }
+  bool Close() override {
+    if (fd_ >= 0) {
+      // close() can be where a full disk or a network file system reports the failed write.
+      ok_ = ::close(fd_) == 0 && ok_;
+      fd_ = -1;
+    }
+    return ok_;
+  }
+
+ private:
+  int fd_;
+  bool ok_ = true;
+};
 
 class PosixFileSystem : public FileSystem {
  public:
@@ -76,22 +115,13 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool WriteFile(const std::string& path, std::string_view content) override {
+    std::unique_ptr<WritableFile> file = NewWritableFile(path);
+    return file && file->Append(content) && file->Close();
+  }
+
+  std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-      return false;
-    }
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < content.size()) {
-      ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-      if (n < 0 && errno == EINTR) {
-        continue;
-      }
-      ok = n > 0;
-      done += ok ? static_cast<size_t>(n) : 0;
-    }
-    // close() can be where a full disk or a network file system reports the failed write.
-    return ::close(fd) == 0 && ok;
+    return fd < 0 ? nullptr : std::make_unique<PosixWritableFile>(fd);
   }
 
   bool Rename(const std::string& from, const std::string& to) override {
@@ -99,21 +129,40 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+
+  bool ListDirectory(const std::string& path, std::vector<std::string>* names) override {
+    DIR* dir = ::opendir(path.empty() ? "." : path.c_str());
+    if (!dir) {
+      return false;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..") {
+        names->push_back(std::move(name));
+      }
+    }
+    ::closedir(dir);
+    return true;
+  }
+
+  std::optional<int64_t> SecondsSinceModified(const std::string& path) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) {
+      return std::nullopt;
+    }
+    return static_cast<int64_t>(::time(nullptr) - st.st_mtime);
+  }
 };
 
-// In the target's directory, so the rename stays on one file system. Unique among this process's
-// threads and, through the random part, among processes sharing a cache root. The name carries no
-// resource extension, so a temporary left by a killed process is never taken for a resource.
-std::string TemporaryPathFor(const std::string& path) {
+}  // namespace
+
+// In the cache root, so that one place holds every leftover of a killed run; the tree below it is
+// the shell's own, on the same file system, so the rename stays one step.
+std::string NewTemporaryPath() {
   static const uint64_t process_tag = std::random_device{}();
   static std::atomic<uint64_t> counter{0};
-  size_t slash = path.rfind('/');
-  std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  return directory + kTemporaryFilePrefix + std::to_string(process_tag) + "-" +
-         std::to_string(++counter);
+  return kTemporaryFilePrefix + std::to_string(process_tag) + "-" + std::to_string(++counter);
 }
-
-}  // namespace
 
 FileSystem& DefaultFileSystem() {
   static PosixFileSystem file_system;
@@ -121,7 +170,7 @@ FileSystem& DefaultFileSystem() {
 }
 
 bool WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content) {
-  const std::string temporary = TemporaryPathFor(path);
+  const std::string temporary = NewTemporaryPath();
   if (fs.WriteFile(temporary, content) && fs.Rename(temporary, path)) {
     return true;
   }

@@ -1,15 +1,27 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The few file operations the resource cache needs, behind one narrow interface so the cache can
 // be tested against faults without a real disk failing. Paths are byte strings relative to the
 // cache root (the working directory), passed to the system unchanged.
 // Implementations are stateless and may be called from any thread at once.
 namespace gameshell {
+
+// A file being written piece by piece. Closing (or destroying) it is the end of the writes.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  // False on any shortfall; the file is then not to be trusted.
+  virtual bool Append(std::string_view data) = 0;
+  // False when the writes did not all reach the file.
+  virtual bool Close() = 0;
+};
 
 class FileSystem {
  public:
@@ -24,9 +36,15 @@ class FileSystem {
   virtual bool ReadFile(const std::string& path, std::string* content) = 0;
   // Creates or truncates `path` and writes `content` whole; false on any shortfall.
   virtual bool WriteFile(const std::string& path, std::string_view content) = 0;
+  // Creates or truncates `path` for writing; null when it cannot be opened.
+  virtual std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) = 0;
   // Replaces `to` with `from` in one step, as seen by any reader.
   virtual bool Rename(const std::string& from, const std::string& to) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
+  // Names of the entries of a directory ("" is the cache root); false when it cannot be read.
+  virtual bool ListDirectory(const std::string& path, std::vector<std::string>* names) = 0;
+  // Seconds since the file was last written; nullopt when it is missing.
+  virtual std::optional<int64_t> SecondsSinceModified(const std::string& path) = 0;
 };
 
 // Every temporary file of an atomic write is named so; the name has no resource extension, so a
@@ -36,7 +54,11 @@ inline constexpr char kTemporaryFilePrefix[] = ".gameshell-tmp-";
 // The real disk.
 FileSystem& DefaultFileSystem();
 
-// Writes through a temporary file in the same directory and renames it over `path`, so a reader
+// A name for a temporary file in the cache root, unique among this process's threads and, through a
+// random part, among processes sharing the cache root.
+std::string NewTemporaryPath();
+
+// Writes through a temporary file in the cache root and renames it over `path`, so a reader
 // sees the old whole file or the new whole file, never a part. Leaves no temporary behind on
 // failure (short of the process dying between the two steps).
 bool WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content);

@@ -2,22 +2,20 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QTimer>
 #include <QUrl>
 
 #include <string>
 
+#include "cache/resource_cache.h"
+
 class QNetworkAccessManager;
 class QNetworkReply;
 
-namespace gameshell {
-class ResourceCache;
-}
-
-// One background download of a resource, made beside the page's own request. The body is kept
-// in memory and stored only when the transfer completed with HTTP status 200; anything else
-// (network error, other status, a dropped or stalled connection) stores nothing. Deletes itself
-// when done.
-// Thread: UI (the network manager delivers its signals there; the file is written by the cache's
+// The shell's one download of a resource. The body streams to the cache's writer, so memory stays
+// bounded whatever its size; it is kept only when the transfer ended without error, with HTTP
+// status 200, with as many bytes as Content-Length announced, and within kMaxBodyBytes.
+// Thread: UI (the network manager delivers its signals there; files are written by the cache's
 // writer thread).
 class ResourceDownloadClient : public QObject {
   Q_OBJECT
@@ -25,23 +23,33 @@ class ResourceDownloadClient : public QObject {
  public:
   // A transfer that receives nothing for this long is abandoned.
   static constexpr int kStallTimeoutMs = 60000;
+  // A body larger than this (an endless stream, a misconfigured server) is abandoned.
+  static constexpr qint64 kMaxBodyBytes = qint64{1} << 30;
+  // Reading pauses while this much is queued for the writer and not yet written.
+  static constexpr qint64 kMaxBacklogBytes = qint64{8} << 20;
 
-  static void Start(QNetworkAccessManager* network,
-                    gameshell::ResourceCache* cache,
-                    const QUrl& url,
-                    const QUrl& referer,
-                    const QByteArray& user_agent,
-                    std::string cache_path);
+  ResourceDownloadClient(QNetworkAccessManager* network,
+                         gameshell::ResourceCache* cache,
+                         const QUrl& url,
+                         const QUrl& referer,
+                         const QByteArray& user_agent,
+                         const std::string& cache_path,
+                         const std::string& token,
+                         QObject* parent);
+  ~ResourceDownloadClient() override;
+
+ signals:
+  // The body is in place (stored) or was dropped; emitted once, after the writer has done either.
+  void Finished(bool stored);
 
  private:
-  ResourceDownloadClient(QNetworkReply* reply,
-                         gameshell::ResourceCache* cache,
-                         std::string cache_path);
-  void OnDownloadData();
+  void ReadAvailable();
   void OnRequestComplete();
 
   QNetworkReply* const reply_;
   gameshell::ResourceCache* const cache_;
-  const std::string cache_path_;
-  QByteArray download_buffer_;
+  const gameshell::ResourceCache::DownloadId id_;
+  qint64 received_ = 0;
+  bool finished_ = false;
+  QTimer resume_;
 };

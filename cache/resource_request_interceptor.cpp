@@ -3,12 +3,23 @@
 #include <QNetworkCookieJar>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
+#include <QWebEngineUrlRequestJob>
 
 #include "app/browser_switches.h"
+#include "cache/cache_paths.h"
 #include "cache/cache_scheme.h"
+#include "cache/cached_resource_handler.h"
 #include "cache/resource_cache.h"
 #include "cache/resource_download_client.h"
 #include "client/ui_thread.h"
+
+namespace {
+
+QString DownloadKey(const std::string& cache_path, const std::string& token) {
+  return QString::fromStdString(cache_path + '\n' + token);
+}
+
+}  // namespace
 
 ResourceRequestInterceptor::ResourceRequestInterceptor(gameshell::ResourceCache* cache,
                                                        QWebEngineProfile* profile,
@@ -27,18 +38,78 @@ ResourceRequestInterceptor::ResourceRequestInterceptor(gameshell::ResourceCache*
   store->loadAllCookies();
 }
 
-void ResourceRequestInterceptor::SendToNetworkOnce(const QUrl& url) {
+ResourceRequestInterceptor::~ResourceRequestInterceptor() {
+  for (Download& download : downloads_) {
+    delete download.client;
+  }
+}
+
+void ResourceRequestInterceptor::SendToNetwork(QWebEngineUrlRequestJob* job) {
   GS_REQUIRE_UI_THREAD();
-  send_to_network_.insert(url);
+  const QUrl network_url = cache_scheme::ToNetworkUrl(job->requestUrl());
+  ++send_to_network_[network_url];
+  job->redirect(network_url);
+}
+
+bool ResourceRequestInterceptor::WaitForDownload(QWebEngineUrlRequestJob* job) {
+  GS_REQUIRE_UI_THREAD();
+  const std::string url = cache_scheme::ToNetworkUrl(job->requestUrl()).toEncoded().toStdString();
+  auto it = downloads_.find(
+      DownloadKey(gameshell::CachePathFromUrl(url), gameshell::VersionFromUrl(url)));
+  if (it == downloads_.end()) {
+    return false;
+  }
+  it->waiting.append(job);
+  return true;
+}
+
+void ResourceRequestInterceptor::JoinOrStartDownload(const QUrl& url,
+                                                     const QUrl& referer,
+                                                     const std::string& cache_path,
+                                                     const std::string& token) {
+  const QString key = DownloadKey(cache_path, token);
+  if (downloads_.contains(key)) {
+    return;
+  }
+  Download& download = downloads_[key];
+  download.cache_path = cache_path;
+  download.client = new ResourceDownloadClient(&network_, cache_, url, referer, user_agent_,
+                                               cache_path, token, this);
+  connect(download.client, &ResourceDownloadClient::Finished, this,
+          [this, key](bool stored) { OnDownloadFinished(key, stored); });
+}
+
+void ResourceRequestInterceptor::OnDownloadFinished(const QString& key, bool stored) {
+  GS_REQUIRE_UI_THREAD();
+  Download download = downloads_.take(key);
+  download.client->deleteLater();
+  for (const QPointer<QWebEngineUrlRequestJob>& job : download.waiting) {
+    if (!job) {
+      continue;  // the page gave up on it
+    }
+    if (stored) {
+      CachedResourceHandler::ServeFile(job, download.cache_path, this);
+    } else {
+      SendToNetwork(job);
+    }
+  }
 }
 
 void ResourceRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info) {
   GS_REQUIRE_UI_THREAD();
   const QUrl url = info.requestUrl();
+  const std::string url_text = url.toEncoded().toStdString();
   // Pages run without web security, so any of them could drive the engine through its debugging
   // endpoint (WebSocket handshakes included): that port is for tools outside the pages only.
-  if (gameshell::IsRemoteDebuggingUrl(url.toEncoded().toStdString())) {
+  if (gameshell::IsRemoteDebuggingUrl(url_text)) {
     info.block(true);
+    return;
+  }
+  // A request the cache handed back goes to the network untouched.
+  if (auto it = send_to_network_.find(url); it != send_to_network_.end()) {
+    if (--*it == 0) {
+      send_to_network_.erase(it);
+    }
     return;
   }
   // Only resources fetched with GET: a download cannot repeat another method's body, and a
@@ -48,28 +119,28 @@ void ResourceRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info
       info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeSubFrame) {
     return;
   }
-  const gameshell::RequestDecision decision = cache_->Decide(url.toEncoded().toStdString());
+  const gameshell::RequestDecision decision = cache_->Decide(url_text);
   if (decision.action == gameshell::RequestAction::kPassThrough) {
     return;
   }
-  const bool to_network = send_to_network_.remove(url);
   // A size check only; the file itself is read where the engine reads the answer.
   std::optional<uint64_t> size = cache_->StoredFileSize(decision.cache_path);
-  const bool serve_from_disk = !to_network && size && *size > 0;
-  if (serve_from_disk) {
-    const QUrl cache_url = cache_scheme::ToCacheUrl(url);
-    if (decision.action == gameshell::RequestAction::kDownload) {
-      // The download about to start may replace the file before the request is served; this
-      // request is to get the older copy.
-      auto file = std::make_shared<QFile>(QString::fromStdString(decision.cache_path));
-      if (file->open(QIODevice::ReadOnly)) {
-        held_files_.Hold(cache_url, std::move(file));
-      }
+  const bool on_disk = size && *size > 0;
+  const QUrl cache_url = cache_scheme::ToCacheUrl(url);
+  if (decision.action == gameshell::RequestAction::kStoredIsCurrent) {
+    if (on_disk) {
+      info.redirect(cache_url);
     }
-    info.redirect(cache_url);
+    return;
   }
-  if (decision.action == gameshell::RequestAction::kDownload) {
-    ResourceDownloadClient::Start(&network_, cache_, url, info.firstPartyUrl(), user_agent_,
-                                  decision.cache_path);
+  if (on_disk) {
+    // The download may replace the file before this request is served; this request is to get
+    // the older copy.
+    auto file = std::make_shared<QFile>(QString::fromStdString(decision.cache_path));
+    if (file->open(QIODevice::ReadOnly)) {
+      held_files_.Hold(cache_url, std::move(file));
+    }
   }
+  JoinOrStartDownload(url, info.firstPartyUrl(), decision.cache_path, decision.token);
+  info.redirect(cache_url);
 }

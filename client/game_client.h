@@ -51,6 +51,7 @@ class GameClient : public QObject {
   void SetWindowDelegate(std::shared_ptr<GameWindowDelegate> delegate);
   GameWindowDelegate* window_delegate() const { return window_delegate_.get(); }
   gameshell::CacheIndex& cache_index() { return resource_cache_.index(); }
+  gameshell::ResourceCache& resource_cache() { return resource_cache_; }
   const std::vector<QPointer<QWebEnginePage>>& browser_list() const { return browser_list_; }
   bool window_shown() const { return window_shown_; }
 

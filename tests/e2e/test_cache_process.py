@@ -4,6 +4,7 @@ import glob
 import os
 import re
 import shutil
+import signal
 import sys
 import tempfile
 import time
@@ -100,8 +101,8 @@ class CacheProcessTest(ShellTestCase):
 
     def network_hits(self, url):
         parts = urllib.parse.urlsplit(url)
-        return self.server.count(f"GET {parts.path}?{parts.query} " if parts.query else
-                                 f"GET {parts.path} ")
+        query = "?" + parts.query if parts.query or url.endswith("?") else ""
+        return self.server.count(f"GET {parts.path}{query} ")
 
     def assert_page_got_origin(self, got, urls, round_=1, salt=""):
         for i, url in enumerate(urls):
@@ -116,6 +117,8 @@ class CacheProcessTest(ShellTestCase):
         got, shell = self.run_page(urls)
         self.assert_page_got_origin(got, urls)
         for url in urls:
+            # The shell's own download answers the page: one fetch per resource.
+            self.assertEqual(self.network_hits(url), 1, url)
             if self.storable(url):
                 self.assertEqual(self.read(url), origin_bytes(url), url)
             else:
@@ -157,10 +160,38 @@ class CacheProcessTest(ShellTestCase):
         for mode, old in zip(modes, old_urls):
             self.assertEqual(self.read(old), origin_bytes(old), mode)
             self.assertIsNone(self.read(f"/gen/new/{mode}.dat"), mode)
-        index = shell.index_text()
-        self.assertIn("gen/f/404.dat v=2&size=200000\n", index)
+        # A failed update leaves the previous version recorded.
+        self.assertIn("gen/f/404.dat v=1&size=200000\n", shell.index_text())
         self.assertEqual(glob.glob(os.path.join(self.cwd, "**", ".gameshell-tmp-*"),
                                    recursive=True), [])
+
+    def test_one_fetch_answers_every_request_and_misses_reach_the_page_as_sent(self):
+        shared = "/gen/one/a.dat?v=1&size=300000"
+        misses = {"404": "/gen/miss/404.dat?v=1", "500": "/gen/miss/500.dat?v=1",
+                  "drop": "/gen/miss/drop.dat?v=1&size=200000"}
+        for mode, url in misses.items():
+            self.fault(split(url)[0], mode)
+        urls = [shared] * 6 + list(misses.values())
+        got, _ = self.run_page(urls)
+        self.assert_page_got_origin(got, [shared] * 6)
+        self.assertEqual(self.network_hits(shared), 1)
+        refusal = b"failed on purpose\n"
+        self.assertEqual(got[(1, 6)], (404, len(refusal), fnv1a(refusal)))
+        self.assertEqual(got[(1, 7)], (500, len(refusal), fnv1a(refusal)))
+        self.assertNotEqual(got[(1, 8)][:2], (200, 200000))
+        for url in misses.values():
+            self.assertIsNone(self.read(url), url)
+
+    def test_a_failed_update_is_asked_for_again_on_the_next_run(self):
+        old, new = "/gen/u/a.dat?v=1", "/gen/u/a.dat?v=2"
+        self.run_page([old])
+        self.fault("/gen/u/a.dat", "500")
+        self.run_page([new])
+        self.assertEqual(self.read(old), origin_bytes(old))
+        self.control(path="/gen/u/a.dat", mode="ok")
+        self.run_page([new])
+        self.assertEqual(self.network_hits(new), 1)
+        self.assertEqual(self.read(new), origin_bytes(new))
 
     def test_sub_frames_use_the_cache_too(self):
         # The frame is of another origin; what it fetches from the game's host is cached.
@@ -239,10 +270,34 @@ class CacheProcessTest(ShellTestCase):
             i = int(os.path.basename(path).split(".")[0])
             with open(path, "rb") as f:
                 self.assertEqual(f.read(), origin_bytes(urls[i]), path)
+        # The index lists only files that are in place.
+        index_path = os.path.join(self.cwd, "fileList.txt")
+        with open(index_path) if os.path.exists(index_path) else open(os.devnull) as index:
+            for line in index.read().splitlines():
+                path = line.split(" ")[0]
+                if path != "version":
+                    self.assertTrue(os.path.isfile(os.path.join(self.cwd, path)), path)
         got, _ = self.run_page(urls)
         self.assert_page_got_origin(got, urls)
         for url in urls:
             self.assertEqual(self.read(url), origin_bytes(url), url)
+
+    def test_sigterm_keeps_the_index_a_bare_query_is_cached_and_leftovers_are_swept(self):
+        leftover = os.path.join(self.cwd, ".gameshell-tmp-9-9")
+        with open(leftover, "wb") as f:
+            f.write(b"x" * 1000)
+        os.utime(leftover, (time.time() - 3600, time.time() - 3600))
+        urls = ["/gen/q/e.png?", "/gen/q/f.dat?v=1"]
+        got, shell = self.run_page(urls, close=False)
+        self.wait_for_files(urls)
+        shell.process.send_signal(signal.SIGTERM)
+        self.assertEqual(shell.wait(), 0)
+        self.assertIn("gen/q/f.dat v=1\n", shell.index_text())
+        self.assertFalse(os.path.exists(leftover))
+        got, _ = self.run_page(urls)
+        self.assert_page_got_origin(got, urls)
+        for url in urls:
+            self.assertEqual(self.network_hits(url), 0, url)
 
     def test_a_clear_keeps_files_and_new_downloads_overwrite_them(self):
         urls = ["/gen/r/a.png?v=1", "/gen/r/b.dat?v=1"]

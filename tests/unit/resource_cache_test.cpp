@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <future>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -67,18 +69,60 @@ class ResourceCacheTest : public ::testing::Test {
   ScopedTempCwd cwd_;
 };
 
-TEST_F(ResourceCacheTest, StoresAndSavesOnTheWriterAndSaveAndWaitLeavesBothOnDisk) {
+// Streams a body through the cache as a download would; true when it was put in place.
+bool Download(ResourceCache& cache, const std::string& url, bool complete = true) {
+  RequestDecision decision = cache.Decide(url);
+  EXPECT_EQ(decision.action, RequestAction::kDownload);
+  auto id = cache.BeginDownload(decision.cache_path, decision.token);
+  cache.AppendToDownload(id, "bytes of ");
+  cache.AppendToDownload(id, url);
+  std::promise<bool> stored;
+  cache.FinishDownload(id, complete, [&](bool ok) { stored.set_value(ok); });
+  return stored.get_future().get();
+}
+
+TEST_F(ResourceCacheTest, AStreamedBodyIsPutInPlaceThenRecordedAndSaveAndWaitLeavesBothOnDisk) {
   ResourceCache cache(CacheHosts("h", ""));
   cache.index().Load();
-  RequestDecision decision = cache.Decide("http://h/res/a.png?v=3");
-  ASSERT_EQ(decision.action, RequestAction::kDownload);
-  cache.Store(decision.cache_path, "png bytes");
+  ASSERT_TRUE(Download(cache, "http://h/res/a.png?v=3"));
+  // The empty version survives the index file too.
+  ASSERT_TRUE(Download(cache, "http://h/res/e.png?"));
   cache.SaveAndWait();
-  EXPECT_EQ(ReadCacheFile("res/a.png"), "png bytes");
+  EXPECT_EQ(ReadCacheFile("res/a.png"), "bytes of http://h/res/a.png?v=3");
   CacheIndex reloaded;
   reloaded.Load();
   EXPECT_EQ(reloaded.Find("res/a.png"), "v=3");
   EXPECT_EQ(cache.Decide("http://h/res/a.png?v=3").action, RequestAction::kStoredIsCurrent);
+  EXPECT_EQ(DecideRequest("http://h/res/e.png?", CacheHosts("h", ""), reloaded).action,
+            RequestAction::kStoredIsCurrent);
+  EXPECT_EQ(std::filesystem::directory_iterator(".")->path().filename().string().rfind(
+                kTemporaryFilePrefix, 0),
+            std::string::npos);
+}
+
+TEST_F(ResourceCacheTest, FailedAndSupersededDownloadsLeaveThePreviousFileAndEntry) {
+  ResourceCache cache(CacheHosts("h", ""));
+  cache.index().Load();
+  ASSERT_TRUE(Download(cache, "http://h/r.png?v=1"));
+  EXPECT_FALSE(Download(cache, "http://h/r.png?v=2", /*complete=*/false));
+  EXPECT_EQ(cache.index().Find("r.png"), "v=1");
+  EXPECT_EQ(cache.Decide("http://h/r.png?v=2").action, RequestAction::kDownload);
+  // v=3 is asked for after v=2 began; v=2 ending last must not win.
+  auto v2 = cache.BeginDownload("r.png", "v=2");
+  auto v3 = cache.BeginDownload("r.png", "v=3");
+  cache.AppendToDownload(v3, "three");
+  cache.AppendToDownload(v2, "two");
+  std::promise<bool> three_stored, two_stored;
+  cache.FinishDownload(v3, true, [&](bool ok) { three_stored.set_value(ok); });
+  cache.FinishDownload(v2, true, [&](bool ok) { two_stored.set_value(ok); });
+  EXPECT_TRUE(three_stored.get_future().get());
+  EXPECT_FALSE(two_stored.get_future().get());
+  EXPECT_EQ(ReadCacheFile("r.png"), "three");
+  EXPECT_EQ(cache.index().Find("r.png"), "v=3");
+  cache.SaveAndWait();
+  for (const auto& entry : std::filesystem::directory_iterator(".")) {
+    EXPECT_NE(entry.path().filename().string().rfind(kTemporaryFilePrefix, 0), 0u);
+  }
 }
 
 // The real disk, noting which threads wrote.
@@ -101,7 +145,7 @@ TEST_F(ResourceCacheTest, ResetAndThrottledSavesNeverWriteOnTheCallersThread) {
   cache.index().Load();
   cache.index().Reset("5");
   for (int i = 0; i < 30; ++i) {
-    cache.Decide("http://h/r/" + std::to_string(i) + ".dat");
+    cache.index().Update("r/" + std::to_string(i) + ".dat", "0");
   }
   // Whatever was written so far came from the writer; after the final save the file is current.
   cache.SaveAndWait();
@@ -112,6 +156,22 @@ TEST_F(ResourceCacheTest, ResetAndThrottledSavesNeverWriteOnTheCallersThread) {
   std::lock_guard lock(disk.mutex);
   EXPECT_EQ(disk.writers.size(), 1u);
   EXPECT_EQ(disk.writers.count(std::this_thread::get_id()), 0u);
+}
+
+TEST_F(ResourceCacheTest, OnlyOldTemporaryFilesInTheRootAreSwept) {
+  const std::string old_leftover = std::string(kTemporaryFilePrefix) + "1-1";
+  const std::string fresh = std::string(kTemporaryFilePrefix) + "2-1";
+  for (const std::string& name : {old_leftover, fresh, std::string("keep.png")}) {
+    WriteFileAtomically(DefaultFileSystem(), name, "x");
+  }
+  std::filesystem::last_write_time(
+      old_leftover, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  ResourceCache cache(CacheHosts("h", ""));
+  cache.SweepLeftovers();
+  cache.SaveAndWait();
+  EXPECT_FALSE(std::filesystem::exists(old_leftover));
+  EXPECT_TRUE(std::filesystem::exists(fresh));
+  EXPECT_TRUE(std::filesystem::exists("keep.png"));
 }
 
 TEST(ContentTypeTest, FromTheCachePathsExtension) {

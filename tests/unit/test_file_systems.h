@@ -61,11 +61,23 @@ class FaultyFileSystem : public FileSystem {
     bytes_written += content.size();
     return real_.WriteFile(path, content);
   }
+  std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
+    if (fail_write) {
+      return nullptr;
+    }
+    return real_.NewWritableFile(path);
+  }
   bool Rename(const std::string& from, const std::string& to) override {
     ++renames;
     return !fail_rename && real_.Rename(from, to);
   }
   bool RemoveFile(const std::string& path) override { return real_.RemoveFile(path); }
+  bool ListDirectory(const std::string& path, std::vector<std::string>* names) override {
+    return real_.ListDirectory(path, names);
+  }
+  std::optional<int64_t> SecondsSinceModified(const std::string& path) override {
+    return real_.SecondsSinceModified(path);
+  }
 
  private:
   FileSystem& real_ = DefaultFileSystem();
@@ -95,6 +107,23 @@ class MemoryFileSystem : public FileSystem {
     ++writes;
     return true;
   }
+  std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
+    class File : public WritableFile {
+     public:
+      explicit File(std::string* content) : content_(content) {}
+      bool Append(std::string_view data) override {
+        content_->append(data);
+        return true;
+      }
+      bool Close() override { return true; }
+
+     private:
+      std::string* content_;
+    };
+    files[path].clear();
+    ++writes;
+    return std::make_unique<File>(&files[path]);
+  }
   bool Rename(const std::string& from, const std::string& to) override {
     auto it = files.find(from);
     if (it == files.end()) {
@@ -105,6 +134,17 @@ class MemoryFileSystem : public FileSystem {
     return true;
   }
   bool RemoveFile(const std::string& path) override { return files.erase(path) > 0; }
+  bool ListDirectory(const std::string& path, std::vector<std::string>* names) override {
+    for (const auto& [name, content] : files) {
+      if (path.empty() && name.find('/') == std::string::npos) {
+        names->push_back(name);
+      }
+    }
+    return true;
+  }
+  std::optional<int64_t> SecondsSinceModified(const std::string& path) override {
+    return files.count(path) ? std::optional<int64_t>(0) : std::nullopt;
+  }
 };
 
 }  // namespace gameshell::testing
