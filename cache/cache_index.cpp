@@ -1,5 +1,6 @@
 #include "cache/cache_index.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace gameshell {
@@ -65,7 +66,14 @@ void CacheIndex::Load() {
   fs_.ReadFile(file_name_, &text);
   std::lock_guard lock(mutex_);
   ParseIndex(text, entries_);
-  entries_.try_emplace(kGenerationKey, "1");
+  file_bytes_ = text.size();
+  live_bytes_ = SerializeIndex(entries_).size();
+  // A torn last line (a kill during an append) is mended by a rewrite.
+  rewrite_due_ = !text.empty() && !text.ends_with('\n');
+  if (entries_.try_emplace(kGenerationKey, "1").second) {
+    pending_.push_back(SerializeIndex({{kGenerationKey, "1"}}));
+    live_bytes_ += pending_.back().size();
+  }
 }
 
 std::optional<std::string> CacheIndex::Find(const std::string& key) const {
@@ -77,28 +85,55 @@ std::optional<std::string> CacheIndex::Find(const std::string& key) const {
   return it->second;
 }
 
-void CacheIndex::Update(const std::string& key, const std::string& value) {
-  std::lock_guard lock(mutex_);
-  entries_.insert_or_assign(key, value);
-  const int64_t now = clock_();
-  ++updates_since_save_;
-  if (now - last_save_time_ > kSaveIntervalMs || updates_since_save_ > kUpdatesPerSave) {
-    SaveOrScheduleLocked();
-    last_save_time_ = now;
-    updates_since_save_ = 0;
+void CacheIndex::SetLocked(const std::string& key, const std::string& value) {
+  std::string line = SerializeIndex({{key, value}});
+  auto [it, inserted] = entries_.try_emplace(key, value);
+  if (!inserted) {
+    live_bytes_ -= SerializeIndex({{key, it->second}}).size();
+    it->second = value;
+  }
+  live_bytes_ += line.size();
+  if (!line.empty()) {
+    pending_.push_back(std::move(line));
   }
 }
 
+void CacheIndex::Update(const std::string& key, const std::string& value) {
+  bool flush = false;
+  {
+    std::lock_guard lock(mutex_);
+    SetLocked(key, value);
+    const int64_t now = clock_();
+    ++updates_since_save_;
+    if (now - last_save_time_ > kSaveIntervalMs || updates_since_save_ > kUpdatesPerSave) {
+      flush = true;
+      last_save_time_ = now;
+      updates_since_save_ = 0;
+    }
+  }
+  if (flush) {
+    FlushOrSchedule();
+  }
+}
+
+void CacheIndex::Flush() {
+  Write(false);
+}
+
 void CacheIndex::Save() {
-  std::lock_guard lock(mutex_);
-  SaveLocked();
+  Write(true);
 }
 
 void CacheIndex::Reset(const std::string& generation) {
-  std::lock_guard lock(mutex_);
-  entries_.clear();
-  entries_.emplace(kGenerationKey, generation);
-  SaveOrScheduleLocked();
+  {
+    std::lock_guard lock(mutex_);
+    entries_.clear();
+    pending_.clear();
+    live_bytes_ = 0;
+    reset_pending_ = true;
+    SetLocked(kGenerationKey, generation);
+  }
+  FlushOrSchedule();
 }
 
 std::map<std::string, std::string> CacheIndex::Entries() const {
@@ -106,20 +141,76 @@ std::map<std::string, std::string> CacheIndex::Entries() const {
   return entries_;
 }
 
-void CacheIndex::SaveOrScheduleLocked() {
+void CacheIndex::FlushOrSchedule() {
   if (schedule_save_) {
     schedule_save_();
   } else {
-    SaveLocked();
+    Flush();
   }
 }
 
-void CacheIndex::SaveLocked() {
-  // Before Load there is nothing worth writing over what the file holds.
-  if (entries_.empty()) {
+void CacheIndex::Write(bool whole) {
+  std::lock_guard write_lock(write_mutex_);
+  std::vector<std::string> lines;
+  bool reset = false;
+  bool rewrite = false;
+  {
+    std::lock_guard lock(mutex_);
+    // Before Load there is nothing worth writing over what the file holds.
+    if (entries_.empty()) {
+      return;
+    }
+    lines.swap(pending_);
+    reset = reset_pending_;
+    uint64_t added = 0;
+    for (const std::string& line : lines) {
+      added += line.size();
+    }
+    rewrite = whole || reset || rewrite_due_ ||
+              file_bytes_ + added > 2 * std::max(live_bytes_, rewritten_bytes_);
+    if (!rewrite && lines.empty()) {
+      return;
+    }
+  }
+  std::string appended;
+  for (const std::string& line : lines) {
+    appended += line;
+  }
+  bool ok;
+  uint64_t file_bytes;
+  if (!rewrite) {
+    ok = fs_.AppendFile(file_name_, appended);
+    file_bytes = appended.size();
+  } else {
+    std::map<std::string, std::string> merged;
+    std::string current;
+    if (reset || !fs_.ReadFile(file_name_, &current)) {
+      // A clear drops whatever the file held; a file gone is written anew from memory.
+      merged = Entries();
+    } else {
+      // The file has this run's earlier lines and any another shell appended, in order.
+      ParseIndex(current, merged);
+      ParseIndex(appended, merged);
+    }
+    const std::string text = SerializeIndex(merged);
+    ok = WriteFileAtomically(fs_, file_name_, text);
+    file_bytes = text.size();
+  }
+  std::lock_guard lock(mutex_);
+  if (!ok) {
+    // Memory stays authoritative: the lines go out with the next write that succeeds.
+    pending_.insert(pending_.begin(), lines.begin(), lines.end());
+    reset_pending_ = reset_pending_ || reset;
     return;
   }
-  WriteFileAtomically(fs_, file_name_, SerializeIndex(entries_));
+  if (rewrite) {
+    file_bytes_ = file_bytes;
+    rewritten_bytes_ = file_bytes;
+    rewrite_due_ = false;
+    reset_pending_ = reset_pending_ && !reset;
+  } else {
+    file_bytes_ += file_bytes;
+  }
 }
 
 }  // namespace gameshell

@@ -119,6 +119,16 @@ class PosixFileSystem : public FileSystem {
     return file && file->Append(content) && file->Close();
   }
 
+  bool AppendFile(const std::string& path, std::string_view content) override {
+    // One write of whole lines: other shells appending to the same file do not tear them.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      return false;
+    }
+    PosixWritableFile file(fd);
+    return file.Append(content) && file.Close();
+  }
+
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     return fd < 0 ? nullptr : std::make_unique<PosixWritableFile>(fd);

@@ -36,6 +36,8 @@ class FileSystem {
   virtual bool ReadFile(const std::string& path, std::string* content) = 0;
   // Creates or truncates `path` and writes `content` whole; false on any shortfall.
   virtual bool WriteFile(const std::string& path, std::string_view content) = 0;
+  // Adds `content` at the end of `path`, creating it; false on any shortfall.
+  virtual bool AppendFile(const std::string& path, std::string_view content) = 0;
   // Creates or truncates `path` for writing; null when it cannot be opened.
   virtual std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) = 0;
   // Replaces `to` with `from` in one step, as seen by any reader.

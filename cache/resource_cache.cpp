@@ -136,7 +136,7 @@ void ResourceCache::ScheduleSave() {
   }
   writer_.Post([this] {
     save_queued_ = false;
-    index_.Save();
+    index_.Flush();
   });
 }
 

@@ -158,6 +158,46 @@ TEST_F(CacheIndexTest, ThrottleSavesAfterTenSecondsOfProcessClock) {
   EXPECT_EQ(disk_.writes, 4);
 }
 
+TEST_F(CacheIndexTest, FlushesAppendUntilTheFileOutgrowsTwiceItsLiveEntries) {
+  disk_.files[kIndexFileName] = "version 1\n";
+  index_.Load();
+  index_.Update("b.png", "1");
+  index_.Update("a.png", "1");
+  index_.Flush();
+  EXPECT_EQ(File(), "version 1\nb.png 1\na.png 1\n");
+  // The same entry again and again: appends until the file is past twice the live size.
+  for (int v = 2; v <= 5; ++v) {
+    index_.Update("b.png", std::to_string(v));
+    index_.Flush();
+  }
+  EXPECT_EQ(File(), "a.png 1\nb.png 5\nversion 1\n");
+  index_.Update("c.png", "1");
+  index_.Flush();
+  EXPECT_EQ(File(), "a.png 1\nb.png 5\nversion 1\nc.png 1\n");
+}
+
+TEST_F(CacheIndexTest, AMixedFileReadsByTheFormatsRuleAndATornLastLineIsRewritten) {
+  disk_.files[kIndexFileName] = "b.png 1\nversion 3\na.png 2\nb.png 5\nc.pn";
+  index_.Load();
+  EXPECT_EQ(index_.Entries(), (Entries{{"a.png", "2"}, {"b.png", "5"}, {"version", "3"}}));
+  index_.Flush();
+  EXPECT_EQ(File(), "a.png 2\nb.png 5\nversion 3\n");
+}
+
+TEST_F(CacheIndexTest, ARewriteKeepsWhatAnotherShellAppended) {
+  CacheIndex other(disk_, [this] { return now_; });
+  index_.Load();
+  other.Load();
+  index_.Update("mine.png", "1");
+  index_.Flush();
+  other.Update("theirs.png", "2");
+  other.Flush();
+  index_.Save();
+  EXPECT_EQ(File(), "mine.png 1\ntheirs.png 2\nversion 1\n");
+  other.Save();
+  EXPECT_EQ(File(), "mine.png 1\ntheirs.png 2\nversion 1\n");
+}
+
 TEST_F(CacheIndexTest, RandomIndexesRoundTripThroughTheFile) {
   std::mt19937 random(12345);
   auto random_text = [&](bool allow_space) {

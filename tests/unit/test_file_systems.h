@@ -61,6 +61,13 @@ class FaultyFileSystem : public FileSystem {
     bytes_written += content.size();
     return real_.WriteFile(path, content);
   }
+  bool AppendFile(const std::string& path, std::string_view content) override {
+    if (fail_write) {
+      return false;
+    }
+    bytes_written += content.size();
+    return real_.AppendFile(path, content);
+  }
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
     if (fail_write) {
       return nullptr;
@@ -103,6 +110,12 @@ class MemoryFileSystem : public FileSystem {
   }
   bool WriteFile(const std::string& path, std::string_view content) override {
     files[path] = std::string(content);
+    bytes_written += content.size();
+    ++writes;
+    return true;
+  }
+  bool AppendFile(const std::string& path, std::string_view content) override {
+    files[path] += content;
     bytes_written += content.size();
     ++writes;
     return true;
