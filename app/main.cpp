@@ -7,6 +7,7 @@
 #include "app/game_browser_app.h"
 #include "app/process_kind.h"
 #include "app/start_url.h"
+#include "platform/process_limits.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
   if (gameshell::ProcessKindFromCommandLine(args) != gameshell::ProcessKind::kBrowser) {
     return 0;
   }
+  platform::RaiseOpenFileLimit();
   std::u16string launch_parameters =
       QString::fromLocal8Bit(gameshell::LaunchParametersFromArgs(args)).toStdU16String();
   GameBrowserApp app(

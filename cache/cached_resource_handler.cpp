@@ -1,12 +1,14 @@
 #include "cache/cached_resource_handler.h"
 
 #include <QFile>
+#include <QPointer>
 #include <QWebEngineUrlRequestJob>
 
 #include "cache/cache_paths.h"
 #include "cache/cache_scheme.h"
 #include "cache/resource_cache.h"
 #include "cache/resource_request_interceptor.h"
+#include "cache/serving_files.h"
 #include "client/ui_thread.h"
 
 CachedResourceHandler::CachedResourceHandler(ResourceRequestInterceptor* interceptor,
@@ -34,8 +36,16 @@ void CachedResourceHandler::ServeFile(QWebEngineUrlRequestJob* job,
                                       const std::string& cache_path,
                                       ResourceRequestInterceptor* interceptor) {
   GS_REQUIRE_UI_THREAD();
-  auto file = std::make_shared<QFile>(QString::fromStdString(cache_path));
-  file->open(QIODevice::ReadOnly);
+  std::shared_ptr<QFile> file = interceptor->serving_files()->Open(cache_path);
+  if (!file) {
+    interceptor->serving_files()->WhenAvailable(
+        [job = QPointer<QWebEngineUrlRequestJob>(job), cache_path, interceptor] {
+          if (job) {
+            ServeFile(job, cache_path, interceptor);
+          }
+        });
+    return;
+  }
   Reply(job, std::move(file), cache_path, interceptor);
 }
 

@@ -43,6 +43,7 @@ ResourceDownloadClient::ResourceDownloadClient(QNetworkAccessManager* network,
   resume_.setSingleShot(true);
   resume_.setInterval(5);
   connect(&resume_, &QTimer::timeout, this, &ResourceDownloadClient::ReadAvailable);
+  connect(reply_, &QNetworkReply::metaDataChanged, this, &ResourceDownloadClient::OnHeaders);
   connect(reply_, &QIODevice::readyRead, this, &ResourceDownloadClient::ReadAvailable);
   connect(reply_, &QNetworkReply::finished, this, &ResourceDownloadClient::OnRequestComplete);
 }
@@ -55,8 +56,22 @@ ResourceDownloadClient::~ResourceDownloadClient() {
   }
 }
 
+void ResourceDownloadClient::OnHeaders() {
+  GS_REQUIRE_UI_THREAD();
+  const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+  if (will_not_answer_ || !status.isValid() || (status.toInt() >= 300 && status.toInt() < 400)) {
+    return;  // nothing known yet, or a redirect the network manager follows
+  }
+  const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
+  if (status.toInt() != 200 || !length.isValid() || length.toLongLong() > kMaxBodyBytes) {
+    will_not_answer_ = true;
+    emit WillNotAnswer();
+  }
+}
+
 void ResourceDownloadClient::ReadAvailable() {
   GS_REQUIRE_UI_THREAD();
+  OnHeaders();
   while (!finished_ && reply_->bytesAvailable() > 0) {
     if (cache_->DownloadBacklog(id_) >= kMaxBacklogBytes) {
       resume_.start();

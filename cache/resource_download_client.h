@@ -39,10 +39,15 @@ class ResourceDownloadClient : public QObject {
   ~ResourceDownloadClient() override;
 
  signals:
+  // The headers show that this download will not give the page its answer: a status other than
+  // 200, or a body of unknown length (a live stream, say) or beyond the limit. The download may
+  // still go on to fill the cache.
+  void WillNotAnswer();
   // The body is in place (stored) or was dropped; emitted once, after the writer has done either.
   void Finished(bool stored);
 
  private:
+  void OnHeaders();
   void ReadAvailable();
   void OnRequestComplete();
 
@@ -51,5 +56,6 @@ class ResourceDownloadClient : public QObject {
   const gameshell::ResourceCache::DownloadId id_;
   qint64 received_ = 0;
   bool finished_ = false;
+  bool will_not_answer_ = false;
   QTimer resume_;
 };

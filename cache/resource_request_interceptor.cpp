@@ -56,7 +56,7 @@ bool ResourceRequestInterceptor::WaitForDownload(QWebEngineUrlRequestJob* job) {
   const std::string url = cache_scheme::ToNetworkUrl(job->requestUrl()).toEncoded().toStdString();
   auto it = downloads_.find(
       DownloadKey(gameshell::CachePathFromUrl(url), gameshell::VersionFromUrl(url)));
-  if (it == downloads_.end()) {
+  if (it == downloads_.end() || !it->answers) {
     return false;
   }
   it->waiting.append(job);
@@ -77,20 +77,34 @@ void ResourceRequestInterceptor::JoinOrStartDownload(const QUrl& url,
                                                cache_path, token, this);
   connect(download.client, &ResourceDownloadClient::Finished, this,
           [this, key](bool stored) { OnDownloadFinished(key, stored); });
+  connect(download.client, &ResourceDownloadClient::WillNotAnswer, this, [this, key] {
+    if (auto it = downloads_.find(key); it != downloads_.end()) {
+      it->answers = false;
+      SendWaitingToNetwork(*it);
+    }
+  });
+}
+
+void ResourceRequestInterceptor::SendWaitingToNetwork(Download& download) {
+  const QList<QPointer<QWebEngineUrlRequestJob>> waiting = std::exchange(download.waiting, {});
+  for (const QPointer<QWebEngineUrlRequestJob>& job : waiting) {
+    if (job) {
+      SendToNetwork(job);
+    }
+  }
 }
 
 void ResourceRequestInterceptor::OnDownloadFinished(const QString& key, bool stored) {
   GS_REQUIRE_UI_THREAD();
   Download download = downloads_.take(key);
   download.client->deleteLater();
+  if (!stored) {
+    SendWaitingToNetwork(download);
+    return;
+  }
   for (const QPointer<QWebEngineUrlRequestJob>& job : download.waiting) {
-    if (!job) {
-      continue;  // the page gave up on it
-    }
-    if (stored) {
+    if (job) {  // else the page gave up on it
       CachedResourceHandler::ServeFile(job, download.cache_path, this);
-    } else {
-      SendToNetwork(job);
     }
   }
 }
@@ -135,9 +149,9 @@ void ResourceRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info
   }
   if (on_disk) {
     // The download may replace the file before this request is served; this request is to get
-    // the older copy.
-    auto file = std::make_shared<QFile>(QString::fromStdString(decision.cache_path));
-    if (file->open(QIODevice::ReadOnly)) {
+    // the older copy. Past the open-file limit, it gets whichever copy is there when served.
+    std::shared_ptr<QFile> file = serving_files_.Open(decision.cache_path);
+    if (file && file->isOpen()) {
       held_files_.Hold(cache_url, std::move(file));
     }
   }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cache/held_cache_files.h"
+#include "cache/serving_files.h"
 
 class QWebEngineProfile;
 class QWebEngineUrlRequestJob;
@@ -42,15 +43,18 @@ class ResourceRequestInterceptor : public QWebEngineUrlRequestInterceptor {
   // The cache scheme's job is answered once the download of its resource ends; false when no
   // download of it runs.
   bool WaitForDownload(QWebEngineUrlRequestJob* job);
+
   // The cache could not answer `job`: it goes to the network, past this interceptor, once.
   void SendToNetwork(QWebEngineUrlRequestJob* job);
   HeldCacheFiles* held_files() { return &held_files_; }
+  ServingFiles* serving_files() { return &serving_files_; }
 
  private:
   struct Download {
     ResourceDownloadClient* client = nullptr;
     std::string cache_path;
     QList<QPointer<QWebEngineUrlRequestJob>> waiting;
+    bool answers = true;  // false once its headers showed it will not answer the page
   };
 
   void JoinOrStartDownload(const QUrl& url,
@@ -58,6 +62,7 @@ class ResourceRequestInterceptor : public QWebEngineUrlRequestInterceptor {
                            const std::string& cache_path,
                            const std::string& token);
   void OnDownloadFinished(const QString& key, bool stored);
+  void SendWaitingToNetwork(Download& download);
 
   gameshell::ResourceCache* const cache_;
   const QByteArray user_agent_;
@@ -65,5 +70,7 @@ class ResourceRequestInterceptor : public QWebEngineUrlRequestInterceptor {
   QHash<QUrl, int> send_to_network_;
   // By cache path and token.
   QHash<QString, Download> downloads_;
+  // Before the held files, which count against it.
+  ServingFiles serving_files_;
   HeldCacheFiles held_files_{this};
 };

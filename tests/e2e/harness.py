@@ -61,11 +61,12 @@ class DemoServer:
 class Shell:
     """One run of gameshell in a fresh working directory (its cache root)."""
 
-    def __init__(self, *launch_parameters, cwd=None, env=None, binary=None):
+    def __init__(self, *launch_parameters, cwd=None, env=None, binary=None, preexec_fn=None):
         self.owns_cwd = cwd is None
         self.cwd = cwd or tempfile.mkdtemp(prefix="gs-run-")
         self.stderr = tempfile.TemporaryFile()
         self.process = subprocess.Popen([binary or BIN, *launch_parameters], cwd=self.cwd, env=env,
+                                        preexec_fn=preexec_fn,
                                         stdout=subprocess.DEVNULL, stderr=self.stderr)
 
     def index_text(self):

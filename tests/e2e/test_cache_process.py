@@ -3,6 +3,7 @@ what the page receives, across runs, new versions, failures, kills and clears.""
 import glob
 import os
 import re
+import resource
 import shutil
 import signal
 import sys
@@ -298,6 +299,60 @@ class CacheProcessTest(ShellTestCase):
         self.assert_page_got_origin(got, urls)
         for url in urls:
             self.assertEqual(self.network_hits(url), 0, url)
+
+    def test_an_endless_body_keeps_memory_bounded_and_the_window_closes_promptly(self):
+        url = "/gen/live/radio.mp3?v=1"
+        self.fault("/gen/live/radio.mp3", "endless")
+        self.control(manifest=url)
+        shell = self.start("cache:1", cwd=self.cwd)
+        window = self.desktop.wait_for("Varnholt")
+        time.sleep(5)
+        with open(f"/proc/{shell.process.pid}/status") as status:
+            rss_kb = int(re.search(r"VmRSS:\s+(\d+)", status.read()).group(1))
+        # The shell's own process (pages run in others): about 200 MB when idle.
+        self.assertLess(rss_kb, 600 * 1024)
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(timeout=15), 0)
+        self.assertIsNone(self.read(url))
+        self.assertEqual(glob.glob(os.path.join(self.cwd, ".gameshell-tmp-*")), [])
+
+    def test_the_last_version_asked_for_wins_over_an_older_one_ending_later(self):
+        older, newer = "/gen/o/r.png?v=1&delay=2", "/gen/o/r.png?v=2"
+        got, shell = self.run_page([older, newer])
+        self.assert_page_got_origin(got, [older, newer])
+        self.assertEqual(self.read(newer), origin_bytes(newer))
+        self.assertIn("gen/o/r.png v=2\n", shell.index_text())
+
+    def test_a_warm_burst_of_5000_requests_completes_with_the_usual_file_limit(self):
+        # The engine holds a descriptor or two per pending request; the shell raises its soft limit
+        # towards the hard one and keeps its own open files bounded.
+        hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
+        limit = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (8192, hard))
+        for run in (1, 2):
+            self.control(manifest="/gen/w/{i}.dat?v=1&size=64", count=5000, go=0)
+            self.server.clear()
+            shell = self.start("cache:1", cwd=self.cwd, preexec_fn=limit)
+            self.assertTrue(self.server.wait_for_line("event=round-done&round=1", timeout=120))
+            self.assertEqual(self.server.count("&status=200&len=64&"), 5000)
+            self.desktop.request_close(self.desktop.wait_for("Varnholt"))
+            self.assertEqual(shell.wait(), 0)
+        self.assertEqual(self.server.count("GET /gen/w/"), 0)
+
+    def test_two_shells_in_one_directory_keep_each_others_entries(self):
+        urls = [f"/gen/two/{i}.png?v=1" for i in range(40)]
+        self.control(manifest=",".join(urls), go=0)
+        shells = [self.start(f"cache:1,parts:2,part:{k}", cwd=self.cwd) for k in (0, 1)]
+        deadline = time.time() + 60
+        while time.time() < deadline and self.server.count("event=round-done") < 2:
+            time.sleep(0.1)
+        self.wait_for_files(urls)
+        for window in [w for w in self.desktop.windows() if self.desktop.title(w) == "Varnholt"]:
+            self.desktop.request_close(window)
+        for shell in shells:
+            self.assertEqual(shell.wait(), 0)
+        index = shells[0].index_text()
+        for url in urls:
+            self.assertIn(f"{split(url)[0].lstrip('/')} v=1\n", index)
 
     def test_a_clear_keeps_files_and_new_downloads_overwrite_them(self):
         urls = ["/gen/r/a.png?v=1", "/gen/r/b.dat?v=1"]
