@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "cache/cache_index.h"
-#include "cache/download_decision.h"
+#include "cache/core/cache_index.h"
+#include "cache/core/download_decision.h"
 #include "tests/unit/test_file_systems.h"
 
 namespace {

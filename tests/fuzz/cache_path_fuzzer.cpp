@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "cache/cache_paths.h"
+#include "cache/core/cache_paths.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string url(reinterpret_cast<const char*>(data), size);

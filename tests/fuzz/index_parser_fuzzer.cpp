@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "cache/cache_index.h"
+#include "cache/core/cache_index.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::map<std::string, std::string> parsed;

@@ -10,12 +10,12 @@
 #include <memory>
 #include <thread>
 
-#include "app/engine_argv.h"
-#include "app/game_browser_app.h"
-#include "client/game_client.h"
+#include "app/qt/engine_argv.h"
+#include "app/qt/game_browser_app.h"
+#include "client/qt/game_client.h"
 #include "gui_test_support.h"
-#include "window/browser_window.h"
-#include "window/game_window_delegate.h"
+#include "window/qt/browser_window.h"
+#include "window/qt/game_window_delegate.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 
 #include <memory>
 
-#include "app/engine_argv.h"
-#include "app/game_browser_app.h"
-#include "cache/cache_scheme.h"
+#include "app/qt/engine_argv.h"
+#include "app/qt/game_browser_app.h"
+#include "cache/qt/cache_scheme.h"
 #include "gui_test_support.h"
 
 FixtureServer::FixtureServer() {

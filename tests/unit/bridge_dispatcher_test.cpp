@@ -1,4 +1,4 @@
-#include "bridge/bridge_dispatcher.h"
+#include "bridge/core/bridge_dispatcher.h"
 
 #include <gtest/gtest.h>
 

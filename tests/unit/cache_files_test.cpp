@@ -1,4 +1,4 @@
-#include "cache/cache_files.h"
+#include "cache/core/cache_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cache/cache_index.h"
+#include "cache/core/cache_index.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "cache/cache_paths.h"
+#include "cache/core/cache_paths.h"
 
 #include <gtest/gtest.h>
 
-#include "app/browser_switches.h"
-#include "app/navigation_rules.h"
-#include "cache/cache_hosts.h"
+#include "app/core/browser_switches.h"
+#include "app/core/navigation_rules.h"
+#include "cache/core/cache_hosts.h"
 
 namespace gameshell {
 namespace {

@@ -1,4 +1,4 @@
-#include "cache/download_decision.h"
+#include "cache/core/download_decision.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "bridge/launcher.h"
+#include "bridge/core/launcher.h"
 
 #include <gtest/gtest.h>
 

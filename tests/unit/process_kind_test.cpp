@@ -1,8 +1,8 @@
-#include "app/process_kind.h"
+#include "app/core/process_kind.h"
 
 #include <gtest/gtest.h>
 
-#include "app/browser_switches.h"
+#include "app/core/browser_switches.h"
 
 namespace gameshell {
 namespace {

@@ -1,4 +1,4 @@
-#include "cache/resource_cache.h"
+#include "cache/core/resource_cache.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <set>
 #include <thread>
 
-#include "cache/cache_files.h"
+#include "cache/core/cache_files.h"
 #include "test_file_systems.h"
 
 namespace gameshell {

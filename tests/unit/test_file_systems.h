@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "cache/file_system.h"
+#include "cache/core/file_system.h"
 
 namespace gameshell::testing {
 

@@ -1,0 +1,30 @@
+#include "app/core/navigation_rules.h"
+
+#include <array>
+#include <string>
+
+namespace gameshell {
+
+bool IsRefusedNavigationUrl(std::string_view url, bool dev_tools_page) {
+  if (url.find("file://") != std::string_view::npos) {
+    return true;
+  }
+  size_t colon = url.find(':');
+  if (colon == std::string_view::npos) {
+    return true;
+  }
+  std::string scheme(url.substr(0, colon));
+  for (char& c : scheme) {
+    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  }
+  static constexpr std::array<std::string_view, 7> kAllowed = {
+      "http", "https", "gameshell-cache", "gameshell-caches", "about", "data", "blob"};
+  for (std::string_view allowed : kAllowed) {
+    if (scheme == allowed) {
+      return false;
+    }
+  }
+  return !(dev_tools_page && scheme == "devtools");
+}
+
+}  // namespace gameshell

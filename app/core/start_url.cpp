@@ -1,0 +1,85 @@
+#include "app/core/start_url.h"
+
+#include "app/core/text_conversion.h"
+
+#include <algorithm>
+
+namespace gameshell {
+namespace {
+
+constexpr std::string_view kExtraInfo = "extraInfo:";
+
+// Non-ASCII bytes would otherwise reach the engine as raw bytes it may reject or re-encode.
+std::string PercentEncodeNonAscii(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    }
+  }
+  return out;
+}
+
+// Deleting one occurrence can join two halves into a new one, so search again from the start.
+void RemoveAllExtraInfo(std::string& text) {
+  for (auto pos = text.find(kExtraInfo); pos != std::string::npos; pos = text.find(kExtraInfo)) {
+    text.erase(pos, kExtraInfo.size());
+  }
+}
+
+}  // namespace
+
+std::string LoginPageUrl(std::string_view login_host) {
+  std::string url = "http://";
+  url += login_host;
+  url += "/login.html?id=2";
+  return url;
+}
+
+std::vector<std::string> SplitString(std::string_view text, char separator) {
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  for (size_t p = text.find(separator); p != std::string_view::npos;
+       p = text.find(separator, start)) {
+    if (p > start) {
+      pieces.emplace_back(text.substr(start, p - start));
+    }
+    start = p + 1;
+  }
+  if (start < text.size()) {
+    pieces.emplace_back(text.substr(start));
+  }
+  return pieces;
+}
+
+std::string BuildStartUrl(std::u16string_view launch_parameters, std::string_view login_page) {
+  std::string text = PercentEncodeNonAscii(Utf16ToUtf8(launch_parameters));
+  // A zero unit ends the parameter text, as a C string would.
+  text.resize(std::min(text.size(), text.find('\0')));
+  RemoveAllExtraInfo(text);
+  std::replace(text.begin(), text.end(), ',', ' ');
+  std::replace(text.begin(), text.end(), ':', '=');
+
+  std::string query;
+  for (const std::string& token : SplitString(text, ' ')) {
+    std::vector<std::string> pair = SplitString(token, '=');
+    if (pair.size() != 2) {
+      continue;
+    }
+    query += '&';
+    query += pair[0];
+    query += '=';
+    query += pair[1];
+  }
+  std::string url(login_page);
+  url += query;
+  return url;
+}
+
+}  // namespace gameshell

@@ -1,0 +1,35 @@
+#include "app/qt/engine_argv.h"
+
+#include "app/core/browser_switches.h"
+
+std::vector<std::string> EngineArgv(const std::vector<std::string>& args) {
+  std::vector<std::string> argv;
+  argv.push_back(args.empty() ? std::string("gameshell") : args.front());
+  // Qt reads Chromium switches only after this marker; launch parameters before it would be
+  // taken for Qt's own options, so none go there.
+  argv.push_back("--webEngineArgs");
+  for (const gameshell::EngineSwitch& engine_switch : gameshell::EngineSettingSwitches()) {
+    argv.push_back(gameshell::FormatSwitch(engine_switch));
+  }
+  for (const gameshell::EngineSwitch& engine_switch : gameshell::BrowserSwitches()) {
+    argv.push_back(gameshell::FormatSwitch(engine_switch));
+  }
+  // This engine's Chromium knows the GPU switch only by its newer name; without it WebGL stays
+  // off on software GL.
+  argv.push_back("--ignore-gpu-blocklist=1");
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i].starts_with("--")) {
+      argv.push_back(args[i]);
+    }
+  }
+  return argv;
+}
+
+EngineCommandLine::EngineCommandLine(const std::vector<std::string>& args)
+    : strings_(EngineArgv(args)) {
+  for (std::string& arg : strings_) {
+    pointers_.push_back(arg.data());
+  }
+  argc_ = static_cast<int>(pointers_.size());
+  pointers_.push_back(nullptr);
+}

@@ -1,0 +1,142 @@
+#include "app/qt/game_browser_app.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QUrl>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include <cstdio>
+#include <cstdlib>
+
+#ifdef GAMESHELL_MEASURE_UI_STALLS
+#include <QElapsedTimer>
+#include <QTimer>
+#endif
+
+#include "app/qt/engine_argv.h"
+#include "app/qt/termination_signals.h"
+#include "cache/qt/cache_scheme.h"
+#include "client/qt/game_client.h"
+#include "window/qt/browser_window.h"
+#include "window/qt/game_window_delegate.h"
+
+namespace {
+
+void EngineMessageHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtFatalMsg) {
+    std::fprintf(stderr, "gameshell: the browser engine could not start: %s\n",
+                 message.simplified().toLocal8Bit().constData());
+    std::fflush(stderr);
+    std::_Exit(2);
+  }
+}
+
+void ApplyGameBrowserSettings(QWebEngineSettings* settings) {
+  settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+}
+
+}  // namespace
+
+// Resources compiled into a static library are registered only when asked for.
+void InitShellResources() {
+  static const bool done = [] {
+    Q_INIT_RESOURCE(resources);
+    Q_INIT_RESOURCE(bridge);
+    return true;
+  }();
+  (void)done;
+}
+
+void InstallEngineMessageHandler() {
+  qInstallMessageHandler(EngineMessageHandler);
+}
+
+GameBrowserApp::GameBrowserApp(std::string start_url, gameshell::CacheHosts cache_hosts)
+    : start_url_(std::move(start_url)), cache_hosts_(std::move(cache_hosts)) {}
+
+GameBrowserApp::~GameBrowserApp() = default;
+
+GameClient* GameBrowserApp::OnContextInitialized(QWebEngineProfile* profile,
+                                                 const std::string& url,
+                                                 gameshell::CacheHosts cache_hosts) {
+  InitShellResources();
+  auto* client = new GameClient(profile, std::move(cache_hosts));
+  client->cache_index().Load();
+  client->resource_cache().SweepLeftovers();
+
+  QWebEngineView* view = client->CreateBrowserView();
+  ApplyGameBrowserSettings(view->page()->settings());
+  view->page()->load(QUrl(QString::fromUtf8(url), QUrl::TolerantMode));
+  auto delegate = std::make_shared<GameWindowDelegate>(view);
+  client->CreateBrowserWindow(view, delegate);
+  GameClient::GetInstance()->SetWindowDelegate(delegate);
+  return client;
+}
+
+void ConfineQtToItsInstallation() {
+  // The compiled-in qt.conf takes the place of one beside the executable.
+  InitShellResources();
+  // The application object adds the executable's directory, where the cache may have written,
+  // to whatever list was set before it: set again once it exists.
+  QCoreApplication::setLibraryPaths({QLibraryInfo::path(QLibraryInfo::PluginsPath)});
+}
+
+int GameBrowserApp::Run(const std::vector<std::string>& args) {
+  InstallEngineMessageHandler();
+  ConfineQtToItsInstallation();
+  EngineCommandLine command_line(args);
+  cache_scheme::Register();
+  QApplication app(command_line.argc(), command_line.argv());
+  ConfineQtToItsInstallation();
+  // The client ends the loop itself, after saving the cache index.
+  app.setQuitOnLastWindowClosed(false);
+
+  // No storage name: the engine keeps its own caches and cookies in memory only.
+  auto profile = std::make_unique<QWebEngineProfile>();
+  GameClient* client = OnContextInitialized(profile.get(), start_url_, cache_hosts_);
+  if (!client || client->browser_list().empty()) {
+    std::fprintf(stderr, "gameshell: the game window could not be created\n");
+    return 3;
+  }
+  // As the game's own close command does: unlock, then close every browser.
+  HandleTerminationSignals(client, [client] {
+    if (GameWindowDelegate* delegate = client->window_delegate()) {
+      delegate->SetCanClose(true);
+    }
+    client->CloseAllBrowsers(true);
+  });
+#ifdef GAMESHELL_MEASURE_UI_STALLS
+  // Benchmark builds only: the longest the event loop went without a turn.
+  // Start-up (engine and first page) counts apart from the time after the window is shown.
+  QElapsedTimer since_tick;
+  qint64 longest_gap_ms = 0;
+  qint64 longest_gap_after_show_ms = 0;
+  QTimer ticker;
+  ticker.setInterval(1);
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    qint64 gap = since_tick.restart();
+    longest_gap_ms = std::max(longest_gap_ms, gap);
+    if (client->window_shown()) {
+      longest_gap_after_show_ms = std::max(longest_gap_after_show_ms, gap);
+    }
+  });
+  since_tick.start();
+  ticker.start();
+#endif
+  app.exec();
+#ifdef GAMESHELL_MEASURE_UI_STALLS
+  std::fprintf(stderr, "ui-stall-max-ms %lld after-show %lld\n",
+               static_cast<long long>(longest_gap_ms),
+               static_cast<long long>(longest_gap_after_show_ms));
+#endif
+
+  // Pages go before their profile, the profile before the engine.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  delete client;
+  profile.reset();
+  return 0;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cache/core/cache_hosts.h"
+
+class GameClient;
+class QWebEngineProfile;
+
+// The browser process: starts the engine with the shell's switches, builds the game's browser and
+// window once the engine is up, and runs the event loop until the last browser has closed.
+// Thread: UI (the main thread).
+class GameBrowserApp {
+ public:
+  GameBrowserApp(std::string start_url, gameshell::CacheHosts cache_hosts);
+  ~GameBrowserApp();
+
+  // The process exit code: 0 after the last browser closed, non-zero when the engine, the page or
+  // the window could not be created (one line on stderr says which).
+  int Run(const std::vector<std::string>& args);
+
+  // Builds the client, loads the cache index, and opens the game's browser and window.
+  // Public for tests that drive an engine they started themselves.
+  static GameClient* OnContextInitialized(QWebEngineProfile* profile,
+                                          const std::string& url,
+                                          gameshell::CacheHosts cache_hosts);
+
+ private:
+  const std::string start_url_;
+  const gameshell::CacheHosts cache_hosts_;
+};
+
+// The engine's messages are not shown (the shell keeps no log); a fatal one ends the process with
+// one line on stderr and a non-zero exit code.
+void InstallEngineMessageHandler();
+
+// The shell's icons, page scripts and Qt configuration.
+void InitShellResources();
+
+// Qt reads no configuration and loads no plugin from outside its own installation (the cache root
+// may be the executable's directory). Before the application object exists and right after.
+void ConfineQtToItsInstallation();

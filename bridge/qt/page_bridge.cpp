@@ -1,0 +1,96 @@
+#include "bridge/qt/page_bridge.h"
+
+#include <QFile>
+#include <QPointer>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+
+#include <memory>
+#include <vector>
+
+#include "client/qt/game_client.h"
+#include "client/qt/ui_thread.h"
+
+namespace {
+
+QString ReadResource(const QString& path) {
+  QFile file(path);
+  file.open(QIODevice::ReadOnly);
+  return QString::fromUtf8(file.readAll());
+}
+
+// Both scripts share one function scope, so the page sees only the shell's eight functions.
+const QWebEngineScript& BridgeScript() {
+  static const QWebEngineScript script = [] {
+    QWebEngineScript s;
+    s.setName(QStringLiteral("gameshell-bridge"));
+    s.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    s.setWorldId(QWebEngineScript::MainWorld);
+    s.setRunsOnSubFrames(true);
+    s.setSourceCode(QStringLiteral("(function () {\n") +
+                    ReadResource(QStringLiteral(":/qtwebchannel/qwebchannel.js")) +
+                    QStringLiteral("\n") + ReadResource(QStringLiteral(":/bridge/page_bridge.js")) +
+                    QStringLiteral("\n})();"));
+    return s;
+  }();
+  return script;
+}
+
+gameshell::BridgeArgument ToArgument(const QVariantList& arguments) {
+  if (arguments.isEmpty()) {
+    return {};
+  }
+  const QVariant& first = arguments.front();
+  if (first.typeId() == QMetaType::Bool) {
+    return first.toBool();
+  }
+  if (first.typeId() == QMetaType::QString) {
+    return first.toString().toStdU16String();
+  }
+  return {};
+}
+
+}  // namespace
+
+PageBridge::PageBridge(QWebEnginePage* page, GameClient* client)
+    : QObject(page), page_(page), client_(client) {}
+
+void PageBridge::Install(QWebEnginePage* page, GameClient* client) {
+  GS_REQUIRE_UI_THREAD();
+  auto* bridge = new PageBridge(page, client);
+  auto* channel = new QWebChannel(page);
+  channel->registerObject(QStringLiteral("gameshellBridge"), bridge);
+  page->setWebChannel(channel);
+  page->scripts().insert(BridgeScript());
+}
+
+void PageBridge::post(const QVariantList& calls) {
+  GS_REQUIRE_UI_THREAD();
+  auto messages = std::make_shared<std::vector<gameshell::BridgeMessage>>();
+  for (const QVariant& call : calls) {
+    const QVariantList parts = call.toList();
+    if (parts.size() != 2 || parts[0].typeId() != QMetaType::QString) {
+      continue;
+    }
+    messages->push_back({parts[0].toString().toStdString(), ToArgument(parts[1].toList())});
+  }
+  // This runs inside one of the engine's own tasks, and the engine runs none of its tasks in a
+  // loop nested in one of them: a command's modal message box would freeze every page until it
+  // closed. From the next turn of the event loop the engine keeps working meanwhile. Order is
+  // kept, and the batch is dropped if the page goes first.
+  QMetaObject::invokeMethod(
+      this,
+      [this, messages] {
+        // A command may run a nested event loop (a message box) in which the page can go.
+        QPointer<PageBridge> alive(this);
+        for (const gameshell::BridgeMessage& message : *messages) {
+          if (!alive) {
+            return;
+          }
+          client_->OnProcessMessageReceived(page_, message);
+        }
+      },
+      Qt::QueuedConnection);
+}

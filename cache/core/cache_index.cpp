@@ -1,0 +1,216 @@
+#include "cache/core/cache_index.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace gameshell {
+namespace {
+
+#ifdef _WIN32
+constexpr std::string_view kLineEnd = "\r\n";
+#else
+constexpr std::string_view kLineEnd = "\n";
+#endif
+
+const auto kProcessStart = std::chrono::steady_clock::now();
+
+bool RoundTrips(const std::string& key, const std::string& value) {
+  return key.find_first_of(" \r\n") == std::string::npos &&
+         value.find_first_of("\r\n") == std::string::npos;
+}
+
+}  // namespace
+
+int64_t ProcessClockMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               kProcessStart)
+      .count();
+}
+
+std::string SerializeIndex(const std::map<std::string, std::string>& entries) {
+  std::string text;
+  for (const auto& [key, value] : entries) {
+    if (!RoundTrips(key, value)) {
+      continue;
+    }
+    text += key;
+    text += ' ';
+    text += value;
+    text += kLineEnd;
+  }
+  return text;
+}
+
+void ParseIndex(std::string_view text, std::map<std::string, std::string>& entries) {
+  while (!text.empty()) {
+    size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (line.ends_with('\r')) {
+      line.remove_suffix(1);
+    }
+    size_t space = line.find(' ');
+    if (space == std::string_view::npos || space + 1 == line.size()) {
+      continue;
+    }
+    entries.insert_or_assign(std::string(line.substr(0, space)),
+                             std::string(line.substr(space + 1)));
+  }
+}
+
+CacheIndex::CacheIndex(FileSystem& fs, Clock clock, std::string file_name)
+    : fs_(fs), clock_(std::move(clock)), file_name_(std::move(file_name)) {}
+
+void CacheIndex::Load() {
+  std::string text;
+  fs_.ReadFile(file_name_, &text);
+  std::lock_guard lock(mutex_);
+  ParseIndex(text, entries_);
+  file_bytes_ = text.size();
+  live_bytes_ = SerializeIndex(entries_).size();
+  // A torn last line (a kill during an append) is mended by a rewrite.
+  rewrite_due_ = !text.empty() && !text.ends_with('\n');
+  if (entries_.try_emplace(kGenerationKey, "1").second) {
+    pending_.push_back(SerializeIndex({{kGenerationKey, "1"}}));
+    live_bytes_ += pending_.back().size();
+  }
+}
+
+std::optional<std::string> CacheIndex::Find(const std::string& key) const {
+  std::lock_guard lock(mutex_);
+  auto it = entries_.find(key);
+  if (it == entries_.end()) {
+    return std::nullopt;
+  }
+  return it->second;
+}
+
+void CacheIndex::SetLocked(const std::string& key, const std::string& value) {
+  std::string line = SerializeIndex({{key, value}});
+  auto [it, inserted] = entries_.try_emplace(key, value);
+  if (!inserted) {
+    live_bytes_ -= SerializeIndex({{key, it->second}}).size();
+    it->second = value;
+  }
+  live_bytes_ += line.size();
+  if (!line.empty()) {
+    pending_.push_back(std::move(line));
+  }
+}
+
+void CacheIndex::Update(const std::string& key, const std::string& value) {
+  bool flush = false;
+  {
+    std::lock_guard lock(mutex_);
+    SetLocked(key, value);
+    const int64_t now = clock_();
+    ++updates_since_save_;
+    if (now - last_save_time_ > kSaveIntervalMs || updates_since_save_ > kUpdatesPerSave) {
+      flush = true;
+      last_save_time_ = now;
+      updates_since_save_ = 0;
+    }
+  }
+  if (flush) {
+    FlushOrSchedule();
+  }
+}
+
+void CacheIndex::Flush() {
+  Write(false);
+}
+
+void CacheIndex::Save() {
+  Write(true);
+}
+
+void CacheIndex::Reset(const std::string& generation) {
+  {
+    std::lock_guard lock(mutex_);
+    entries_.clear();
+    pending_.clear();
+    live_bytes_ = 0;
+    reset_pending_ = true;
+    SetLocked(kGenerationKey, generation);
+  }
+  FlushOrSchedule();
+}
+
+std::map<std::string, std::string> CacheIndex::Entries() const {
+  std::lock_guard lock(mutex_);
+  return entries_;
+}
+
+void CacheIndex::FlushOrSchedule() {
+  if (schedule_save_) {
+    schedule_save_();
+  } else {
+    Flush();
+  }
+}
+
+void CacheIndex::Write(bool whole) {
+  std::lock_guard write_lock(write_mutex_);
+  std::vector<std::string> lines;
+  bool reset = false;
+  bool rewrite = false;
+  {
+    std::lock_guard lock(mutex_);
+    // Before Load there is nothing worth writing over what the file holds.
+    if (entries_.empty()) {
+      return;
+    }
+    lines.swap(pending_);
+    reset = reset_pending_;
+    uint64_t added = 0;
+    for (const std::string& line : lines) {
+      added += line.size();
+    }
+    rewrite = whole || reset || rewrite_due_ ||
+              file_bytes_ + added > 2 * std::max(live_bytes_, rewritten_bytes_);
+    if (!rewrite && lines.empty()) {
+      return;
+    }
+  }
+  std::string appended;
+  for (const std::string& line : lines) {
+    appended += line;
+  }
+  bool ok;
+  uint64_t file_bytes;
+  if (!rewrite) {
+    ok = fs_.AppendFile(file_name_, appended);
+    file_bytes = appended.size();
+  } else {
+    std::map<std::string, std::string> merged;
+    std::string current;
+    if (reset || !fs_.ReadFile(file_name_, &current)) {
+      // A clear drops whatever the file held; a file gone is written anew from memory.
+      merged = Entries();
+    } else {
+      // The file has this run's earlier lines and any another shell appended, in order.
+      ParseIndex(current, merged);
+      ParseIndex(appended, merged);
+    }
+    const std::string text = SerializeIndex(merged);
+    ok = WriteFileAtomically(fs_, file_name_, text);
+    file_bytes = text.size();
+  }
+  std::lock_guard lock(mutex_);
+  if (!ok) {
+    // Memory stays authoritative: the lines go out with the next write that succeeds.
+    pending_.insert(pending_.begin(), lines.begin(), lines.end());
+    reset_pending_ = reset_pending_ || reset;
+    return;
+  }
+  if (rewrite) {
+    file_bytes_ = file_bytes;
+    rewritten_bytes_ = file_bytes;
+    rewrite_due_ = false;
+    reset_pending_ = reset_pending_ && !reset;
+  } else {
+    file_bytes_ += file_bytes;
+  }
+}
+
+}  // namespace gameshell

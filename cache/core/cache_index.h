@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cache/core/file_system.h"
+
+// The resource cache's memory of which version of each resource is stored: cache path -> version
+// token, plus the reserved key "version" holding the cache generation. Kept in "fileList.txt" in
+// the cache root, one "key value" line per entry. During a run, new and changed entries are
+// appended as lines (a later line wins); the file is rewritten whole, in byte order of the keys,
+// at the final Save, after Reset, when its last line was torn, and once it has grown past twice
+// the size of its live entries. A rewrite merges what the file holds, so entries that another
+// shell appended to the same file survive.
+//
+// Threads: the one object shared between threads. Load, Reset and the final Save come from the UI
+// thread; Find and Update from the thread deciding about requests; Flush and Save from the cache's
+// writer thread. One mutex guards the entries, the pending lines and the throttle state, and is
+// never held during file I/O, so Find and Update never wait for the disk.
+namespace gameshell {
+
+inline constexpr char kIndexFileName[] = "fileList.txt";
+inline constexpr char kGenerationKey[] = "version";
+
+// Milliseconds since the process started.
+int64_t ProcessClockMs();
+
+// The index file's text for these entries. Entries whose key holds a space, or whose key or value
+// holds a line break, cannot be read back as written and are left out rather than let them spill
+// into other lines.
+std::string SerializeIndex(const std::map<std::string, std::string>& entries);
+
+// Adds the entries of an index file's text to `entries`; a later line wins over an earlier one.
+// Accepts LF and CR LF line ends; skips lines without a space or with nothing after it.
+void ParseIndex(std::string_view text, std::map<std::string, std::string>& entries);
+
+class CacheIndex {
+ public:
+  using Clock = std::function<int64_t()>;
+
+  static constexpr int32_t kUpdatesPerSave = 10;
+  static constexpr int64_t kSaveIntervalMs = 10000;
+
+  explicit CacheIndex(FileSystem& fs = DefaultFileSystem(),
+                      Clock clock = ProcessClockMs,
+                      std::string file_name = kIndexFileName);
+  CacheIndex(const CacheIndex&) = delete;
+  CacheIndex& operator=(const CacheIndex&) = delete;
+
+  // With a scheduler, the writes that Update's throttle and Reset ask for are handed to it (it must
+  // call Flush later, typically on a writer thread) instead of being done on the caller's thread.
+  // Set before use.
+  void SetSaveScheduler(std::function<void()> schedule_save) {
+    schedule_save_ = std::move(schedule_save);
+  }
+
+  // Reads the index file once at start; a missing generation becomes "1".
+  void Load();
+  std::optional<std::string> Find(const std::string& key) const;
+  // Records a token; its line reaches the file at the next flush, which the throttle asks for
+  // after more than 10 updates, or more than 10 s, since the last throttled one.
+  void Update(const std::string& key, const std::string& value);
+  // Appends the pending lines, or rewrites the file when one of the rewrite rules holds.
+  void Flush();
+  // Rewrites the file whole, merged with what it holds.
+  void Save();
+  // Forgets every token and starts generation `generation`; resource files stay on disk.
+  void Reset(const std::string& generation);
+
+  std::map<std::string, std::string> Entries() const;
+
+ private:
+  void SetLocked(const std::string& key, const std::string& value);
+  // Flushes now, or hands the flush to the scheduler.
+  void FlushOrSchedule();
+  void Write(bool whole);
+
+  FileSystem& fs_;
+  const Clock clock_;
+  const std::string file_name_;
+  std::function<void()> schedule_save_;
+
+  // Serialises the writes of the file (never taken while holding mutex_).
+  std::mutex write_mutex_;
+  mutable std::mutex mutex_;
+  std::map<std::string, std::string> entries_;
+  // Lines of entries not yet in the file, oldest first.
+  std::vector<std::string> pending_;
+  bool reset_pending_ = false;
+  bool rewrite_due_ = false;
+  uint64_t file_bytes_ = 0;       // what the file holds, as far as this index knows
+  uint64_t live_bytes_ = 0;       // the entries as one sorted file
+  uint64_t rewritten_bytes_ = 0;  // the last whole rewrite, other shells' entries included
+  int32_t updates_since_save_ = 0;
+  int64_t last_save_time_ = 0;
+};
+
+}  // namespace gameshell

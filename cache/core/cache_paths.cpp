@@ -1,0 +1,121 @@
+#include "cache/core/cache_paths.h"
+
+#include <array>
+
+#include "cache/core/cache_index.h"
+#include "cache/core/file_system.h"
+
+namespace gameshell {
+namespace {
+
+constexpr std::array<std::string_view, 9> kCacheableExtensions = {
+    ".webp", ".png", ".jpg", ".astc", ".mp3", ".wav", ".dds", ".conf", ".dat"};
+
+// ".conf" and ".dat" occur inside these longer endings, which the cache has always stored.
+constexpr std::array<std::string_view, 2> kLongerExtensions = {".config", ".data"};
+
+bool ContainsCacheableExtension(std::string_view text) {
+  for (std::string_view extension : kCacheableExtensions) {
+    if (text.find(extension) != std::string_view::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool EndsWithCacheableExtension(std::string_view name) {
+  for (std::string_view extension : kCacheableExtensions) {
+    if (name.ends_with(extension)) {
+      return true;
+    }
+  }
+  for (std::string_view extension : kLongerExtensions) {
+    if (name.ends_with(extension)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+    if (lower(a[i]) != lower(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The index file and the temporary files of atomic writes share the cache root with resources.
+// Letter case is ignored because some file systems ignore it.
+bool IsShellOwnName(std::string_view segment) {
+  return EqualsIgnoringAsciiCase(segment, kIndexFileName) ||
+         EqualsIgnoringAsciiCase(segment.substr(0, sizeof(kTemporaryFilePrefix) - 1),
+                                 kTemporaryFilePrefix);
+}
+
+}  // namespace
+
+bool IsCacheableUrl(std::string_view url) {
+  return ContainsCacheableExtension(url);
+}
+
+std::string CachePathFromUrl(std::string_view url) {
+  std::string_view result;
+  if (size_t scheme_end = url.find("//"); scheme_end != std::string_view::npos) {
+    if (size_t slash = url.find('/', scheme_end + 2); slash != std::string_view::npos) {
+      result = url.substr(slash + 1);
+    }
+  }
+  return std::string(result.substr(0, result.find('?')));
+}
+
+std::string VersionFromUrl(std::string_view url) {
+  size_t question = url.find('?');
+  return question == std::string_view::npos ? "0" : std::string(url.substr(question + 1));
+}
+
+bool IsConfinedCachePath(std::string_view path) {
+  if (path.empty()) {
+    return false;
+  }
+  for (unsigned char c : path) {
+    if (c < 0x20 || c == 0x7F || c == ':' || c == '\\') {
+      return false;
+    }
+  }
+  size_t start = 0;
+  while (true) {
+    size_t slash = path.find('/', start);
+    std::string_view segment = path.substr(start, slash - start);
+    if (segment.empty() || segment == "." || segment == "..") {
+      return false;
+    }
+    if (slash == std::string_view::npos) {
+      return true;
+    }
+    start = slash + 1;
+  }
+}
+
+bool IsStorableCachePath(std::string_view path) {
+  if (!IsConfinedCachePath(path)) {
+    return false;
+  }
+  for (size_t start = 0;;) {
+    size_t slash = path.find('/', start);
+    if (IsShellOwnName(path.substr(start, slash - start))) {
+      return false;
+    }
+    if (slash == std::string_view::npos) {
+      return EndsWithCacheableExtension(path.substr(start));
+    }
+    start = slash + 1;
+  }
+}
+
+}  // namespace gameshell

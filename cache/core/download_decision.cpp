@@ -1,0 +1,46 @@
+#include "cache/core/download_decision.h"
+
+#include "app/core/url_authority.h"
+#include "cache/core/cache_files.h"
+#include "cache/core/cache_paths.h"
+
+namespace gameshell {
+
+std::string IndexTokenFor(std::string_view token) {
+  return token.empty() ? std::string(" ") : std::string(token);
+}
+
+RequestDecision DecideRequest(std::string_view url,
+                              const CacheHosts& hosts,
+                              CacheIndex& index,
+                              FileSystem& fs) {
+  RequestDecision decision;
+  // Other schemes (data:, blob:, ws:) may mention "http" without being fetchable resources.
+  if (!url.starts_with("http://") && !url.starts_with("https://")) {
+    return decision;
+  }
+  if (!IsCacheableUrl(url)) {
+    return decision;
+  }
+  // The host is not part of the cache path: another host's bytes would become the game's.
+  std::optional<UrlAuthority> authority = ParseUrlAuthority(url);
+  if (!authority || !hosts.Allows(authority->host)) {
+    return decision;
+  }
+  std::string path = CachePathFromUrl(url);
+  if (!IsStorableCachePath(path)) {
+    return decision;
+  }
+  std::string token = VersionFromUrl(url);
+  std::optional<std::string> stored = index.Find(path);
+  if (stored && (*stored == IndexTokenFor(token) || token == "0") && CacheFileExists(path, fs)) {
+    decision.action = RequestAction::kStoredIsCurrent;
+  } else {
+    decision.action = RequestAction::kDownload;
+  }
+  decision.cache_path = std::move(path);
+  decision.token = std::move(token);
+  return decision;
+}
+
+}  // namespace gameshell

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "cache/core/cache_hosts.h"
+#include "cache/core/cache_index.h"
+#include "cache/core/file_system.h"
+
+// What the cache does with one request, decided before the engine loads it. Engine-neutral;
+// called on whichever thread the engine intercepts requests on.
+namespace gameshell {
+
+enum class RequestAction {
+  kPassThrough,      // not the cache's business: the engine loads it as usual
+  kStoredIsCurrent,  // the file on disk is the version asked for: serve it
+  kDownload,         // a new version or no file: fetch it; the index takes its token once the file
+                     // is in place, so a failed download leaves the previous entry
+};
+
+struct RequestDecision {
+  RequestAction action = RequestAction::kPassThrough;
+  std::string cache_path;  // set unless passed through
+  std::string token;       // set unless passed through
+};
+
+// The index's form of a version token. The empty token (a URL ending in "?") would make a line
+// that readers of the index file skip, so it is kept as a single space, which no engine's URL
+// carries in its query.
+std::string IndexTokenFor(std::string_view token);
+
+// Only http(s) URLs of the game's own hosts whose cache path is storable are considered; the
+// stored copy is current when the index holds the request's token (or the request has no query)
+// and the file exists.
+RequestDecision DecideRequest(std::string_view url,
+                              const CacheHosts& hosts,
+                              CacheIndex& index,
+                              FileSystem& fs = DefaultFileSystem());
+
+}  // namespace gameshell

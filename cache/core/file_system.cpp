@@ -1,0 +1,25 @@
+#include "cache/core/file_system.h"
+
+#include <atomic>
+#include <random>
+
+namespace gameshell {
+
+// In the cache root, so that one place holds every leftover of a killed run; the tree below it is
+// the shell's own, on the same file system, so the rename stays one step.
+std::string NewTemporaryPath() {
+  static const uint64_t process_tag = std::random_device{}();
+  static std::atomic<uint64_t> counter{0};
+  return kTemporaryFilePrefix + std::to_string(process_tag) + "-" + std::to_string(++counter);
+}
+
+bool WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content) {
+  const std::string temporary = NewTemporaryPath();
+  if (fs.WriteFile(temporary, content) && fs.Rename(temporary, path)) {
+    return true;
+  }
+  fs.RemoveFile(temporary);
+  return false;
+}
+
+}  // namespace gameshell

@@ -1,0 +1,123 @@
+#include "cache/qt/resource_download_client.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+
+#include "client/qt/ui_thread.h"
+
+namespace {
+constexpr qint64 kChunkBytes = qint64{1} << 20;
+}
+
+ResourceDownloadClient::ResourceDownloadClient(QNetworkAccessManager* network,
+                                               gameshell::ResourceCache* cache,
+                                               const QUrl& url,
+                                               const QUrl& referer,
+                                               const QByteArray& user_agent,
+                                               const std::string& cache_path,
+                                               const std::string& token,
+                                               QObject* parent)
+    : QObject(parent),
+      reply_([&] {
+        QNetworkRequest request(url);
+        if (referer.isValid()) {
+          request.setRawHeader("Referer",
+                               referer.toEncoded(QUrl::RemoveFragment | QUrl::RemoveUserInfo));
+        }
+        request.setHeader(QNetworkRequest::UserAgentHeader, user_agent);
+        // Bytes as sent, so their count can be held against Content-Length.
+        request.setRawHeader("Accept-Encoding", "identity");
+        request.setTransferTimeout(kStallTimeoutMs);
+        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                             QNetworkRequest::AlwaysNetwork);
+        return network->get(request);
+      }()),
+      cache_(cache),
+      id_(cache->BeginDownload(cache_path, token)) {
+  GS_REQUIRE_UI_THREAD();
+  reply_->setParent(this);
+  // With the writer behind, the reply stops reading the socket once this much is buffered.
+  reply_->setReadBufferSize(kChunkBytes);
+  resume_.setSingleShot(true);
+  resume_.setInterval(5);
+  connect(&resume_, &QTimer::timeout, this, &ResourceDownloadClient::ReadAvailable);
+  connect(reply_, &QNetworkReply::metaDataChanged, this, &ResourceDownloadClient::OnHeaders);
+  connect(reply_, &QIODevice::readyRead, this, &ResourceDownloadClient::ReadAvailable);
+  connect(reply_, &QNetworkReply::finished, this, &ResourceDownloadClient::OnRequestComplete);
+}
+
+ResourceDownloadClient::~ResourceDownloadClient() {
+  if (!finished_) {
+    // The shell is ending: what arrived is dropped, and nobody is told.
+    reply_->disconnect(this);
+    cache_->FinishDownload(id_, false);
+  }
+}
+
+void ResourceDownloadClient::OnHeaders() {
+  GS_REQUIRE_UI_THREAD();
+  const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+  if (will_not_answer_ || !status.isValid() || (status.toInt() >= 300 && status.toInt() < 400)) {
+    return;  // nothing known yet, or a redirect the network manager follows
+  }
+  const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
+  if (status.toInt() != 200 || !length.isValid() || length.toLongLong() > kMaxBodyBytes) {
+    will_not_answer_ = true;
+    emit WillNotAnswer();
+  }
+}
+
+void ResourceDownloadClient::ReadAvailable() {
+  GS_REQUIRE_UI_THREAD();
+  OnHeaders();
+  while (!finished_ && reply_->bytesAvailable() > 0) {
+    if (cache_->DownloadBacklog(id_) >= kMaxBacklogBytes) {
+      resume_.start();
+      return;
+    }
+    QByteArray chunk = reply_->read(kChunkBytes);
+    received_ += chunk.size();
+    if (received_ > kMaxBodyBytes) {
+      reply_->abort();
+      return;
+    }
+    cache_->AppendToDownload(id_, chunk.toStdString());
+  }
+}
+
+void ResourceDownloadClient::OnRequestComplete() {
+  GS_REQUIRE_UI_THREAD();
+  if (finished_) {
+    return;
+  }
+  if (reply_->error() == QNetworkReply::NoError) {
+    // What is left is at most one read buffer.
+    while (reply_->bytesAvailable() > 0 && received_ <= kMaxBodyBytes) {
+      QByteArray chunk = reply_->read(kChunkBytes);
+      received_ += chunk.size();
+      cache_->AppendToDownload(id_, chunk.toStdString());
+    }
+  }
+  finished_ = true;
+  resume_.stop();
+  const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
+  // A connection closed cleanly before the announced end is no error to the network stack.
+  const bool complete = reply_->error() == QNetworkReply::NoError && status == 200 &&
+                        received_ <= kMaxBodyBytes &&
+                        (!length.isValid() || length.toLongLong() == received_);
+  QPointer<ResourceDownloadClient> self(this);
+  cache_->FinishDownload(id_, complete, [self](bool stored) {
+    // Writer thread: the answer goes back to the UI thread, where the client may be gone.
+    QMetaObject::invokeMethod(
+        qApp,
+        [self, stored] {
+          if (self) {
+            emit self->Finished(stored);
+          }
+        },
+        Qt::QueuedConnection);
+  });
+}

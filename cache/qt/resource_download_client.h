@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+
+#include <string>
+
+#include "cache/core/resource_cache.h"
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// The shell's one download of a resource. The body streams to the cache's writer, so memory stays
+// bounded whatever its size; it is kept only when the transfer ended without error, with HTTP
+// status 200, with as many bytes as Content-Length announced, and within kMaxBodyBytes.
+// Thread: UI (the network manager delivers its signals there; files are written by the cache's
+// writer thread).
+class ResourceDownloadClient : public QObject {
+  Q_OBJECT
+
+ public:
+  // A transfer that receives nothing for this long is abandoned.
+  static constexpr int kStallTimeoutMs = 60000;
+  // A body larger than this (an endless stream, a misconfigured server) is abandoned.
+  static constexpr qint64 kMaxBodyBytes = qint64{1} << 30;
+  // Reading pauses while this much is queued for the writer and not yet written.
+  static constexpr qint64 kMaxBacklogBytes = qint64{8} << 20;
+
+  ResourceDownloadClient(QNetworkAccessManager* network,
+                         gameshell::ResourceCache* cache,
+                         const QUrl& url,
+                         const QUrl& referer,
+                         const QByteArray& user_agent,
+                         const std::string& cache_path,
+                         const std::string& token,
+                         QObject* parent);
+  ~ResourceDownloadClient() override;
+
+ signals:
+  // The headers show that this download will not give the page its answer: a status other than
+  // 200, or a body of unknown length (a live stream, say) or beyond the limit. The download may
+  // still go on to fill the cache.
+  void WillNotAnswer();
+  // The body is in place (stored) or was dropped; emitted once, after the writer has done either.
+  void Finished(bool stored);
+
+ private:
+  void OnHeaders();
+  void ReadAvailable();
+  void OnRequestComplete();
+
+  QNetworkReply* const reply_;
+  gameshell::ResourceCache* const cache_;
+  const gameshell::ResourceCache::DownloadId id_;
+  qint64 received_ = 0;
+  bool finished_ = false;
+  bool will_not_answer_ = false;
+  QTimer resume_;
+};

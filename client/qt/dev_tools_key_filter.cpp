@@ -1,0 +1,32 @@
+#include "client/qt/dev_tools_key_filter.h"
+
+#include <QChildEvent>
+#include <QKeyEvent>
+#include <QWebEngineView>
+
+#include "client/qt/game_client.h"
+#include "client/qt/ui_thread.h"
+
+DevToolsKeyFilter::DevToolsKeyFilter(QWebEngineView* view, GameClient* client)
+    : QObject(view), view_(view), client_(client) {
+  view_->installEventFilter(this);
+  for (QObject* child : view_->children()) {
+    child->installEventFilter(this);
+  }
+}
+
+bool DevToolsKeyFilter::eventFilter(QObject* watched, QEvent* event) {
+  GS_REQUIRE_UI_THREAD();
+  if (watched == view_) {
+    // The engine creates the widget that receives keys when the page first renders.
+    if (event->type() == QEvent::ChildAdded) {
+      static_cast<QChildEvent*>(event)->child()->installEventFilter(this);
+    }
+    // A key the page left unhandled travels on to the view: it was seen on the child already.
+    return false;
+  }
+  if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2) {
+    client_->ShowDevTools(view_->page());
+  }
+  return false;
+}

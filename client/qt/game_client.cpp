@@ -1,0 +1,177 @@
+#include "client/qt/game_client.h"
+
+#include <QCoreApplication>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "app/core/navigation_rules.h"
+#include "bridge/qt/page_bridge.h"
+#include "cache/qt/cache_scheme.h"
+#include "cache/qt/cached_resource_handler.h"
+#include "cache/qt/resource_request_interceptor.h"
+#include "client/qt/dev_tools_key_filter.h"
+#include "client/qt/game_page.h"
+#include "client/qt/page_bridge_commands.h"
+#include "client/qt/ui_thread.h"
+#include "window/qt/browser_window.h"
+#include "window/qt/game_window_delegate.h"
+
+namespace {
+
+GameClient* g_instance = nullptr;
+
+constexpr char kDevToolsTitle[] = "DEVTOOL";
+constexpr QSize kPopupSize{800, 600};
+constexpr QSize kDevToolsSize{1024, 700};
+
+}  // namespace
+
+GameClient::GameClient(QWebEngineProfile* profile, gameshell::CacheHosts cache_hosts)
+    : profile_(profile), resource_cache_(std::move(cache_hosts)) {
+  GS_REQUIRE_UI_THREAD();
+  g_instance = this;
+  interceptor_ = new ResourceRequestInterceptor(&resource_cache_, profile_, this);
+  profile_->setUrlRequestInterceptor(interceptor_);
+  cache_handler_ = new CachedResourceHandler(interceptor_, this);
+  profile_->installUrlSchemeHandler(cache_scheme::kHttp, cache_handler_);
+  profile_->installUrlSchemeHandler(cache_scheme::kHttps, cache_handler_);
+}
+
+GameClient::~GameClient() {
+  GS_REQUIRE_UI_THREAD();
+  // Windows still open at shutdown go first: pages must not outlive their profile.
+  for (const QPointer<QWebEnginePage>& page : browser_list_) {
+    if (BrowserWindow* window = BrowserWindow::ForPage(page)) {
+      delete window;
+    }
+  }
+  profile_->setUrlRequestInterceptor(nullptr);
+  profile_->removeAllUrlSchemeHandlers();
+  // Downloads still running end here, while the cache they would store into is alive.
+  delete cache_handler_;
+  delete interceptor_;
+  if (g_instance == this) {
+    g_instance = nullptr;
+  }
+}
+
+GameClient* GameClient::GetInstance() {
+  return g_instance;
+}
+
+QWebEngineView* GameClient::CreateBrowserView(bool with_bridge) {
+  GS_REQUIRE_UI_THREAD();
+  auto* view = new QWebEngineView();
+  auto* page = new GamePage(profile_, this, /*dev_tools=*/!with_bridge, view);
+  if (with_bridge) {
+    PageBridge::Install(page, this);
+  }
+  view->setPage(page);
+  new DevToolsKeyFilter(view, this);
+  OnAfterCreated(page);
+  return view;
+}
+
+BrowserWindow* GameClient::CreateBrowserWindow(QWebEngineView* view,
+                                               std::shared_ptr<GameWindowDelegate> delegate) {
+  GS_REQUIRE_UI_THREAD();
+  auto* window = new BrowserWindow(view, std::move(delegate), BrowserWindow::Kind::kBrowserView);
+  connect(view->page(), &QWebEnginePage::loadFinished, this,
+          [this, page = QPointer<QWebEnginePage>(view->page())] { OnLoadEnd(page); });
+  connect(window, &BrowserWindow::BrowserClosed, this, &GameClient::OnBeforeClose);
+  return window;
+}
+
+QWebEnginePage* GameClient::CreatePopup() {
+  GS_REQUIRE_UI_THREAD();
+  QWebEngineView* view = CreateBrowserView();
+  BrowserWindow* window = CreateBrowserWindow(view, nullptr);
+  // Unlike the game window, a popup is titled by its page.
+  connect(view, &QWebEngineView::titleChanged, window, &QWidget::setWindowTitle);
+  window->resize(kPopupSize);
+  window->show();
+  return view->page();
+}
+
+void GameClient::ShowDevTools(QWebEnginePage* page) {
+  GS_REQUIRE_UI_THREAD();
+  if (!page) {
+    return;
+  }
+  if (BrowserWindow* open = BrowserWindow::ForPage(page->devToolsPage())) {
+    open->raise();
+    open->activateWindow();
+    return;
+  }
+  QWebEngineView* view = CreateBrowserView(false);
+  auto* window = new BrowserWindow(view, nullptr, BrowserWindow::Kind::kDevTools);
+  connect(window, &BrowserWindow::BrowserClosed, this, &GameClient::OnBeforeClose);
+  window->setWindowTitle(QString::fromUtf8(kDevToolsTitle));
+  window->resize(kDevToolsSize);
+  page->setDevToolsPage(view->page());
+  window->show();
+}
+
+void GameClient::CloseAllBrowsers(bool force_close) {
+  if (!OnUiThread()) {
+    // The posted call is dropped if the client is gone by then.
+    QMetaObject::invokeMethod(
+        this, [this, force_close] { CloseAllBrowsers(force_close); }, Qt::QueuedConnection);
+    return;
+  }
+  // Closing removes entries from the list as it goes.
+  const std::vector<QPointer<QWebEnginePage>> open = browser_list_;
+  for (const QPointer<QWebEnginePage>& page : open) {
+    if (BrowserWindow* window = BrowserWindow::ForPage(page)) {
+      window->CloseBrowser(force_close);
+    }
+  }
+}
+
+void GameClient::SetWindowDelegate(std::shared_ptr<GameWindowDelegate> delegate) {
+  GS_REQUIRE_UI_THREAD();
+  window_delegate_ = std::move(delegate);
+}
+
+bool GameClient::IsRefusedNavigation(const QUrl& url, bool dev_tools_page) {
+  return gameshell::IsRefusedNavigationUrl(url.toEncoded().toStdString(), dev_tools_page);
+}
+
+void GameClient::OnProcessMessageReceived(QWebEnginePage* page,
+                                          const gameshell::BridgeMessage& message) {
+  GS_REQUIRE_UI_THREAD();
+  PageBridgeCommands commands(this, page);
+  dispatcher_.OnMessage(message, commands);
+}
+
+void GameClient::OnAfterCreated(QWebEnginePage* page) {
+  GS_REQUIRE_UI_THREAD();
+  browser_list_.emplace_back(page);
+}
+
+void GameClient::OnBeforeClose(QWebEnginePage* page) {
+  GS_REQUIRE_UI_THREAD();
+  for (auto it = browser_list_.begin(); it != browser_list_.end(); ++it) {
+    if (*it == page) {
+      browser_list_.erase(it);
+      break;
+    }
+  }
+  if (browser_list_.empty()) {
+    resource_cache_.SaveAndWait();
+    emit LastBrowserClosed();
+    QCoreApplication::quit();
+  }
+}
+
+void GameClient::OnLoadEnd(QWebEnginePage* page) {
+  GS_REQUIRE_UI_THREAD();
+  BrowserWindow* window = BrowserWindow::ForPage(page);
+  if (!window || window->kind() != BrowserWindow::Kind::kBrowserView || window_shown_) {
+    return;
+  }
+  window_shown_ = true;
+  window->show();
+}

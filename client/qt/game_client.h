@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+#include <vector>
+
+#include "bridge/core/bridge_dispatcher.h"
+#include "bridge/core/bridge_messages.h"
+#include "cache/core/resource_cache.h"
+#include "platform/qt/system_launcher_host.h"
+
+class BrowserWindow;
+class CachedResourceHandler;
+class ResourceRequestInterceptor;
+class GameWindowDelegate;
+class QWebEngineProfile;
+class QWebEnginePage;
+class QWebEngineView;
+
+// The one client of the browser process. Every browser (the game's page, popups, developer tools)
+// is created through it; it keeps the list of open browsers, shows the game window after the
+// first finished load, opens developer tools, receives the bridge's messages, owns the resource
+// cache (hooked into the profile's requests) and the game window's delegate, and ends the event
+// loop after the last browser has closed, saving the cache index first.
+// Thread: UI, except CloseAllBrowsers, which may be called from any thread.
+class GameClient : public QObject {
+  Q_OBJECT
+
+ public:
+  // `cache_hosts`: the hosts whose resources the cache may store.
+  GameClient(QWebEngineProfile* profile, gameshell::CacheHosts cache_hosts);
+  ~GameClient() override;
+
+  static GameClient* GetInstance();
+
+  // A new browser view with its page, counted as an open browser from now on. Pages of the game
+  // and its popups get the script bridge; developer tools do not.
+  QWebEngineView* CreateBrowserView(bool with_bridge = true);
+  // Puts a browser view in a window of its own and follows its loads and its closing.
+  BrowserWindow* CreateBrowserWindow(QWebEngineView* view,
+                                     std::shared_ptr<GameWindowDelegate> delegate);
+
+  // A popup the page asked for, in its own window.
+  QWebEnginePage* CreatePopup();
+  // Opens (or raises) the developer tools of `page` in a window titled "DEVTOOL".
+  void ShowDevTools(QWebEnginePage* page);
+  void CloseAllBrowsers(bool force_close);
+
+  void SetWindowDelegate(std::shared_ptr<GameWindowDelegate> delegate);
+  GameWindowDelegate* window_delegate() const { return window_delegate_.get(); }
+  gameshell::CacheIndex& cache_index() { return resource_cache_.index(); }
+  gameshell::ResourceCache& resource_cache() { return resource_cache_; }
+  const std::vector<QPointer<QWebEnginePage>>& browser_list() const { return browser_list_; }
+  bool window_shown() const { return window_shown_; }
+
+  // True when a navigation to `url` must be refused: local files, and schemes the desktop would
+  // be asked to open.
+  static bool IsRefusedNavigation(const QUrl& url, bool dev_tools_page = false);
+
+  // The launcher library's services and file name; tests substitute both.
+  SystemLauncherHost& launcher_host() { return *launcher_host_; }
+  void SetLauncherHost(std::unique_ptr<SystemLauncherHost> host) {
+    launcher_host_ = std::move(host);
+  }
+  const std::string& launcher_library_name() const { return launcher_library_name_; }
+  void SetLauncherLibraryName(std::string name) { launcher_library_name_ = std::move(name); }
+
+  // Engine callbacks.
+  // A bridge message from `page` (any of its frames).
+  void OnProcessMessageReceived(QWebEnginePage* page, const gameshell::BridgeMessage& message);
+  void OnAfterCreated(QWebEnginePage* page);
+  void OnBeforeClose(QWebEnginePage* page);
+  void OnLoadEnd(QWebEnginePage* page);
+
+ signals:
+  // Emitted after the index was saved, right before the event loop is asked to quit.
+  void LastBrowserClosed();
+
+ private:
+  QWebEngineProfile* const profile_;
+  ResourceRequestInterceptor* interceptor_ = nullptr;
+  CachedResourceHandler* cache_handler_ = nullptr;
+  std::vector<QPointer<QWebEnginePage>> browser_list_;
+  std::shared_ptr<GameWindowDelegate> window_delegate_;
+  bool window_shown_ = false;
+  // The index and its writer thread; the interceptor that feeds it is deleted first.
+  gameshell::ResourceCache resource_cache_;
+  gameshell::BridgeDispatcher dispatcher_;
+  std::unique_ptr<SystemLauncherHost> launcher_host_ = std::make_unique<SystemLauncherHost>();
+  std::string launcher_library_name_ = gameshell::kLauncherLibraryName;
+};

@@ -1,0 +1,173 @@
+#include "cache/core/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+// The cache's file system on POSIX systems: paths are bytes, passed to the system unchanged.
+namespace gameshell {
+namespace {
+
+bool WriteAll(int fd, std::string_view data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+class PosixWritableFile : public WritableFile {
+ public:
+  explicit PosixWritableFile(int fd) : fd_(fd) {}
+  ~PosixWritableFile() override { Close(); }
+  bool Append(std::string_view data) override {
+    ok_ = ok_ && fd_ >= 0 && WriteAll(fd_, data);
+    return ok_;
+  }
+  bool Close() override {
+    if (fd_ >= 0) {
+      // close() can be where a full disk or a network file system reports the failed write.
+      ok_ = ::close(fd_) == 0 && ok_;
+      fd_ = -1;
+    }
+    return ok_;
+  }
+
+ private:
+  int fd_;
+  bool ok_ = true;
+};
+
+class PosixFileSystem : public FileSystem {
+ public:
+  std::optional<uint64_t> FileSize(const std::string& path) override {
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+      return std::nullopt;
+    }
+    return static_cast<uint64_t>(st.st_size);
+  }
+
+  bool Exists(const std::string& path) override {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+  }
+
+  bool CreateDirectory(const std::string& path) override {
+    if (path.empty()) {
+      return false;
+    }
+    if (::mkdir(path.c_str(), 0755) == 0) {
+      return true;
+    }
+    struct stat st;
+    return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
+  bool ReadFile(const std::string& path, std::string* content) override {
+    content->clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      return false;
+    }
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+      content->resize(static_cast<size_t>(st.st_size));
+      size_t done = 0;
+      while (ok && done < content->size()) {
+        ssize_t n = ::read(fd, content->data() + done, content->size() - done);
+        if (n < 0 && errno == EINTR) {
+          continue;
+        }
+        ok = n > 0;
+        done += ok ? static_cast<size_t>(n) : 0;
+      }
+      // A file that grew since fstat is read on to its end.
+      char more[65536];
+      for (ssize_t n; ok && (n = ::read(fd, more, sizeof more)) != 0;) {
+        if (n < 0 && errno == EINTR) {
+          continue;
+        }
+        ok = n > 0;
+        if (ok) {
+          content->append(more, static_cast<size_t>(n));
+        }
+      }
+    }
+    ::close(fd);
+    if (!ok) {
+      content->clear();
+    }
+    return ok;
+  }
+
+  bool WriteFile(const std::string& path, std::string_view content) override {
+    std::unique_ptr<WritableFile> file = NewWritableFile(path);
+    return file && file->Append(content) && file->Close();
+  }
+
+  bool AppendFile(const std::string& path, std::string_view content) override {
+    // One write of whole lines: other shells appending to the same file do not tear them.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      return false;
+    }
+    PosixWritableFile file(fd);
+    return file.Append(content) && file.Close();
+  }
+
+  std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    return fd < 0 ? nullptr : std::make_unique<PosixWritableFile>(fd);
+  }
+
+  bool Rename(const std::string& from, const std::string& to) override {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+  }
+
+  bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+
+  bool ListDirectory(const std::string& path, std::vector<std::string>* names) override {
+    DIR* dir = ::opendir(path.empty() ? "." : path.c_str());
+    if (!dir) {
+      return false;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..") {
+        names->push_back(std::move(name));
+      }
+    }
+    ::closedir(dir);
+    return true;
+  }
+
+  std::optional<int64_t> SecondsSinceModified(const std::string& path) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) {
+      return std::nullopt;
+    }
+    return static_cast<int64_t>(::time(nullptr) - st.st_mtime);
+  }
+};
+
+}  // namespace
+
+FileSystem& DefaultFileSystem() {
+  static PosixFileSystem file_system;
+  return file_system;
+}
+
+}  // namespace gameshell

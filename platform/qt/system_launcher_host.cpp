@@ -1,0 +1,27 @@
+#include "platform/qt/system_launcher_host.h"
+
+#include <QMessageBox>
+
+#include "platform/dynamic_libraries.h"
+
+void* SystemLauncherHost::FindLoadedLibrary(const std::string& name) {
+  return platform::FindLoadedLibrary(name);
+}
+
+void* SystemLauncherHost::LoadLibrary(const std::string& name) {
+  return platform::LoadLibrary(name);
+}
+
+void* SystemLauncherHost::FindExport(void* library, const char* name) {
+  return platform::FindExport(library, name);
+}
+
+void SystemLauncherHost::ShowMessageBox(bool owned_by_game_window,
+                                        std::string_view text,
+                                        std::string_view caption) {
+  QMessageBox box(QMessageBox::NoIcon,
+                  QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
+                  QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                  QMessageBox::Ok, owned_by_game_window ? owner_.data() : nullptr);
+  box.exec();
+}

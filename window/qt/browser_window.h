@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+#include "window/qt/window_delegate.h"
+
+#include <QWebEngineView>
+class QWebEnginePage;
+
+// A top-level window around one browser view: the game's window, a popup's, or the developer
+// tools'. Closing runs through the delegate when there is one; without one the window closes at
+// once. Deletes itself once closed.
+// Thread: UI.
+class BrowserWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  enum class Kind {
+    kBrowserView,  // game window and popups: their first finished load may show the game window
+    kDevTools,
+  };
+
+  BrowserWindow(QWebEngineView* view, std::shared_ptr<WindowDelegate> delegate, Kind kind);
+  ~BrowserWindow() override;
+
+  QWebEngineView* view() const { return view_; }
+  QWebEnginePage* page() const;
+  Kind kind() const { return kind_; }
+
+  // force: close without giving the page's unload handling a say.
+  void CloseBrowser(bool force);
+  // True when the page has already agreed to close; otherwise asks it (its beforeunload handling
+  // runs) and answers false, and the window closes once the page agrees.
+  bool TryCloseBrowser();
+
+  static BrowserWindow* ForPage(QWebEnginePage* page);
+
+ signals:
+  // The window has accepted its close; it is deleted soon after.
+  void BrowserClosed(QWebEnginePage* page);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void OnPageAgreedToClose();
+
+  QPointer<QWebEngineView> view_;
+  std::shared_ptr<WindowDelegate> delegate_;
+  const Kind kind_;
+  bool page_agreed_to_close_ = false;
+  bool closed_ = false;
+};
