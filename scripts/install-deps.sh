@@ -11,4 +11,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin \
   libgl1-mesa-dri libglx-mesa0 fonts-dejavu-core \
   xvfb xauth \
-  python3 python3-xlib procps iproute2 clang libclang-rt-14-dev nginx-light >/dev/null
+  python3 python3-xlib procps iproute2 clang libclang-rt-14-dev nginx-light \
+  g++-mingw-w64-x86-64-posix wine64 >/dev/null

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test, from a fresh Debian machine: installs the packages,
 # runs the engine-neutral core under AddressSanitizer and UndefinedBehaviorSanitizer, then the
-# whole suite (unit, in-process GUI and end-to-end tests) under Xvfb against the demo server.
+# whole suite (unit, in-process GUI and end-to-end tests) under Xvfb against the demo server, then
+# the engine-neutral core and the Windows platform layer cross-built with mingw-w64, under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -25,3 +26,7 @@ cmake --build build-test -j"$jobs"
 # -noreset: the display must outlive each shell the tests start and stop.
 xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" \
   ctest --test-dir build-test --output-on-failure
+
+cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
+cmake --build build-windows -j"$jobs"
+ctest --test-dir build-windows --output-on-failure

@@ -14,6 +14,14 @@ constexpr std::string_view kLineEnd = "\n";
 
 const auto kProcessStart = std::chrono::steady_clock::now();
 
+std::string FoldCase(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) {
+    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  }
+  return folded;
+}
+
 bool RoundTrips(const std::string& key, const std::string& value) {
   return key.find_first_of(" \r\n") == std::string::npos &&
          value.find_first_of("\r\n") == std::string::npos;
@@ -66,6 +74,20 @@ void CacheIndex::Load() {
   fs_.ReadFile(file_name_, &text);
   std::lock_guard lock(mutex_);
   ParseIndex(text, entries_);
+  if (fs_.NamesIgnoreCase()) {
+    // Line by line, so the spelling written last wins, as its file did.
+    std::map<std::string, std::string> line;
+    for (size_t start = 0; start < text.size();) {
+      size_t end = text.find('\n', start);
+      end = end == std::string::npos ? text.size() : end + 1;
+      line.clear();
+      ParseIndex(std::string_view(text).substr(start, end - start), line);
+      for (const auto& [key, value] : line) {
+        spelling_[FoldCase(key)] = key;
+      }
+      start = end;
+    }
+  }
   file_bytes_ = text.size();
   live_bytes_ = SerializeIndex(entries_).size();
   // A torn last line (a kill during an append) is mended by a rewrite.
@@ -87,6 +109,9 @@ std::optional<std::string> CacheIndex::Find(const std::string& key) const {
 
 void CacheIndex::SetLocked(const std::string& key, const std::string& value) {
   std::string line = SerializeIndex({{key, value}});
+  if (fs_.NamesIgnoreCase()) {
+    spelling_[FoldCase(key)] = key;
+  }
   auto [it, inserted] = entries_.try_emplace(key, value);
   if (!inserted) {
     live_bytes_ -= SerializeIndex({{key, it->second}}).size();
@@ -128,12 +153,22 @@ void CacheIndex::Reset(const std::string& generation) {
   {
     std::lock_guard lock(mutex_);
     entries_.clear();
+    spelling_.clear();
     pending_.clear();
     live_bytes_ = 0;
     reset_pending_ = true;
     SetLocked(kGenerationKey, generation);
   }
   FlushOrSchedule();
+}
+
+bool CacheIndex::OwnsFile(const std::string& key) const {
+  if (!fs_.NamesIgnoreCase()) {
+    return true;
+  }
+  std::lock_guard lock(mutex_);
+  auto it = spelling_.find(FoldCase(key));
+  return it == spelling_.end() || it->second == key;
 }
 
 std::map<std::string, std::string> CacheIndex::Entries() const {

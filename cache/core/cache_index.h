@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cache/core/file_system.h"
@@ -75,6 +76,11 @@ class CacheIndex {
 
   std::map<std::string, std::string> Entries() const;
 
+  // Where file names ignore letter case, "A.png" and "a.png" share one file: it holds the bytes of
+  // the spelling recorded last, and only that spelling may take it for its own. Always true
+  // where case matters.
+  bool OwnsFile(const std::string& key) const;
+
  private:
   void SetLocked(const std::string& key, const std::string& value);
   // Flushes now, or hands the flush to the scheduler.
@@ -97,6 +103,8 @@ class CacheIndex {
   uint64_t file_bytes_ = 0;       // what the file holds, as far as this index knows
   uint64_t live_bytes_ = 0;       // the entries as one sorted file
   uint64_t rewritten_bytes_ = 0;  // the last whole rewrite, other shells' entries included
+  // Letter-case-folded key -> the spelling recorded last; kept only where names ignore case.
+  std::unordered_map<std::string, std::string> spelling_;
   int32_t updates_since_save_ = 0;
   int64_t last_save_time_ = 0;
 };

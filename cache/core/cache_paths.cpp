@@ -58,6 +58,31 @@ bool IsShellOwnName(std::string_view segment) {
                                  kTemporaryFilePrefix);
 }
 
+// Windows opens a device, not a file, for these names, with any extension and in any letter case.
+bool IsWindowsDeviceName(std::string_view segment) {
+  std::string_view base = segment.substr(0, segment.find('.'));
+  while (base.ends_with(' ')) {
+    base.remove_suffix(1);
+  }
+  for (std::string_view device : {"CON", "PRN", "AUX", "NUL"}) {
+    if (EqualsIgnoringAsciiCase(base, device)) {
+      return true;
+    }
+  }
+  for (std::string_view device : {"COM", "LPT"}) {
+    if (base.size() < 4 || !EqualsIgnoringAsciiCase(base.substr(0, 3), device)) {
+      continue;
+    }
+    std::string_view number = base.substr(3);
+    // A digit, or a superscript one, two or three (UTF-8).
+    if ((number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
+        number == "\xC2\xB2" || number == "\xC2\xB3") {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 bool IsCacheableUrl(std::string_view url) {
@@ -84,7 +109,9 @@ bool IsConfinedCachePath(std::string_view path) {
     return false;
   }
   for (unsigned char c : path) {
-    if (c < 0x20 || c == 0x7F || c == ':' || c == '\\') {
+    // Besides control characters and separators, the characters Windows forbids in names.
+    if (c < 0x20 || c == 0x7F || c == ':' || c == '\\' || c == '<' || c == '>' || c == '"' ||
+        c == '|' || c == '?' || c == '*') {
       return false;
     }
   }
@@ -93,6 +120,11 @@ bool IsConfinedCachePath(std::string_view path) {
     size_t slash = path.find('/', start);
     std::string_view segment = path.substr(start, slash - start);
     if (segment.empty() || segment == "." || segment == "..") {
+      return false;
+    }
+    // Windows drops a trailing dot or space, so "a." and "a" would be one file; and devices are
+    // never files.
+    if (segment.ends_with('.') || segment.ends_with(' ') || IsWindowsDeviceName(segment)) {
       return false;
     }
     if (slash == std::string_view::npos) {

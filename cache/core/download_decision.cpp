@@ -33,7 +33,9 @@ RequestDecision DecideRequest(std::string_view url,
   }
   std::string token = VersionFromUrl(url);
   std::optional<std::string> stored = index.Find(path);
-  if (stored && (*stored == IndexTokenFor(token) || token == "0") && CacheFileExists(path, fs)) {
+  decision.disk_copy_usable = index.OwnsFile(path);
+  if (stored && (*stored == IndexTokenFor(token) || token == "0") && decision.disk_copy_usable &&
+      CacheFileExists(path, fs)) {
     decision.action = RequestAction::kStoredIsCurrent;
   } else {
     decision.action = RequestAction::kDownload;

@@ -22,6 +22,9 @@ struct RequestDecision {
   RequestAction action = RequestAction::kPassThrough;
   std::string cache_path;  // set unless passed through
   std::string token;       // set unless passed through
+  // False when a file at the path holds another spelling's bytes (where names ignore case): it
+  // must not be served for this request, not even once.
+  bool disk_copy_usable = true;
 };
 
 // The index's form of a version token. The empty token (a URL ending in "?") would make a line

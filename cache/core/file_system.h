@@ -45,6 +45,8 @@ class FileSystem {
   virtual bool RemoveFile(const std::string& path) = 0;
   // Names of the entries of a directory ("" is the cache root); false when it cannot be read.
   virtual bool ListDirectory(const std::string& path, std::vector<std::string>* names) = 0;
+  // True when names that differ only in letter case name one file (Windows).
+  virtual bool NamesIgnoreCase() const { return false; }
   // Seconds since the file was last written; nullopt when it is missing.
   virtual std::optional<int64_t> SecondsSinceModified(const std::string& path) = 0;
 };

@@ -23,7 +23,7 @@ std::vector<std::string> FilesUnder(const fs::path& root) {
   std::vector<std::string> names;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     if (entry.is_regular_file()) {
-      names.push_back(fs::relative(entry.path(), root).string());
+      names.push_back(fs::relative(entry.path(), root).generic_string());
     }
   }
   std::sort(names.begin(), names.end());

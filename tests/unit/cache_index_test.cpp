@@ -21,7 +21,14 @@ class CacheIndexTest : public ::testing::Test {
   MemoryFileSystem disk_;
   CacheIndex index_{disk_, [this] { return now_; }};
 
-  std::string File() { return disk_.files[kIndexFileName]; }
+  // With LF line ends, whatever the platform writes.
+  std::string File() {
+    std::string text = disk_.files[kIndexFileName];
+    for (size_t cr; (cr = text.find("\r\n")) != std::string::npos;) {
+      text.erase(cr, 1);
+    }
+    return text;
+  }
 };
 
 TEST_F(CacheIndexTest, LoadWithoutAFileHoldsOnlyTheDefaultGenerationAndWritesNothing) {

@@ -77,6 +77,23 @@ TEST_F(DownloadDecisionTest, TwoRequestsForANewResourceStartTwoDownloads) {
   EXPECT_EQ(Decide("http://h/a.dat?v=1").action, RequestAction::kDownload);
 }
 
+// Where names ignore case, "A.png" and "a.png" are one file: neither may serve the other's bytes.
+TEST_F(DownloadDecisionTest, SpellingsThatShareAFileNeverServeEachOthersBytes) {
+  disk_.ignore_case = true;
+  CacheIndex index(disk_, [] { return int64_t{0}; });
+  disk_.files[kIndexFileName] = "res/a.png 1\nres/A.png 1\n";
+  index.Load();
+  disk_.files["res/a.png"] = disk_.files["res/A.png"] = "bytes of A.png";  // one file
+  auto decide = [&](const char* url) { return DecideRequest(url, hosts_, index, disk_); };
+  EXPECT_EQ(decide("http://h/res/A.png?1").action, RequestAction::kStoredIsCurrent);
+  RequestDecision lower = decide("http://h/res/a.png?1");
+  EXPECT_EQ(lower.action, RequestAction::kDownload);
+  EXPECT_FALSE(lower.disk_copy_usable);
+  index.Update("res/a.png", "1");
+  EXPECT_EQ(decide("http://h/res/a.png?1").action, RequestAction::kStoredIsCurrent);
+  EXPECT_FALSE(decide("http://h/res/A.png?1").disk_copy_usable);
+}
+
 TEST_F(DownloadDecisionTest, AStoredEmptyFileStillCountsAsStored) {
   index_.Update("a.conf", "0");
   disk_.files["a.conf"] = "";

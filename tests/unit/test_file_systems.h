@@ -1,10 +1,9 @@
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <string>
 
 #include "cache/core/file_system.h"
@@ -15,8 +14,10 @@ namespace gameshell::testing {
 class ScopedTempCwd {
  public:
   ScopedTempCwd() : previous_(std::filesystem::current_path()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "gs-cache-XXXXXX").string();
-    dir_ = ::mkdtemp(pattern.data());
+    std::random_device random;
+    do {
+      dir_ = std::filesystem::temp_directory_path() / ("gs-cache-" + std::to_string(random()));
+    } while (!std::filesystem::create_directory(dir_));
     std::filesystem::current_path(dir_);
   }
   ~ScopedTempCwd() {
@@ -94,6 +95,9 @@ class FaultyFileSystem : public FileSystem {
 class MemoryFileSystem : public FileSystem {
  public:
   std::map<std::string, std::string> files;
+  // Only what the index asks: as on Windows.
+  bool ignore_case = false;
+  bool NamesIgnoreCase() const override { return ignore_case; }
   uint64_t bytes_written = 0;
   int writes = 0;
 

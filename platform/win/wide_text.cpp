@@ -1,0 +1,18 @@
+#include "platform/win/wide_text.h"
+
+#include <windows.h>
+
+namespace platform {
+
+std::wstring Utf8ToWide(std::string_view text) {
+  if (text.empty()) {
+    return {};
+  }
+  const int size = static_cast<int>(text.size());
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+}  // namespace platform

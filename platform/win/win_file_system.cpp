@@ -1,0 +1,208 @@
+#include <windows.h>
+
+#include <chrono>
+#include <thread>
+
+#include "cache/core/file_system.h"
+#include "platform/win/wide_text.h"
+
+// The cache's file system on Windows: UTF-8 paths become UTF-16 for the wide calls (never the
+// code-page calls), and every file is opened sharing reads, writes and deletion, so a file being
+// served never stops its replacement.
+namespace gameshell {
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+std::wstring Wide(const std::string& path) {
+  return platform::Utf8ToWide(path);
+}
+
+bool WriteAll(HANDLE file, std::string_view data) {
+  while (!data.empty()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size(), 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(file, data.data(), chunk, &written, nullptr) || written == 0) {
+      return false;
+    }
+    data.remove_prefix(written);
+  }
+  return true;
+}
+
+class WinWritableFile : public WritableFile {
+ public:
+  explicit WinWritableFile(HANDLE file) : file_(file) {}
+  ~WinWritableFile() override { Close(); }
+  bool Append(std::string_view data) override {
+    ok_ = ok_ && file_ != INVALID_HANDLE_VALUE && WriteAll(file_, data);
+    return ok_;
+  }
+  bool Close() override {
+    if (file_ != INVALID_HANDLE_VALUE) {
+      ok_ = ::CloseHandle(file_) && ok_;
+      file_ = INVALID_HANDLE_VALUE;
+    }
+    return ok_;
+  }
+
+ private:
+  HANDLE file_;
+  bool ok_ = true;
+};
+
+class WinFileSystem : public FileSystem {
+ public:
+  std::optional<uint64_t> FileSize(const std::string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return std::nullopt;
+    }
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  }
+
+  bool Exists(const std::string& path) override {
+    return !path.empty() && ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+  bool CreateDirectory(const std::string& path) override {
+    if (path.empty()) {
+      return false;
+    }
+    const std::wstring wide = Wide(path);
+    if (::CreateDirectoryW(wide.c_str(), nullptr)) {
+      return true;
+    }
+    DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  bool ReadFile(const std::string& path, std::string* content) override {
+    content->clear();
+    HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      return false;
+    }
+    bool ok = true;
+    char buffer[65536];
+    for (DWORD got = 0; ok;) {
+      ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr);
+      if (!ok || got == 0) {
+        break;
+      }
+      content->append(buffer, got);
+    }
+    ::CloseHandle(file);
+    if (!ok) {
+      content->clear();
+    }
+    return ok;
+  }
+
+  bool WriteFile(const std::string& path, std::string_view content) override {
+    std::unique_ptr<WritableFile> file = NewWritableFile(path);
+    return file && file->Append(content) && file->Close();
+  }
+
+  bool AppendFile(const std::string& path, std::string_view content) override {
+    HANDLE file = ::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA, kShareAll, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      return false;
+    }
+    WinWritableFile writer(file);
+    return writer.Append(content) && writer.Close();
+  }
+
+  std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
+    HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? nullptr : std::make_unique<WinWritableFile>(file);
+  }
+
+  bool Rename(const std::string& from, const std::string& to) override {
+    const std::wstring wide_from = Wide(from);
+    const std::wstring wide_to = Wide(to);
+    constexpr DWORD kReplace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      if (::MoveFileExW(wide_from.c_str(), wide_to.c_str(), kReplace)) {
+        return true;
+      }
+      DWORD error = ::GetLastError();
+      DWORD target = ::GetFileAttributesW(wide_to.c_str());
+      if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+          target == INVALID_FILE_ATTRIBUTES || (target & FILE_ATTRIBUTE_DIRECTORY)) {
+        return false;
+      }
+      // A file being served (open, sharing deletion) cannot be replaced, but it can be moved
+      // aside: its reader keeps the old bytes, and the aside name goes once the reader is done
+      // (or is swept as a leftover).
+      const std::wstring aside = Wide(NewTemporaryPath());
+      if (::MoveFileExW(wide_to.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        const bool moved = ::MoveFileExW(wide_from.c_str(), wide_to.c_str(), kReplace);
+        if (!moved) {
+          ::MoveFileExW(aside.c_str(), wide_to.c_str(), MOVEFILE_WRITE_THROUGH);
+        }
+        ::DeleteFileW(aside.c_str());
+        if (moved) {
+          return true;
+        }
+      }
+      // A reader that did not share deletion (another program, a scanner) holds it for a moment.
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+  bool RemoveFile(const std::string& path) override {
+    return ::DeleteFileW(Wide(path).c_str()) != 0;
+  }
+
+  bool ListDirectory(const std::string& path, std::vector<std::string>* names) override {
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(Wide(path.empty() ? "*" : path + "/*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+      return false;
+    }
+    do {
+      std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") {
+        continue;
+      }
+      int size = ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()),
+                                       nullptr, 0, nullptr, nullptr);
+      std::string utf8(static_cast<size_t>(size), '\0');
+      ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), utf8.data(),
+                            size, nullptr, nullptr);
+      names->push_back(std::move(utf8));
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return true;
+  }
+
+  bool NamesIgnoreCase() const override { return true; }
+
+  std::optional<int64_t> SecondsSinceModified(const std::string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
+      return std::nullopt;
+    }
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    auto ticks = [](const FILETIME& time) {
+      return (static_cast<int64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return (ticks(now) - ticks(data.ftLastWriteTime)) / 10000000;
+  }
+};
+
+}  // namespace
+
+FileSystem& DefaultFileSystem() {
+  static WinFileSystem file_system;
+  return file_system;
+}
+
+}  // namespace gameshell

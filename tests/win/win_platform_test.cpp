@@ -1,0 +1,131 @@
+// The Windows platform layer under Wine: the launcher library through the loader, message boxes
+// in UTF-16, and the cache's files through the wide calls.
+#include <windows.h>
+#undef LoadLibrary
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "../unit/test_file_systems.h"
+#include "bridge/core/launcher.h"
+#include "cache/core/cache_files.h"
+#include "cache/core/cache_index.h"
+#include "platform/dynamic_libraries.h"
+#include "platform/win/win_launcher_host.h"
+
+namespace gameshell {
+namespace {
+
+using testing::ScopedTempCwd;
+
+struct Box {
+  void* owner;
+  std::wstring text;
+  std::wstring caption;
+  unsigned type;
+};
+std::vector<Box> g_boxes;
+
+int __stdcall RecordBox(void* owner, const wchar_t* text, const wchar_t* caption, unsigned type) {
+  g_boxes.push_back({owner, text, caption, type});
+  return IDOK;
+}
+
+TEST(WinLauncherTest, StdcallExportsGetUtf16AndEveryResultComesBack) {
+  WinLauncherHost host(0x1234, RecordBox);
+  const std::string name = kLauncherLibraryName;
+  g_boxes.clear();
+  // Payment never loads the library: not loaded yet, so the box says so, with no owner.
+  LauncherOpenPay(host, name, u"x");
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_EQ(g_boxes[0].owner, nullptr);
+  EXPECT_EQ(g_boxes[0].text, L"没有找到ZendariGameLauncher.dll");
+  EXPECT_EQ(g_boxes[0].caption, L"Zendari支付");
+  EXPECT_EQ(g_boxes[0].type, static_cast<unsigned>(MB_OK));
+
+  HMODULE library = static_cast<HMODULE>(host.LoadLibrary(name));
+  ASSERT_NE(library, nullptr) << "the test library beside the executable";
+  auto set_result = reinterpret_cast<void(__stdcall*)(int32_t)>(
+      reinterpret_cast<void*>(::GetProcAddress(library, "TestSetAuthResult")));
+  auto last_url = reinterpret_cast<const wchar_t*(__stdcall*)(bool*)>(
+      reinterpret_cast<void*>(::GetProcAddress(library, "TestLastPayUrl")));
+  for (int32_t result : {0, -1, INT_MAX, INT_MIN}) {
+    set_result(result);
+    EXPECT_EQ(LauncherUserAuthentic(host, name, 0x1234), result);
+  }
+  bool was_null = false;
+  LauncherOpenPay(host, name, u"https://pay.example/支付?a=1");
+  EXPECT_EQ(std::wstring(last_url(&was_null)), L"https://pay.example/支付?a=1");
+  EXPECT_FALSE(was_null);
+  LauncherOpenPay(host, name, u"");
+  last_url(&was_null);
+  EXPECT_TRUE(was_null);
+}
+
+TEST(WinLauncherTest, AFailedLoadShowsTheOwnedBoxAndALibraryInTheWorkingDirectoryIsNeverLoaded) {
+  ScopedTempCwd cwd;
+  // A copy of a real library, planted in the working directory under another name.
+  std::filesystem::copy_file(TEST_LAUNCHER_DLL, "PlantedLauncher.dll");
+  WinLauncherHost host(0x1234, RecordBox);
+  g_boxes.clear();
+  EXPECT_EQ(LauncherUserAuthentic(host, "PlantedLauncher.dll", 0x1234), std::nullopt);
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_EQ(g_boxes[0].owner, reinterpret_cast<void*>(0x1234));
+  EXPECT_EQ(g_boxes[0].text, L"UserAuthentic");
+  EXPECT_EQ(g_boxes[0].caption, L"UserAuthentic失败");
+  EXPECT_EQ(::GetModuleHandleW(L"PlantedLauncher.dll"), nullptr);
+  // The standard search would have taken it: the restriction is what keeps it out.
+  HMODULE planted = ::LoadLibraryW(L"PlantedLauncher.dll");
+  EXPECT_NE(planted, nullptr);
+  if (planted) {
+    ::FreeLibrary(planted);
+  }
+}
+
+TEST(WinFileSystemTest, IndexLinesEndWithCrLfAndBothEndingsAreRead) {
+  ScopedTempCwd cwd;
+  CacheIndex index;
+  index.Load();
+  index.Update("res/a.png", "v=1");
+  index.Save();
+  std::string text;
+  DefaultFileSystem().ReadFile(kIndexFileName, &text);
+  EXPECT_EQ(text, "res/a.png v=1\r\nversion 1\r\n");
+  DefaultFileSystem().WriteFile(kIndexFileName, "b.png 2\nc.png 3\r\nversion 4");
+  CacheIndex mixed;
+  mixed.Load();
+  EXPECT_EQ(mixed.Entries(),
+            (std::map<std::string, std::string>{{"b.png", "2"}, {"c.png", "3"}, {"version", "4"}}));
+}
+
+TEST(WinFileSystemTest, AFileBeingReadIsStillReplacedWhole) {
+  ScopedTempCwd cwd;
+  WriteCacheFile("res/a.png", "old bytes");
+  // Opened as a server of the file opens it: sharing reads and deletion.
+  HANDLE reader = ::CreateFileW(L"res\\a.png", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  WriteCacheFile("res/a.png", "new bytes");
+  char buffer[32] = {};
+  DWORD got = 0;
+  ::ReadFile(reader, buffer, sizeof buffer, &got, nullptr);
+  ::CloseHandle(reader);
+  EXPECT_EQ(std::string(buffer, got), "old bytes");
+  EXPECT_EQ(ReadCacheFile("res/a.png"), "new bytes");
+}
+
+TEST(WinFileSystemTest, ChinesePathsRoundTripThroughTheWideCalls) {
+  ScopedTempCwd cwd;
+  const std::string path = "资源/界面/按钮.png";
+  WriteCacheFile(path, "png");
+  EXPECT_EQ(ReadCacheFile(path), "png");
+  EXPECT_NE(::GetFileAttributesW(L"资源\\界面\\按钮.png"), INVALID_FILE_ATTRIBUTES);
+  std::vector<std::string> names;
+  ASSERT_TRUE(DefaultFileSystem().ListDirectory("资源/界面", &names));
+  EXPECT_EQ(names, std::vector<std::string>{"按钮.png"});
+}
+
+}  // namespace
+}  // namespace gameshell
