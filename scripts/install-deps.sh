@@ -12,4 +12,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libgl1-mesa-dri libglx-mesa0 fonts-dejavu-core \
   xvfb xauth \
   python3 python3-xlib procps iproute2 clang libclang-rt-14-dev nginx-light \
-  g++-mingw-w64-x86-64-posix wine64 >/dev/null
+  g++-mingw-w64-x86-64-posix wine64 \
+  fonts-wqy-microhei dpkg-dev desktop-file-utils appstream lintian >/dev/null

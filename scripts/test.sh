@@ -2,7 +2,8 @@
 # Builds everything and runs every test, from a fresh Debian machine: installs the packages,
 # runs the engine-neutral core under AddressSanitizer and UndefinedBehaviorSanitizer, then the
 # whole suite (unit, in-process GUI and end-to-end tests) under Xvfb against the demo server, then
-# the engine-neutral core and the Windows platform layer cross-built with mingw-w64, under Wine.
+# the Debian package, and the engine-neutral core and the Windows platform layer cross-built with
+# mingw-w64, under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -26,6 +27,13 @@ cmake --build build-test -j"$jobs"
 # -noreset: the display must outlive each shell the tests start and stop.
 xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" \
   ctest --test-dir build-test --output-on-failure
+
+# The Debian package, built for the demo host, checked and run as extracted.
+bash scripts/package.sh -DGAMESHELL_LOGIN_HOST=127.0.0.1:18431 >/dev/null
+(cd tests/e2e && GAMESHELL_DEB="$(ls "$PWD"/../../build-package/gameshell_*.deb)" \
+  GAMESHELL_BIN="$PWD/../../build-package/bin/gameshell" LOGIN_PORT=18431 \
+  DEMO_SERVER="$PWD/../../demo/server.py" DEMO_ROOT="$PWD/../../demo/www" PYTHONDONTWRITEBYTECODE=1 \
+  xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" /usr/bin/python3 -m unittest -v test_package)
 
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 cmake --build build-windows -j"$jobs"

@@ -92,6 +92,9 @@ int GameBrowserApp::Run(const std::vector<std::string>& args) {
   cache_scheme::Register();
   QApplication app(command_line.argc(), command_line.argv());
   ConfineQtToItsInstallation();
+  // The window's class and app id, as the desktop entry names them, so docks group the window.
+  QCoreApplication::setApplicationName(QStringLiteral("Varnholt"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("varnholt"));
   // The client ends the loop itself, after saving the cache index.
   app.setQuitOnLastWindowClosed(false);
 
