@@ -35,7 +35,10 @@ class FileSystem {
   // The whole file; false when it cannot be opened or read to its end.
   virtual bool ReadFile(const std::string& path, std::string* content) = 0;
   // Creates or truncates `path` and writes `content` whole; false on any shortfall.
-  virtual bool WriteFile(const std::string& path, std::string_view content) = 0;
+  virtual bool WriteFile(const std::string& path, std::string_view content) {
+    std::unique_ptr<WritableFile> file = NewWritableFile(path);
+    return file && file->Append(content) && file->Close();
+  }
   // Adds `content` at the end of `path`, creating it; false on any shortfall.
   virtual bool AppendFile(const std::string& path, std::string_view content) = 0;
   // Creates or truncates `path` for writing; null when it cannot be opened.

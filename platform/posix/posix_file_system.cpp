@@ -113,11 +113,6 @@ class PosixFileSystem : public FileSystem {
     return ok;
   }
 
-  bool WriteFile(const std::string& path, std::string_view content) override {
-    std::unique_ptr<WritableFile> file = NewWritableFile(path);
-    return file && file->Append(content) && file->Close();
-  }
-
   bool AppendFile(const std::string& path, std::string_view content) override {
     // One write of whole lines: other shells appending to the same file do not tear them.
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);

@@ -2,20 +2,6 @@
 
 #include <QMessageBox>
 
-#include "platform/dynamic_libraries.h"
-
-void* SystemLauncherHost::FindLoadedLibrary(const std::string& name) {
-  return platform::FindLoadedLibrary(name);
-}
-
-void* SystemLauncherHost::LoadLibrary(const std::string& name) {
-  return platform::LoadLibrary(name);
-}
-
-void* SystemLauncherHost::FindExport(void* library, const char* name) {
-  return platform::FindExport(library, name);
-}
-
 void SystemLauncherHost::ShowMessageBox(bool owned_by_game_window,
                                         std::string_view text,
                                         std::string_view caption) {

@@ -3,20 +3,17 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "bridge/core/launcher.h"
+#include "platform/platform_launcher_host.h"
 
 // The launcher library's system services on this platform: the dynamic loader and Qt's modal
 // message box.
 // Thread: UI.
-class SystemLauncherHost : public gameshell::LauncherHost {
+class SystemLauncherHost : public PlatformLauncherHost {
  public:
   // The window that owns message boxes marked as owned (none: unowned).
   void SetOwner(QWidget* owner) { owner_ = owner; }
   QWidget* owner() const { return owner_; }
 
-  void* FindLoadedLibrary(const std::string& name) override;
-  void* LoadLibrary(const std::string& name) override;
-  void* FindExport(void* library, const char* name) override;
   void ShowMessageBox(bool owned_by_game_window,
                       std::string_view text,
                       std::string_view caption) override;

@@ -101,11 +101,6 @@ class WinFileSystem : public FileSystem {
     return ok;
   }
 
-  bool WriteFile(const std::string& path, std::string_view content) override {
-    std::unique_ptr<WritableFile> file = NewWritableFile(path);
-    return file && file->Append(content) && file->Close();
-  }
-
   bool AppendFile(const std::string& path, std::string_view content) override {
     HANDLE file = ::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA, kShareAll, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,7 +1,6 @@
 #include <windows.h>
 #undef LoadLibrary
 
-#include "platform/dynamic_libraries.h"
 #include "platform/win/wide_text.h"
 #include "platform/win/win_launcher_host.h"
 
@@ -18,18 +17,6 @@ int __stdcall SystemMessageBox(void* owner,
 
 WinLauncherHost::WinLauncherHost(uintptr_t game_window, MessageBoxFunction message_box)
     : game_window_(game_window), message_box_(message_box ? message_box : SystemMessageBox) {}
-
-void* WinLauncherHost::FindLoadedLibrary(const std::string& name) {
-  return platform::FindLoadedLibrary(name);
-}
-
-void* WinLauncherHost::LoadLibrary(const std::string& name) {
-  return platform::LoadLibrary(name);
-}
-
-void* WinLauncherHost::FindExport(void* library, const char* name) {
-  return platform::FindExport(library, name);
-}
 
 void WinLauncherHost::ShowMessageBox(bool owned_by_game_window,
                                      std::string_view text,

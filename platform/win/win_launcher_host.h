@@ -4,12 +4,12 @@
 #include <string>
 #include <string_view>
 
-#include "bridge/core/launcher.h"
+#include "platform/platform_launcher_host.h"
 
 // The launcher library's system services on Windows: the loader (never searching the working
 // directory) and MessageBoxW with the texts in UTF-16.
 // Thread: UI.
-class WinLauncherHost : public gameshell::LauncherHost {
+class WinLauncherHost : public PlatformLauncherHost {
  public:
   // The system's MessageBoxW, or a stand-in for tests.
   using MessageBoxFunction = int(__stdcall*)(void* owner,
@@ -20,9 +20,6 @@ class WinLauncherHost : public gameshell::LauncherHost {
   // `game_window`: the native handle owning the boxes marked as owned.
   explicit WinLauncherHost(uintptr_t game_window, MessageBoxFunction message_box = nullptr);
 
-  void* FindLoadedLibrary(const std::string& name) override;
-  void* LoadLibrary(const std::string& name) override;
-  void* FindExport(void* library, const char* name) override;
   void ShowMessageBox(bool owned_by_game_window,
                       std::string_view text,
                       std::string_view caption) override;
