@@ -92,8 +92,9 @@ int GameBrowserApp::Run(const std::vector<std::string>& args) {
   cache_scheme::Register();
   QApplication app(command_line.argc(), command_line.argv());
   ConfineQtToItsInstallation();
-  // The window's class and app id, as the desktop entry names them, so docks group the window.
-  QCoreApplication::setApplicationName(QStringLiteral("Varnholt"));
+  // The app id the desktop entry is found by, so docks group the window with it; its X11 class
+  // stays the executable's name ("gameshell"), which the entry names as StartupWMClass. (Renaming
+  // the application would also title Qt's hidden leader window "Varnholt".)
   QGuiApplication::setDesktopFileName(QStringLiteral("varnholt"));
   // The client ends the loop itself, after saving the cache index.
   app.setQuitOnLastWindowClosed(false);

@@ -65,7 +65,7 @@ class PackageTest(ShellTestCase):
         shell = self.start(env=env, binary=os.path.join(self.root, "usr", "bin", "varnholt"))
         window = self.desktop.wait_for("Varnholt")
         self.assertIsNotNone(window)
-        self.assertEqual(window.get_wm_class()[1], "Varnholt")
+        self.assertEqual(window.get_wm_class()[1], "gameshell")  # the entry's StartupWMClass
         cache = os.path.join(home, "cache", "varnholt")
         deadline = time.time() + 20
         while time.time() < deadline and not os.path.exists(os.path.join(cache, "img", "logo.png")):
