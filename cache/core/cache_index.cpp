@@ -212,24 +212,25 @@ void CacheIndex::Write(bool whole) {
     appended += line;
   }
   bool ok;
-  uint64_t file_bytes;
+  uint64_t file_bytes = 0;
   if (!rewrite) {
     ok = fs_.AppendFile(file_name_, appended);
     file_bytes = appended.size();
   } else {
-    std::map<std::string, std::string> merged;
-    std::string current;
-    if (reset || !fs_.ReadFile(file_name_, &current)) {
-      // A clear drops whatever the file held; a file gone is written anew from memory.
-      merged = Entries();
-    } else {
-      // The file has this run's earlier lines and any another shell appended, in order.
-      ParseIndex(current, merged);
-      ParseIndex(appended, merged);
-    }
-    const std::string text = SerializeIndex(merged);
-    ok = WriteFileAtomically(fs_, file_name_, text);
-    file_bytes = text.size();
+    ok = fs_.ReplaceFileMerged(file_name_, [&](const std::string& current) {
+      std::map<std::string, std::string> merged;
+      if (reset || current.empty()) {
+        // A clear drops whatever the file held; a file gone is written anew from memory.
+        merged = Entries();
+      } else {
+        // The file has this run's earlier lines and any another shell appended, in order.
+        ParseIndex(current, merged);
+        ParseIndex(appended, merged);
+      }
+      std::string text = SerializeIndex(merged);
+      file_bytes = text.size();
+      return text;
+    });
   }
   std::lock_guard lock(mutex_);
   if (!ok) {

@@ -13,6 +13,13 @@ std::string NewTemporaryPath() {
   return kTemporaryFilePrefix + std::to_string(process_tag) + "-" + std::to_string(++counter);
 }
 
+bool FileSystem::ReplaceFileMerged(const std::string& path,
+                                   const std::function<std::string(const std::string&)>& make) {
+  std::string current;
+  ReadFile(path, &current);
+  return WriteFileAtomically(*this, path, make(current));
+}
+
 bool WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content) {
   const std::string temporary = NewTemporaryPath();
   if (fs.WriteFile(temporary, content) && fs.Rename(temporary, path)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,6 +42,11 @@ class FileSystem {
   }
   // Adds `content` at the end of `path`, creating it; false on any shortfall.
   virtual bool AppendFile(const std::string& path, std::string_view content) = 0;
+  // Replaces `path` in one step with make(what it holds now; empty when missing), so that no other
+  // process appends to or replaces it in between (where the system allows: here, the default
+  // reads and then writes atomically).
+  virtual bool ReplaceFileMerged(const std::string& path,
+                                 const std::function<std::string(const std::string&)>& make);
   // Creates or truncates `path` for writing; null when it cannot be opened.
   virtual std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) = 0;
   // Replaces `to` with `from` in one step, as seen by any reader.

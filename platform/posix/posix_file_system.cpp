@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +49,27 @@ class PosixWritableFile : public WritableFile {
   int fd_;
   bool ok_ = true;
 };
+
+// `path`, created if missing, opened and exclusively locked: the file that is at the path once the
+// lock is held (another shell may rename a new one over it while this one waits). -1 on failure.
+// Shells sharing a cache root take this lock around every append to and rewrite of the index.
+int OpenLocked(const std::string& path) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      return -1;
+    }
+    struct stat held;
+    struct stat current;
+    if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &held) == 0 &&
+        ::stat(path.c_str(), &current) == 0 && held.st_ino == current.st_ino &&
+        held.st_dev == current.st_dev) {
+      return fd;
+    }
+    ::close(fd);
+  }
+  return -1;
+}
 
 class PosixFileSystem : public FileSystem {
  public:
@@ -114,13 +136,36 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool AppendFile(const std::string& path, std::string_view content) override {
-    // One write of whole lines: other shells appending to the same file do not tear them.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    int fd = OpenLocked(path);
     if (fd < 0) {
       return false;
     }
     PosixWritableFile file(fd);
-    return file.Append(content) && file.Close();
+    return ::lseek(fd, 0, SEEK_END) >= 0 && file.Append(content) && file.Close();
+  }
+
+  bool ReplaceFileMerged(const std::string& path,
+                         const std::function<std::string(const std::string&)>& make) override {
+    int fd = OpenLocked(path);
+    if (fd < 0) {
+      return false;
+    }
+    std::string current;
+    char buffer[65536];
+    for (ssize_t n; (n = ::pread(fd, buffer, sizeof buffer, current.size())) != 0;) {
+      if (n < 0 && errno == EINTR) {
+        continue;
+      }
+      if (n < 0) {
+        ::close(fd);
+        return false;
+      }
+      current.append(buffer, static_cast<size_t>(n));
+    }
+    // Renamed over while still locked: a shell waiting for the lock finds the new file.
+    const bool ok = WriteFileAtomically(*this, path, make(current));
+    ::close(fd);
+    return ok;
   }
 
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {

@@ -69,6 +69,11 @@ class FaultyFileSystem : public FileSystem {
     bytes_written += content.size();
     return real_.AppendFile(path, content);
   }
+  bool ReplaceFileMerged(const std::string& path,
+                         const std::function<std::string(const std::string&)>& make) override {
+    // Through this object's own writes and renames, so faults apply.
+    return FileSystem::ReplaceFileMerged(path, make);
+  }
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
     if (fail_write) {
       return nullptr;
