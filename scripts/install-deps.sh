@@ -13,4 +13,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   xvfb xauth \
   python3 python3-xlib procps iproute2 clang libclang-rt-14-dev nginx-light \
   g++-mingw-w64-x86-64-posix wine64 \
-  fonts-wqy-microhei dpkg-dev desktop-file-utils appstream lintian >/dev/null
+  fonts-wqy-microhei fontconfig dpkg-dev desktop-file-utils appstream lintian >/dev/null
