@@ -1,7 +1,6 @@
 #include "cache/core/download_decision.h"
 
 #include "app/core/url_authority.h"
-#include "cache/core/cache_files.h"
 #include "cache/core/cache_paths.h"
 
 namespace gameshell {
@@ -34,8 +33,10 @@ RequestDecision DecideRequest(std::string_view url,
   std::string token = VersionFromUrl(url);
   std::optional<std::string> stored = index.Find(path);
   decision.disk_copy_usable = index.OwnsFile(path);
+  // The caller needs the size either way: one stat serves both.
+  decision.stored_size = fs.FileSize(path);
   if (stored && (*stored == IndexTokenFor(token) || token == "0") && decision.disk_copy_usable &&
-      CacheFileExists(path, fs)) {
+      decision.stored_size) {
     decision.action = RequestAction::kStoredIsCurrent;
   } else {
     decision.action = RequestAction::kDownload;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +27,8 @@ struct RequestDecision {
   // False when a file at the path holds another spelling's bytes (where names ignore case): it
   // must not be served for this request, not even once.
   bool disk_copy_usable = true;
+  // Size of the file at the path when the decision was made (a stat, never a read).
+  std::optional<uint64_t> stored_size;
 };
 
 // The index's form of a version token. The empty token (a URL ending in "?") would make a line

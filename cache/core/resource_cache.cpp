@@ -27,10 +27,6 @@ RequestDecision ResourceCache::Decide(std::string_view url) {
   return DecideRequest(url, hosts_, index_, fs_);
 }
 
-std::optional<uint64_t> ResourceCache::StoredFileSize(const std::string& cache_path) {
-  return fs_.FileSize(cache_path);
-}
-
 ResourceCache::DownloadId ResourceCache::BeginDownload(const std::string& cache_path,
                                                        const std::string& token) {
   const DownloadId id = ++next_download_id_;
@@ -47,20 +43,19 @@ ResourceCache::DownloadId ResourceCache::BeginDownload(const std::string& cache_
   return id;
 }
 
-int64_t ResourceCache::AppendToDownload(DownloadId id, std::string data) {
+void ResourceCache::AppendToDownload(DownloadId id, std::string data) {
   auto it = downloads_.find(id);
   if (it == downloads_.end()) {
-    return 0;
+    return;
   }
   std::shared_ptr<std::atomic<int64_t>> backlog = it->second.backlog;
   const auto size = static_cast<int64_t>(data.size());
-  const int64_t queued = *backlog += size;
+  *backlog += size;
   writer_.Post([this, id, backlog, size, body = std::move(data)] {
     Receiving& receiving = receiving_[id];
     receiving.ok = receiving.ok && receiving.file && receiving.file->Append(body);
     *backlog -= size;
   });
-  return queued;
 }
 
 int64_t ResourceCache::DownloadBacklog(DownloadId id) const {

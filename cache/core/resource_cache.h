@@ -30,14 +30,12 @@ class ResourceCache {
   CacheIndex& index() { return index_; }
 
   RequestDecision Decide(std::string_view url);
-  // Size of the stored file at a cache path, if one is there (a stat, never a read).
-  std::optional<uint64_t> StoredFileSize(const std::string& cache_path);
   using DownloadId = uint64_t;
   // A body for (cache_path, token) is about to arrive; from now on the path waits for this token,
   // and a download of an older one that ends later is discarded.
   DownloadId BeginDownload(const std::string& cache_path, const std::string& token);
-  // Queues a piece of the body for the writer; returns the bytes queued and not yet written.
-  int64_t AppendToDownload(DownloadId id, std::string data);
+  // Queues a piece of the body for the writer.
+  void AppendToDownload(DownloadId id, std::string data);
   // Bytes of the download queued and not yet written.
   int64_t DownloadBacklog(DownloadId id) const;
   // `complete`: the whole body arrived. It is put in place and then recorded in the index only

@@ -72,8 +72,12 @@ void ResourceDownloadClient::OnHeaders() {
 void ResourceDownloadClient::ReadAvailable() {
   GS_REQUIRE_UI_THREAD();
   OnHeaders();
+  ReadInto(/*pause_when_behind=*/true);
+}
+
+void ResourceDownloadClient::ReadInto(bool pause_when_behind) {
   while (!finished_ && reply_->bytesAvailable() > 0) {
-    if (cache_->DownloadBacklog(id_) >= kMaxBacklogBytes) {
+    if (pause_when_behind && cache_->DownloadBacklog(id_) >= kMaxBacklogBytes) {
       resume_.start();
       return;
     }
@@ -94,11 +98,7 @@ void ResourceDownloadClient::OnRequestComplete() {
   }
   if (reply_->error() == QNetworkReply::NoError) {
     // What is left is at most one read buffer.
-    while (reply_->bytesAvailable() > 0 && received_ <= kMaxBodyBytes) {
-      QByteArray chunk = reply_->read(kChunkBytes);
-      received_ += chunk.size();
-      cache_->AppendToDownload(id_, chunk.toStdString());
-    }
+    ReadInto(/*pause_when_behind=*/false);
   }
   finished_ = true;
   resume_.stop();

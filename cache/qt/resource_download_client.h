@@ -49,6 +49,9 @@ class ResourceDownloadClient : public QObject {
  private:
   void OnHeaders();
   void ReadAvailable();
+  // Hands what the reply holds to the writer; with `pause_when_behind`, stops while the writer
+  // is behind and comes back later.
+  void ReadInto(bool pause_when_behind);
   void OnRequestComplete();
 
   QNetworkReply* const reply_;

@@ -138,8 +138,8 @@ void ResourceRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info
     return;
   }
   // A size check only; the file itself is read where the engine reads the answer.
-  std::optional<uint64_t> size = cache_->StoredFileSize(decision.cache_path);
-  const bool on_disk = decision.disk_copy_usable && size && *size > 0;
+  const bool on_disk =
+      decision.disk_copy_usable && decision.stored_size && *decision.stored_size > 0;
   const QUrl cache_url = cache_scheme::ToCacheUrl(url);
   if (decision.action == gameshell::RequestAction::kStoredIsCurrent) {
     if (on_disk) {
