@@ -67,6 +67,11 @@ class CacheProcessTest(ShellTestCase):
         self.assertIsNotNone(window)
         for r in range(1, rounds + 1):
             self.assertTrue(self.server.wait_for_line(f"event=round-done&round={r}", timeout=60))
+            # Each report is a request of its own: "round-done" may arrive before the last "got".
+            deadline = time.time() + 10
+            while (self.server.count(f"event=got&round={r}&") < len(urls)
+                   and time.time() < deadline):
+                time.sleep(0.05)
             if r < rounds:
                 between_rounds()
                 self.control(go=r + 1)
@@ -340,6 +345,9 @@ class CacheProcessTest(ShellTestCase):
         self.server.clear()
         shell = self.start("cache:1", cwd=self.cwd, preexec_fn=limit)
         self.assertTrue(self.server.wait_for_line("event=round-done&round=1", timeout=120))
+        deadline = time.time() + 10
+        while self.server.count("event=got&round=1&") < 5000 and time.time() < deadline:
+            time.sleep(0.05)
         self.assertEqual(self.server.count("&status=200&len=64&"), 5000,
                          [l for l in self.server.lines() if "event=got" in l and "len=64&" not in l][:3])
         self.assertEqual(self.server.count("GET /gen/w/"), 0)
