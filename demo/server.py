@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The demo game's web server: serves static files from one or more roots on 127.0.0.1 and logs
 every answered request as one line "METHOD target status bytes", so tests can count what reached
-the network. GET /report?... answers 204; pages use it to report what they saw. GET /redirect?to=URL answers 302;
+the network. GET /report?... answers 204; pages use it to report what they saw. GET /redirect?to=URL, or any target with "redirect=URL" in its query, answers 302;
 "delay=<seconds>" in any query delays the answer.
 
 For tests: GET /gen/<path>?v=<token>[&size=<bytes>] (or any path with "gen" in its query) answers
@@ -89,8 +89,8 @@ class Handler(BaseHTTPRequestHandler):
         # Test pages ask for slow answers with "delay=<seconds>" in their query.
         if "delay" in query:
             time.sleep(min(float(query["delay"][0]), 30.0))
-        if url_path == "/redirect":
-            target = query.get("to", ["/"])[0]
+        if url_path == "/redirect" or "redirect" in query:
+            target = query.get("to", query.get("redirect", ["/"]))[0]
             self.send_response(302)
             self.send_header("Location", target)
             self.send_header("Content-Length", "0")

@@ -19,14 +19,41 @@ const std::vector<EngineSwitch>& BrowserSwitches() {
   return kSwitches;
 }
 
-const std::vector<EngineSwitch>& EngineSettingSwitches() {
-  static const std::vector<EngineSwitch> kSwitches = {
-      {"no-sandbox", ""},
-      {"lang", "zh-CN"},
-      {"disable-logging", ""},
-      {"remote-debugging-port", std::to_string(kRemoteDebuggingPort)},
-  };
-  return kSwitches;
+std::vector<EngineSwitch> EngineSettingSwitches(const EngineOptions& options) {
+  std::vector<EngineSwitch> switches;
+  if (!options.sandbox) {
+    switches.push_back({"no-sandbox", ""});
+  }
+  switches.push_back({"lang", "zh-CN"});
+  switches.push_back({"disable-logging", ""});
+  if (options.remote_debugging) {
+    switches.push_back({"remote-debugging-port", std::to_string(kRemoteDebuggingPort)});
+  }
+  return switches;
+}
+
+bool OverridesEngineOptions(std::string_view arg, const EngineOptions& options) {
+  std::string_view name = arg.substr(0, arg.find('='));
+  while (name.starts_with('-')) {
+    name.remove_prefix(1);
+  }
+  if (!options.remote_debugging && name.starts_with("remote-debugging")) {
+    return true;
+  }
+  constexpr std::string_view kSandboxOff[] = {"no-sandbox",
+                                              "disable-namespace-sandbox",
+                                              "disable-seccomp-filter-sandbox",
+                                              "disable-setuid-sandbox",
+                                              "no-zygote-sandbox",
+                                              "disable-gpu-sandbox"};
+  if (options.sandbox) {
+    for (std::string_view off : kSandboxOff) {
+      if (name == off) {
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 bool IsRemoteDebuggingUrl(std::string_view url) {

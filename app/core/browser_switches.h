@@ -15,9 +15,24 @@ struct EngineSwitch {
 // The nine browser switches, in the order they are appended.
 const std::vector<EngineSwitch>& BrowserSwitches();
 
+// What a build or a run decides about the engine beyond the fixed switches.
+struct EngineOptions {
+  // Pages run in the engine's sandbox. Only root goes without: the engine refuses to sandbox its
+  // pages there.
+  bool sandbox = true;
+  // The remote-debugging endpoint on 127.0.0.1:kRemoteDebuggingPort. It hands the player's session
+  // (cookies, script in the game page) to any local process, so only developers' builds open it.
+  bool remote_debugging = false;
+};
+
 // Settings of the engine that take the form of switches on engines configured by command line:
-// no sandbox, user-interface locale, no log, remote developer tools.
-const std::vector<EngineSwitch>& EngineSettingSwitches();
+// the sandbox (off only when asked), user-interface locale, no log, remote developer tools (only
+// when asked).
+std::vector<EngineSwitch> EngineSettingSwitches(const EngineOptions& options);
+
+// True for a switch from the command line that would undo `options` (open a debugging endpoint
+// the build keeps closed, turn the pages' sandbox off): such a switch never reaches the engine.
+bool OverridesEngineOptions(std::string_view arg, const EngineOptions& options);
 
 inline constexpr int kRemoteDebuggingPort = 19223;
 

@@ -2,13 +2,14 @@
 
 #include "app/core/browser_switches.h"
 
-std::vector<std::string> EngineArgv(const std::vector<std::string>& args) {
+std::vector<std::string> EngineArgv(const std::vector<std::string>& args,
+                                    const gameshell::EngineOptions& options) {
   std::vector<std::string> argv;
   argv.push_back(args.empty() ? std::string("gameshell") : args.front());
   // Qt reads Chromium switches only after this marker; launch parameters before it would be
   // taken for Qt's own options, so none go there.
   argv.push_back("--webEngineArgs");
-  for (const gameshell::EngineSwitch& engine_switch : gameshell::EngineSettingSwitches()) {
+  for (const gameshell::EngineSwitch& engine_switch : gameshell::EngineSettingSwitches(options)) {
     argv.push_back(gameshell::FormatSwitch(engine_switch));
   }
   for (const gameshell::EngineSwitch& engine_switch : gameshell::BrowserSwitches()) {
@@ -18,15 +19,16 @@ std::vector<std::string> EngineArgv(const std::vector<std::string>& args) {
   // off on software GL.
   argv.push_back("--ignore-gpu-blocklist=1");
   for (size_t i = 1; i < args.size(); ++i) {
-    if (args[i].starts_with("--")) {
+    if (args[i].starts_with("--") && !gameshell::OverridesEngineOptions(args[i], options)) {
       argv.push_back(args[i]);
     }
   }
   return argv;
 }
 
-EngineCommandLine::EngineCommandLine(const std::vector<std::string>& args)
-    : strings_(EngineArgv(args)) {
+EngineCommandLine::EngineCommandLine(const std::vector<std::string>& args,
+                                     const gameshell::EngineOptions& options)
+    : strings_(EngineArgv(args, options)) {
   for (std::string& arg : strings_) {
     pointers_.push_back(arg.data());
   }

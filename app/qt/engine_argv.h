@@ -3,17 +3,21 @@
 #include <string>
 #include <vector>
 
+#include "app/core/browser_switches.h"
+
 // The argument list the engine is started with: the program name, the marker after which Qt
 // WebEngine hands switches to Chromium, the engine settings, the browser switches, and the
-// switches the player gave on the command line (which take effect as engine switches).
+// switches the player gave on the command line (which take effect as engine switches), less
+// those that would undo `options`.
 // Pure; any thread.
-std::vector<std::string> EngineArgv(const std::vector<std::string>& args);
+std::vector<std::string> EngineArgv(const std::vector<std::string>& args,
+                                    const gameshell::EngineOptions& options);
 
 // EngineArgv in the form QApplication takes, which keeps referring to argc and argv: the object
 // must outlive the application object.
 class EngineCommandLine {
  public:
-  explicit EngineCommandLine(const std::vector<std::string>& args);
+  EngineCommandLine(const std::vector<std::string>& args, const gameshell::EngineOptions& options);
   EngineCommandLine(const EngineCommandLine&) = delete;
   EngineCommandLine& operator=(const EngineCommandLine&) = delete;
 

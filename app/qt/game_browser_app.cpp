@@ -55,8 +55,12 @@ void InstallEngineMessageHandler() {
   qInstallMessageHandler(EngineMessageHandler);
 }
 
-GameBrowserApp::GameBrowserApp(std::string start_url, gameshell::CacheHosts cache_hosts)
-    : start_url_(std::move(start_url)), cache_hosts_(std::move(cache_hosts)) {}
+GameBrowserApp::GameBrowserApp(std::string start_url,
+                               gameshell::CacheHosts cache_hosts,
+                               gameshell::EngineOptions engine_options)
+    : start_url_(std::move(start_url)),
+      cache_hosts_(std::move(cache_hosts)),
+      engine_options_(engine_options) {}
 
 GameBrowserApp::~GameBrowserApp() = default;
 
@@ -88,7 +92,13 @@ void ConfineQtToItsInstallation() {
 int GameBrowserApp::Run(const std::vector<std::string>& args) {
   InstallEngineMessageHandler();
   ConfineQtToItsInstallation();
-  EngineCommandLine command_line(args);
+  // Qt takes these over the command line: one would turn the pages' sandbox off, one open the
+  // debugging endpoint, one drop every switch the shell passes.
+  for (const char* name : {"QTWEBENGINE_DISABLE_SANDBOX", "QTWEBENGINE_REMOTE_DEBUGGING",
+                           "QTWEBENGINE_CHROMIUM_FLAGS"}) {
+    qunsetenv(name);
+  }
+  EngineCommandLine command_line(args, engine_options_);
   cache_scheme::Register();
   QApplication app(command_line.argc(), command_line.argv());
   ConfineQtToItsInstallation();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/browser_switches.h"
 #include "cache/core/cache_hosts.h"
 
 class GameClient;
@@ -14,7 +15,9 @@ class QWebEngineProfile;
 // Thread: UI (the main thread).
 class GameBrowserApp {
  public:
-  GameBrowserApp(std::string start_url, gameshell::CacheHosts cache_hosts);
+  GameBrowserApp(std::string start_url,
+                 gameshell::CacheHosts cache_hosts,
+                 gameshell::EngineOptions engine_options);
   ~GameBrowserApp();
 
   // The process exit code: 0 after the last browser closed, non-zero when the engine, the page or
@@ -30,6 +33,7 @@ class GameBrowserApp {
  private:
   const std::string start_url_;
   const gameshell::CacheHosts cache_hosts_;
+  const gameshell::EngineOptions engine_options_;
 };
 
 // The engine's messages are not shown (the shell keeps no log); a fatal one ends the process with

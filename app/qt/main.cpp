@@ -1,5 +1,6 @@
 #include <QString>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "app/core/process_kind.h"
 #include "app/core/start_url.h"
 #include "app/qt/game_browser_app.h"
+#include "platform/process_environment.h"
 #include "platform/process_limits.h"
 
 int main(int argc, char** argv) {
@@ -16,11 +18,28 @@ int main(int argc, char** argv) {
   if (gameshell::ProcessKindFromCommandLine(args) != gameshell::ProcessKind::kBrowser) {
     return 0;
   }
+  // The working directory is the cache root: game paths would be written among the user's own
+  // files and settings.
+  if (platform::WorkingDirectoryIsHome()) {
+    std::fprintf(stderr,
+                 "gameshell: will not keep the game's files in the home directory %s; start it "
+                 "in a directory of its own\n",
+                 platform::WorkingDirectoryForDisplay().c_str());
+    return 4;
+  }
+  gameshell::EngineOptions engine_options;
+  engine_options.remote_debugging = gameshell::kRemoteDebugging;
+  if (platform::RunsAsRoot()) {
+    engine_options.sandbox = false;
+    std::fprintf(stderr,
+                 "gameshell: running as root, so the pages run without the engine's "
+                 "sandbox; start it as an ordinary user\n");
+  }
   platform::RaiseOpenFileLimit();
   std::u16string launch_parameters =
       QString::fromLocal8Bit(gameshell::LaunchParametersFromArgs(args)).toStdU16String();
   GameBrowserApp app(
       gameshell::BuildStartUrl(launch_parameters, gameshell::LoginPageUrl(gameshell::kLoginHost)),
-      gameshell::CacheHosts(gameshell::kLoginHost, gameshell::kCacheHosts));
+      gameshell::CacheHosts(gameshell::kLoginHost, gameshell::kCacheHosts), engine_options);
   return app.Run(args);
 }

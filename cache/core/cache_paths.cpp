@@ -135,12 +135,16 @@ bool IsConfinedCachePath(std::string_view path) {
 }
 
 bool IsStorableCachePath(std::string_view path) {
-  if (!IsConfinedCachePath(path)) {
+  if (path.size() > kMaxCachePathBytes || !IsConfinedCachePath(path)) {
     return false;
   }
   for (size_t start = 0;;) {
     size_t slash = path.find('/', start);
-    if (IsShellOwnName(path.substr(start, slash - start))) {
+    std::string_view segment = path.substr(start, slash - start);
+    // A leading dot names the hidden files and directories where programs keep their settings,
+    // keys and autostart entries: a cache root that is not the shell's own directory holds them.
+    if (segment.size() > kMaxCacheSegmentBytes || segment.starts_with('.') ||
+        IsShellOwnName(segment)) {
       return false;
     }
     if (slash == std::string_view::npos) {

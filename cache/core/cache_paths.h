@@ -21,10 +21,17 @@ std::string VersionFromUrl(std::string_view url);
 // ":", no backslash, no control character, and no empty, "." or ".." segment.
 bool IsConfinedCachePath(std::string_view path);
 
-// True when the cache may store and serve the path: confined, its file name ends with a cacheable
-// extension (".png", never ".png.so"), and no segment is one of the shell's own files (the index,
-// the temporary files of atomic writes). This keeps a page from planting libraries, programs or
-// configuration in the cache root, and from blocking the index.
+// Longest path and path segment the cache stores: within what every file system here takes (a
+// name of 255 bytes, a path well inside Linux's 4,096), so that no directory is made for a file
+// that could not then be written.
+inline constexpr size_t kMaxCachePathBytes = 1024;
+inline constexpr size_t kMaxCacheSegmentBytes = 255;
+
+// True when the cache may store and serve the path: confined, no longer than the limits above,
+// its file name ends with a cacheable extension (".png", never ".png.so"), no segment starts with
+// "." (hidden files: settings, keys, autostart entries), and no segment is one of the shell's own
+// files (the index, the temporary files of atomic writes). This keeps a page from planting
+// libraries, programs or configuration in the cache root, and from blocking the index.
 bool IsStorableCachePath(std::string_view path);
 
 }  // namespace gameshell

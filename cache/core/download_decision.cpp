@@ -9,21 +9,26 @@ std::string IndexTokenFor(std::string_view token) {
   return token.empty() ? std::string(" ") : std::string(token);
 }
 
+bool MayFillCacheFrom(std::string_view url, const CacheHosts& hosts) {
+  // Other schemes (data:, blob:, ws:) may mention "http" without being fetchable resources.
+  if (!url.starts_with("http://") && !url.starts_with("https://")) {
+    return false;
+  }
+  // The host is not part of the cache path: another host's bytes would become the game's.
+  std::optional<UrlAuthority> authority = ParseUrlAuthority(url);
+  return authority && hosts.Allows(authority->host);
+}
+
+bool MayFollowRedirect(std::string_view from, std::string_view to, const CacheHosts& hosts) {
+  return MayFillCacheFrom(to, hosts) && !(from.starts_with("https:") && to.starts_with("http:"));
+}
+
 RequestDecision DecideRequest(std::string_view url,
                               const CacheHosts& hosts,
                               CacheIndex& index,
                               FileSystem& fs) {
   RequestDecision decision;
-  // Other schemes (data:, blob:, ws:) may mention "http" without being fetchable resources.
-  if (!url.starts_with("http://") && !url.starts_with("https://")) {
-    return decision;
-  }
-  if (!IsCacheableUrl(url)) {
-    return decision;
-  }
-  // The host is not part of the cache path: another host's bytes would become the game's.
-  std::optional<UrlAuthority> authority = ParseUrlAuthority(url);
-  if (!authority || !hosts.Allows(authority->host)) {
+  if (!IsCacheableUrl(url) || !MayFillCacheFrom(url, hosts)) {
     return decision;
   }
   std::string path = CachePathFromUrl(url);

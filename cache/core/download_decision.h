@@ -36,6 +36,15 @@ struct RequestDecision {
 // carries in its query.
 std::string IndexTokenFor(std::string_view token);
 
+// True for an http(s) URL of one of the game's own hosts: only their bytes may become the game's
+// files.
+bool MayFillCacheFrom(std::string_view url, const CacheHosts& hosts);
+
+// True when the shell's download of a resource may follow a redirect from `from` to `to`: to
+// another of the game's hosts, never from https to http. Any other redirect would store a
+// foreign host's bytes under the game's path.
+bool MayFollowRedirect(std::string_view from, std::string_view to, const CacheHosts& hosts);
+
 // Only http(s) URLs of the game's own hosts whose cache path is storable are considered; the
 // stored copy is current when the index holds the request's token (or the request has no query)
 // and the file exists.

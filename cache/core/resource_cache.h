@@ -30,6 +30,7 @@ class ResourceCache {
   CacheIndex& index() { return index_; }
 
   RequestDecision Decide(std::string_view url);
+  const CacheHosts& hosts() const { return hosts_; }
   using DownloadId = uint64_t;
   // A body for (cache_path, token) is about to arrive; from now on the path waits for this token,
   // and a download of an older one that ends later is discarded.

@@ -5,6 +5,8 @@
 #include <QNetworkRequest>
 #include <QPointer>
 
+#include "app/core/browser_switches.h"
+#include "cache/core/download_decision.h"
 #include "client/qt/ui_thread.h"
 
 namespace {
@@ -32,6 +34,9 @@ ResourceDownloadClient::ResourceDownloadClient(QNetworkAccessManager* network,
         request.setTransferTimeout(kStallTimeoutMs);
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                              QNetworkRequest::AlwaysNetwork);
+        // Each redirect is vetted in OnRedirect.
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::UserVerifiedRedirectPolicy);
         return network->get(request);
       }()),
       cache_(cache),
@@ -43,6 +48,7 @@ ResourceDownloadClient::ResourceDownloadClient(QNetworkAccessManager* network,
   resume_.setSingleShot(true);
   resume_.setInterval(5);
   connect(&resume_, &QTimer::timeout, this, &ResourceDownloadClient::ReadAvailable);
+  connect(reply_, &QNetworkReply::redirected, this, &ResourceDownloadClient::OnRedirect);
   connect(reply_, &QNetworkReply::metaDataChanged, this, &ResourceDownloadClient::OnHeaders);
   connect(reply_, &QIODevice::readyRead, this, &ResourceDownloadClient::ReadAvailable);
   connect(reply_, &QNetworkReply::finished, this, &ResourceDownloadClient::OnRequestComplete);
@@ -67,6 +73,25 @@ void ResourceDownloadClient::OnHeaders() {
     will_not_answer_ = true;
     emit WillNotAnswer();
   }
+}
+
+void ResourceDownloadClient::OnRedirect(const QUrl& target) {
+  GS_REQUIRE_UI_THREAD();
+  const std::string from = reply_->url().toEncoded().toStdString();
+  const std::string to = target.toEncoded().toStdString();
+  // The body would be stored under the game's path: only the game's hosts may give it, and no
+  // page may reach the debugging endpoint through the shell.
+  if (!gameshell::IsRemoteDebuggingUrl(to) &&
+      gameshell::MayFollowRedirect(from, to, cache_->hosts())) {
+    emit reply_->redirectAllowed();
+    return;
+  }
+  // The page follows the redirect itself, as it would without the shell.
+  if (!will_not_answer_) {
+    will_not_answer_ = true;
+    emit WillNotAnswer();
+  }
+  reply_->abort();
 }
 
 void ResourceDownloadClient::ReadAvailable() {

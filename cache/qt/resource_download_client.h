@@ -14,7 +14,8 @@ class QNetworkReply;
 
 // The shell's one download of a resource. The body streams to the cache's writer, so memory stays
 // bounded whatever its size; it is kept only when the transfer ended without error, with HTTP
-// status 200, with as many bytes as Content-Length announced, and within kMaxBodyBytes.
+// status 200, with as many bytes as Content-Length announced, and within kMaxBodyBytes. It
+// follows redirects only within the game's hosts.
 // Thread: UI (the network manager delivers its signals there; files are written by the cache's
 // writer thread).
 class ResourceDownloadClient : public QObject {
@@ -47,6 +48,7 @@ class ResourceDownloadClient : public QObject {
   void Finished(bool stored);
 
  private:
+  void OnRedirect(const QUrl& target);
   void OnHeaders();
   void ReadAvailable();
   // Hands what the reply holds to the writer; with `pause_when_behind`, stops while the writer

@@ -27,7 +27,6 @@ ResourceRequestInterceptor::ResourceRequestInterceptor(gameshell::ResourceCache*
     : QWebEngineUrlRequestInterceptor(parent),
       cache_(cache),
       user_agent_(profile->httpUserAgent().toUtf8()) {
-  network_.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
   // The engine's cookies, mirrored into the downloads' jar as they come and go.
   QNetworkCookieJar* jar = network_.cookieJar();
   QWebEngineCookieStore* store = profile->cookieStore();

@@ -215,7 +215,10 @@ class CacheProcessTest(ShellTestCase):
     def test_only_cacheable_file_names_outside_the_shells_own_files_are_stored(self):
         kept = ["/gen/p/x.png?v=1", "/gen/p/y.config?v=1", "/gen/p/z.data?v=1"]
         refused = ["/gen/p/libx.png.so?v=1", "/gen/p/dir/x.dat.dll?v=1",
-                   "/fileList.txt/x.png?gen=1", "/.gameshell-tmp-1-1/x.png?gen=1"]
+                   "/fileList.txt/x.png?gen=1", "/.gameshell-tmp-1-1/x.png?gen=1",
+                   # Other programs' hidden settings, and a path no file system takes.
+                   "/.config/fontconfig/fonts.conf?gen=1", "/gen/p/.pki/cert9.dat?v=1",
+                   "/" + "d/" * 600 + "x.png?gen=1"]
         got, shell = self.run_page(kept + refused)
         self.assert_page_got_origin(got, kept)
         for url in kept:
@@ -234,6 +237,35 @@ class CacheProcessTest(ShellTestCase):
         got, _ = self.run_page([own])
         self.assert_page_got_origin(got, [own])
         self.assertEqual(self.read(own), origin_bytes(own))
+
+    def close(self, shell):
+        self.desktop.request_close(self.desktop.find("Varnholt"))
+        self.assertEqual(shell.wait(), 0)
+
+    def test_the_download_follows_redirects_only_within_the_games_hosts(self):
+        inner = "/gen/r/target.png?v=1"
+        away = f"http://localhost:{PORT}/gen/r/away.png?v=1"
+        urls = ["/gen/r/a.png?v=1&redirect=" + urllib.parse.quote(inner, safe=""),
+                "/gen/r/b.png?v=1&redirect=" + urllib.parse.quote(away, safe="")]
+        got, shell = self.run_page(urls, close=False)
+        self.close(shell)
+        # The page follows the redirect to the other host itself; only the game's host is stored.
+        self.assertEqual(got[(1, 0)][2], fnv1a(origin_bytes(inner)))
+        self.assertEqual(got[(1, 1)][2], fnv1a(origin_bytes(away)))
+        self.assertEqual(self.read(urls[0]), origin_bytes(inner))
+        self.assertIsNone(self.read(urls[1]))
+        got, shell = self.run_page(urls[:1], close=False)
+        self.close(shell)
+        self.assertEqual(got[(1, 0)][2], fnv1a(origin_bytes(inner)))
+        self.assertEqual(self.network_hits(urls[0]), 0)
+
+    def test_no_redirect_leads_to_the_debugging_endpoint(self):
+        url = "/gen/r/d.png?v=1&redirect=" + urllib.parse.quote(
+            "http://127.0.0.1:19223/json/version", safe="")
+        got, shell = self.run_page([url], binary=TWO_HOSTS_BIN, close=False)
+        self.close(shell)
+        self.assertNotEqual(got[(1, 0)][0], 200)
+        self.assertIsNone(self.read(url))
 
     def test_a_mirror_host_built_in_shares_the_games_files(self):
         mirror = f"http://localhost:{PORT}/gen/m/a.conf?v=5"

@@ -13,6 +13,8 @@ from harness import BIN, PORT, ShellTestCase
 
 FAKE_BIN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake-bin")
 MARKER_PLUGIN = os.environ.get("MARKER_PLUGIN", "")
+# Only a developer's build opens the debugging port.
+DEVELOPER_BIN = os.environ.get("GAMESHELL_TWO_HOSTS_BIN", "")
 
 
 class HostilePagesTest(ShellTestCase):
@@ -22,7 +24,8 @@ class HostilePagesTest(ShellTestCase):
 
     def test_no_frame_reaches_the_debugging_port_while_outside_tools_still_do(self):
         self.control(manifest="")
-        self.start_and_show("probe:1,inframe:1")
+        self.start("probe:1,inframe:1", binary=DEVELOPER_BIN)
+        self.assertIsNotNone(self.desktop.wait_for("Varnholt"))
         _, body = self.http_get("http://127.0.0.1:19223/json/version")
         socket_url = json.loads(body)["webSocketDebuggerUrl"]
         self.control(manifest=socket_url)

@@ -5,6 +5,7 @@
 #include <QWebEngineProfile>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -76,7 +77,8 @@ void Pump(int ms) {
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   InstallEngineMessageHandler();
-  EngineCommandLine command_line({argv[0]});
+  // Tests run as root in CI, where the engine refuses to sandbox its pages.
+  EngineCommandLine command_line({argv[0]}, {.sandbox = ::geteuid() != 0});
   cache_scheme::Register();
   QApplication app(command_line.argc(), command_line.argv());
   app.setQuitOnLastWindowClosed(false);

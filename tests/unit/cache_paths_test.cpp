@@ -49,10 +49,18 @@ TEST(VersionFromUrlTest, QueryOrZero) {
 }
 
 struct PathCase {
-  const char* path;
+  std::string path;
   bool confined;
   bool storable;
 };
+
+std::string RepeatedSegments(int count) {
+  std::string path;
+  for (int i = 0; i < count; ++i) {
+    path += "a/";
+  }
+  return path;
+}
 
 // Paths a hostile page or server could produce, and what the cache may do with them.
 TEST(CachePathSafetyTest, HostilePathTable) {
@@ -108,7 +116,7 @@ TEST(CachePathSafetyTest, HostilePathTable) {
       {"res/a\r.png", false, false},
       {"res/a\t.png", false, false},
       {"res/\x7f.png", false, false},
-      {"..png", true, true},
+      {"..png", true, false},
       {"...", false, false},
       {"res/%2e%2e/a.png", true, true},
       // Confined, but not a resource file: nothing is planted next to the program.
@@ -118,6 +126,17 @@ TEST(CachePathSafetyTest, HostilePathTable) {
       {"fileList.txt", true, false},
       {"version", true, false},
       {"index.html", true, false},
+      // Hidden files and directories: other programs' settings, keys and autostart entries.
+      {".config/fontconfig/fonts.conf", true, false},
+      {".pki/nssdb/cert9.dat", true, false},
+      {"res/.x.png", true, false},
+      {".png", true, false},
+      {"res/a.b/c.png", true, true},
+      // Within what a file system takes, or nothing is made at all.
+      {std::string(255, 'a') + ".png", true, false},
+      {std::string(251, 'a') + ".png", true, true},
+      {RepeatedSegments(509) + "a.png", true, true},   // 1,023 bytes
+      {RepeatedSegments(510) + "a.png", true, false},  // 1,025 bytes
   };
   for (const PathCase& c : cases) {
     SCOPED_TRACE(c.path);

@@ -33,6 +33,19 @@ TEST_F(DownloadDecisionTest, PassesThroughWhatTheCacheDoesNotHandle) {
   EXPECT_EQ(index_.Entries().size(), 1u);
 }
 
+// A redirect may lead the shell's download only to the game's own hosts, never to a weaker scheme.
+TEST_F(DownloadDecisionTest, RedirectsStayWithinTheGamesHosts) {
+  EXPECT_TRUE(MayFollowRedirect("http://h/a.png", "http://other/b/a.png", hosts_));
+  EXPECT_TRUE(MayFollowRedirect("http://h/a.png", "https://x.cdn.test:444/a.png", hosts_));
+  EXPECT_TRUE(MayFollowRedirect("https://h/a.png", "https://H:8080/a.png", hosts_));
+  for (const char* to :
+       {"http://evil.test/a.png", "http://[::1]:18433/a.png", "http://h.evil.test/a.png",
+        "file:///etc/passwd", "ftp://h/a.png", "data:image/png;base64,AAAA"}) {
+    EXPECT_FALSE(MayFollowRedirect("http://h/a.png", to, hosts_)) << to;
+  }
+  EXPECT_FALSE(MayFollowRedirect("https://h/a.png", "http://h/a.png", hosts_));
+}
+
 // The index takes a token only once its file is in place, never at the decision.
 TEST_F(DownloadDecisionTest, ANewResourceIsDownloadedAndNotYetRecorded) {
   RequestDecision decision = Decide("http://h:80/res/a.png?v=2");

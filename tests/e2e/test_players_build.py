@@ -1,0 +1,117 @@
+"""What a player's build exposes: no debugging endpoint, pages in the engine's sandbox, and no
+cache root in the home directory."""
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import unittest
+
+from harness import BIN, ShellTestCase
+
+DEVELOPER_BIN = os.environ.get("GAMESHELL_TWO_HOSTS_BIN", "")
+NOBODY = 65534
+
+
+def shell_tree(root_pid):
+    """{pid: (parent pid, argv, seccomp mode)} of root_pid and its descendants."""
+    processes = {}
+    for name in os.listdir("/proc"):
+        if not name.isdigit():
+            continue
+        try:
+            with open(f"/proc/{name}/status") as f:
+                status = dict(line.split(":", 1) for line in f if ":" in line)
+            with open(f"/proc/{name}/cmdline", "rb") as f:
+                argv = [a.decode(errors="replace") for a in f.read().split(b"\0") if a]
+        except OSError:
+            continue
+        processes[int(name)] = (int(status["PPid"]), argv, int(status.get("Seccomp", "0")))
+    tree, added = {root_pid}, True
+    while added:
+        added = False
+        for pid, (ppid, _, _) in processes.items():
+            if ppid in tree and pid not in tree:
+                tree.add(pid)
+                added = True
+    return {pid: processes[pid] for pid in tree if pid in processes}
+
+
+class PlayersBuildTest(ShellTestCase):
+    def stderr_text(self, shell):
+        shell.stderr.seek(0)
+        return shell.stderr.read().decode()
+
+    def test_only_a_developers_build_opens_the_debugging_port(self):
+        shell, window = self.start_and_show()
+        self.assertTrue(self.server.wait_for_line("event=loaded"))
+        with self.assertRaises(OSError):
+            socket.create_connection(("127.0.0.1", 19223), timeout=2).close()
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+        self.start(binary=DEVELOPER_BIN)
+        self.assertIsNotNone(self.desktop.wait_for("Varnholt"))
+        status, body = self.http_get("http://127.0.0.1:19223/json/version")
+        self.assertEqual(status, 200)
+        self.assertIn(b"webSocketDebuggerUrl", body)
+
+    @unittest.skipUnless(os.geteuid() == 0, "needs root to start the shell as another user")
+    def test_an_ordinary_users_pages_run_in_the_sandbox(self):
+        place = tempfile.mkdtemp(prefix="gs-user-")
+        self.addCleanup(shutil.rmtree, place, True)
+        # Where another user can reach them: the build tree may lie under a private directory.
+        binary = shutil.copy(BIN, place)
+        authority = shutil.copy(os.environ["XAUTHORITY"], place) if "XAUTHORITY" in os.environ else None
+        for sub in ("run", "home"):
+            os.mkdir(os.path.join(place, sub))
+        for path in (place, os.path.join(place, "run"), os.path.join(place, "home"), authority):
+            if path:
+                os.chown(path, NOBODY, NOBODY)
+        env = dict(os.environ, HOME=os.path.join(place, "home"))
+        if authority:
+            env["XAUTHORITY"] = authority
+
+        def as_nobody():
+            os.setgroups([])
+            os.setgid(NOBODY)
+            os.setuid(NOBODY)
+
+        shell = self.start(cwd=os.path.join(place, "run"), binary=binary, env=env,
+                           preexec_fn=as_nobody)
+        self.assertIsNotNone(self.desktop.wait_for("Varnholt"))
+        self.assertTrue(self.server.wait_for_line("event=loaded"))
+        tree = shell_tree(shell.process.pid)
+        for pid, (_, argv, _) in tree.items():
+            self.assertNotIn("--no-sandbox", argv, pid)
+        # Renderers are forked by the zygote's init process, itself forked by the zygote.
+        zygotes = {pid for pid, (_, argv, _) in tree.items() if "--type=zygote" in argv}
+        pages = [pid for pid, (ppid, _, _) in tree.items()
+                 if ppid in zygotes and tree[ppid][0] in zygotes]
+        self.assertTrue(pages, tree)
+        for pid in pages:
+            self.assertEqual(tree[pid][2], 2, f"page process {pid} runs without seccomp")
+        self.assertNotIn("sandbox", self.stderr_text(shell))
+
+    @unittest.skipUnless(os.geteuid() == 0, "the root case")
+    def test_root_runs_without_the_sandbox_and_says_so(self):
+        shell, window = self.start_and_show()
+        self.desktop.request_close(window)
+        self.assertEqual(shell.process.wait(timeout=30), 0)
+        lines = self.stderr_text(shell).splitlines()
+        self.assertEqual(len(lines), 1, lines)
+        self.assertIn("sandbox", lines[0])
+
+    def test_the_home_directory_is_refused_and_left_untouched(self):
+        home = tempfile.mkdtemp(prefix="gs-home-")
+        self.addCleanup(shutil.rmtree, home, True)
+        result = subprocess.run([BIN], cwd=home, env=dict(os.environ, HOME=home),
+                                capture_output=True, text=True, timeout=30)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertEqual(len(result.stderr.strip().splitlines()), 1, result.stderr)
+        self.assertIn(home, result.stderr)
+        self.assertEqual(os.listdir(home), [])
+        self.assertEqual(self.server.count("login.html"), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
