@@ -25,6 +25,11 @@ std::vector<EngineSwitch> EngineSettingSwitches(const EngineOptions& options) {
     switches.push_back({"no-sandbox", ""});
   }
   switches.push_back({"lang", "zh-CN"});
+  // Web security is off for the game, so a frame sharing the game's renderer could script the
+  // game's own frames, bridge included. In a process of its own, a frame of any other origin
+  // (an advertisement, say) reaches the game only by postMessage.
+  switches.push_back({"site-per-process", ""});
+  switches.push_back({"enable-features", "StrictOriginIsolation"});
   switches.push_back({"disable-logging", ""});
   if (options.remote_debugging) {
     switches.push_back({"remote-debugging-port", std::to_string(kRemoteDebuggingPort)});
@@ -39,6 +44,16 @@ bool OverridesEngineOptions(std::string_view arg, const EngineOptions& options) 
   }
   if (!options.remote_debugging && name.starts_with("remote-debugging")) {
     return true;
+  }
+  // The process model keeps other origins' frames away from the bridge: a later switch would
+  // replace the features asked for, or put frames back together.
+  constexpr std::string_view kProcessModel[] = {
+      "enable-features", "disable-features", "disable-site-isolation-trials",
+      "single-process",  "process-per-site", "process-per-tab"};
+  for (std::string_view model : kProcessModel) {
+    if (name == model) {
+      return true;
+    }
   }
   constexpr std::string_view kSandboxOff[] = {"no-sandbox",
                                               "disable-namespace-sandbox",

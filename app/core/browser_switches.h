@@ -26,12 +26,13 @@ struct EngineOptions {
 };
 
 // Settings of the engine that take the form of switches on engines configured by command line:
-// the sandbox (off only when asked), user-interface locale, no log, remote developer tools (only
-// when asked).
+// the sandbox (off only when asked), user-interface locale, a renderer process for every origin,
+// no log, remote developer tools (only when asked).
 std::vector<EngineSwitch> EngineSettingSwitches(const EngineOptions& options);
 
 // True for a switch from the command line that would undo `options` (open a debugging endpoint
-// the build keeps closed, turn the pages' sandbox off): such a switch never reaches the engine.
+// the build keeps closed, turn the pages' sandbox off) or the process for every origin: such a
+// switch never reaches the engine.
 bool OverridesEngineOptions(std::string_view arg, const EngineOptions& options);
 
 inline constexpr int kRemoteDebuggingPort = 19223;

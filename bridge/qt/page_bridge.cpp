@@ -1,6 +1,8 @@
 #include "bridge/qt/page_bridge.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPointer>
 #include <QWebChannel>
 #include <QWebEnginePage>
@@ -21,21 +23,28 @@ QString ReadResource(const QString& path) {
   return QString::fromUtf8(file.readAll());
 }
 
-// Both scripts share one function scope, so the page sees only the shell's eight functions.
-const QWebEngineScript& BridgeScript() {
-  static const QWebEngineScript script = [] {
-    QWebEngineScript s;
-    s.setName(QStringLiteral("gameshell-bridge"));
-    s.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    s.setWorldId(QWebEngineScript::MainWorld);
-    s.setRunsOnSubFrames(true);
-    s.setSourceCode(QStringLiteral("(function () {\n") +
-                    ReadResource(QStringLiteral(":/qtwebchannel/qwebchannel.js")) +
-                    QStringLiteral("\n") + ReadResource(QStringLiteral(":/bridge/page_bridge.js")) +
-                    QStringLiteral("\n})();"));
-    return s;
-  }();
-  return script;
+QString JsonList(const std::vector<std::string>& names) {
+  QJsonArray list;
+  for (const std::string& name : names) {
+    list.append(QString::fromStdString(name));
+  }
+  return QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact));
+}
+
+// The scripts share one function scope, so the page sees only the shell's eight functions.
+QWebEngineScript BridgeScript(const gameshell::CacheHosts& hosts) {
+  static const QString library = ReadResource(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+  static const QString bridge = ReadResource(QStringLiteral(":/bridge/page_bridge.js"));
+  QWebEngineScript s;
+  s.setName(QStringLiteral("gameshell-bridge"));
+  s.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  s.setWorldId(QWebEngineScript::MainWorld);
+  s.setRunsOnSubFrames(true);
+  s.setSourceCode(QStringLiteral("(function () {\n") + library +
+                  QStringLiteral("\nvar GAME_HOSTS = {exact: %1, suffixes: %2};\n")
+                      .arg(JsonList(hosts.exact()), JsonList(hosts.suffixes())) +
+                  bridge + QStringLiteral("\n})();"));
+  return s;
 }
 
 gameshell::BridgeArgument ToArgument(const QVariantList& arguments) {
@@ -63,11 +72,17 @@ void PageBridge::Install(QWebEnginePage* page, GameClient* client) {
   auto* channel = new QWebChannel(page);
   channel->registerObject(QStringLiteral("gameshellBridge"), bridge);
   page->setWebChannel(channel);
-  page->scripts().insert(BridgeScript());
+  page->scripts().insert(BridgeScript(client->resource_cache().hosts()));
 }
 
 void PageBridge::post(const QVariantList& calls) {
   GS_REQUIRE_UI_THREAD();
+  // A popup, or the game page led elsewhere: a page of another host never drives the shell.
+  const QUrl url = page_->url();
+  if ((url.scheme() != "http" && url.scheme() != "https") ||
+      !client_->resource_cache().hosts().Allows(url.host().toStdString())) {
+    return;
+  }
   auto messages = std::make_shared<std::vector<gameshell::BridgeMessage>>();
   for (const QVariant& call : calls) {
     const QVariantList parts = call.toList();

@@ -4,9 +4,10 @@
 #include <string_view>
 #include <vector>
 
-// Which hosts may fill the resource cache. Cache paths leave the host out on purpose (mirrors of
-// the game's resource servers share one file), so any other host would write the game's own
-// resources; only the game's hosts are let in. Immutable after construction; any thread.
+// The game's own hosts: the only ones that may fill the resource cache, and the only ones whose
+// frames get the script bridge. Cache paths leave the host out on purpose (mirrors of the game's
+// resource servers share one file), so any other host would write the game's own resources.
+// Immutable after construction; any thread.
 namespace gameshell {
 
 class CacheHosts {
@@ -17,6 +18,11 @@ class CacheHosts {
 
   // Case-insensitive; the port plays no part.
   bool Allows(std::string_view host) const;
+
+  // The rule as data, for checks that run elsewhere (the pages' own script): lower-case names
+  // allowed as they are, and endings (".example.net") whose subdomains are allowed.
+  const std::vector<std::string>& exact() const { return exact_; }
+  const std::vector<std::string>& suffixes() const { return suffixes_; }
 
  private:
   std::vector<std::string> exact_;

@@ -150,6 +150,9 @@ void CacheIndex::Save() {
 }
 
 void CacheIndex::Reset(const std::string& generation) {
+  if (generation.find_first_of("\r\n") != std::string::npos) {
+    return;
+  }
   {
     std::lock_guard lock(mutex_);
     entries_.clear();

@@ -71,7 +71,9 @@ class CacheIndex {
   void Flush();
   // Rewrites the file whole, merged with what it holds.
   void Save();
-  // Forgets every token and starts generation `generation`; resource files stay on disk.
+  // Forgets every token and starts generation `generation`; resource files stay on disk. A
+  // generation that cannot stand on one line of the file (a line break in it) is refused and the
+  // index stays as it is: written out, it would become lines of its own, entries included.
   void Reset(const std::string& generation);
 
   std::map<std::string, std::string> Entries() const;

@@ -15,6 +15,7 @@
 #include "client/qt/game_page.h"
 #include "client/qt/page_bridge_commands.h"
 #include "client/qt/ui_thread.h"
+#include "window/core/popup_title.h"
 #include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
 
@@ -34,6 +35,9 @@ GameClient::GameClient(QWebEngineProfile* profile, gameshell::CacheHosts cache_h
   g_instance = this;
   interceptor_ = new ResourceRequestInterceptor(&resource_cache_, profile_, this);
   profile_->setUrlRequestInterceptor(interceptor_);
+  // A page opens a popup only from the player's own gesture (a click on a link); without it the
+  // engine's popup blocker refuses.
+  profile_->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
   cache_handler_ = new CachedResourceHandler(interceptor_, this);
   profile_->installUrlSchemeHandler(cache_scheme::kHttp, cache_handler_);
   profile_->installUrlSchemeHandler(cache_scheme::kHttps, cache_handler_);
@@ -88,8 +92,16 @@ QWebEnginePage* GameClient::CreatePopup() {
   GS_REQUIRE_UI_THREAD();
   QWebEngineView* view = CreateBrowserView();
   BrowserWindow* window = CreateBrowserWindow(view, nullptr);
-  // Unlike the game window, a popup is titled by its page.
-  connect(view, &QWebEngineView::titleChanged, window, &QWidget::setWindowTitle);
+  // Unlike the game window, a popup is titled by its page, and by its host when that is not one
+  // of the game's.
+  auto retitle = [this, window, view] {
+    const QString host = view->url().host();
+    const bool game_host = resource_cache_.hosts().Allows(host.toStdString());
+    window->setWindowTitle(QString::fromStdString(
+        gameshell::PopupTitle(view->title().toStdString(), host.toStdString(), game_host)));
+  };
+  connect(view, &QWebEngineView::titleChanged, window, retitle);
+  connect(view, &QWebEngineView::urlChanged, window, retitle);
   window->resize(kPopupSize);
   window->show();
   return view->page();

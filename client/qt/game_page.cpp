@@ -2,13 +2,28 @@
 
 #include "client/qt/game_client.h"
 #include "client/qt/ui_thread.h"
+#include "window/qt/browser_window.h"
 
 GamePage::GamePage(QWebEngineProfile* profile, GameClient* client, bool dev_tools, QObject* parent)
     : QWebEnginePage(profile, parent), client_(client), dev_tools_(dev_tools) {}
 
-bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool) {
+bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool is_main_frame) {
   GS_REQUIRE_UI_THREAD();
-  return !GameClient::IsRefusedNavigation(url, dev_tools_);
+  if (!GameClient::IsRefusedNavigation(url, dev_tools_)) {
+    return true;
+  }
+  // A popup whose first address is refused would stay an empty window.
+  if (is_main_frame && (this->url().isEmpty() || this->url() == QUrl("about:blank"))) {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (BrowserWindow* window = BrowserWindow::ForPage(this)) {
+            window->CloseBrowser(true);
+          }
+        },
+        Qt::QueuedConnection);
+  }
+  return false;
 }
 
 QWebEnginePage* GamePage::createWindow(WebWindowType) {

@@ -2,9 +2,9 @@
 
 #include <QMessageBox>
 
-void SystemLauncherHost::ShowMessageBox(bool owned_by_game_window,
-                                        std::string_view text,
-                                        std::string_view caption) {
+void SystemLauncherHost::ShowModalBox(bool owned_by_game_window,
+                                      std::string_view text,
+                                      std::string_view caption) {
   QMessageBox box(QMessageBox::NoIcon,
                   QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
                   QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),

@@ -14,9 +14,9 @@ class SystemLauncherHost : public PlatformLauncherHost {
   void SetOwner(QWidget* owner) { owner_ = owner; }
   QWidget* owner() const { return owner_; }
 
-  void ShowMessageBox(bool owned_by_game_window,
-                      std::string_view text,
-                      std::string_view caption) override;
+  void ShowModalBox(bool owned_by_game_window,
+                    std::string_view text,
+                    std::string_view caption) override;
 
  private:
   QPointer<QWidget> owner_;

@@ -18,9 +18,9 @@ int __stdcall SystemMessageBox(void* owner,
 WinLauncherHost::WinLauncherHost(uintptr_t game_window, MessageBoxFunction message_box)
     : game_window_(game_window), message_box_(message_box ? message_box : SystemMessageBox) {}
 
-void WinLauncherHost::ShowMessageBox(bool owned_by_game_window,
-                                     std::string_view text,
-                                     std::string_view caption) {
+void WinLauncherHost::ShowModalBox(bool owned_by_game_window,
+                                   std::string_view text,
+                                   std::string_view caption) {
   void* owner = owned_by_game_window ? reinterpret_cast<void*>(game_window_) : nullptr;
   message_box_(owner, platform::Utf8ToWide(text).c_str(), platform::Utf8ToWide(caption).c_str(),
                MB_OK);

@@ -20,9 +20,9 @@ class WinLauncherHost : public PlatformLauncherHost {
   // `game_window`: the native handle owning the boxes marked as owned.
   explicit WinLauncherHost(uintptr_t game_window, MessageBoxFunction message_box = nullptr);
 
-  void ShowMessageBox(bool owned_by_game_window,
-                      std::string_view text,
-                      std::string_view caption) override;
+  void ShowModalBox(bool owned_by_game_window,
+                    std::string_view text,
+                    std::string_view caption) override;
 
  private:
   const uintptr_t game_window_;

@@ -1,5 +1,6 @@
 """The page's functions driving the real shell: closing, locking, reloading, clearing, opening."""
 import os
+import signal
 import tempfile
 import time
 import unittest
@@ -62,6 +63,41 @@ class BridgeProcessTest(ShellTestCase):
                     time.sleep(0.05)
                 self.desktop.request_close(window)
                 self.assertEqual(shell.wait(), 0)
+
+    def test_a_frame_of_another_host_drives_nothing(self):
+        log = tempfile.mktemp(prefix="gs-opener-")
+        env = dict(os.environ, OPENER_LOG=log,
+                   PATH=os.path.join(os.path.dirname(__file__), "fake-bin") + ":" + os.environ["PATH"])
+        shell = self.start("lock:1,hook:1,hostile:1", env=env)
+        window = self.desktop.wait_for("Varnholt")
+        self.assertTrue(self.server.wait_for_line("event=hostile-done"))
+        time.sleep(1)
+        # The locked game stays open, no box, no popup, nothing opened, the index untouched.
+        self.assertIsNone(shell.process.poll())
+        self.assertEqual(self.viewable_titles(), {"Varnholt"})
+        self.assertFalse(os.path.exists(log))
+        self.assertEqual(shell.index_text() if os.path.exists(
+            os.path.join(shell.cwd, "fileList.txt")) else "", "")
+        # The game's own prompt still decides: the second close request is confirmed.
+        self.desktop.request_close(window)
+        self.assertTrue(self.server.wait_for_line("event=hook&n=1"))
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+        self.assertEqual(shell.index_text(), "version 1\n")
+
+    def test_many_payment_calls_without_the_library_show_one_box_at_a_time(self):
+        shell, window = self.start_and_show("pays:30")
+        self.assertIsNotNone(self.desktop.wait_for("Zendari支付", timeout=15))
+        time.sleep(1)
+        boxes = [w for w in self.desktop.windows()
+                 if self.desktop.title(w) == "Zendari支付" and self.desktop.is_viewable(w)]
+        self.assertEqual(len(boxes), 1)
+        # Ending the shell does not wait for the player to dismiss it.
+        shell.process.send_signal(signal.SIGTERM)
+        self.assertEqual(shell.wait(timeout=10), 0)
+
+    def viewable_titles(self):
+        return {self.desktop.title(w) for w in self.desktop.windows() if self.desktop.is_viewable(w)}
 
     def test_open_hands_only_web_urls_to_the_desktop(self):
         log = tempfile.mktemp(prefix="gs-opener-")

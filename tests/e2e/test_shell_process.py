@@ -69,19 +69,33 @@ class ShellProcessTest(ShellTestCase):
         with open(os.path.join(shell.cwd, "fileList.txt")) as index:
             self.assertEqual(index.read(), "version 1\n")
 
-    def test_popup_keeps_the_shell_running_until_it_closes_too(self):
+    def viewable_titles(self):
+        return sorted(self.desktop.title(w) for w in self.desktop.windows()
+                      if self.desktop.is_viewable(w))
+
+    def test_popups_only_from_a_click_titled_by_a_foreign_host_and_they_keep_the_shell(self):
         shell, window = self.start_and_show("popup:1")
-        self.assertTrue(self.server.wait_for_line("event=popup-loaded"))
+        self.assertTrue(self.server.wait_for_line("event=script-clicked"))
+        time.sleep(1)
+        self.assertEqual(self.viewable_titles(), ["Varnholt"], "a script opened a popup")
+        # The bands lie below where popups open (the screen's top-left corner).
+        self.desktop.click(window, 720, 700)
+        self.assertIsNotNone(self.desktop.wait_for("popup \u2014 localhost", timeout=15))
+        self.desktop.click(window, 1200, 700)
+        time.sleep(1.5)
+        self.assertEqual(self.viewable_titles(), ["Varnholt", "popup \u2014 localhost"],
+                         "a refused address left a window")
+        self.desktop.click(window, 240, 700)
+        self.assertIsNotNone(self.desktop.wait_for("popup", timeout=15))
         self.desktop.request_close(window)
         deadline = time.time() + 5
         while self.desktop.find("Varnholt") is not None and time.time() < deadline:
             time.sleep(0.05)
         time.sleep(0.5)
-        self.assertIsNone(shell.process.poll(), "the shell ended with a popup still open")
+        self.assertIsNone(shell.process.poll(), "the shell ended with popups still open")
         self.assertFalse(os.path.exists(os.path.join(shell.cwd, "fileList.txt")))
-        popup = self.desktop.find("popup", visible=True)
-        self.assertIsNotNone(popup, "no popup window found")
-        self.desktop.request_close(popup)
+        for title in ("popup", "popup \u2014 localhost"):
+            self.desktop.request_close(self.desktop.find(title, visible=True))
         self.assertEqual(shell.wait(), 0)
         self.assertTrue(os.path.exists(os.path.join(shell.cwd, "fileList.txt")))
 

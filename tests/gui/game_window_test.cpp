@@ -35,6 +35,14 @@ class GameWindowTest : public ::testing::Test {
     ASSERT_TRUE(WaitUntil([this] { return window() && window()->isVisible(); }));
   }
 
+  // A popup as the engine asks for one when the player clicks a link with a target.
+  void OpenPopup() {
+    const int loaded = Server().Count("event=popup-loaded");
+    client_->CreatePopup()->load(QUrl(QString::fromStdString(Server().Url("/popup.html"))));
+    ASSERT_TRUE(WaitUntil([&] { return Server().Count("event=popup-loaded") > loaded; }));
+    ASSERT_EQ(client_->browser_list().size(), 2u);
+  }
+
   void TearDown() override {
     delete client_;
     Pump(50);
@@ -144,8 +152,8 @@ TEST(NavigationPolicyTest, RefusesFileUrlsAnywhereInTheUrl) {
 }
 
 TEST_F(GameWindowTest, PopupsOpenInTheirOwnWindowAndKeepTheLoopAlive) {
-  Open("&popup=1");
-  ASSERT_TRUE(WaitUntil([&] { return client_->browser_list().size() == 2; }));
+  Open("");
+  OpenPopup();
   window()->close();
   ASSERT_TRUE(WaitUntil([&] { return client_->browser_list().size() == 1; }));
   Pump(200);
@@ -157,8 +165,8 @@ TEST_F(GameWindowTest, PopupsOpenInTheirOwnWindowAndKeepTheLoopAlive) {
 }
 
 TEST_F(GameWindowTest, CloseAllBrowsersFromAnotherThreadRunsOnTheUiThreadLater) {
-  Open("&popup=1");
-  ASSERT_TRUE(WaitUntil([&] { return client_->browser_list().size() == 2; }));
+  Open("");
+  OpenPopup();
   std::thread([this] { client_->CloseAllBrowsers(true); }).join();
   EXPECT_EQ(client_->browser_list().size(), 2u);
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));

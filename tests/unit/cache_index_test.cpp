@@ -96,6 +96,19 @@ TEST_F(CacheIndexTest, ResetKeepsOnlyTheNewGeneration) {
   EXPECT_EQ(File(), "version 8\n");
 }
 
+TEST_F(CacheIndexTest, AGenerationWithALineBreakIsRefused) {
+  index_.Load();
+  index_.Update("a.png", "1");
+  index_.Save();
+  const std::string before = File();
+  for (const char* generation : {"2\nb.png 9", "2\r", "\n"}) {
+    index_.Reset(generation);
+    EXPECT_EQ(File(), before);
+    EXPECT_EQ(index_.Find("a.png"), "1");
+    EXPECT_EQ(index_.Find("version"), "1");
+  }
+}
+
 TEST_F(CacheIndexTest, ResetWithAnEmptyGenerationReloadsAsTheDefault) {
   index_.Load();
   index_.Reset("");
