@@ -102,12 +102,12 @@ def generate(root):
 
 
 class Nginx:
-    def __init__(self, root, port):
+    def __init__(self, root, port, config=NGINX):
         self.dir = tempfile.mkdtemp(prefix="gs-nginx-")
         os.makedirs(os.path.join(self.dir, "tmp"))
         conf = os.path.join(self.dir, "nginx.conf")
         with open(conf, "w") as f:
-            f.write(NGINX % {"dir": self.dir, "port": port, "root": root})
+            f.write(config % {"dir": self.dir, "port": port, "root": root})
         self.log = os.path.join(self.dir, "access.log")
         self.process = subprocess.Popen(["nginx", "-c", conf, "-p", self.dir])
         time.sleep(0.5)

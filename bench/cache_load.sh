@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Resource cache load benchmark (see cache_load.py).
+# Resource cache load benchmark (see cache_load.py; GS_BENCH_SCRIPT names another script of the
+# same arguments).
 # Usage: bench/cache_load.sh [runs] [--limited]
 # --limited: everything (server, Xvfb, browsers) runs in a private network namespace whose loopback
 # is limited to 100 Mbit/s, as a player's link would be. Needs root.
@@ -21,7 +22,7 @@ command -v nginx >/dev/null || bash scripts/install-deps.sh
 cmake -S . -B build-bench-cache -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port -DGAMESHELL_TESTS=OFF \
   -DCMAKE_BUILD_TYPE=Release -DGAMESHELL_MEASURE_UI_STALLS=ON >/dev/null
 cmake --build build-bench-cache -j"$(nproc)" --target gameshell minimal_browser >/dev/null
-run=(/usr/bin/python3 bench/cache_load.py "$PWD/build-bench-cache/bin/gameshell"
+run=(/usr/bin/python3 "bench/${GS_BENCH_SCRIPT:-cache_load.py}" "$PWD/build-bench-cache/bin/gameshell"
      "$PWD/build-bench-cache/bin/minimal_browser" $port "${1:-3}")
 if [ -n "${DISPLAY:-}" ]; then "${run[@]}"; else
   xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" "${run[@]}"; fi

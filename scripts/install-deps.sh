@@ -13,4 +13,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   xvfb xauth \
   python3 python3-xlib procps iproute2 clang libclang-rt-14-dev nginx-light \
   g++-mingw-w64-x86-64-posix wine64 \
+  zlib1g-dev libbrotli-dev libz-mingw-w64-dev \
   fonts-wqy-microhei fontconfig dpkg-dev desktop-file-utils appstream lintian >/dev/null

@@ -70,7 +70,7 @@ GameClient* GameBrowserApp::OnContextInitialized(QWebEngineProfile* profile,
   InitShellResources();
   auto* client = new GameClient(profile, std::move(cache_hosts));
   client->cache_index().Load();
-  client->resource_cache().SweepLeftovers();
+  client->resource_cache().StartMaintenance();
 
   QWebEngineView* view = client->CreateBrowserView();
   ApplyGameBrowserSettings(view->page()->settings());

@@ -1,7 +1,8 @@
 #include "cache/core/cache_index.h"
 
 #include <algorithm>
-#include <chrono>
+
+#include "cache/core/cache_paths.h"
 
 namespace gameshell {
 namespace {
@@ -11,8 +12,6 @@ constexpr std::string_view kLineEnd = "\r\n";
 #else
 constexpr std::string_view kLineEnd = "\n";
 #endif
-
-const auto kProcessStart = std::chrono::steady_clock::now();
 
 std::string FoldCase(std::string_view text) {
   std::string folded(text);
@@ -27,13 +26,24 @@ bool RoundTrips(const std::string& key, const std::string& value) {
          value.find_first_of("\r\n") == std::string::npos;
 }
 
-}  // namespace
-
-int64_t ProcessClockMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                               kProcessStart)
-      .count();
+// What an entry may be: the generation, or a storable cache path with a token that has no
+// control character (no URL's query has one). Anything else is junk from a damaged file.
+bool IsIndexEntry(const std::string& key, const std::string& value) {
+  if (key != kGenerationKey && !IsStorableCachePath(key)) {
+    return false;
+  }
+  return std::none_of(value.begin(), value.end(),
+                      [](unsigned char c) { return c < 0x20 || c == 0x7F; });
 }
+
+// Removes junk entries; true when there was any.
+bool DropJunk(std::map<std::string, std::string>& entries) {
+  return std::erase_if(entries, [](const auto& entry) {
+           return !IsIndexEntry(entry.first, entry.second);
+         }) > 0;
+}
+
+}  // namespace
 
 std::string SerializeIndex(const std::map<std::string, std::string>& entries) {
   std::string text;
@@ -57,6 +67,9 @@ void ParseIndex(std::string_view text, std::map<std::string, std::string>& entri
     if (line.ends_with('\r')) {
       line.remove_suffix(1);
     }
+    if (line.size() > kMaxIndexLineBytes) {
+      continue;
+    }
     size_t space = line.find(' ');
     if (space == std::string_view::npos || space + 1 == line.size()) {
       continue;
@@ -66,14 +79,18 @@ void ParseIndex(std::string_view text, std::map<std::string, std::string>& entri
   }
 }
 
-CacheIndex::CacheIndex(FileSystem& fs, Clock clock, std::string file_name)
-    : fs_(fs), clock_(std::move(clock)), file_name_(std::move(file_name)) {}
+CacheIndex::CacheIndex(FileSystem& fs, std::string file_name)
+    : fs_(fs), file_name_(std::move(file_name)) {}
 
 void CacheIndex::Load() {
   std::string text;
   fs_.ReadFile(file_name_, &text);
   std::lock_guard lock(mutex_);
   ParseIndex(text, entries_);
+  // Junk stays readable in memory (nothing asks for it) and leaves the file at the first rewrite.
+  const bool junk = std::any_of(entries_.begin(), entries_.end(), [](const auto& entry) {
+    return !IsIndexEntry(entry.first, entry.second);
+  });
   if (fs_.NamesIgnoreCase()) {
     // Line by line, so the spelling written last wins, as its file did.
     std::map<std::string, std::string> line;
@@ -90,8 +107,8 @@ void CacheIndex::Load() {
   }
   file_bytes_ = text.size();
   live_bytes_ = SerializeIndex(entries_).size();
-  // A torn last line (a kill during an append) is mended by a rewrite.
-  rewrite_due_ = !text.empty() && !text.ends_with('\n');
+  // A torn last line (a kill during an append) is mended by a rewrite, and so is junk.
+  rewrite_due_ = junk || (!text.empty() && !text.ends_with('\n'));
   if (entries_.try_emplace(kGenerationKey, "1").second) {
     pending_.push_back(SerializeIndex({{kGenerationKey, "1"}}));
     live_bytes_ += pending_.back().size();
@@ -124,21 +141,60 @@ void CacheIndex::SetLocked(const std::string& key, const std::string& value) {
 }
 
 void CacheIndex::Update(const std::string& key, const std::string& value) {
-  bool flush = false;
   {
     std::lock_guard lock(mutex_);
     SetLocked(key, value);
-    const int64_t now = clock_();
-    ++updates_since_save_;
-    if (now - last_save_time_ > kSaveIntervalMs || updates_since_save_ > kUpdatesPerSave) {
-      flush = true;
-      last_save_time_ = now;
-      updates_since_save_ = 0;
+  }
+  // Appends are cheap: an entry reaches the file within moments, so a kill loses none.
+  FlushOrSchedule();
+}
+
+void CacheIndex::ForgetVersion(const std::string& key) {
+  {
+    std::lock_guard lock(mutex_);
+    auto it = entries_.find(key);
+    if (it == entries_.end() || it->second == kNoVersionToken) {
+      return;
+    }
+    SetLocked(key, kNoVersionToken);
+  }
+  Write(false);
+}
+
+void CacheIndex::DropEntriesWithoutFiles() {
+  std::vector<std::string> keys;
+  {
+    std::lock_guard lock(mutex_);
+    keys.reserve(entries_.size());
+    for (const auto& [key, value] : entries_) {
+      if (key != kGenerationKey) {
+        keys.push_back(key);
+      }
     }
   }
-  if (flush) {
-    FlushOrSchedule();
+  std::vector<std::string> gone;
+  for (const std::string& key : keys) {
+    if (!fs_.FileSize(key)) {
+      gone.push_back(key);
+    }
   }
+  if (gone.empty()) {
+    return;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    for (const std::string& key : gone) {
+      auto it = entries_.find(key);
+      // A file put in place meanwhile brings its entry back.
+      if (it != entries_.end() && !fs_.FileSize(key)) {
+        live_bytes_ -= SerializeIndex({{key, it->second}}).size();
+        entries_.erase(it);
+        dropped_.insert(key);
+      }
+    }
+    rewrite_due_ = true;
+  }
+  Write(false);
 }
 
 void CacheIndex::Flush() {
@@ -225,10 +281,18 @@ void CacheIndex::Write(bool whole) {
       if (reset || current.empty()) {
         // A clear drops whatever the file held; a file gone is written anew from memory.
         merged = Entries();
+        DropJunk(merged);
       } else {
         // The file has this run's earlier lines and any another shell appended, in order.
         ParseIndex(current, merged);
         ParseIndex(appended, merged);
+        DropJunk(merged);
+        std::lock_guard lock(mutex_);
+        for (const std::string& key : dropped_) {
+          if (!entries_.contains(key)) {
+            merged.erase(key);
+          }
+        }
       }
       std::string text = SerializeIndex(merged);
       file_bytes = text.size();
@@ -246,6 +310,7 @@ void CacheIndex::Write(bool whole) {
     file_bytes_ = file_bytes;
     rewritten_bytes_ = file_bytes;
     rewrite_due_ = false;
+    dropped_.clear();
     reset_pending_ = reset_pending_ && !reset;
   } else {
     file_bytes_ += file_bytes;

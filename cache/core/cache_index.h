@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -15,10 +16,12 @@
 // The resource cache's memory of which version of each resource is stored: cache path -> version
 // token, plus the reserved key "version" holding the cache generation. Kept in "fileList.txt" in
 // the cache root, one "key value" line per entry. During a run, new and changed entries are
-// appended as lines (a later line wins); the file is rewritten whole, in byte order of the keys,
-// at the final Save, after Reset, when its last line was torn, and once it has grown past twice
-// the size of its live entries. A rewrite merges what the file holds, so entries that another
-// shell appended to the same file survive.
+// appended as lines (a later line wins) at once, or, with a save scheduler, as soon as the
+// scheduler runs; the file is rewritten whole, in byte order of the keys, at the final Save, after
+// Reset, when its last line was torn or it held junk, and once it has grown past twice the size
+// of its live entries. A rewrite merges what the file holds, so entries that another shell
+// appended to the same file survive, and keeps only entries that name a storable cache path whose
+// file is there.
 //
 // Threads: the one object shared between threads. Load, Reset and the final Save come from the UI
 // thread; Find and Update from the thread deciding about requests; Flush and Save from the cache's
@@ -29,8 +32,13 @@ namespace gameshell {
 inline constexpr char kIndexFileName[] = "fileList.txt";
 inline constexpr char kGenerationKey[] = "version";
 
-// Milliseconds since the process started.
-int64_t ProcessClockMs();
+// The value of an entry whose file is being replaced: no version at all. It holds a space, which
+// no URL's query does, so it matches no request's token, and is never taken for the empty token
+// (a single space).
+inline constexpr char kNoVersionToken[] = " -";
+
+// Lines longer than this are junk (no cache path or URL query comes near it) and are skipped.
+inline constexpr size_t kMaxIndexLineBytes = 8192;
 
 // The index file's text for these entries. Entries whose key holds a space, or whose key or value
 // holds a line break, cannot be read back as written and are left out rather than let them spill
@@ -38,35 +46,37 @@ int64_t ProcessClockMs();
 std::string SerializeIndex(const std::map<std::string, std::string>& entries);
 
 // Adds the entries of an index file's text to `entries`; a later line wins over an earlier one.
-// Accepts LF and CR LF line ends; skips lines without a space or with nothing after it.
+// Accepts LF and CR LF line ends; skips lines without a space or with nothing after it, and lines
+// longer than kMaxIndexLineBytes.
 void ParseIndex(std::string_view text, std::map<std::string, std::string>& entries);
 
 class CacheIndex {
  public:
-  using Clock = std::function<int64_t()>;
-
-  static constexpr int32_t kUpdatesPerSave = 10;
-  static constexpr int64_t kSaveIntervalMs = 10000;
-
-  explicit CacheIndex(FileSystem& fs = DefaultFileSystem(),
-                      Clock clock = ProcessClockMs,
-                      std::string file_name = kIndexFileName);
+  explicit CacheIndex(FileSystem& fs = DefaultFileSystem(), std::string file_name = kIndexFileName);
   CacheIndex(const CacheIndex&) = delete;
   CacheIndex& operator=(const CacheIndex&) = delete;
 
-  // With a scheduler, the writes that Update's throttle and Reset ask for are handed to it (it must
-  // call Flush later, typically on a writer thread) instead of being done on the caller's thread.
-  // Set before use.
+  // With a scheduler, the writes that Update and Reset ask for are handed to it (it must call Flush
+  // soon, typically on a writer thread) instead of being done on the caller's thread. Set before
+  // use.
   void SetSaveScheduler(std::function<void()> schedule_save) {
     schedule_save_ = std::move(schedule_save);
   }
 
-  // Reads the index file once at start; a missing generation becomes "1".
+  // Reads the index file once at start; a missing generation becomes "1". When it holds junk
+  // (entries whose key is no storable cache path, or whose token has a control character), the
+  // file is due for a rewrite, which leaves the junk out.
   void Load();
+  // Drops the entries whose file is gone; the file is rewritten when any was. One stat per entry:
+  // for the writer thread, after Load.
+  void DropEntriesWithoutFiles();
   std::optional<std::string> Find(const std::string& key) const;
-  // Records a token; its line reaches the file at the next flush, which the throttle asks for
-  // after more than 10 updates, or more than 10 s, since the last throttled one.
+  // Records a token; its line reaches the file at once, or when the scheduler runs.
   void Update(const std::string& key, const std::string& value);
+  // Before a file is replaced: records, on the file and before returning, that the path holds no
+  // known version, so that no kill between the replacement and the new entry leaves the old
+  // version named over the new bytes. Nothing when the path has no entry.
+  void ForgetVersion(const std::string& key);
   // Appends the pending lines, or rewrites the file when one of the rewrite rules holds.
   void Flush();
   // Rewrites the file whole, merged with what it holds.
@@ -90,7 +100,6 @@ class CacheIndex {
   void Write(bool whole);
 
   FileSystem& fs_;
-  const Clock clock_;
   const std::string file_name_;
   std::function<void()> schedule_save_;
 
@@ -102,13 +111,14 @@ class CacheIndex {
   std::vector<std::string> pending_;
   bool reset_pending_ = false;
   bool rewrite_due_ = false;
+  // Keys dropped as junk or for a missing file, which the next rewrite leaves out of what the file
+  // held.
+  std::set<std::string> dropped_;
   uint64_t file_bytes_ = 0;       // what the file holds, as far as this index knows
   uint64_t live_bytes_ = 0;       // the entries as one sorted file
   uint64_t rewritten_bytes_ = 0;  // the last whole rewrite, other shells' entries included
   // Letter-case-folded key -> the spelling recorded last; kept only where names ignore case.
   std::unordered_map<std::string, std::string> spelling_;
-  int32_t updates_since_save_ = 0;
-  int64_t last_save_time_ = 0;
 };
 
 }  // namespace gameshell

@@ -47,8 +47,14 @@ class FileSystem {
   // reads and then writes atomically).
   virtual bool ReplaceFileMerged(const std::string& path,
                                  const std::function<std::string(const std::string&)>& make);
-  // Creates or truncates `path` for writing; null when it cannot be opened.
+  // Creates or truncates `path` for writing, locked against RemoveUnlockedFile until closed; null
+  // when it cannot be opened.
   virtual std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) = 0;
+  // Removes `path` unless a writer, of this process or another, holds it open for writing; a
+  // writer that died holds nothing. True when removed.
+  virtual bool RemoveUnlockedFile(const std::string& path) = 0;
+  // True for a directory itself, not a link to one.
+  virtual bool IsDirectory(const std::string& path) = 0;
   // Replaces `to` with `from` in one step, as seen by any reader.
   virtual bool Rename(const std::string& from, const std::string& to) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
@@ -56,8 +62,6 @@ class FileSystem {
   virtual bool ListDirectory(const std::string& path, std::vector<std::string>* names) = 0;
   // True when names that differ only in letter case name one file (Windows).
   virtual bool NamesIgnoreCase() const { return false; }
-  // Seconds since the file was last written; nullopt when it is missing.
-  virtual std::optional<int64_t> SecondsSinceModified(const std::string& path) = 0;
 };
 
 // Every temporary file of an atomic write is named so; the name has no resource extension, so a

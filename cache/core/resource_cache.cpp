@@ -1,9 +1,14 @@
 #include "cache/core/resource_cache.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <cstdio>
 #include <utility>
 
 #include "cache/core/cache_files.h"
+#include "cache/core/cache_paths.h"
+#include "platform/process_environment.h"
 
 namespace gameshell {
 
@@ -23,24 +28,77 @@ ResourceCache::~ResourceCache() {
   writer_.Flush();
 }
 
+namespace {
+
+int64_t SteadySeconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
 RequestDecision ResourceCache::Decide(std::string_view url) {
-  return DecideRequest(url, hosts_, index_, fs_);
+  RequestDecision decision = DecideRequest(url, hosts_, index_, fs_);
+  // Each download would be fetched whole and then again by the page: the page alone fetches it.
+  if (decision.action == RequestAction::kDownload && DiskRefusing()) {
+    return {};
+  }
+  return decision;
+}
+
+bool ResourceCache::DiskRefusing() const {
+  const int64_t refused_at = disk_refused_at_.load();
+  return refused_at != 0 && SteadySeconds() - refused_at < kDiskRetrySeconds;
+}
+
+void ResourceCache::OnDiskRefused(Receiving& receiving) {
+  if (!receiving.ok) {
+    return;
+  }
+  receiving.ok = false;
+  disk_refused_at_ = std::max<int64_t>(SteadySeconds(), 1);
+  if (!disk_refusal_reported_.exchange(true)) {
+    std::fprintf(stderr,
+                 "gameshell: cannot write the game's files in %s; they come from the network "
+                 "until it can\n",
+                 platform::WorkingDirectoryForDisplay().c_str());
+    std::fflush(stderr);
+  }
+  if (receiving.abandoned) {
+    receiving.abandoned();
+  }
 }
 
 ResourceCache::DownloadId ResourceCache::BeginDownload(const std::string& cache_path,
-                                                       const std::string& token) {
+                                                       const std::string& token,
+                                                       std::function<void()> abandoned) {
   const DownloadId id = ++next_download_id_;
   Download& download = downloads_[id];
   download.cache_path = cache_path;
   download.token = token;
   download.temporary_path = NewTemporaryPath();
   awaited_token_[cache_path] = token;
-  writer_.Post([this, id, path = download.temporary_path] {
+  writer_.Post([this, id, path = download.temporary_path, abandoned = std::move(abandoned)] {
     Receiving& receiving = receiving_[id];
+    receiving.abandoned = abandoned;
     receiving.file = fs_.NewWritableFile(path);
-    receiving.ok = receiving.file != nullptr;
+    if (!receiving.file) {
+      OnDiskRefused(receiving);
+    }
   });
   return id;
+}
+
+bool ResourceCache::SetBodyEncoding(DownloadId id, std::string_view content_encoding) {
+  std::unique_ptr<ContentDecoder> decoder = ContentDecoder::ForEncoding(content_encoding);
+  if (!decoder || !downloads_.contains(id)) {
+    return false;
+  }
+  writer_.Post([this, id, decoder = std::shared_ptr<ContentDecoder>(std::move(decoder))] {
+    receiving_[id].decoder = decoder;
+  });
+  return true;
 }
 
 void ResourceCache::AppendToDownload(DownloadId id, std::string data) {
@@ -53,7 +111,19 @@ void ResourceCache::AppendToDownload(DownloadId id, std::string data) {
   *backlog += size;
   writer_.Post([this, id, backlog, size, body = std::move(data)] {
     Receiving& receiving = receiving_[id];
-    receiving.ok = receiving.ok && receiving.file && receiving.file->Append(body);
+    if (receiving.ok && receiving.file) {
+      std::string decoded;
+      const std::string* piece = &body;
+      if (receiving.decoder) {
+        receiving.ok = receiving.decoder->Feed(body, &decoded);
+        piece = &decoded;
+      }
+      receiving.decoded_bytes += static_cast<int64_t>(piece->size());
+      receiving.ok = receiving.ok && receiving.decoded_bytes <= kMaxStoredBytes;
+      if (receiving.ok && !receiving.file->Append(*piece)) {
+        OnDiskRefused(receiving);
+      }
+    }
     *backlog -= size;
   });
 }
@@ -92,12 +162,20 @@ void ResourceCache::FinishDownload(DownloadId id,
 
 bool ResourceCache::CommitOnWriter(DownloadId id, const Download& download, bool keep) {
   auto it = receiving_.find(id);
-  bool ok = it != receiving_.end() && it->second.ok && it->second.file->Close();
+  bool ok = it != receiving_.end() && it->second.ok && it->second.file &&
+            (!it->second.decoder || it->second.decoder->AtEnd());
+  if (ok && !it->second.file->Close()) {
+    OnDiskRefused(it->second);
+    ok = false;
+  }
   if (it != receiving_.end()) {
     receiving_.erase(it);
   }
   if (ok && keep) {
     CreateParentDirectories(download.cache_path, fs_);
+    // A kill between the rename and the new entry must not leave the old version named over the
+    // new bytes.
+    index_.ForgetVersion(download.cache_path);
     if (fs_.Rename(download.temporary_path, download.cache_path)) {
       // Recorded only now: a failed or dropped download leaves the previous entry, so the next
       // request asks the network again instead of taking an old file for the new version.
@@ -109,20 +187,33 @@ bool ResourceCache::CommitOnWriter(DownloadId id, const Download& download, bool
   return false;
 }
 
-void ResourceCache::SweepLeftovers() {
+void ResourceCache::StartMaintenance() {
   writer_.Post([this] {
-    std::vector<std::string> names;
-    fs_.ListDirectory("", &names);
-    for (const std::string& name : names) {
-      if (!name.starts_with(kTemporaryFilePrefix)) {
-        continue;
-      }
-      std::optional<int64_t> age = fs_.SecondsSinceModified(name);
-      if (age && *age > kLeftoverAgeSeconds) {
-        fs_.RemoveFile(name);
-      }
+    // A root that takes no file would cost every new resource two fetches: know it before the
+    // first download starts.
+    const std::string probe = NewTemporaryPath();
+    std::unique_ptr<WritableFile> file = fs_.NewWritableFile(probe);
+    if (!file || !file->Close()) {
+      Receiving nobody;
+      OnDiskRefused(nobody);
     }
+    fs_.RemoveFile(probe);
+    SweepDirectory("");
+    index_.DropEntriesWithoutFiles();
   });
+}
+
+void ResourceCache::SweepDirectory(const std::string& directory) {
+  std::vector<std::string> names;
+  fs_.ListDirectory(directory, &names);
+  for (const std::string& name : names) {
+    const std::string path = directory.empty() ? name : directory + "/" + name;
+    if (name.starts_with(kTemporaryFilePrefix)) {
+      fs_.RemoveUnlockedFile(path);
+    } else if (path.size() <= kMaxCachePathBytes && fs_.IsDirectory(path)) {
+      SweepDirectory(path);  // resources nest; links are not followed
+    }
+  }
 }
 
 void ResourceCache::ScheduleSave() {

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "cache/core/cache_index.h"
+#include "cache/core/content_decoder.h"
 #include "cache/core/download_decision.h"
 #include "cache/core/file_system.h"
 #include "cache/core/serial_executor.h"
@@ -29,24 +30,40 @@ class ResourceCache {
 
   CacheIndex& index() { return index_; }
 
+  // While the cache root refuses writes, new resources pass through instead of being downloaded.
   RequestDecision Decide(std::string_view url);
   const CacheHosts& hosts() const { return hosts_; }
   using DownloadId = uint64_t;
   // A body for (cache_path, token) is about to arrive; from now on the path waits for this token,
-  // and a download of an older one that ends later is discarded.
-  DownloadId BeginDownload(const std::string& cache_path, const std::string& token);
-  // Queues a piece of the body for the writer.
+  // and a download of an older one that ends later is discarded. `abandoned` runs on the writer
+  // thread if the body cannot be written (the disk refused): the download is lost, and the caller
+  // should stop it and answer its waiting requests otherwise.
+  DownloadId BeginDownload(const std::string& cache_path,
+                           const std::string& token,
+                           std::function<void()> abandoned = {});
+  // The body comes with this Content-Encoding, to be stored decoded; false when it cannot be
+  // decoded, and then nothing of it is stored. Before the first piece of the body.
+  bool SetBodyEncoding(DownloadId id, std::string_view content_encoding);
+  // Queues a piece of the body, as sent (still encoded), for the writer.
   void AppendToDownload(DownloadId id, std::string data);
   // Bytes of the download queued and not yet written.
   int64_t DownloadBacklog(DownloadId id) const;
-  // `complete`: the whole body arrived. It is put in place and then recorded in the index only
-  // when complete and still the version its path waits for; otherwise it is dropped. `done` runs
-  // on the writer thread afterwards, told whether the file is in place.
+  // `complete`: the whole body arrived by the transfer's own framing. It is put in place and then
+  // recorded in the index only when complete, its encoding ended where its format says, its
+  // decoded size is within kMaxStoredBytes, and it is still the version its path waits for;
+  // otherwise it is dropped. `done` runs on the writer thread afterwards, told whether the file is
+  // in place.
   void FinishDownload(DownloadId id, bool complete, std::function<void(bool stored)> done = {});
-  // Removes, on the writer thread, temporary files that killed runs left in the cache root. A
-  // file written to within kLeftoverAgeSeconds may belong to another shell still running there.
-  static constexpr int64_t kLeftoverAgeSeconds = 600;
-  void SweepLeftovers();
+  // A decoded body larger than this is not stored: a small compressed body may decode to far more.
+  static constexpr int64_t kMaxStoredBytes = int64_t{1} << 30;
+  // How long the cache root counts as refusing writes after a failure, before downloads are tried
+  // again.
+  static constexpr int64_t kDiskRetrySeconds = 60;
+
+  // At start, on the writer thread: finds out whether the cache root takes files; removes the
+  // temporary files, at any depth, that killed runs left and that no running shell is writing (a
+  // shell holds a lock on each file it writes); drops index entries whose file is gone.
+  void StartMaintenance();
   // Saves the index on the writer thread. Saves asked for while one is still queued are merged:
   // the queued one writes the newest entries anyway.
   void ScheduleSave();
@@ -63,8 +80,16 @@ class ResourceCache {
   // The writer's side of a download.
   struct Receiving {
     std::unique_ptr<WritableFile> file;
+    std::shared_ptr<ContentDecoder> decoder;
+    int64_t decoded_bytes = 0;
     bool ok = true;
+    std::function<void()> abandoned;
   };
+
+  // The disk refused a write of a download: it is abandoned, and downloads pause for a while.
+  void OnDiskRefused(Receiving& receiving);
+  bool DiskRefusing() const;
+  void SweepDirectory(const std::string& directory);
 
   // Puts the body in place (keep) or drops it; true when the file is in place and recorded.
   bool CommitOnWriter(DownloadId id, const Download& download, bool keep);
@@ -79,6 +104,9 @@ class ResourceCache {
   // Writer thread only.
   std::unordered_map<DownloadId, Receiving> receiving_;
   std::atomic<bool> save_queued_{false};
+  // Seconds on the steady clock of the last refused write; 0: none. Any thread.
+  std::atomic<int64_t> disk_refused_at_{0};
+  std::atomic<bool> disk_refusal_reported_{false};
   // Last: its thread stops, running what is queued, before the index goes.
   SerialExecutor writer_;
 };

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include "app/core/browser_switches.h"
+#include "cache/core/content_decoder.h"
 #include "cache/core/download_decision.h"
 #include "client/qt/ui_thread.h"
 
@@ -29,8 +30,10 @@ ResourceDownloadClient::ResourceDownloadClient(QNetworkAccessManager* network,
                                referer.toEncoded(QUrl::RemoveFragment | QUrl::RemoveUserInfo));
         }
         request.setHeader(QNetworkRequest::UserAgentHeader, user_agent);
-        // Bytes as sent, so their count can be held against Content-Length.
-        request.setRawHeader("Accept-Encoding", "identity");
+        // Compressed as the engine would ask. Named here, so the network stack hands over the
+        // bytes as sent: their count is held against Content-Length, and the cache decodes them
+        // and checks that the encoded stream ended.
+        request.setRawHeader("Accept-Encoding", gameshell::ContentDecoder::kAcceptedEncodings);
         request.setTransferTimeout(kStallTimeoutMs);
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                              QNetworkRequest::AlwaysNetwork);
@@ -40,7 +43,17 @@ ResourceDownloadClient::ResourceDownloadClient(QNetworkAccessManager* network,
         return network->get(request);
       }()),
       cache_(cache),
-      id_(cache->BeginDownload(cache_path, token)) {
+      id_(cache->BeginDownload(cache_path, token, [self = QPointer<ResourceDownloadClient>(this)] {
+        // Writer thread: the disk refused the body.
+        QMetaObject::invokeMethod(
+            qApp,
+            [self] {
+              if (self) {
+                self->Abandon();
+              }
+            },
+            Qt::QueuedConnection);
+      })) {
   GS_REQUIRE_UI_THREAD();
   reply_->setParent(this);
   // With the writer behind, the reply stops reading the socket once this much is buffered.
@@ -65,14 +78,42 @@ ResourceDownloadClient::~ResourceDownloadClient() {
 void ResourceDownloadClient::OnHeaders() {
   GS_REQUIRE_UI_THREAD();
   const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-  if (will_not_answer_ || !status.isValid() || (status.toInt() >= 300 && status.toInt() < 400)) {
+  if (headers_seen_ || !status.isValid() || (status.toInt() >= 300 && status.toInt() < 400)) {
     return;  // nothing known yet, or a redirect the network manager follows
   }
+  headers_seen_ = true;
   const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
-  if (status.toInt() != 200 || !length.isValid() || length.toLongLong() > kMaxBodyBytes) {
+  const QByteArray encoding = reply_->rawHeader("Content-Encoding").trimmed();
+  encoded_ = !encoding.isEmpty() && encoding.toLower() != "identity";
+  if (status.toInt() != 200) {
+    StopAnswering(/*abort=*/false);  // the page gets the origin's own answer
+    return;
+  }
+  if (!cache_->SetBodyEncoding(id_, encoding.toStdString())) {
+    StopAnswering(/*abort=*/true);  // nothing here could store it
+    return;
+  }
+  if (length.isValid() ? length.toLongLong() > kMaxBodyBytes : !encoded_) {
+    // Too large, or no end that a count or a decoder could check (a live stream, say; the network
+    // stack reports a chunked body cut before its last chunk, or one that ends when the connection
+    // closes, as complete): nothing here could store it.
+    StopAnswering(/*abort=*/true);
+  }
+}
+
+void ResourceDownloadClient::StopAnswering(bool abort) {
+  if (!will_not_answer_) {
     will_not_answer_ = true;
     emit WillNotAnswer();
   }
+  if (abort && !finished_) {
+    reply_->abort();
+  }
+}
+
+void ResourceDownloadClient::Abandon() {
+  GS_REQUIRE_UI_THREAD();
+  StopAnswering(/*abort=*/true);
 }
 
 void ResourceDownloadClient::OnRedirect(const QUrl& target) {
@@ -87,11 +128,7 @@ void ResourceDownloadClient::OnRedirect(const QUrl& target) {
     return;
   }
   // The page follows the redirect itself, as it would without the shell.
-  if (!will_not_answer_) {
-    will_not_answer_ = true;
-    emit WillNotAnswer();
-  }
-  reply_->abort();
+  StopAnswering(/*abort=*/true);
 }
 
 void ResourceDownloadClient::ReadAvailable() {
@@ -129,10 +166,12 @@ void ResourceDownloadClient::OnRequestComplete() {
   resume_.stop();
   const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
-  // A connection closed cleanly before the announced end is no error to the network stack.
+  // A connection closed cleanly before the announced end is no error to the network stack, so
+  // the end must be known: the announced length reached, or (checked by the cache as it decodes)
+  // the encoded stream's own end.
   const bool complete = reply_->error() == QNetworkReply::NoError && status == 200 &&
                         received_ <= kMaxBodyBytes &&
-                        (!length.isValid() || length.toLongLong() == received_);
+                        (length.isValid() ? length.toLongLong() == received_ : encoded_);
   QPointer<ResourceDownloadClient> self(this);
   cache_->FinishDownload(id_, complete, [self](bool stored) {
     // Writer thread: the answer goes back to the UI thread, where the client may be gone.

@@ -12,10 +12,12 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 
-// The shell's one download of a resource. The body streams to the cache's writer, so memory stays
-// bounded whatever its size; it is kept only when the transfer ended without error, with HTTP
-// status 200, with as many bytes as Content-Length announced, and within kMaxBodyBytes. It
-// follows redirects only within the game's hosts.
+// The shell's one download of a resource, asking for compression as the engine does. The body
+// streams to the cache's writer, which decodes it, so memory stays bounded whatever its size; it
+// is kept only when the transfer ended without error, with HTTP status 200, at a known end (as
+// many bytes as Content-Length announced, or, for an encoded body, its stream's own end), and
+// within the size limits. It follows redirects only within the game's hosts,
+// and is abandoned at once when the disk refuses its body.
 // Thread: UI (the network manager delivers its signals there; files are written by the cache's
 // writer thread).
 class ResourceDownloadClient : public QObject {
@@ -50,6 +52,9 @@ class ResourceDownloadClient : public QObject {
  private:
   void OnRedirect(const QUrl& target);
   void OnHeaders();
+  // The page's requests go elsewhere from now on; with `abort`, the transfer stops too.
+  void StopAnswering(bool abort);
+  void Abandon();
   void ReadAvailable();
   // Hands what the reply holds to the writer; with `pause_when_behind`, stops while the writer
   // is behind and comes back later.
@@ -62,5 +67,7 @@ class ResourceDownloadClient : public QObject {
   qint64 received_ = 0;
   bool finished_ = false;
   bool will_not_answer_ = false;
+  bool headers_seen_ = false;
+  bool encoded_ = false;
   QTimer resume_;
 };

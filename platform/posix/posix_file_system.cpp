@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <ctime>
 
 // The cache's file system on POSIX systems: paths are bytes, passed to the system unchanged.
 namespace gameshell {
@@ -170,7 +169,27 @@ class PosixFileSystem : public FileSystem {
 
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    return fd < 0 ? nullptr : std::make_unique<PosixWritableFile>(fd);
+    if (fd < 0) {
+      return nullptr;
+    }
+    // The lock dies with the process, so a sweeper can tell a leftover from a file being written.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    return std::make_unique<PosixWritableFile>(fd);
+  }
+
+  bool RemoveUnlockedFile(const std::string& path) override {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+      return false;
+    }
+    const bool removed = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.c_str()) == 0;
+    ::close(fd);
+    return removed;
+  }
+
+  bool IsDirectory(const std::string& path) override {
+    struct stat st;
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
 
   bool Rename(const std::string& from, const std::string& to) override {
@@ -192,14 +211,6 @@ class PosixFileSystem : public FileSystem {
     }
     ::closedir(dir);
     return true;
-  }
-
-  std::optional<int64_t> SecondsSinceModified(const std::string& path) override {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) {
-      return std::nullopt;
-    }
-    return static_cast<int64_t>(::time(nullptr) - st.st_mtime);
   }
 };
 

@@ -51,6 +51,50 @@ class WinWritableFile : public WritableFile {
   bool ok_ = true;
 };
 
+// Locks a byte far past any data: a marker that readers of the data never run into, released when
+// the handle closes or its process dies.
+bool LockMarker(HANDLE file, bool wait) {
+  OVERLAPPED at{};
+  at.OffsetHigh = 0x7FFFFFFF;
+  const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
+  return ::LockFileEx(file, flags, 0, 1, 0, &at) != 0;
+}
+
+bool SameFile(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION first, second;
+  return ::GetFileInformationByHandle(a, &first) && ::GetFileInformationByHandle(b, &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
+// `path`, created if missing, opened and exclusively locked: the file that is at the path once the
+// lock is held (another shell may rename a new one over it while this one waits).
+// INVALID_HANDLE_VALUE on failure. Shells sharing a cache root take this lock around every append
+// to and rewrite of the index.
+HANDLE OpenLocked(const std::wstring& path) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      return file;
+    }
+    if (LockMarker(file, /*wait=*/true)) {
+      HANDLE current = ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+      const bool same = current != INVALID_HANDLE_VALUE && SameFile(file, current);
+      if (current != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(current);
+      }
+      if (same) {
+        return file;
+      }
+    }
+    ::CloseHandle(file);
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
 class WinFileSystem : public FileSystem {
  public:
   std::optional<uint64_t> FileSize(const std::string& path) override {
@@ -102,19 +146,67 @@ class WinFileSystem : public FileSystem {
   }
 
   bool AppendFile(const std::string& path, std::string_view content) override {
-    HANDLE file = ::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA, kShareAll, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = OpenLocked(Wide(path));
     if (file == INVALID_HANDLE_VALUE) {
       return false;
     }
     WinWritableFile writer(file);
-    return writer.Append(content) && writer.Close();
+    LARGE_INTEGER zero{};
+    return ::SetFilePointerEx(file, zero, nullptr, FILE_END) && writer.Append(content) &&
+           writer.Close();
+  }
+
+  bool ReplaceFileMerged(const std::string& path,
+                         const std::function<std::string(const std::string&)>& make) override {
+    HANDLE file = OpenLocked(Wide(path));
+    if (file == INVALID_HANDLE_VALUE) {
+      return false;
+    }
+    std::string current;
+    char buffer[65536];
+    bool ok = true;
+    for (DWORD got = 0; ok;) {
+      ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr);
+      if (!ok || got == 0) {
+        break;
+      }
+      current.append(buffer, got);
+    }
+    // Renamed over (or the locked file moved aside) while still locked: a shell waiting for the
+    // lock finds the new file.
+    ok = ok && WriteFileAtomically(*this, path, make(current));
+    ::CloseHandle(file);
+    return ok;
   }
 
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
     HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file == INVALID_HANDLE_VALUE ? nullptr : std::make_unique<WinWritableFile>(file);
+    if (file == INVALID_HANDLE_VALUE) {
+      return nullptr;
+    }
+    // The lock dies with the process, so a sweeper can tell a leftover from a file being written.
+    LockMarker(file, /*wait=*/false);
+    return std::make_unique<WinWritableFile>(file);
+  }
+
+  bool RemoveUnlockedFile(const std::string& path) override {
+    const std::wstring wide = Wide(path);
+    HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      return false;
+    }
+    // Deleted once this handle closes; the lock keeps a new writer out meanwhile.
+    const bool removed = LockMarker(file, /*wait=*/false) && ::DeleteFileW(wide.c_str());
+    ::CloseHandle(file);
+    return removed;
+  }
+
+  bool IsDirectory(const std::string& path) override {
+    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
   }
 
   bool Rename(const std::string& from, const std::string& to) override {
@@ -178,19 +270,6 @@ class WinFileSystem : public FileSystem {
   }
 
   bool NamesIgnoreCase() const override { return true; }
-
-  std::optional<int64_t> SecondsSinceModified(const std::string& path) override {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
-      return std::nullopt;
-    }
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    auto ticks = [](const FILETIME& time) {
-      return (static_cast<int64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    };
-    return (ticks(now) - ticks(data.ftLastWriteTime)) / 10000000;
-  }
 };
 
 }  // namespace

@@ -20,6 +20,34 @@ SERVER = os.environ.get("DEMO_SERVER", "")
 ROOTS = [r for r in (os.environ.get("PAGES"), os.environ.get("DEMO_ROOT")) if r]
 
 
+NOBODY = 65534
+
+
+def ordinary_user(test, cwd_mode=0o755):
+    """What starting the shell as an ordinary user takes when the tests run as root: a copy of the
+    executable and of the X authority that user can read (the build tree may be private), a
+    working directory and a home of its own. Returns (binary, cwd, env, preexec_fn)."""
+    place = tempfile.mkdtemp(prefix="gs-user-")
+    test.addCleanup(shutil.rmtree, place, True)
+    os.chmod(place, 0o755)
+    binary = shutil.copy(BIN, place)
+    env = dict(os.environ, HOME=os.path.join(place, "home"))
+    if "XAUTHORITY" in os.environ:
+        env["XAUTHORITY"] = shutil.copy(os.environ["XAUTHORITY"], place)
+        os.chown(env["XAUTHORITY"], NOBODY, NOBODY)
+    for sub in ("run", "home"):
+        os.mkdir(os.path.join(place, sub))
+        os.chown(os.path.join(place, sub), NOBODY, NOBODY)
+    os.chmod(os.path.join(place, "run"), cwd_mode)
+
+    def as_nobody():
+        os.setgroups([])
+        os.setgid(NOBODY)
+        os.setuid(NOBODY)
+
+    return binary, os.path.join(place, "run"), env, as_nobody
+
+
 class DemoServer:
     def __init__(self, port=PORT, roots=ROOTS):
         self.dir = tempfile.mkdtemp(prefix="gs-server-")

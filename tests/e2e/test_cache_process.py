@@ -1,7 +1,9 @@
 """The resource cache in the real shell: what lands on disk, what the network still sees, and
 what the page receives, across runs, new versions, failures, kills and clears."""
+import fcntl
 import glob
 import os
+import random
 import re
 import resource
 import shutil
@@ -13,7 +15,7 @@ import unittest
 import urllib.parse
 import urllib.request
 
-from harness import PORT, SERVER, ShellTestCase
+from harness import PORT, SERVER, ShellTestCase, ordinary_user
 
 TWO_HOSTS_BIN = os.environ.get("GAMESHELL_TWO_HOSTS_BIN", "")
 
@@ -267,6 +269,35 @@ class CacheProcessTest(ShellTestCase):
         self.assertNotEqual(got[(1, 0)][0], 200)
         self.assertIsNone(self.read(url))
 
+    def test_compressed_answers_are_stored_decoded_and_the_page_gets_what_the_engine_gives(self):
+        asked = "/gen/z/a.conf?v=1&enc=gzip&size=20000"    # compressed because the shell asks
+        forced = "/gen/z/b.png?v=1&enc=gzip-always"        # compressed whatever anyone asks
+        unknown = "/gen/z/c.dat?v=1&enc=x-unknown"         # an encoding nobody can decode
+        got, shell = self.run_page([asked, forced, unknown], close=False)
+        self.close(shell)
+        self.assert_page_got_origin(got, [asked, forced])
+        self.assertEqual(got[(1, 2)][0], 200)
+        self.assertEqual(self.read(asked), origin_bytes(asked))
+        self.assertEqual(self.read(forced), origin_bytes(forced))
+        self.assertIsNone(self.read(unknown))
+        self.assertEqual(self.network_hits(asked), 1)
+        self.assertTrue(self.server.wait_for_line(f"GET {asked} 200"))
+        got, shell = self.run_page([asked, forced], close=False)
+        self.close(shell)
+        self.assert_page_got_origin(got, [asked, forced])
+        self.assertEqual(self.network_hits(asked) + self.network_hits(forced), 0)
+
+    def test_a_body_whose_end_is_unknown_or_cut_is_never_stored(self):
+        urls = ["/gen/k/a.dat?v=1&enc=gzip&cut=length&size=50000",
+                "/gen/k/b.dat?v=1&enc=gzip&cut=chunked&size=50000",
+                "/gen/k/c.dat?v=1&cut=chunked&size=50000",
+                "/gen/k/d.dat?v=1&close=1&size=50000"]
+        got, shell = self.run_page(urls, close=False)
+        self.close(shell)
+        for i, url in enumerate(urls):
+            self.assertTrue(self.read(url) is None, url)
+            self.assertNotEqual(got[(1, i)][:2], (200, 50000), url)
+
     def test_a_mirror_host_built_in_shares_the_games_files(self):
         mirror = f"http://localhost:{PORT}/gen/m/a.conf?v=5"
         got, _ = self.run_page([mirror], binary=TWO_HOSTS_BIN)
@@ -321,21 +352,103 @@ class CacheProcessTest(ShellTestCase):
             self.assertEqual(self.read(url), origin_bytes(url), url)
 
     def test_sigterm_keeps_the_index_a_bare_query_is_cached_and_leftovers_are_swept(self):
-        leftover = os.path.join(self.cwd, ".gameshell-tmp-9-9")
-        with open(leftover, "wb") as f:
-            f.write(b"x" * 1000)
-        os.utime(leftover, (time.time() - 3600, time.time() - 3600))
+        # A killed run's leftovers, fresh and at any depth, go; another shell's file being
+        # written (locked) stays.
+        os.makedirs(os.path.join(self.cwd, "gen", "q"))
+        leftovers = [os.path.join(self.cwd, ".gameshell-tmp-9-9"),
+                     os.path.join(self.cwd, "gen", "q", ".gameshell-tmp-8-8")]
+        for leftover in leftovers:
+            with open(leftover, "wb") as f:
+                f.write(b"x" * 1000)
+        written = os.path.join(self.cwd, ".gameshell-tmp-7-7")
+        writer = open(written, "wb")
+        self.addCleanup(writer.close)
+        fcntl.flock(writer, fcntl.LOCK_EX)
         urls = ["/gen/q/e.png?", "/gen/q/f.dat?v=1"]
         got, shell = self.run_page(urls, close=False)
         self.wait_for_files(urls)
         shell.process.send_signal(signal.SIGTERM)
         self.assertEqual(shell.wait(), 0)
         self.assertIn("gen/q/f.dat v=1\n", shell.index_text())
-        self.assertFalse(os.path.exists(leftover))
+        for leftover in leftovers:
+            self.assertFalse(os.path.exists(leftover), leftover)
+        self.assertTrue(os.path.exists(written))
         got, _ = self.run_page(urls)
         self.assert_page_got_origin(got, urls)
         for url in urls:
             self.assertEqual(self.network_hits(url), 0, url)
+
+    def index_entries(self):
+        """The index as the file format reads it: key, space, value; a later line wins."""
+        entries = {}
+        with open(os.path.join(self.cwd, "fileList.txt"), "rb") as f:
+            for line in f.read().decode("utf-8", "replace").split("\n"):
+                key, space, value = line.partition(" ")
+                if space and value:
+                    entries[key] = value
+        return entries
+
+    def wait_until_no_game_window(self):
+        deadline = time.time() + 10
+        while self.desktop.find("Varnholt") is not None and time.time() < deadline:
+            time.sleep(0.05)
+
+    def test_entries_are_on_disk_at_once_and_no_kill_leaves_one_naming_other_bytes(self):
+        urls = [f"/gen/kill/{i}.dat?v=1&size=40000" for i in range(30)]
+        got, shell = self.run_page(urls, close=False)
+        time.sleep(3)
+        shell.process.kill()
+        shell.wait()
+        self.wait_until_no_game_window()
+        got, shell = self.run_page(urls, close=False)
+        self.close(shell)
+        self.assertEqual(sum(self.network_hits(url) for url in urls), 0)
+        # New versions of all of them, the shell killed while it replaces their files.
+        moments = random.Random(7)
+        for version in range(2, 6):
+            urls = [f"/gen/kill/{i}.dat?v={version}&size=40000" for i in range(30)]
+            self.control(manifest=",".join(urls), go=0)
+            shell = self.start("cache:1", cwd=self.cwd)
+            self.assertIsNotNone(self.desktop.wait_for("Varnholt"))
+            self.assertTrue(self.server.wait_for_line(f"kill/0.dat?v={version}"))
+            time.sleep(moments.uniform(0.0, 0.5))
+            shell.process.kill()
+            shell.wait()
+            self.wait_until_no_game_window()
+            for key, value in self.index_entries().items():
+                if key != "version" and value != " -":
+                    url = f"/{key}?{value}"
+                    self.assertTrue(self.read(url) == origin_bytes(url), f"{key} {value}")
+
+    @unittest.skipUnless(os.geteuid() == 0, "starts the shell as another user")
+    def test_a_read_only_cache_root_costs_one_fetch_per_resource_and_says_so_once(self):
+        binary, cwd, env, as_nobody = ordinary_user(self, cwd_mode=0o555)
+        urls = [f"/gen/ro/{i}.dat?v=1" for i in range(10)]
+        self.control(manifest=",".join(urls), go=0)
+        self.server.clear()
+        shell = self.start("cache:1", cwd=cwd, binary=binary, env=env, preexec_fn=as_nobody)
+        self.assertTrue(self.server.wait_for_line("event=round-done&round=1", timeout=60))
+        self.desktop.request_close(self.desktop.find("Varnholt"))
+        self.assertEqual(shell.process.wait(timeout=30), 0)
+        shell.stderr.seek(0)
+        lines = shell.stderr.read().decode().splitlines()
+        self.assertEqual(len(lines), 1, lines)
+        self.assertIn(cwd, lines[0])
+        for url in urls:
+            self.assertEqual(self.network_hits(url), 1, url)
+
+    def test_junk_and_entries_without_files_leave_the_index(self):
+        url = "/gen/j/a.dat?v=1"
+        os.makedirs(os.path.join(self.cwd, "gen", "j"))
+        with open(os.path.join(self.cwd, "gen", "j", "a.dat"), "wb") as f:
+            f.write(origin_bytes(url))
+        with open(os.path.join(self.cwd, "fileList.txt"), "wb") as f:
+            f.write(b"gen/j/a.dat v=1\ngen/j/gone.dat v=1\n" + b"x" * (10 << 20) + b" 1\n" +
+                    bytes(range(256)) * 100 + b"\nversion 1\n")
+        got, shell = self.run_page([url])
+        self.assert_page_got_origin(got, [url])
+        self.assertEqual(self.network_hits(url), 0)
+        self.assertEqual(shell.index_text(), "gen/j/a.dat v=1\nversion 1\n")
 
     def test_an_endless_body_keeps_memory_bounded_and_the_window_closes_promptly(self):
         url = "/gen/live/radio.mp3?v=1"

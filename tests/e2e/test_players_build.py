@@ -7,10 +7,9 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import BIN, ShellTestCase
+from harness import BIN, ShellTestCase, ordinary_user
 
 DEVELOPER_BIN = os.environ.get("GAMESHELL_TWO_HOSTS_BIN", "")
-NOBODY = 65534
 
 
 def shell_tree(root_pid):
@@ -57,27 +56,8 @@ class PlayersBuildTest(ShellTestCase):
 
     @unittest.skipUnless(os.geteuid() == 0, "needs root to start the shell as another user")
     def test_an_ordinary_users_pages_run_in_the_sandbox(self):
-        place = tempfile.mkdtemp(prefix="gs-user-")
-        self.addCleanup(shutil.rmtree, place, True)
-        # Where another user can reach them: the build tree may lie under a private directory.
-        binary = shutil.copy(BIN, place)
-        authority = shutil.copy(os.environ["XAUTHORITY"], place) if "XAUTHORITY" in os.environ else None
-        for sub in ("run", "home"):
-            os.mkdir(os.path.join(place, sub))
-        for path in (place, os.path.join(place, "run"), os.path.join(place, "home"), authority):
-            if path:
-                os.chown(path, NOBODY, NOBODY)
-        env = dict(os.environ, HOME=os.path.join(place, "home"))
-        if authority:
-            env["XAUTHORITY"] = authority
-
-        def as_nobody():
-            os.setgroups([])
-            os.setgid(NOBODY)
-            os.setuid(NOBODY)
-
-        shell = self.start(cwd=os.path.join(place, "run"), binary=binary, env=env,
-                           preexec_fn=as_nobody)
+        binary, cwd, env, as_nobody = ordinary_user(self)
+        shell = self.start(cwd=cwd, binary=binary, env=env, preexec_fn=as_nobody)
         self.assertIsNotNone(self.desktop.wait_for("Varnholt"))
         self.assertTrue(self.server.wait_for_line("event=loaded"))
         tree = shell_tree(shell.process.pid)

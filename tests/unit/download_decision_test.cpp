@@ -17,7 +17,7 @@ class DownloadDecisionTest : public ::testing::Test {
 
   CacheHosts hosts_{"h:8080", "other,*.cdn.test"};
   MemoryFileSystem disk_;
-  CacheIndex index_{disk_, [] { return int64_t{0}; }};
+  CacheIndex index_{disk_};
 };
 
 TEST_F(DownloadDecisionTest, PassesThroughWhatTheCacheDoesNotHandle) {
@@ -93,7 +93,7 @@ TEST_F(DownloadDecisionTest, TwoRequestsForANewResourceStartTwoDownloads) {
 // Where names ignore case, "A.png" and "a.png" are one file: neither may serve the other's bytes.
 TEST_F(DownloadDecisionTest, SpellingsThatShareAFileNeverServeEachOthersBytes) {
   disk_.ignore_case = true;
-  CacheIndex index(disk_, [] { return int64_t{0}; });
+  CacheIndex index(disk_);
   disk_.files[kIndexFileName] = "res/a.png 1\nres/A.png 1\n";
   index.Load();
   disk_.files["res/a.png"] = disk_.files["res/A.png"] = "bytes of A.png";  // one file

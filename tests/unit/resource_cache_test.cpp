@@ -139,7 +139,7 @@ class ThreadRecordingFileSystem : public testing::FaultyFileSystem {
   }
 };
 
-TEST_F(ResourceCacheTest, ResetAndThrottledSavesNeverWriteOnTheCallersThread) {
+TEST_F(ResourceCacheTest, ResetAndScheduledSavesNeverWriteOnTheCallersThread) {
   ThreadRecordingFileSystem disk;
   ResourceCache cache(CacheHosts("h", ""), disk);
   cache.index().Load();
@@ -158,20 +158,84 @@ TEST_F(ResourceCacheTest, ResetAndThrottledSavesNeverWriteOnTheCallersThread) {
   EXPECT_EQ(disk.writers.count(std::this_thread::get_id()), 0u);
 }
 
-TEST_F(ResourceCacheTest, OnlyOldTemporaryFilesInTheRootAreSwept) {
-  const std::string old_leftover = std::string(kTemporaryFilePrefix) + "1-1";
-  const std::string fresh = std::string(kTemporaryFilePrefix) + "2-1";
-  for (const std::string& name : {old_leftover, fresh, std::string("keep.png")}) {
-    WriteFileAtomically(DefaultFileSystem(), name, "x");
+// Temporary files left at any depth by dead writers go; one a live writer holds stays.
+TEST_F(ResourceCacheTest, LeftoversNobodyWritesAreSweptAtAnyDepth) {
+  FileSystem& disk = DefaultFileSystem();
+  std::filesystem::create_directories("res/deep");
+  const std::string root_leftover = std::string(kTemporaryFilePrefix) + "1-1";
+  const std::string deep_leftover = "res/deep/" + std::string(kTemporaryFilePrefix) + "2-1";
+  for (const std::string& name : {root_leftover, deep_leftover, std::string("res/keep.png")}) {
+    disk.WriteFile(name, "x");
   }
-  std::filesystem::last_write_time(
-      old_leftover, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  const std::string written = std::string(kTemporaryFilePrefix) + "3-1";
+  std::unique_ptr<WritableFile> writer = disk.NewWritableFile(written);
   ResourceCache cache(CacheHosts("h", ""));
-  cache.SweepLeftovers();
+  cache.index().Load();
+  cache.StartMaintenance();
   cache.SaveAndWait();
-  EXPECT_FALSE(std::filesystem::exists(old_leftover));
-  EXPECT_TRUE(std::filesystem::exists(fresh));
-  EXPECT_TRUE(std::filesystem::exists("keep.png"));
+  EXPECT_FALSE(std::filesystem::exists(root_leftover));
+  EXPECT_FALSE(std::filesystem::exists(deep_leftover));
+  EXPECT_TRUE(std::filesystem::exists(written));
+  EXPECT_TRUE(std::filesystem::exists("res/keep.png"));
+}
+
+// Stored decoded; a stream cut short, however the transfer ended, is not stored.
+TEST_F(ResourceCacheTest, EncodedBodiesAreStoredDecodedOnlyWhenTheirStreamEnds) {
+  ResourceCache cache(CacheHosts("h", ""));
+  cache.index().Load();
+  auto store = [&](const std::string& path, const std::string& encoding, const std::string& body) {
+    auto id = cache.BeginDownload(path, "v=1");
+    EXPECT_TRUE(cache.SetBodyEncoding(id, encoding));
+    cache.AppendToDownload(id, body);
+    std::promise<bool> stored;
+    cache.FinishDownload(id, true, [&](bool ok) { stored.set_value(ok); });
+    return stored.get_future().get();
+  };
+  // "hello" gzip-compressed.
+  const std::string gzip(
+      "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\xcb\x48\xcd\xc9\xc9"
+      "\x07\x00\x86\xa6\x10\x36\x05\x00\x00\x00",
+      25);
+  EXPECT_TRUE(store("a.conf", "gzip", gzip));
+  EXPECT_EQ(ReadCacheFile("a.conf"), "hello");
+  EXPECT_FALSE(store("b.conf", "gzip", gzip.substr(0, 20)));
+  EXPECT_FALSE(std::filesystem::exists("b.conf"));
+  EXPECT_FALSE(cache.SetBodyEncoding(cache.BeginDownload("c.conf", "v=1"), "compress"));
+}
+
+// A read-only or full disk: the download is abandoned at once, and new resources pass through
+// until the disk takes writes again, while stored files are still served.
+TEST_F(ResourceCacheTest, ARefusingDiskAbandonsTheDownloadAndStopsFurtherOnes) {
+  testing::FaultyFileSystem disk;
+  ResourceCache cache(CacheHosts("h", ""), disk);
+  cache.index().Load();
+  ASSERT_TRUE(Download(cache, "http://h/old.png"));
+  disk.fail_write = true;
+  std::promise<void> abandoned;
+  auto id = cache.BeginDownload("new.png", "0", [&] { abandoned.set_value(); });
+  abandoned.get_future().get();
+  std::promise<bool> stored;
+  cache.FinishDownload(id, true, [&](bool ok) { stored.set_value(ok); });
+  EXPECT_FALSE(stored.get_future().get());
+  EXPECT_EQ(cache.Decide("http://h/other.png").action, RequestAction::kPassThrough);
+  EXPECT_EQ(cache.Decide("http://h/old.png").action, RequestAction::kStoredIsCurrent);
+}
+
+// A kill between putting a new version in place and recording it leaves no entry naming the old
+// version over the new bytes.
+TEST_F(ResourceCacheTest, TheOldVersionIsForgottenOnDiskBeforeItsFileIsReplaced) {
+  testing::FaultyFileSystem disk;
+  ResourceCache cache(CacheHosts("h", ""), disk);
+  cache.index().Load();
+  ASSERT_TRUE(Download(cache, "http://h/r.png?v=1"));
+  cache.SaveAndWait();
+  disk.fail_rename = true;  // stands for the kill right after the entry was forgotten
+  EXPECT_FALSE(Download(cache, "http://h/r.png?v=2"));
+  CacheIndex on_disk;
+  on_disk.Load();
+  EXPECT_EQ(on_disk.Find("r.png"), kNoVersionToken);
+  EXPECT_EQ(DecideRequest("http://h/r.png?v=1", CacheHosts("h", ""), on_disk).action,
+            RequestAction::kDownload);
 }
 
 TEST(ContentTypeTest, FromTheCachePathsExtension) {

@@ -88,9 +88,10 @@ class FaultyFileSystem : public FileSystem {
   bool ListDirectory(const std::string& path, std::vector<std::string>* names) override {
     return real_.ListDirectory(path, names);
   }
-  std::optional<int64_t> SecondsSinceModified(const std::string& path) override {
-    return real_.SecondsSinceModified(path);
+  bool RemoveUnlockedFile(const std::string& path) override {
+    return real_.RemoveUnlockedFile(path);
   }
+  bool IsDirectory(const std::string& path) override { return real_.IsDirectory(path); }
 
  private:
   FileSystem& real_ = DefaultFileSystem();
@@ -164,9 +165,8 @@ class MemoryFileSystem : public FileSystem {
     }
     return true;
   }
-  std::optional<int64_t> SecondsSinceModified(const std::string& path) override {
-    return files.count(path) ? std::optional<int64_t>(0) : std::nullopt;
-  }
+  bool RemoveUnlockedFile(const std::string& path) override { return RemoveFile(path); }
+  bool IsDirectory(const std::string&) override { return false; }
 };
 
 }  // namespace gameshell::testing

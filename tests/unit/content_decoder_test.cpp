@@ -1,0 +1,110 @@
+#include "cache/core/content_decoder.h"
+
+#include <brotli/encode.h>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+
+namespace gameshell {
+namespace {
+
+// window_bits: 16 + 15 for gzip, 15 for zlib, -15 for raw deflate.
+std::string Deflate(const std::string& data, int window_bits) {
+  z_stream stream{};
+  deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, window_bits, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&stream, data.size()) + 64, '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+std::string Brotli(const std::string& data) {
+  std::string out(BrotliEncoderMaxCompressedSize(data.size()), '\0');
+  size_t size = out.size();
+  BrotliEncoderCompress(1, BROTLI_DEFAULT_WINDOW, BROTLI_MODE_GENERIC, data.size(),
+                        reinterpret_cast<const uint8_t*>(data.data()), &size,
+                        reinterpret_cast<uint8_t*>(out.data()));
+  out.resize(size);
+  return out;
+}
+
+// Feeds `encoded` in pieces of `piece` bytes; the decoded bytes, or "<failed>".
+std::string Decode(ContentDecoder& decoder, const std::string& encoded, size_t piece = 7) {
+  std::string decoded;
+  for (size_t at = 0; at < encoded.size(); at += piece) {
+    if (!decoder.Feed(std::string_view(encoded).substr(at, piece), &decoded)) {
+      return "<failed>";
+    }
+  }
+  return decoded;
+}
+
+std::string Body() {
+  std::string body;
+  for (int i = 0; i < 20000; ++i) {
+    body += "{\"tile\":" + std::to_string(i * 7919 % 1000) + "},";
+  }
+  return body;
+}
+
+TEST(ContentDecoderTest, EveryOfferedEncodingDecodesToTheOriginalAndReachesItsEnd) {
+  const std::string body = Body();
+  const std::pair<const char*, std::string> cases[] = {
+      {"gzip", Deflate(body, 16 + 15)},
+      {" GZIP ", Deflate(body, 16 + 15)},
+      {"deflate", Deflate(body, 15)},
+      {"deflate", Deflate(body, -15)},
+      {"br", Brotli(body)},
+      {"identity", body},
+      {"", body},
+  };
+  for (const auto& [encoding, encoded] : cases) {
+    SCOPED_TRACE(encoding);
+    auto decoder = ContentDecoder::ForEncoding(encoding);
+    ASSERT_NE(decoder, nullptr);
+    EXPECT_EQ(Decode(*decoder, encoded, 4093), body);
+    EXPECT_TRUE(decoder->AtEnd());
+  }
+  EXPECT_EQ(std::string(ContentDecoder::kAcceptedEncodings), "gzip, deflate, br");
+}
+
+TEST(ContentDecoderTest, ACutOrCorruptStreamNeverReachesItsEnd) {
+  const std::string body = Body();
+  const std::string gzip = Deflate(body, 16 + 15);
+  for (const std::string& cut :
+       {gzip.substr(0, gzip.size() / 2), gzip.substr(0, gzip.size() - 4)}) {
+    auto decoder = ContentDecoder::ForEncoding("gzip");
+    Decode(*decoder, cut);
+    EXPECT_FALSE(decoder->AtEnd());
+  }
+  // The trailer's checksum is checked.
+  std::string corrupt = gzip;
+  corrupt[corrupt.size() - 6] ^= 0x55;
+  auto decoder = ContentDecoder::ForEncoding("gzip");
+  EXPECT_EQ(Decode(*decoder, corrupt), "<failed>");
+  EXPECT_FALSE(decoder->AtEnd());
+  // Bytes after the end are no part of a sound body.
+  decoder = ContentDecoder::ForEncoding("gzip");
+  EXPECT_EQ(Decode(*decoder, gzip + "more", gzip.size() + 4), "<failed>");
+  const std::string br = Brotli(body);
+  decoder = ContentDecoder::ForEncoding("br");
+  Decode(*decoder, br.substr(0, br.size() - 1));
+  EXPECT_FALSE(decoder->AtEnd());
+  decoder = ContentDecoder::ForEncoding("gzip");
+  EXPECT_EQ(Decode(*decoder, "not gzip at all"), "<failed>");
+}
+
+TEST(ContentDecoderTest, EncodingsNobodyAskedForAreRefused) {
+  for (const char* encoding : {"compress", "zstd", "gzip, br", "x-unknown"}) {
+    EXPECT_EQ(ContentDecoder::ForEncoding(encoding), nullptr) << encoding;
+  }
+}
+
+}  // namespace
+}  // namespace gameshell
