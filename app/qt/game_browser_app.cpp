@@ -19,6 +19,8 @@
 #include "app/qt/termination_signals.h"
 #include "cache/qt/cache_scheme.h"
 #include "client/qt/game_client.h"
+#include "client/qt/game_page.h"
+#include "client/qt/game_page_recovery.h"
 #include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
 
@@ -46,6 +48,7 @@ void InitShellResources() {
   static const bool done = [] {
     Q_INIT_RESOURCE(resources);
     Q_INIT_RESOURCE(bridge);
+    Q_INIT_RESOURCE(client);
     return true;
   }();
   (void)done;
@@ -74,10 +77,19 @@ GameClient* GameBrowserApp::OnContextInitialized(QWebEngineProfile* profile,
 
   QWebEngineView* view = client->CreateBrowserView();
   ApplyGameBrowserSettings(view->page()->settings());
-  view->page()->load(QUrl(QString::fromUtf8(url), QUrl::TolerantMode));
+  const QUrl start_url(QString::fromUtf8(url), QUrl::TolerantMode);
+  // Whether the login host answers is asked without the launch parameters.
+  auto* recovery =
+      new GamePageRecovery(view->page(), start_url, start_url.adjusted(QUrl::RemoveQuery));
+  if (auto* page = qobject_cast<GamePage*>(view->page())) {
+    QObject::connect(page, &GamePage::RetryRequested, recovery, &GamePageRecovery::RetryNow);
+  }
   auto delegate = std::make_shared<GameWindowDelegate>(view);
+  // Sized before the page loads, so its first script sees the window's size.
   client->CreateBrowserWindow(view, delegate);
-  GameClient::GetInstance()->SetWindowDelegate(delegate);
+  view->page()->load(start_url);
+  client->SetWindowDelegate(delegate);
+  client->ShowLoadingWindowUntilTheGameShows();
   return client;
 }
 

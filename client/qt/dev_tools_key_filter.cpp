@@ -26,7 +26,10 @@ bool DevToolsKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     return false;
   }
   if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2) {
-    client_->ShowDevTools(view_->page());
+    // Once the page has the key: a window shown now may take the focus before the key reaches
+    // the page.
+    QMetaObject::invokeMethod(
+        this, [this] { client_->ShowDevTools(view_->page()); }, Qt::QueuedConnection);
   }
   return false;
 }

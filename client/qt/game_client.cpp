@@ -1,6 +1,7 @@
 #include "client/qt/game_client.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -18,21 +19,21 @@
 #include "window/core/popup_title.h"
 #include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
+#include "window/qt/loading_window.h"
 
 namespace {
-
-GameClient* g_instance = nullptr;
 
 constexpr char kDevToolsTitle[] = "DEVTOOL";
 constexpr QSize kPopupSize{800, 600};
 constexpr QSize kDevToolsSize{1024, 700};
+// A login page that answers within this long needs no loading window.
+constexpr int kLoadingWindowDelayMs = 400;
 
 }  // namespace
 
 GameClient::GameClient(QWebEngineProfile* profile, gameshell::CacheHosts cache_hosts)
     : profile_(profile), resource_cache_(std::move(cache_hosts)) {
   GS_REQUIRE_UI_THREAD();
-  g_instance = this;
   interceptor_ = new ResourceRequestInterceptor(&resource_cache_, profile_, this);
   profile_->setUrlRequestInterceptor(interceptor_);
   // A page opens a popup only from the player's own gesture (a click on a link); without it the
@@ -56,13 +57,6 @@ GameClient::~GameClient() {
   // Downloads still running end here, while the cache they would store into is alive.
   delete cache_handler_;
   delete interceptor_;
-  if (g_instance == this) {
-    g_instance = nullptr;
-  }
-}
-
-GameClient* GameClient::GetInstance() {
-  return g_instance;
 }
 
 QWebEngineView* GameClient::CreateBrowserView(bool with_bridge) {
@@ -105,6 +99,19 @@ QWebEnginePage* GameClient::CreatePopup() {
   window->resize(kPopupSize);
   window->show();
   return view->page();
+}
+
+void GameClient::ShowLoadingWindowUntilTheGameShows() {
+  GS_REQUIRE_UI_THREAD();
+  QTimer::singleShot(kLoadingWindowDelayMs, this, [this] {
+    if (window_shown_ || loading_window_ || browser_list_.empty()) {
+      return;
+    }
+    loading_window_ = std::make_unique<LoadingWindow>();
+    connect(loading_window_.get(), &LoadingWindow::ClosedByPlayer, this,
+            [this] { CloseAllBrowsers(true); });
+    loading_window_->show();
+  });
 }
 
 void GameClient::ShowDevTools(QWebEnginePage* page) {
@@ -186,4 +193,8 @@ void GameClient::OnLoadEnd(QWebEnginePage* page) {
   }
   window_shown_ = true;
   window->show();
+  if (loading_window_) {
+    loading_window_->Dismiss();
+    loading_window_.reset();
+  }
 }

@@ -15,6 +15,7 @@ class BrowserWindow;
 class CachedResourceHandler;
 class ResourceRequestInterceptor;
 class GameWindowDelegate;
+class LoadingWindow;
 class QWebEngineProfile;
 class QWebEnginePage;
 class QWebEngineView;
@@ -33,8 +34,6 @@ class GameClient : public QObject {
   GameClient(QWebEngineProfile* profile, gameshell::CacheHosts cache_hosts);
   ~GameClient() override;
 
-  static GameClient* GetInstance();
-
   // A new browser view with its page, counted as an open browser from now on. Pages of the game
   // and its popups get the script bridge; developer tools do not.
   QWebEngineView* CreateBrowserView(bool with_bridge = true);
@@ -44,6 +43,9 @@ class GameClient : public QObject {
 
   // A popup the page asked for, in its own window.
   QWebEnginePage* CreatePopup();
+  // Unless the game window shows within a moment, a small window says the game is loading until
+  // it does; closing that window closes the game.
+  void ShowLoadingWindowUntilTheGameShows();
   // Opens (or raises) the developer tools of `page` in a window titled "DEVTOOL".
   void ShowDevTools(QWebEnginePage* page);
   void CloseAllBrowsers(bool force_close);
@@ -85,6 +87,7 @@ class GameClient : public QObject {
   std::vector<QPointer<QWebEnginePage>> browser_list_;
   std::shared_ptr<GameWindowDelegate> window_delegate_;
   bool window_shown_ = false;
+  std::unique_ptr<LoadingWindow> loading_window_;
   // The index and its writer thread; the interceptor that feeds it is deleted first.
   gameshell::ResourceCache resource_cache_;
   gameshell::BridgeDispatcher dispatcher_;

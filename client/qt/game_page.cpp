@@ -1,6 +1,7 @@
 #include "client/qt/game_page.h"
 
 #include "client/qt/game_client.h"
+#include "client/qt/game_page_recovery.h"
 #include "client/qt/ui_thread.h"
 #include "window/qt/browser_window.h"
 
@@ -11,6 +12,10 @@ bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool is_
   GS_REQUIRE_UI_THREAD();
   if (!GameClient::IsRefusedNavigation(url, dev_tools_)) {
     return true;
+  }
+  if (url == QUrl(QString::fromUtf8(GamePageRecovery::kRetryUrl))) {
+    emit RetryRequested();
+    return false;
   }
   // A popup whose first address is refused would stay an empty window.
   if (is_main_frame && (this->url().isEmpty() || this->url() == QUrl("about:blank"))) {

@@ -13,6 +13,10 @@ class GamePage : public QWebEnginePage {
   // `dev_tools`: the page shows the developer tools (and may navigate to their scheme).
   GamePage(QWebEngineProfile* profile, GameClient* client, bool dev_tools, QObject* parent);
 
+ signals:
+  // The shell's own page asked to try the game again.
+  void RetryRequested();
+
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool is_main_frame) override;
   QWebEnginePage* createWindow(WebWindowType type) override;

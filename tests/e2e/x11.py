@@ -6,8 +6,8 @@ from Xlib.ext import xtest
 
 
 class Desktop:
-    def __init__(self):
-        self.display = display.Display()
+    def __init__(self, name=None):
+        self.display = display.Display(name)
         self.root = self.display.screen().root
         self.wm_delete = self.display.intern_atom("WM_DELETE_WINDOW")
         self.wm_protocols = self.display.intern_atom("WM_PROTOCOLS")

@@ -24,6 +24,9 @@ BrowserWindow::BrowserWindow(QWebEngineView* view,
     page->setProperty(kWindowProperty, QVariant::fromValue(static_cast<QObject*>(this)));
     connect(page, &QWebEnginePage::windowCloseRequested, this, &BrowserWindow::OnPageAgreedToClose);
   }
+  close_deadline_.setSingleShot(true);
+  close_deadline_.setInterval(kHungPageMs);
+  connect(&close_deadline_, &QTimer::timeout, this, [this] { CloseBrowser(true); });
   if (delegate_) {
     delegate_->OnWindowCreated(this);
   }
@@ -49,10 +52,11 @@ BrowserWindow* BrowserWindow::ForPage(QWebEnginePage* page) {
 void BrowserWindow::CloseBrowser(bool force) {
   GS_REQUIRE_UI_THREAD();
   if (force) {
+    forced_ = true;
     page_agreed_to_close_ = true;
     close();
-  } else if (QWebEnginePage* p = page()) {
-    p->triggerAction(QWebEnginePage::RequestClose);
+  } else {
+    AskPageToClose();
   }
 }
 
@@ -61,10 +65,18 @@ bool BrowserWindow::TryCloseBrowser() {
   if (page_agreed_to_close_) {
     return true;
   }
+  AskPageToClose();
+  return false;
+}
+
+void BrowserWindow::AskPageToClose() {
   if (QWebEnginePage* p = page()) {
     p->triggerAction(QWebEnginePage::RequestClose);
   }
-  return false;
+  // A page stuck in a script never answers: the window closes all the same.
+  if (!close_deadline_.isActive()) {
+    close_deadline_.start();
+  }
 }
 
 void BrowserWindow::OnPageAgreedToClose() {
@@ -79,11 +91,12 @@ void BrowserWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
-  if (delegate_ && !delegate_->CanClose(this)) {
+  if (!forced_ && delegate_ && !delegate_->CanClose(this)) {
     event->ignore();
     return;
   }
   closed_ = true;
+  close_deadline_.stop();
   event->accept();
   emit BrowserClosed(page());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -30,10 +31,14 @@ class BrowserWindow : public QWidget {
   QWebEnginePage* page() const;
   Kind kind() const { return kind_; }
 
-  // force: close without giving the page's unload handling a say.
+  // A page that does not answer a close request within this long (stuck in a script) is closed
+  // all the same.
+  static constexpr int kHungPageMs = 3000;
+
+  // force: close without giving the page's unload handling or the delegate a say.
   void CloseBrowser(bool force);
   // True when the page has already agreed to close; otherwise asks it (its beforeunload handling
-  // runs) and answers false, and the window closes once the page agrees.
+  // runs) and answers false, and the window closes once the page agrees, or after kHungPageMs.
   bool TryCloseBrowser();
 
   static BrowserWindow* ForPage(QWebEnginePage* page);
@@ -47,10 +52,13 @@ class BrowserWindow : public QWidget {
 
  private:
   void OnPageAgreedToClose();
+  void AskPageToClose();
 
   QPointer<QWebEngineView> view_;
   std::shared_ptr<WindowDelegate> delegate_;
   const Kind kind_;
   bool page_agreed_to_close_ = false;
+  bool forced_ = false;
   bool closed_ = false;
+  QTimer close_deadline_;
 };

@@ -3,10 +3,14 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <memory>
+
 #include "client/qt/ui_thread.h"
+#include "window/core/window_size.h"
 #include "window/qt/browser_window.h"
 
 GameWindowDelegate::GameWindowDelegate(QWebEngineView* browser_view)
@@ -17,10 +21,20 @@ void GameWindowDelegate::OnWindowCreated(BrowserWindow* window) {
   window->setWindowTitle(QString::fromUtf8(kTitle));
   window->setMinimumSize(kMinimumSize);
   window->setMaximumSize(kMaximumSize);
-  window->resize(kInitialSize);
-  if (QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen()) {
-    QRect area = screen->availableGeometry();
-    window->move(area.center() - QPoint(kInitialSize.width() / 2, kInitialSize.height() / 2));
+  QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+  const QRect area = screen ? screen->availableGeometry() : QRect();
+  // On a screen smaller than the window, the largest window of the same shape that fits.
+  const gameshell::WindowSize size = gameshell::FitWindowSize(
+      {kInitialSize.width(), kInitialSize.height()}, {area.width(), area.height()},
+      {kMinimumSize.width(), kMinimumSize.height()});
+  window->resize(size.width, size.height);
+  if (screen) {
+    window->move(area.center() - QPoint(size.width / 2, size.height / 2));
+  }
+  // The page sizes itself from its first script on, while the window is still hidden: the view
+  // takes the window's size now, not when it is first shown.
+  if (browser_view_) {
+    browser_view_->resize(window->size());
   }
   if (browser_view_) {
     browser_view_->setFocus();
@@ -38,7 +52,16 @@ bool GameWindowDelegate::CanClose(BrowserWindow* window) {
     return page ? window->TryCloseBrowser() : false;
   }
   if (page) {
-    page->runJavaScript(QString::fromUtf8(kCloseHook));
+    // The game's own exit prompt decides, if the page answers at all: one stuck in a script
+    // never runs the hook, and the player could never close the game.
+    auto answered = std::make_shared<bool>(false);
+    page->runJavaScript(QString::fromUtf8(kCloseHook),
+                        [answered](const QVariant&) { *answered = true; });
+    QTimer::singleShot(BrowserWindow::kHungPageMs, window, [answered, window] {
+      if (!*answered) {
+        window->CloseBrowser(true);
+      }
+    });
   }
   return false;
 }

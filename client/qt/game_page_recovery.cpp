@@ -1,0 +1,140 @@
+#include "client/qt/game_page_recovery.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QWebEngineLoadingInfo>
+
+#include <algorithm>
+
+#include "client/qt/ui_thread.h"
+#include "window/qt/game_window_delegate.h"
+
+namespace {
+
+constexpr int kProbeTimeoutMs = 10000;
+
+bool IsStartPage(const QUrl& url, const QUrl& start_url) {
+  return url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment) ==
+         start_url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment);
+}
+
+QString IconDataUrl() {
+  QFile icon(QString::fromUtf8(GameWindowDelegate::kIconResource));
+  icon.open(QIODevice::ReadOnly);
+  return QStringLiteral("data:image/png;base64,") + QString::fromLatin1(icon.readAll().toBase64());
+}
+
+}  // namespace
+
+GamePageRecovery::GamePageRecovery(QWebEnginePage* page, QUrl start_url, QUrl probe_url)
+    : QObject(page),
+      page_(page),
+      start_url_(std::move(start_url)),
+      probe_url_(std::move(probe_url)) {
+  GS_REQUIRE_UI_THREAD();
+  retry_.setSingleShot(true);
+  connect(&retry_, &QTimer::timeout, this, &GamePageRecovery::Probe);
+  connect(page_, &QWebEnginePage::loadingChanged, this, &GamePageRecovery::OnLoadingChanged);
+  connect(page_, &QWebEnginePage::renderProcessTerminated, this,
+          [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+            OnRenderProcessTerminated(status);
+          });
+}
+
+void GamePageRecovery::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
+  GS_REQUIRE_UI_THREAD();
+  if (!IsStartPage(info.url(), start_url_)) {
+    return;
+  }
+  const bool server_failed =
+      info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain && info.errorCode() >= 500;
+  if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus ||
+      (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && server_failed)) {
+    if (info.errorDomain() != QWebEngineLoadingInfo::NoErrorDomain || server_failed) {
+      ShowOfflinePage(/*retry_by_itself=*/true);
+    }
+  } else if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
+    pause_ms_ = kFirstPauseMs;
+  }
+}
+
+void GamePageRecovery::OnRenderProcessTerminated(
+    QWebEnginePage::RenderProcessTerminationStatus status) {
+  GS_REQUIRE_UI_THREAD();
+  if (status == QWebEnginePage::NormalTerminationStatus) {
+    return;
+  }
+  const QDateTime now = QDateTime::currentDateTimeUtc();
+  deaths_.removeIf([&](const QDateTime& death) { return death.msecsTo(now) > kDeathWindowMs; });
+  deaths_.append(now);
+  // Reloading a page that kills its process at once would loop for ever.
+  if (deaths_.size() >= kDeathsBeforeGivingUp) {
+    ShowOfflinePage(/*retry_by_itself=*/false);
+    return;
+  }
+  LoadGame();
+}
+
+void GamePageRecovery::ShowOfflinePage(bool retry_by_itself) {
+  QFile file(QStringLiteral(":/client/offline.html"));
+  file.open(QIODevice::ReadOnly);
+  QString html = QString::fromUtf8(file.readAll());
+  html.replace(QStringLiteral("@ICON@"), IconDataUrl());
+  html.replace(QStringLiteral("@RETRY_URL@"), QString::fromUtf8(kRetryUrl));
+  html.replace(QStringLiteral("@RETRYING@"),
+               retry_by_itself
+                   ? QString::fromUtf8("\xE6\xAD\xA3\xE5\x9C\xA8\xE9\x87\x8D\xE8\xAF\x95"
+                                       "\xE2\x80\xA6  Retrying\xE2\x80\xA6")
+                   : QString());
+  page_->setHtml(html);
+  if (retry_by_itself && !retry_.isActive() && !probe_) {
+    retry_.start(pause_ms_);
+    pause_ms_ = std::min(pause_ms_ * 2, kLongestPauseMs);
+  }
+}
+
+void GamePageRecovery::RetryNow() {
+  GS_REQUIRE_UI_THREAD();
+  retry_.stop();
+  pause_ms_ = kFirstPauseMs;
+  deaths_.clear();
+  LoadGame();
+}
+
+void GamePageRecovery::Probe() {
+  QNetworkRequest request(probe_url_);
+  request.setTransferTimeout(kProbeTimeoutMs);
+  request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+  probe_ = network_.get(request);
+  // The status is all it takes: no body is read.
+  connect(probe_, &QNetworkReply::metaDataChanged, this, [this, reply = probe_.data()] {
+    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+      OnProbeAnswered(reply);
+    }
+  });
+  connect(probe_, &QNetworkReply::finished, this,
+          [this, reply = probe_.data()] { OnProbeAnswered(reply); });
+}
+
+void GamePageRecovery::OnProbeAnswered(QNetworkReply* reply) {
+  if (reply != probe_) {
+    return;
+  }
+  probe_.clear();
+  const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+  reply->disconnect(this);
+  reply->abort();
+  reply->deleteLater();
+  if (status.isValid() && status.toInt() < 500) {
+    LoadGame();
+    return;
+  }
+  retry_.start(pause_ms_);
+  pause_ms_ = std::min(pause_ms_ * 2, kLongestPauseMs);
+}
+
+void GamePageRecovery::LoadGame() {
+  page_->load(start_url_);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEnginePage>
+
+class QNetworkReply;
+class QWebEngineLoadingInfo;
+
+// Keeps the game page going through what players meet. When the login page cannot be loaded (a
+// network error, or a 5xx answer), the page shows the shell's own page saying so, with a Retry
+// button, and the shell asks the login host again by itself with growing pauses; once the host
+// answers, the game loads again. When the page's process dies, the game loads again, unless that
+// happened three times within a minute: then the shell's page shows, and only the player retries.
+// The retries load the start URL as it was; the shell's page touches neither the cache nor the
+// launch parameters.
+// Thread: UI.
+class GamePageRecovery : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kFirstPauseMs = 2000;
+  static constexpr int kLongestPauseMs = 30000;
+  static constexpr int kDeathsBeforeGivingUp = 3;
+  static constexpr int kDeathWindowMs = 60000;
+  // Where the shell's page's Retry button leads; the page refuses the navigation and tells us.
+  static constexpr char kRetryUrl[] = "gameshell-retry:now";
+
+  // `probe_url`: asked to learn whether the login host answers (the login page without the launch
+  // parameters).
+  GamePageRecovery(QWebEnginePage* page, QUrl start_url, QUrl probe_url);
+
+  // The player pressed Retry.
+  void RetryNow();
+
+ private:
+  void OnLoadingChanged(const QWebEngineLoadingInfo& info);
+  void OnRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
+  void ShowOfflinePage(bool retry_by_itself);
+  void Probe();
+  void OnProbeAnswered(QNetworkReply* reply);
+  void LoadGame();
+
+  QWebEnginePage* const page_;
+  const QUrl start_url_;
+  const QUrl probe_url_;
+  QNetworkAccessManager network_;
+  QPointer<QNetworkReply> probe_;
+  QTimer retry_;
+  int pause_ms_ = kFirstPauseMs;
+  QList<QDateTime> deaths_;
+};

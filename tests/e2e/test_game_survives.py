@@ -1,0 +1,136 @@
+"""What players meet: a page sized before it loads, a slow or absent server, a dying page
+process, a small screen, a page stuck in a script."""
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+import x11
+from harness import PORT, DemoServer, ShellTestCase
+
+LOADING_TITLE = "Varnholt - 正在加载"
+
+
+def renderers(root_pid):
+    """The shell's page processes: forked by the engine's zygote (not its unsandboxed one, which
+    starts utilities), forking nothing themselves."""
+    processes = {}
+    for name in os.listdir("/proc"):
+        try:
+            with open(f"/proc/{name}/stat") as f:
+                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+            with open(f"/proc/{name}/cmdline", "rb") as f:
+                processes[int(name)] = (ppid, f.read().split(b"\0"))
+        except (OSError, IndexError, ValueError):
+            continue
+    tree, grew = {root_pid}, True
+    while grew:
+        grown = {pid for pid, (ppid, _) in processes.items() if ppid in tree} - tree
+        tree |= grown
+        grew = bool(grown)
+    zygotes = {pid for pid in tree if b"--type=zygote" in processes.get(pid, (0, []))[1]
+               and b"--no-zygote-sandbox" not in processes[pid][1]}
+    parents = {ppid for ppid, _ in processes.values()}
+    return sorted(pid for pid in tree
+                  if processes.get(pid, (0,))[0] in zygotes and pid not in parents)
+
+
+class GameSurvivesTest(ShellTestCase):
+    def wait_for_count(self, fragment, count, timeout):
+        deadline = time.time() + timeout
+        while time.time() < deadline and self.server.count(fragment) < count:
+            time.sleep(0.05)
+        return self.server.count(fragment)
+
+    def test_the_page_sees_the_windows_size_from_its_first_script(self):
+        self.start_and_show("size:1")
+        self.assertEqual(self.wait_for_count("event=size", 2, 20), 2)
+        self.assertEqual(self.server.count("event=size&when=script&w=1440&h=810"), 1)
+        self.assertEqual(self.server.count("event=size&when=load&w=1440&h=810"), 1)
+
+    def test_a_slow_login_page_shows_the_loading_window_until_the_game_shows(self):
+        self.start("delay:8")
+        self.assertIsNotNone(self.desktop.wait_for(LOADING_TITLE, timeout=2))
+        self.assertIsNone(self.desktop.find("Varnholt", visible=True))
+        self.assertIsNotNone(self.desktop.wait_for("Varnholt", timeout=20))
+        self.assertIsNone(self.desktop.find(LOADING_TITLE, visible=True))
+
+    def test_without_a_server_the_shells_page_shows_and_the_game_loads_once_it_answers(self):
+        self.server.stop()
+        shell = self.start("size:1")
+        # The window shows with the shell's own page.
+        self.assertIsNotNone(self.desktop.wait_for("Varnholt", timeout=20))
+        time.sleep(3)
+        type(self).server = DemoServer()
+        started = time.time()
+        self.assertTrue(self.server.wait_for_line("event=loaded", timeout=45))
+        self.assertLess(time.time() - started, 40)
+        self.assertIsNone(shell.process.poll())
+
+    def test_a_dying_page_process_reloads_the_game_and_a_dying_loop_stops(self):
+        shell, window = self.start_and_show()
+        self.assertTrue(self.server.wait_for_line("event=loaded"))
+        killed = set()
+        for death in range(1, 6):
+            deadline = time.time() + 10
+            while time.time() < deadline and not set(renderers(shell.process.pid)) - killed:
+                time.sleep(0.05)
+            for pid in set(renderers(shell.process.pid)) - killed:
+                os.kill(pid, signal.SIGKILL)
+                killed.add(pid)
+            # The first two deaths reload the game; from the third within a minute on, no more.
+            if death <= 2:
+                self.assertEqual(self.wait_for_count("event=loaded", death + 1, 10), death + 1)
+        time.sleep(2)
+        self.assertEqual(self.server.count("event=loaded"), 3)
+        self.assertIsNone(shell.process.poll())
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+
+    def test_on_a_small_screen_the_window_lies_wholly_on_it_at_16_9(self):
+        number = 97
+        xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1366x768x24",
+                                 "-nolisten", "tcp"], stderr=subprocess.DEVNULL)
+        self.addCleanup(xvfb.wait)
+        self.addCleanup(xvfb.terminate)
+        env = dict(os.environ, DISPLAY=f":{number}")
+        env.pop("XAUTHORITY", None)
+        desktop = None
+        deadline = time.time() + 10
+        while desktop is None and time.time() < deadline:
+            try:
+                desktop = x11.Desktop(f":{number}")
+            except Exception:
+                time.sleep(0.1)
+        self.addCleanup(desktop.close)
+        shell = self.start(env=env)
+        window = desktop.wait_for("Varnholt")
+        self.assertIsNotNone(window)
+        x, y, width, height = desktop.geometry(window)
+        self.assertGreaterEqual(min(x, y), 0)
+        self.assertLessEqual(x + width, 1366)
+        self.assertLessEqual(y + height, 768)
+        self.assertLessEqual(abs(width * 9 - height * 16), 16)
+        desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+
+    def test_a_page_stuck_in_a_script_still_closes_and_keeps_its_index(self):
+        for params, end in (("busy:1", "close"), ("busy:1,lock:1", "close"), ("busy:1", "term")):
+            with self.subTest(params=params, end=end):
+                self.server.clear()
+                shell, window = self.start_and_show(params)
+                self.assertTrue(self.server.wait_for_line("event=busy"))
+                time.sleep(0.6)
+                if end == "close":
+                    self.desktop.request_close(window)
+                else:
+                    shell.process.send_signal(signal.SIGTERM)
+                self.assertEqual(shell.wait(timeout=8), 0)
+                self.assertTrue(os.path.exists(os.path.join(shell.cwd, "fileList.txt")))
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,64 @@
+#include "window/qt/loading_window.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "client/qt/ui_thread.h"
+#include "window/qt/game_window_delegate.h"
+
+namespace {
+constexpr QSize kSize{360, 200};
+// Dark from the first frame: no white flash before the game.
+constexpr QColor kBackground{0x1b, 0x1d, 0x24};
+constexpr QColor kText{0xe8, 0xe2, 0xd0};
+}  // namespace
+
+LoadingWindow::LoadingWindow() {
+  GS_REQUIRE_UI_THREAD();
+  setWindowTitle(QString::fromUtf8(kTitle));
+  const QIcon icon(QString::fromUtf8(GameWindowDelegate::kIconResource));
+  setWindowIcon(icon);
+  QPalette colors = palette();
+  colors.setColor(QPalette::Window, kBackground);
+  colors.setColor(QPalette::WindowText, kText);
+  setPalette(colors);
+  setAutoFillBackground(true);
+  auto* layout = new QVBoxLayout(this);
+  auto* picture = new QLabel(this);
+  picture->setPixmap(icon.pixmap(64, 64));
+  picture->setAlignment(Qt::AlignCenter);
+  auto* name = new QLabel(QString::fromUtf8(GameWindowDelegate::kTitle), this);
+  QFont large = name->font();
+  large.setPointSize(large.pointSize() + 6);
+  large.setBold(true);
+  name->setFont(large);
+  name->setAlignment(Qt::AlignCenter);
+  auto* status = new QLabel(
+      QString::fromUtf8("\xE6\xB8\xB8\xE6\x88\x8F\xE6\xAD\xA3\xE5\x9C\xA8\xE5\x8A\xA0\xE8\xBD\xBD"
+                        "\xE2\x80\xA6  Loading\xE2\x80\xA6"),
+      this);
+  status->setAlignment(Qt::AlignCenter);
+  layout->addWidget(picture);
+  layout->addWidget(name);
+  layout->addWidget(status);
+  setFixedSize(kSize);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - QPoint(kSize.width() / 2, kSize.height() / 2));
+  }
+}
+
+void LoadingWindow::Dismiss() {
+  dismissed_ = true;
+  close();
+}
+
+void LoadingWindow::closeEvent(QCloseEvent* event) {
+  event->accept();
+  if (!dismissed_) {
+    emit ClosedByPlayer();
+  }
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QWidget>
+
+// A small window that tells the player the game is on its way while the login page loads, so a
+// slow server does not look like a game that never started. Closing it closes the game.
+// Thread: UI.
+class LoadingWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Not the game window's title: only the game window is "Varnholt".
+  static constexpr char kTitle[] = "Varnholt - \xE6\xAD\xA3\xE5\x9C\xA8\xE5\x8A\xA0\xE8\xBD\xBD";
+
+  LoadingWindow();
+
+  // Closes it without counting as the player's close.
+  void Dismiss();
+
+ signals:
+  void ClosedByPlayer();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  bool dismissed_ = false;
+};
