@@ -72,8 +72,7 @@ GameClient* GameBrowserApp::OnContextInitialized(QWebEngineProfile* profile,
                                                  gameshell::CacheHosts cache_hosts) {
   InitShellResources();
   auto* client = new GameClient(profile, std::move(cache_hosts));
-  client->cache_index().Load();
-  client->resource_cache().StartMaintenance();
+  client->resource_cache().Start();
 
   QWebEngineView* view = client->CreateBrowserView();
   ApplyGameBrowserSettings(view->page()->settings());

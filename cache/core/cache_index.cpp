@@ -82,10 +82,21 @@ void ParseIndex(std::string_view text, std::map<std::string, std::string>& entri
 CacheIndex::CacheIndex(FileSystem& fs, std::string file_name)
     : fs_(fs), file_name_(std::move(file_name)) {}
 
+void CacheIndex::ExpectLoad() {
+  std::lock_guard lock(mutex_);
+  loading_ = true;
+}
+
+void CacheIndex::WaitForLoad(std::unique_lock<std::mutex>& lock) const {
+  loaded_.wait(lock, [this] { return !loading_; });
+}
+
 void CacheIndex::Load() {
   std::string text;
   fs_.ReadFile(file_name_, &text);
   std::lock_guard lock(mutex_);
+  loading_ = false;
+  loaded_.notify_all();
   ParseIndex(text, entries_);
   // Junk stays readable in memory (nothing asks for it) and leaves the file at the first rewrite.
   const bool junk = std::any_of(entries_.begin(), entries_.end(), [](const auto& entry) {
@@ -116,7 +127,8 @@ void CacheIndex::Load() {
 }
 
 std::optional<std::string> CacheIndex::Find(const std::string& key) const {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
+  WaitForLoad(lock);
   auto it = entries_.find(key);
   if (it == entries_.end()) {
     return std::nullopt;
@@ -142,7 +154,8 @@ void CacheIndex::SetLocked(const std::string& key, const std::string& value) {
 
 void CacheIndex::Update(const std::string& key, const std::string& value) {
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    WaitForLoad(lock);
     SetLocked(key, value);
   }
   // Appends are cheap: an entry reaches the file within moments, so a kill loses none.
@@ -151,14 +164,15 @@ void CacheIndex::Update(const std::string& key, const std::string& value) {
 
 void CacheIndex::ForgetVersion(const std::string& key) {
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    WaitForLoad(lock);
     auto it = entries_.find(key);
     if (it == entries_.end() || it->second == kNoVersionToken) {
       return;
     }
     SetLocked(key, kNoVersionToken);
   }
-  Write(false);
+  Write(false, true);
 }
 
 void CacheIndex::DropEntriesWithoutFiles() {
@@ -194,15 +208,15 @@ void CacheIndex::DropEntriesWithoutFiles() {
     }
     rewrite_due_ = true;
   }
-  Write(false);
+  Write(false, true);
 }
 
-void CacheIndex::Flush() {
-  Write(false);
+void CacheIndex::Flush(bool compact) {
+  Write(false, compact);
 }
 
 void CacheIndex::Save() {
-  Write(true);
+  Write(true, true);
 }
 
 void CacheIndex::Reset(const std::string& generation) {
@@ -210,7 +224,8 @@ void CacheIndex::Reset(const std::string& generation) {
     return;
   }
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    WaitForLoad(lock);
     entries_.clear();
     spelling_.clear();
     pending_.clear();
@@ -225,13 +240,15 @@ bool CacheIndex::OwnsFile(const std::string& key) const {
   if (!fs_.NamesIgnoreCase()) {
     return true;
   }
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
+  WaitForLoad(lock);
   auto it = spelling_.find(FoldCase(key));
   return it == spelling_.end() || it->second == key;
 }
 
 std::map<std::string, std::string> CacheIndex::Entries() const {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
+  WaitForLoad(lock);
   return entries_;
 }
 
@@ -243,7 +260,7 @@ void CacheIndex::FlushOrSchedule() {
   }
 }
 
-void CacheIndex::Write(bool whole) {
+void CacheIndex::Write(bool whole, bool compact) {
   std::lock_guard write_lock(write_mutex_);
   std::vector<std::string> lines;
   bool reset = false;
@@ -261,7 +278,7 @@ void CacheIndex::Write(bool whole) {
       added += line.size();
     }
     rewrite = whole || reset || rewrite_due_ ||
-              file_bytes_ + added > 2 * std::max(live_bytes_, rewritten_bytes_);
+              (compact && file_bytes_ + added > 2 * std::max(live_bytes_, rewritten_bytes_));
     if (!rewrite && lines.empty()) {
       return;
     }

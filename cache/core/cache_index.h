@@ -1,5 +1,6 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -63,6 +64,9 @@ class CacheIndex {
     schedule_save_ = std::move(schedule_save);
   }
 
+  // The index is about to be loaded on another thread: until Load has run, every other operation
+  // waits for it, so no request is ever decided against an index not yet read.
+  void ExpectLoad();
   // Reads the index file once at start; a missing generation becomes "1". When it holds junk
   // (entries whose key is no storable cache path, or whose token has a control character), the
   // file is due for a rewrite, which leaves the junk out.
@@ -77,8 +81,10 @@ class CacheIndex {
   // known version, so that no kill between the replacement and the new entry leaves the old
   // version named over the new bytes. Nothing when the path has no entry.
   void ForgetVersion(const std::string& key);
-  // Appends the pending lines, or rewrites the file when one of the rewrite rules holds.
-  void Flush();
+  // Appends the pending lines, or rewrites the file when one of the rewrite rules holds. Without
+  // `compact`, a file grown past twice its live size is left for a later flush (the last one
+  // before exit has no time for a rewrite: appends already hold everything).
+  void Flush(bool compact = true);
   // Rewrites the file whole, merged with what it holds.
   void Save();
   // Forgets every token and starts generation `generation`; resource files stay on disk. A
@@ -97,7 +103,9 @@ class CacheIndex {
   void SetLocked(const std::string& key, const std::string& value);
   // Flushes now, or hands the flush to the scheduler.
   void FlushOrSchedule();
-  void Write(bool whole);
+  void Write(bool whole, bool compact);
+  // Waits until a load that ExpectLoad announced has run.
+  void WaitForLoad(std::unique_lock<std::mutex>& lock) const;
 
   FileSystem& fs_;
   const std::string file_name_;
@@ -106,6 +114,8 @@ class CacheIndex {
   // Serialises the writes of the file (never taken while holding mutex_).
   std::mutex write_mutex_;
   mutable std::mutex mutex_;
+  mutable std::condition_variable loaded_;
+  bool loading_ = false;
   std::map<std::string, std::string> entries_;
   // Lines of entries not yet in the file, oldest first.
   std::vector<std::string> pending_;

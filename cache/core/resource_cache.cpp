@@ -187,8 +187,13 @@ bool ResourceCache::CommitOnWriter(DownloadId id, const Download& download, bool
   return false;
 }
 
-void ResourceCache::StartMaintenance() {
+void ResourceCache::Start() {
+  index_.ExpectLoad();
   writer_.Post([this] {
+    // A large index is read here, not on the caller's thread; requests wait only if they come
+    // first. A torn or junk-filled or overgrown file is rewritten now, not when the player closes.
+    index_.Load();
+    index_.Flush();
     // A root that takes no file would cost every new resource two fetches: know it before the
     // first download starts.
     const std::string probe = NewTemporaryPath();
@@ -227,7 +232,8 @@ void ResourceCache::ScheduleSave() {
 }
 
 void ResourceCache::SaveAndWait() {
-  writer_.Post([this] { index_.Save(); });
+  // The lines appended during the run already hold everything: closing adds the last of them.
+  writer_.Post([this] { index_.Flush(/*compact=*/false); });
   writer_.Flush();
 }
 

@@ -60,14 +60,16 @@ class ResourceCache {
   // again.
   static constexpr int64_t kDiskRetrySeconds = 60;
 
-  // At start, on the writer thread: finds out whether the cache root takes files; removes the
-  // temporary files, at any depth, that killed runs left and that no running shell is writing (a
-  // shell holds a lock on each file it writes); drops index entries whose file is gone.
-  void StartMaintenance();
+  // At start, on the writer thread: loads the index (the index's users wait for it meanwhile);
+  // finds out whether the cache root takes files; removes the temporary files, at any depth, that
+  // killed runs left and that no running shell is writing (a shell holds a lock on each file it
+  // writes); drops index entries whose file is gone.
+  void Start();
   // Saves the index on the writer thread. Saves asked for while one is still queued are merged:
   // the queued one writes the newest entries anyway.
   void ScheduleSave();
-  // Saves the index after every queued write and returns when it is on disk.
+  // Writes what the index has not yet written, after every queued write, and returns when it is on
+  // disk. No whole rewrite: a later start compacts the file if it has grown.
   void SaveAndWait();
 
  private:

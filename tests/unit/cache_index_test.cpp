@@ -211,6 +211,28 @@ TEST_F(CacheIndexTest, AMixedFileReadsByTheFormatsRuleAndATornLastLineIsRewritte
   EXPECT_EQ(File(), "a.png 2\nb.png 5\nversion 3\n");
 }
 
+// A long-lived game's index: many entries, a version changed now and then (appended later), and a
+// kill during the last append.
+TEST_F(CacheIndexTest, ALargeIndexLoadsByTheFormatsRule) {
+  Entries expected{{"version", "4"}};
+  std::string text;
+  for (int i = 0; i < 100000; ++i) {
+    const std::string key = "res/" + std::to_string(i * 7919 % 100000) + ".png";
+    text += key + " v=1\n";
+    expected[key] = "v=1";
+  }
+  for (int i = 0; i < 100000; i += 7) {
+    const std::string key = "res/" + std::to_string(i) + ".png";
+    text += key + " v=2\n";
+    expected[key] = "v=2";
+  }
+  disk_.files[kIndexFileName] = text + "version 4\nres/torn.pn";
+  index_.Load();
+  EXPECT_EQ(index_.Entries(), expected);
+  index_.Flush();
+  EXPECT_EQ(File(), SerializeIndex(expected));
+}
+
 TEST_F(CacheIndexTest, ARewriteKeepsWhatAnotherShellAppended) {
   CacheIndex other(disk_);
   index_.Load();

@@ -170,8 +170,7 @@ TEST_F(ResourceCacheTest, LeftoversNobodyWritesAreSweptAtAnyDepth) {
   const std::string written = std::string(kTemporaryFilePrefix) + "3-1";
   std::unique_ptr<WritableFile> writer = disk.NewWritableFile(written);
   ResourceCache cache(CacheHosts("h", ""));
-  cache.index().Load();
-  cache.StartMaintenance();
+  cache.Start();
   cache.SaveAndWait();
   EXPECT_FALSE(std::filesystem::exists(root_leftover));
   EXPECT_FALSE(std::filesystem::exists(deep_leftover));
@@ -236,6 +235,21 @@ TEST_F(ResourceCacheTest, TheOldVersionIsForgottenOnDiskBeforeItsFileIsReplaced)
   EXPECT_EQ(on_disk.Find("r.png"), kNoVersionToken);
   EXPECT_EQ(DecideRequest("http://h/r.png?v=1", CacheHosts("h", ""), on_disk).action,
             RequestAction::kDownload);
+}
+
+// The index loads on the writer thread; a request that comes first waits for it and is never
+// taken for a new resource.
+TEST_F(ResourceCacheTest, ARequestBeforeTheIndexIsLoadedWaitsForIt) {
+  std::string text;
+  for (int i = 0; i < 50000; ++i) {
+    text += "r/" + std::to_string(i) + ".png v=1\n";
+  }
+  DefaultFileSystem().WriteFile(kIndexFileName, text + "version 1\n");
+  std::filesystem::create_directory("r");
+  DefaultFileSystem().WriteFile("r/49999.png", "x");
+  ResourceCache cache(CacheHosts("h", ""));
+  cache.Start();
+  EXPECT_EQ(cache.Decide("http://h/r/49999.png?v=1").action, RequestAction::kStoredIsCurrent);
 }
 
 TEST(ContentTypeTest, FromTheCachePathsExtension) {

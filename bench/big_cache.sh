@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Start, close and memory with a cache of 200,000 resources against an empty one (see big_cache.py).
+# Usage: bench/big_cache.sh [runs]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+port=18497
+command -v xvfb-run >/dev/null || bash scripts/install-deps.sh
+cmake -S . -B build-bench-big -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port -DGAMESHELL_TESTS=OFF \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-bench-big -j"$(nproc)" --target gameshell >/dev/null
+run=(/usr/bin/python3 bench/big_cache.py "$PWD/build-bench-big/bin/gameshell" $port "${1:-5}")
+if [ -n "${DISPLAY:-}" ]; then "${run[@]}"; else
+  xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" "${run[@]}"; fi
