@@ -211,6 +211,16 @@ void CacheIndex::DropEntriesWithoutFiles() {
   Write(false, true);
 }
 
+void CacheIndex::RewriteIfDue() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!rewrite_due_ && file_bytes_ <= 2 * std::max(live_bytes_, rewritten_bytes_)) {
+      return;
+    }
+  }
+  Write(false, true);
+}
+
 void CacheIndex::Flush(bool compact) {
   Write(false, compact);
 }

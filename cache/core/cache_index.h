@@ -87,6 +87,9 @@ class CacheIndex {
   void Flush(bool compact = true);
   // Rewrites the file whole, merged with what it holds.
   void Save();
+  // Rewrites the file if Load found it torn, holding junk, or grown past twice its live size;
+  // nothing else.
+  void RewriteIfDue();
   // Forgets every token and starts generation `generation`; resource files stay on disk. A
   // generation that cannot stand on one line of the file (a line break in it) is refused and the
   // index stays as it is: written out, it would become lines of its own, entries included.

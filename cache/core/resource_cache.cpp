@@ -193,7 +193,7 @@ void ResourceCache::Start() {
     // A large index is read here, not on the caller's thread; requests wait only if they come
     // first. A torn or junk-filled or overgrown file is rewritten now, not when the player closes.
     index_.Load();
-    index_.Flush();
+    index_.RewriteIfDue();
     // A root that takes no file would cost every new resource two fetches: know it before the
     // first download starts.
     const std::string probe = NewTemporaryPath();
