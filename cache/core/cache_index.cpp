@@ -26,6 +26,24 @@ bool RoundTrips(const std::string& key, const std::string& value) {
          value.find_first_of("\r\n") == std::string::npos;
 }
 
+// The entry's line as the file holds it; empty for one that cannot be read back as written.
+std::string Line(const std::string& key, const std::string& value) {
+  if (!RoundTrips(key, value)) {
+    return {};
+  }
+  std::string line;
+  line.reserve(key.size() + value.size() + 1 + kLineEnd.size());
+  line += key;
+  line += ' ';
+  line += value;
+  line += kLineEnd;
+  return line;
+}
+
+size_t LineBytes(const std::string& key, const std::string& value) {
+  return RoundTrips(key, value) ? key.size() + value.size() + 1 + kLineEnd.size() : 0;
+}
+
 // What an entry may be: the generation, or a storable cache path with a token that has no
 // control character (no URL's query has one). Anything else is junk from a damaged file.
 bool IsIndexEntry(const std::string& key, const std::string& value) {
@@ -48,13 +66,7 @@ bool DropJunk(std::map<std::string, std::string>& entries) {
 std::string SerializeIndex(const std::map<std::string, std::string>& entries) {
   std::string text;
   for (const auto& [key, value] : entries) {
-    if (!RoundTrips(key, value)) {
-      continue;
-    }
-    text += key;
-    text += ' ';
-    text += value;
-    text += kLineEnd;
+    text += Line(key, value);
   }
   return text;
 }
@@ -117,11 +129,14 @@ void CacheIndex::Load() {
     }
   }
   file_bytes_ = text.size();
-  live_bytes_ = SerializeIndex(entries_).size();
+  live_bytes_ = 0;
+  for (const auto& [key, value] : entries_) {
+    live_bytes_ += LineBytes(key, value);
+  }
   // A torn last line (a kill during an append) is mended by a rewrite, and so is junk.
   rewrite_due_ = junk || (!text.empty() && !text.ends_with('\n'));
   if (entries_.try_emplace(kGenerationKey, "1").second) {
-    pending_.push_back(SerializeIndex({{kGenerationKey, "1"}}));
+    pending_.push_back(Line(kGenerationKey, "1"));
     live_bytes_ += pending_.back().size();
   }
 }
@@ -137,13 +152,13 @@ std::optional<std::string> CacheIndex::Find(const std::string& key) const {
 }
 
 void CacheIndex::SetLocked(const std::string& key, const std::string& value) {
-  std::string line = SerializeIndex({{key, value}});
+  std::string line = Line(key, value);
   if (fs_.NamesIgnoreCase()) {
     spelling_[FoldCase(key)] = key;
   }
   auto [it, inserted] = entries_.try_emplace(key, value);
   if (!inserted) {
-    live_bytes_ -= SerializeIndex({{key, it->second}}).size();
+    live_bytes_ -= LineBytes(key, it->second);
     it->second = value;
   }
   live_bytes_ += line.size();
@@ -176,20 +191,31 @@ void CacheIndex::ForgetVersion(const std::string& key) {
 }
 
 void CacheIndex::DropEntriesWithoutFiles() {
+  // A slice of keys at a time: the stats run outside the lock, and a copy of every key of a large
+  // index would cost as much memory as the index.
+  constexpr size_t kSlice = 1024;
   std::vector<std::string> keys;
-  {
-    std::lock_guard lock(mutex_);
-    keys.reserve(entries_.size());
-    for (const auto& [key, value] : entries_) {
-      if (key != kGenerationKey) {
-        keys.push_back(key);
+  std::vector<std::string> gone;
+  std::string after;
+  bool first = true;
+  while (true) {
+    keys.clear();
+    {
+      std::lock_guard lock(mutex_);
+      for (auto it = first ? entries_.begin() : entries_.upper_bound(after);
+           it != entries_.end() && keys.size() < kSlice; ++it) {
+        keys.push_back(it->first);
       }
     }
-  }
-  std::vector<std::string> gone;
-  for (const std::string& key : keys) {
-    if (!fs_.FileSize(key)) {
-      gone.push_back(key);
+    if (keys.empty()) {
+      break;
+    }
+    first = false;
+    after = keys.back();
+    for (std::string& key : keys) {
+      if (key != kGenerationKey && !fs_.FileSize(key)) {
+        gone.push_back(std::move(key));
+      }
     }
   }
   if (gone.empty()) {
@@ -201,7 +227,7 @@ void CacheIndex::DropEntriesWithoutFiles() {
       auto it = entries_.find(key);
       // A file put in place meanwhile brings its entry back.
       if (it != entries_.end() && !fs_.FileSize(key)) {
-        live_bytes_ -= SerializeIndex({{key, it->second}}).size();
+        live_bytes_ -= LineBytes(key, it->second);
         entries_.erase(it);
         dropped_.insert(key);
       }

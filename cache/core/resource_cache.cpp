@@ -4,6 +4,10 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <utility>
 
 #include "cache/core/cache_files.h"
@@ -205,6 +209,10 @@ void ResourceCache::Start() {
     fs_.RemoveFile(probe);
     SweepDirectory("");
     index_.DropEntriesWithoutFiles();
+#ifdef __GLIBC__
+    // Reading a large index leaves freed buffers behind in this thread's heap.
+    malloc_trim(0);
+#endif
   });
 }
 
