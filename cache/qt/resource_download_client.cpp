@@ -94,9 +94,9 @@ void ResourceDownloadClient::OnHeaders() {
     return;
   }
   if (length.isValid() ? length.toLongLong() > kMaxBodyBytes : !encoded_) {
-    // Too large, or no end that a count or a decoder could check (a live stream, say; the network
-    // stack reports a chunked body cut before its last chunk, or one that ends when the connection
-    // closes, as complete): nothing here could store it.
+    // Too large, or no end that a count or a decoder could check (a live stream, say; a body that
+    // ends when the connection closes looks complete to the network stack, and a chunked one cut
+    // before its last chunk has been stored as complete): nothing here could store it.
     StopAnswering(/*abort=*/true);
   }
 }
