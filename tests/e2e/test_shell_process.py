@@ -102,6 +102,9 @@ class ShellProcessTest(ShellTestCase):
     def test_f2_opens_developer_tools_and_the_page_still_gets_the_key(self):
         shell, window = self.start_and_show("keys:1")
         self.assertTrue(self.server.wait_for_line("event=loaded"))
+        # As a player's click would: the window has the focus, and then the page has the keyboard.
+        self.desktop.focus(window)
+        self.assertTrue(self.server.wait_for_line("event=focus"))
         self.desktop.press_key(window, "F2", modifiers=("Control_L",))
         self.assertIsNotNone(self.desktop.wait_for("DEVTOOL", timeout=15))
         self.assertTrue(self.server.wait_for_line("event=key&key=F2"))

@@ -86,10 +86,13 @@ class Desktop:
         window.send_event(event, event_mask=X.NoEventMask)
         self.display.flush()
 
-    def press_key(self, window, keysym_name, modifiers=()):
-        """A real key press through the X test extension, delivered to the focused window."""
+    def focus(self, window):
         window.set_input_focus(X.RevertToParent, X.CurrentTime)
         self.display.sync()
+
+    def press_key(self, window, keysym_name, modifiers=()):
+        """A real key press through the X test extension, delivered to the focused window."""
+        self.focus(window)
         time.sleep(0.2)
         codes = [self.display.keysym_to_keycode(XK.string_to_keysym(m)) for m in modifiers]
         key = self.display.keysym_to_keycode(XK.string_to_keysym(keysym_name))

@@ -216,21 +216,26 @@ TEST_F(CacheIndexTest, AMixedFileReadsByTheFormatsRuleAndATornLastLineIsRewritte
 TEST_F(CacheIndexTest, ALargeIndexLoadsByTheFormatsRule) {
   Entries expected{{"version", "4"}};
   std::string text;
-  for (int i = 0; i < 100000; ++i) {
-    const std::string key = "res/" + std::to_string(i * 7919 % 100000) + ".png";
+  for (int i = 0; i < 30000; ++i) {
+    const std::string key = "res/" + std::to_string(i * 7919 % 30000) + ".png";
     text += key + " v=1\n";
     expected[key] = "v=1";
   }
-  for (int i = 0; i < 100000; i += 7) {
+  for (int i = 0; i < 30000; i += 7) {
     const std::string key = "res/" + std::to_string(i) + ".png";
     text += key + " v=2\n";
     expected[key] = "v=2";
   }
   disk_.files[kIndexFileName] = text + "version 4\nres/torn.pn";
   index_.Load();
-  EXPECT_EQ(index_.Entries(), expected);
+  // Compared without printing: a failure would print both indexes whole.
+  EXPECT_TRUE(index_.Entries() == expected);
   index_.Flush();
-  EXPECT_EQ(File(), SerializeIndex(expected));
+  std::string sorted;
+  for (const auto& [key, value] : expected) {
+    sorted += key + " " + value + "\n";
+  }
+  EXPECT_TRUE(File() == sorted);
 }
 
 TEST_F(CacheIndexTest, ARewriteKeepsWhatAnotherShellAppended) {
