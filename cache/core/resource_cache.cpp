@@ -61,6 +61,13 @@ void ResourceCache::OnDiskRefused(Receiving& receiving) {
     return;
   }
   receiving.ok = false;
+  NoteDiskRefused();
+  if (receiving.abandoned) {
+    receiving.abandoned();
+  }
+}
+
+void ResourceCache::NoteDiskRefused() {
   disk_refused_at_ = std::max<int64_t>(SteadySeconds(), 1);
   if (!disk_refusal_reported_.exchange(true)) {
     std::fprintf(stderr,
@@ -68,9 +75,6 @@ void ResourceCache::OnDiskRefused(Receiving& receiving) {
                  "until it can\n",
                  platform::WorkingDirectoryForDisplay().c_str());
     std::fflush(stderr);
-  }
-  if (receiving.abandoned) {
-    receiving.abandoned();
   }
 }
 
@@ -203,8 +207,7 @@ void ResourceCache::Start() {
     const std::string probe = NewTemporaryPath();
     std::unique_ptr<WritableFile> file = fs_.NewWritableFile(probe);
     if (!file || !file->Close()) {
-      Receiving nobody;
-      OnDiskRefused(nobody);
+      NoteDiskRefused();
     }
     fs_.RemoveFile(probe);
     SweepDirectory("");

@@ -90,6 +90,8 @@ class ResourceCache {
 
   // The disk refused a write of a download: it is abandoned, and downloads pause for a while.
   void OnDiskRefused(Receiving& receiving);
+  // Downloads pause for a while; the first time, one line on stderr says why.
+  void NoteDiskRefused();
   bool DiskRefusing() const;
   void SweepDirectory(const std::string& directory);
 
