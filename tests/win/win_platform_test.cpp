@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <thread>
 
 #include "../unit/test_file_systems.h"
 #include "bridge/core/launcher.h"
@@ -98,6 +99,49 @@ TEST(WinFileSystemTest, IndexLinesEndWithCrLfAndBothEndingsAreRead) {
   mixed.Load();
   EXPECT_EQ(mixed.Entries(),
             (std::map<std::string, std::string>{{"b.png", "2"}, {"c.png", "3"}, {"version", "4"}}));
+}
+
+// Two shells in one directory: each append and rewrite holds the index's lock, so a rewrite never
+// drops what the other appended meanwhile (handles lock apart, as processes do).
+TEST(WinFileSystemTest, TwoIndexesSharingTheFileLoseNoEntry) {
+  ScopedTempCwd cwd;
+  CacheIndex first;
+  CacheIndex second;
+  first.Load();
+  second.Load();
+  auto run = [](CacheIndex& index, const std::string& prefix) {
+    for (int i = 0; i < 150; ++i) {
+      index.Update(prefix + std::to_string(i) + ".png", "1");
+      if (i % 10 == 0) {
+        index.Save();
+      }
+    }
+    index.Save();
+  };
+  std::thread other([&] { run(second, "b/"); });
+  run(first, "a/");
+  other.join();
+  CacheIndex reloaded;
+  reloaded.Load();
+  EXPECT_EQ(reloaded.Entries().size(), 301u);
+  // Leftover temporary files of the rewrites: none locked, all swept.
+  std::vector<std::string> names;
+  DefaultFileSystem().ListDirectory("", &names);
+  for (const std::string& name : names) {
+    EXPECT_NE(name.rfind(kTemporaryFilePrefix, 0), 0u) << name;
+  }
+}
+
+// A writer's lock marks its temporary file as in use; a dead writer's file is anybody's to remove.
+TEST(WinFileSystemTest, OnlyAnUnlockedTemporaryFileIsRemoved) {
+  ScopedTempCwd cwd;
+  FileSystem& disk = DefaultFileSystem();
+  std::unique_ptr<WritableFile> writer = disk.NewWritableFile("held.tmp");
+  ASSERT_TRUE(writer && writer->Append("x"));
+  EXPECT_FALSE(disk.RemoveUnlockedFile("held.tmp"));
+  EXPECT_TRUE(writer->Close());
+  EXPECT_TRUE(disk.RemoveUnlockedFile("held.tmp"));
+  EXPECT_FALSE(disk.Exists("held.tmp"));
 }
 
 TEST(WinFileSystemTest, AFileBeingReadIsStillReplacedWhole) {
