@@ -237,10 +237,15 @@ void CacheIndex::DropEntriesWithoutFiles() {
   Write(false, true);
 }
 
+bool CacheIndex::OutgrownLocked(uint64_t added) const {
+  // Other shells' entries count as live: they came in with the last rewrite.
+  return file_bytes_ + added > 2 * std::max(live_bytes_, rewritten_bytes_);
+}
+
 void CacheIndex::RewriteIfDue() {
   {
     std::lock_guard lock(mutex_);
-    if (!rewrite_due_ && file_bytes_ <= 2 * std::max(live_bytes_, rewritten_bytes_)) {
+    if (!rewrite_due_ && !OutgrownLocked(0)) {
       return;
     }
   }
@@ -313,8 +318,7 @@ void CacheIndex::Write(bool whole, bool compact) {
     for (const std::string& line : lines) {
       added += line.size();
     }
-    rewrite = whole || reset || rewrite_due_ ||
-              (compact && file_bytes_ + added > 2 * std::max(live_bytes_, rewritten_bytes_));
+    rewrite = whole || reset || rewrite_due_ || (compact && OutgrownLocked(added));
     if (!rewrite && lines.empty()) {
       return;
     }

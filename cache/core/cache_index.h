@@ -107,6 +107,8 @@ class CacheIndex {
   // Flushes now, or hands the flush to the scheduler.
   void FlushOrSchedule();
   void Write(bool whole, bool compact);
+  // True once the file, with `added` more bytes, is past twice the size of its live entries.
+  bool OutgrownLocked(uint64_t added) const;
   // Waits until a load that ExpectLoad announced has run.
   void WaitForLoad(std::unique_lock<std::mutex>& lock) const;
 
