@@ -109,11 +109,11 @@ int main() {
   gameshell::testing::MemoryFileSystem first_run_disk;
   CacheIndex first_run(first_run_disk);
   first_run.Load();
-  gameshell::CacheHosts hosts("game.test", "");
+  gameshell::GameHosts hosts("game.test", "");
   for (int i = 0; i < kNewResources; ++i) {
     auto decision = gameshell::DecideRequest("http://game.test/" + PathOf(i) + "?v=1", hosts,
                                              first_run, first_run_disk);
-    first_run.Update(decision.cache_path, decision.token);
+    first_run.Update(decision.key.path, decision.key.token);
   }
   first_run.Save();
   uint64_t final_size = first_run_disk.files[gameshell::kIndexFileName].size();

@@ -11,7 +11,7 @@ Measured in the same run, against nginx on loopback:
 Also: first-run network bytes / resource bytes, and the longest UI-thread stall of gameshell's
 first run.
 
-Usage: cache_load.py <gameshell built with GAMESHELL_MEASURE_UI_STALLS> <minimal_browser> <port>
+Usage: cache_load.py <gameshell with the UI-stall meter (target gameshell_ui_stalls)> <minimal_browser> <port>
        [runs]"""
 import os
 import random

@@ -9,8 +9,8 @@ cd "$(dirname "$0")/.."
 port=18498
 if [ "${2:-}" = "--limited" ] && [ -z "${GS_BENCH_NETNS:-}" ]; then
   cmake -S . -B build-bench-cache -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port -DGAMESHELL_TESTS=OFF \
-    -DCMAKE_BUILD_TYPE=Release -DGAMESHELL_MEASURE_UI_STALLS=ON >/dev/null
-  cmake --build build-bench-cache -j"$(nproc)" --target gameshell minimal_browser >/dev/null
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build-bench-cache -j"$(nproc)" --target gameshell_ui_stalls minimal_browser >/dev/null
   exec unshare -n env -u DISPLAY GS_BENCH_NETNS=1 bash "$0" "${1:-3}" --limited
 fi
 if [ -n "${GS_BENCH_NETNS:-}" ]; then
@@ -20,9 +20,9 @@ if [ -n "${GS_BENCH_NETNS:-}" ]; then
 fi
 command -v nginx >/dev/null || bash scripts/install-deps.sh
 cmake -S . -B build-bench-cache -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port -DGAMESHELL_TESTS=OFF \
-  -DCMAKE_BUILD_TYPE=Release -DGAMESHELL_MEASURE_UI_STALLS=ON >/dev/null
-cmake --build build-bench-cache -j"$(nproc)" --target gameshell minimal_browser >/dev/null
-run=(/usr/bin/python3 "bench/${GS_BENCH_SCRIPT:-cache_load.py}" "$PWD/build-bench-cache/bin/gameshell"
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-bench-cache -j"$(nproc)" --target gameshell_ui_stalls minimal_browser >/dev/null
+run=(/usr/bin/python3 "bench/${GS_BENCH_SCRIPT:-cache_load.py}" "$PWD/build-bench-cache/bin/ui-stalls/gameshell"
      "$PWD/build-bench-cache/bin/minimal_browser" $port "${1:-3}")
 if [ -n "${DISPLAY:-}" ]; then "${run[@]}"; else
   xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" "${run[@]}"; fi

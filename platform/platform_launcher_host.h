@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "bridge/core/launcher.h"
+#include "platform/launcher_host.h"
 #include "platform/dynamic_libraries.h"
 
 // The loader side of the launcher library's services, the same on every system; each platform

@@ -1,7 +1,5 @@
 #include "app/core/browser_switches.h"
 
-#include "app/core/url_authority.h"
-
 namespace gameshell {
 
 const std::vector<EngineSwitch>& BrowserSwitches() {
@@ -14,7 +12,7 @@ const std::vector<EngineSwitch>& BrowserSwitches() {
       {"--disable-web-security", ""},
       {"allow-file-access-from-files", "1"},
       {"enable-webgl", "1"},
-      {"ignore-gpu-blacklist", "1"},
+      {"ignore-gpu-blocklist", "1"},
   };
   return kSwitches;
 }
@@ -69,11 +67,6 @@ bool OverridesEngineOptions(std::string_view arg, const EngineOptions& options) 
     }
   }
   return false;
-}
-
-bool IsRemoteDebuggingUrl(std::string_view url) {
-  std::optional<UrlAuthority> authority = ParseUrlAuthority(url);
-  return authority && authority->port == kRemoteDebuggingPort;
 }
 
 std::string FormatSwitch(const EngineSwitch& engine_switch) {

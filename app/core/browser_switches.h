@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/core/remote_debugging_port.h"
+
 // The engine switches the browser process starts with. Engine-neutral; any thread.
 namespace gameshell {
 
@@ -34,12 +36,6 @@ std::vector<EngineSwitch> EngineSettingSwitches(const EngineOptions& options);
 // the build keeps closed, turn the pages' sandbox off) or the process for every origin: such a
 // switch never reaches the engine.
 bool OverridesEngineOptions(std::string_view arg, const EngineOptions& options);
-
-inline constexpr int kRemoteDebuggingPort = 19223;
-
-// True when the URL names the remote-debugging port, whatever its host: any name may resolve to
-// this machine. No page may reach the port; only tools outside the pages.
-bool IsRemoteDebuggingUrl(std::string_view url);
 
 // "--name" or "--name=value"; a name that already starts with "--" is not prefixed again.
 std::string FormatSwitch(const EngineSwitch& engine_switch);

@@ -1,6 +1,6 @@
 #include "app/core/start_url.h"
 
-#include "app/core/text_conversion.h"
+#include "base/core/text_conversion.h"
 
 #include <algorithm>
 

@@ -15,9 +15,6 @@ std::vector<std::string> EngineArgv(const std::vector<std::string>& args,
   for (const gameshell::EngineSwitch& engine_switch : gameshell::BrowserSwitches()) {
     argv.push_back(gameshell::FormatSwitch(engine_switch));
   }
-  // This engine's Chromium knows the GPU switch only by its newer name; without it WebGL stays
-  // off on software GL.
-  argv.push_back("--ignore-gpu-blocklist=1");
   for (size_t i = 1; i < args.size(); ++i) {
     if (args[i].starts_with("--") && !gameshell::OverridesEngineOptions(args[i], options)) {
       argv.push_back(args[i]);

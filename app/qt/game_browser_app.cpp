@@ -10,10 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#ifdef GAMESHELL_MEASURE_UI_STALLS
-#include <QElapsedTimer>
-#include <QTimer>
-#endif
 
 #include "app/qt/engine_argv.h"
 #include "app/qt/termination_signals.h"
@@ -59,19 +55,19 @@ void InstallEngineMessageHandler() {
 }
 
 GameBrowserApp::GameBrowserApp(std::string start_url,
-                               gameshell::CacheHosts cache_hosts,
+                               gameshell::GameHosts game_hosts,
                                gameshell::EngineOptions engine_options)
     : start_url_(std::move(start_url)),
-      cache_hosts_(std::move(cache_hosts)),
+      game_hosts_(std::move(game_hosts)),
       engine_options_(engine_options) {}
 
 GameBrowserApp::~GameBrowserApp() = default;
 
-GameClient* GameBrowserApp::OnContextInitialized(QWebEngineProfile* profile,
-                                                 const std::string& url,
-                                                 gameshell::CacheHosts cache_hosts) {
+std::unique_ptr<GameClient> GameBrowserApp::CreateGame(QWebEngineProfile* profile,
+                                                       const std::string& url,
+                                                       gameshell::GameHosts game_hosts) {
   InitShellResources();
-  auto* client = new GameClient(profile, std::move(cache_hosts));
+  auto client = std::make_unique<GameClient>(profile, std::move(game_hosts));
   client->resource_cache().Start();
 
   QWebEngineView* view = client->CreateBrowserView();
@@ -122,46 +118,23 @@ int GameBrowserApp::Run(const std::vector<std::string>& args) {
 
   // No storage name: the engine keeps its own caches and cookies in memory only.
   auto profile = std::make_unique<QWebEngineProfile>();
-  GameClient* client = OnContextInitialized(profile.get(), start_url_, cache_hosts_);
-  if (!client || client->browser_list().empty()) {
+  std::unique_ptr<GameClient> client = CreateGame(profile.get(), start_url_, game_hosts_);
+  if (client->browser_list().empty()) {
     std::fprintf(stderr, "gameshell: the game window could not be created\n");
     return 3;
   }
   // As the game's own close command does: unlock, then close every browser.
-  HandleTerminationSignals(client, [client] {
+  HandleTerminationSignals(client.get(), [client = client.get()] {
     if (GameWindowDelegate* delegate = client->window_delegate()) {
       delegate->SetCanClose(true);
     }
-    client->CloseAllBrowsers(true);
+    client->CloseAllWindows(CloseMode::kForce);
   });
-#ifdef GAMESHELL_MEASURE_UI_STALLS
-  // Benchmark builds only: the longest the event loop went without a turn.
-  // Start-up (engine and first page) counts apart from the time after the window is shown.
-  QElapsedTimer since_tick;
-  qint64 longest_gap_ms = 0;
-  qint64 longest_gap_after_show_ms = 0;
-  QTimer ticker;
-  ticker.setInterval(1);
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    qint64 gap = since_tick.restart();
-    longest_gap_ms = std::max(longest_gap_ms, gap);
-    if (client->window_shown()) {
-      longest_gap_after_show_ms = std::max(longest_gap_after_show_ms, gap);
-    }
-  });
-  since_tick.start();
-  ticker.start();
-#endif
   app.exec();
-#ifdef GAMESHELL_MEASURE_UI_STALLS
-  std::fprintf(stderr, "ui-stall-max-ms %lld after-show %lld\n",
-               static_cast<long long>(longest_gap_ms),
-               static_cast<long long>(longest_gap_after_show_ms));
-#endif
 
   // Pages go before their profile, the profile before the engine.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  delete client;
+  client.reset();
   profile.reset();
   return 0;
 }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/core/browser_switches.h"
-#include "cache/core/cache_hosts.h"
+#include "base/core/game_hosts.h"
 
 class GameClient;
 class QWebEngineProfile;
@@ -16,7 +16,7 @@ class QWebEngineProfile;
 class GameBrowserApp {
  public:
   GameBrowserApp(std::string start_url,
-                 gameshell::CacheHosts cache_hosts,
+                 gameshell::GameHosts game_hosts,
                  gameshell::EngineOptions engine_options);
   ~GameBrowserApp();
 
@@ -24,15 +24,15 @@ class GameBrowserApp {
   // the window could not be created (one line on stderr says which).
   int Run(const std::vector<std::string>& args);
 
-  // Builds the client, loads the cache index, and opens the game's browser and window.
-  // Public for tests that drive an engine they started themselves.
-  static GameClient* OnContextInitialized(QWebEngineProfile* profile,
-                                          const std::string& url,
-                                          gameshell::CacheHosts cache_hosts);
+  // Once the engine is up: builds the client, loads the cache index, and opens the game's browser
+  // and window. Public for tests that drive an engine they started themselves.
+  static std::unique_ptr<GameClient> CreateGame(QWebEngineProfile* profile,
+                                                const std::string& url,
+                                                gameshell::GameHosts game_hosts);
 
  private:
   const std::string start_url_;
-  const gameshell::CacheHosts cache_hosts_;
+  const gameshell::GameHosts game_hosts_;
   const gameshell::EngineOptions engine_options_;
 };
 

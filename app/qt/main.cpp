@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/build_config.h"
-#include "app/core/process_kind.h"
+#include "app/core/command_line.h"
 #include "app/core/start_url.h"
 #include "app/qt/game_browser_app.h"
 #include "platform/process_environment.h"
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   // The engine runs its own helper executable for renderers and other sub-processes; a command
   // line meant for one has nothing to do here.
-  if (gameshell::ProcessKindFromCommandLine(args) != gameshell::ProcessKind::kBrowser) {
+  if (gameshell::IsEngineSubprocessCommandLine(args)) {
     return 0;
   }
   // The working directory is the cache root: game paths would be written among the user's own
@@ -40,6 +40,6 @@ int main(int argc, char** argv) {
       QString::fromLocal8Bit(gameshell::LaunchParametersFromArgs(args)).toStdU16String();
   GameBrowserApp app(
       gameshell::BuildStartUrl(launch_parameters, gameshell::LoginPageUrl(gameshell::kLoginHost)),
-      gameshell::CacheHosts(gameshell::kLoginHost, gameshell::kCacheHosts), engine_options);
+      gameshell::GameHosts(gameshell::kLoginHost, gameshell::kGameHosts), engine_options);
   return app.Run(args);
 }

@@ -1,6 +1,6 @@
 #include "bridge/core/bridge_dispatcher.h"
 
-#include "app/core/text_conversion.h"
+#include "base/core/text_conversion.h"
 
 namespace gameshell {
 
@@ -22,7 +22,7 @@ void BridgeDispatcher::OnMessage(const BridgeMessage& message, BridgeCommands& c
   switch (*kind) {
     case BridgeMessageKind::kCloseGameWindow:
       commands.SetCanClose(true);
-      commands.CloseAllBrowsers(true);
+      commands.CloseGame();
       break;
     case BridgeMessageKind::kMaxGameWindow:
       commands.MaximizeWindow();

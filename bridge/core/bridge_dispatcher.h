@@ -16,7 +16,8 @@ class BridgeCommands {
   // False until the game window's delegate is stored: messages are dropped until then.
   virtual bool HasWindowDelegate() = 0;
   virtual void SetCanClose(bool can_close) = 0;
-  virtual void CloseAllBrowsers(bool force_close) = 0;
+  // The game asked to close: every window closes without asking the page again.
+  virtual void CloseGame() = 0;
   virtual void MaximizeWindow() = 0;
   virtual void OpenPay(const std::u16string& url) = 0;
   virtual void ResetCache(const std::string& generation) = 0;

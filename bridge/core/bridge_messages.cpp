@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "base/core/ascii.h"
+
 namespace gameshell {
 namespace {
 
@@ -15,22 +17,6 @@ constexpr std::array<std::pair<std::string_view, BridgeMessageKind>, 7> kMessage
     {"showexit", BridgeMessageKind::kShowExit},
     {"UserAuthentic", BridgeMessageKind::kUserAuthentic},
 }};
-
-bool StartsWithIgnoringAsciiCase(std::u16string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char16_t c = text[i];
-    if (c >= u'A' && c <= u'Z') {
-      c = static_cast<char16_t>(c - u'A' + u'a');
-    }
-    if (c != static_cast<char16_t>(prefix[i])) {
-      return false;
-    }
-  }
-  return true;
-}
 
 }  // namespace
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/launcher_host.h"
+
 // The game platform's launcher library: payment and user authentication. It is looked up on every
 // call and, once loaded, stays loaded. Engine-neutral; the calls run on the UI thread and do not
 // return before the library (or a message box) has finished.
@@ -30,20 +32,6 @@ inline constexpr char kPayNotFoundText[] = "没有找到ZendariGameLauncher.dll"
 inline constexpr char kPayNotFoundCaption[] = "Zendari支付";
 inline constexpr char kAuthenticFailedText[] = "UserAuthentic";
 inline constexpr char kAuthenticFailedCaption[] = "UserAuthentic失败";
-
-// The system services the launcher calls need.
-class LauncherHost {
- public:
-  virtual ~LauncherHost() = default;
-  // The library if something in the process loaded it already; never loads it.
-  virtual void* FindLoadedLibrary(const std::string& name) = 0;
-  virtual void* LoadLibrary(const std::string& name) = 0;
-  virtual void* FindExport(void* library, const char* name) = 0;
-  // Modal; returns when the user has dismissed it. Texts are UTF-8.
-  virtual void ShowMessageBox(bool owned_by_game_window,
-                              std::string_view text,
-                              std::string_view caption) = 0;
-};
 
 // Opens the platform's payment page. Never loads the library: without it, says so in a message
 // box with no owner.

@@ -12,8 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "client/qt/game_client.h"
-#include "client/qt/ui_thread.h"
+#include "base/qt/ui_thread.h"
 
 namespace {
 
@@ -32,7 +31,7 @@ QString JsonList(const std::vector<std::string>& names) {
 }
 
 // The scripts share one function scope, so the page sees only the shell's eight functions.
-QWebEngineScript BridgeScript(const gameshell::CacheHosts& hosts) {
+QWebEngineScript BridgeScript(const gameshell::GameHosts& hosts) {
   static const QString library = ReadResource(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
   static const QString bridge = ReadResource(QStringLiteral(":/bridge/page_bridge.js"));
   QWebEngineScript s;
@@ -63,16 +62,20 @@ gameshell::BridgeArgument ToArgument(const QVariantList& arguments) {
 
 }  // namespace
 
-PageBridge::PageBridge(QWebEnginePage* page, GameClient* client)
-    : QObject(page), page_(page), client_(client) {}
+PageBridge::PageBridge(QWebEnginePage* page,
+                       const gameshell::GameHosts& game_hosts,
+                       BridgeMessageHandler* handler)
+    : QObject(page), page_(page), game_hosts_(game_hosts), handler_(handler) {}
 
-void PageBridge::Install(QWebEnginePage* page, GameClient* client) {
+void PageBridge::Install(QWebEnginePage* page,
+                         const gameshell::GameHosts& game_hosts,
+                         BridgeMessageHandler* handler) {
   GS_REQUIRE_UI_THREAD();
-  auto* bridge = new PageBridge(page, client);
+  auto* bridge = new PageBridge(page, game_hosts, handler);
   auto* channel = new QWebChannel(page);
   channel->registerObject(QStringLiteral("gameshellBridge"), bridge);
   page->setWebChannel(channel);
-  page->scripts().insert(BridgeScript(client->resource_cache().hosts()));
+  page->scripts().insert(BridgeScript(game_hosts));
 }
 
 void PageBridge::post(const QVariantList& calls) {
@@ -80,7 +83,7 @@ void PageBridge::post(const QVariantList& calls) {
   // A popup, or the game page led elsewhere: a page of another host never drives the shell.
   const QUrl url = page_->url();
   if ((url.scheme() != "http" && url.scheme() != "https") ||
-      !client_->resource_cache().hosts().Allows(url.host().toStdString())) {
+      !game_hosts_.Allows(url.host().toStdString())) {
     return;
   }
   auto messages = std::make_shared<std::vector<gameshell::BridgeMessage>>();
@@ -104,7 +107,7 @@ void PageBridge::post(const QVariantList& calls) {
           if (!alive) {
             return;
           }
-          client_->OnProcessMessageReceived(page_, message);
+          handler_->OnBridgeMessage(page_, message);
         }
       },
       Qt::QueuedConnection);

@@ -3,25 +3,42 @@
 #include <QObject>
 #include <QVariantList>
 
-class GameClient;
+#include "base/core/game_hosts.h"
+#include "bridge/core/bridge_messages.h"
+
 class QWebEnginePage;
 
-// The browser side of one page's bridge: installs the page's functions in every frame and
-// receives their messages over the page's web channel, in the order the page sent them.
+// Where a page's bridge messages go: the client, which acts on them.
+// Thread: UI.
+class BridgeMessageHandler {
+ public:
+  // A message from `page` (any of its frames), in the order the page sent them.
+  virtual void OnBridgeMessage(QWebEnginePage* page, const gameshell::BridgeMessage& message) = 0;
+
+ protected:
+  ~BridgeMessageHandler() = default;
+};
+
+// The browser side of one page's bridge: installs the page's functions in every frame of the
+// game's hosts and receives their messages over the page's web channel.
 // Thread: UI.
 class PageBridge : public QObject {
   Q_OBJECT
 
  public:
-  // Lives as long as the page.
-  static void Install(QWebEnginePage* page, GameClient* client);
+  // Lives as long as the page (its Qt parent); `handler` must outlive the page.
+  static void Install(QWebEnginePage* page,
+                      const gameshell::GameHosts& game_hosts,
+                      BridgeMessageHandler* handler);
 
   // Called by the page: a batch of [name, [argument]] pairs.
   Q_INVOKABLE void post(const QVariantList& calls);
 
  private:
-  PageBridge(QWebEnginePage* page, GameClient* client);
+  PageBridge(QWebEnginePage* page, const gameshell::GameHosts& game_hosts,
+             BridgeMessageHandler* handler);
 
   QWebEnginePage* const page_;
-  GameClient* const client_;
+  const gameshell::GameHosts game_hosts_;
+  BridgeMessageHandler* const handler_;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/core/ascii.h"
 #include "cache/core/cache_paths.h"
 
 namespace gameshell {
@@ -12,14 +13,6 @@ constexpr std::string_view kLineEnd = "\r\n";
 #else
 constexpr std::string_view kLineEnd = "\n";
 #endif
-
-std::string FoldCase(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) {
-    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  }
-  return folded;
-}
 
 bool RoundTrips(const std::string& key, const std::string& value) {
   return key.find_first_of(" \r\n") == std::string::npos &&
@@ -123,7 +116,7 @@ void CacheIndex::Load() {
       line.clear();
       ParseIndex(std::string_view(text).substr(start, end - start), line);
       for (const auto& [key, value] : line) {
-        spelling_[FoldCase(key)] = key;
+        spelling_[AsciiLower(key)] = key;
       }
       start = end;
     }
@@ -154,7 +147,7 @@ std::optional<std::string> CacheIndex::Find(const std::string& key) const {
 void CacheIndex::SetLocked(const std::string& key, const std::string& value) {
   std::string line = Line(key, value);
   if (fs_.NamesIgnoreCase()) {
-    spelling_[FoldCase(key)] = key;
+    spelling_[AsciiLower(key)] = key;
   }
   auto [it, inserted] = entries_.try_emplace(key, value);
   if (!inserted) {
@@ -283,7 +276,7 @@ bool CacheIndex::OwnsFile(const std::string& key) const {
   }
   std::unique_lock lock(mutex_);
   WaitForLoad(lock);
-  auto it = spelling_.find(FoldCase(key));
+  auto it = spelling_.find(AsciiLower(key));
   return it == spelling_.end() || it->second == key;
 }
 

@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "cache/core/file_system.h"
+#include "platform/file_system.h"
 
 // The resource cache's memory of which version of each resource is stored: cache path -> version
 // token, plus the reserved key "version" holding the cache generation. Kept in "fileList.txt" in

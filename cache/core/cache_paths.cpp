@@ -1,9 +1,11 @@
 #include "cache/core/cache_paths.h"
 
 #include <array>
+#include <functional>
 
+#include "base/core/ascii.h"
 #include "cache/core/cache_index.h"
-#include "cache/core/file_system.h"
+#include "platform/file_system.h"
 
 namespace gameshell {
 namespace {
@@ -35,19 +37,6 @@ bool EndsWithCacheableExtension(std::string_view name) {
     }
   }
   return false;
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
-    if (lower(a[i]) != lower(b[i])) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // The index file and the temporary files of atomic writes share the cache root with resources.
@@ -102,6 +91,15 @@ std::string CachePathFromUrl(std::string_view url) {
 std::string VersionFromUrl(std::string_view url) {
   size_t question = url.find('?');
   return question == std::string_view::npos ? "0" : std::string(url.substr(question + 1));
+}
+
+ResourceKey ResourceKeyFromUrl(std::string_view url) {
+  return {CachePathFromUrl(url), VersionFromUrl(url), url.find('?') != std::string_view::npos};
+}
+
+size_t ResourceKeyHash::operator()(const ResourceKey& key) const {
+  const std::hash<std::string> hash;
+  return hash(key.path) ^ (hash(key.token) * 31) ^ static_cast<size_t>(key.has_query);
 }
 
 bool IsConfinedCachePath(std::string_view path) {

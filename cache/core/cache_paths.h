@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,22 @@ std::string CachePathFromUrl(std::string_view url);
 
 // The text after the first "?", or "0" when the URL has none.
 std::string VersionFromUrl(std::string_view url);
+
+// A resource as the cache knows it, parsed once from a request URL.
+struct ResourceKey {
+  std::string path;   // CachePathFromUrl
+  std::string token;  // VersionFromUrl: the index holds it
+  // Without a query the URL names no version, and whichever is stored will do; "?0" names one.
+  bool has_query = false;
+
+  bool operator==(const ResourceKey&) const = default;
+};
+
+ResourceKey ResourceKeyFromUrl(std::string_view url);
+
+struct ResourceKeyHash {
+  size_t operator()(const ResourceKey& key) const;
+};
 
 // True when the path can only name a file inside the cache root: relative, no drive letter or
 // ":", no backslash, no control character, and no empty, "." or ".." segment.

@@ -9,6 +9,8 @@
 #include <brotli/decode.h>
 #endif
 
+#include "base/core/ascii.h"
+
 namespace gameshell {
 namespace {
 
@@ -139,24 +141,10 @@ class BrotliDecoder : public ContentDecoder {
 };
 #endif
 
-std::string Trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-    text.remove_suffix(1);
-  }
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) {
-    return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  });
-  return lower;
-}
-
 }  // namespace
 
 std::unique_ptr<ContentDecoder> ContentDecoder::ForEncoding(std::string_view content_encoding) {
-  const std::string encoding = Trimmed(content_encoding);
+  const std::string encoding = AsciiLower(TrimBlanks(content_encoding));
   if (encoding.empty() || encoding == "identity") {
     return std::make_unique<IdentityDecoder>();
   }

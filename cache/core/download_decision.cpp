@@ -1,6 +1,6 @@
 #include "cache/core/download_decision.h"
 
-#include "app/core/url_authority.h"
+#include "base/core/url_authority.h"
 #include "cache/core/cache_paths.h"
 
 namespace gameshell {
@@ -9,7 +9,7 @@ std::string IndexTokenFor(std::string_view token) {
   return token.empty() ? std::string(" ") : std::string(token);
 }
 
-bool MayFillCacheFrom(std::string_view url, const CacheHosts& hosts) {
+bool MayFillCacheFrom(std::string_view url, const GameHosts& hosts) {
   // Other schemes (data:, blob:, ws:) may mention "http" without being fetchable resources.
   if (!url.starts_with("http://") && !url.starts_with("https://")) {
     return false;
@@ -19,35 +19,33 @@ bool MayFillCacheFrom(std::string_view url, const CacheHosts& hosts) {
   return authority && hosts.Allows(authority->host);
 }
 
-bool MayFollowRedirect(std::string_view from, std::string_view to, const CacheHosts& hosts) {
+bool MayFollowRedirect(std::string_view from, std::string_view to, const GameHosts& hosts) {
   return MayFillCacheFrom(to, hosts) && !(from.starts_with("https:") && to.starts_with("http:"));
 }
 
 RequestDecision DecideRequest(std::string_view url,
-                              const CacheHosts& hosts,
+                              const GameHosts& hosts,
                               CacheIndex& index,
                               FileSystem& fs) {
   RequestDecision decision;
   if (!IsCacheableUrl(url) || !MayFillCacheFrom(url, hosts)) {
     return decision;
   }
-  std::string path = CachePathFromUrl(url);
-  if (!IsStorableCachePath(path)) {
+  ResourceKey key = ResourceKeyFromUrl(url);
+  if (!IsStorableCachePath(key.path)) {
     return decision;
   }
-  std::string token = VersionFromUrl(url);
-  std::optional<std::string> stored = index.Find(path);
-  decision.disk_copy_usable = index.OwnsFile(path);
+  std::optional<std::string> stored = index.Find(key.path);
+  decision.disk_copy_usable = index.OwnsFile(key.path);
   // The caller needs the size either way: one stat serves both.
-  decision.stored_size = fs.FileSize(path);
-  if (stored && (*stored == IndexTokenFor(token) || token == "0") && decision.disk_copy_usable &&
-      decision.stored_size) {
+  decision.stored_size = fs.FileSize(key.path);
+  if (stored && (*stored == IndexTokenFor(key.token) || !key.has_query) &&
+      decision.disk_copy_usable && decision.stored_size) {
     decision.action = RequestAction::kStoredIsCurrent;
   } else {
     decision.action = RequestAction::kDownload;
   }
-  decision.cache_path = std::move(path);
-  decision.token = std::move(token);
+  decision.key = std::move(key);
   return decision;
 }
 

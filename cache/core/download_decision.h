@@ -5,9 +5,10 @@
 #include <string>
 #include <string_view>
 
-#include "cache/core/cache_hosts.h"
+#include "base/core/game_hosts.h"
+#include "cache/core/cache_paths.h"
 #include "cache/core/cache_index.h"
-#include "cache/core/file_system.h"
+#include "platform/file_system.h"
 
 // What the cache does with one request, decided before the engine loads it. Engine-neutral;
 // called on whichever thread the engine intercepts requests on.
@@ -22,8 +23,7 @@ enum class RequestAction {
 
 struct RequestDecision {
   RequestAction action = RequestAction::kPassThrough;
-  std::string cache_path;  // set unless passed through
-  std::string token;       // set unless passed through
+  ResourceKey key;  // set unless passed through
   // False when a file at the path holds another spelling's bytes (where names ignore case): it
   // must not be served for this request, not even once.
   bool disk_copy_usable = true;
@@ -38,18 +38,18 @@ std::string IndexTokenFor(std::string_view token);
 
 // True for an http(s) URL of one of the game's own hosts: only their bytes may become the game's
 // files.
-bool MayFillCacheFrom(std::string_view url, const CacheHosts& hosts);
+bool MayFillCacheFrom(std::string_view url, const GameHosts& hosts);
 
 // True when the shell's download of a resource may follow a redirect from `from` to `to`: to
 // another of the game's hosts, never from https to http. Any other redirect would store a
 // foreign host's bytes under the game's path.
-bool MayFollowRedirect(std::string_view from, std::string_view to, const CacheHosts& hosts);
+bool MayFollowRedirect(std::string_view from, std::string_view to, const GameHosts& hosts);
 
 // Only http(s) URLs of the game's own hosts whose cache path is storable are considered; the
-// stored copy is current when the index holds the request's token (or the request has no query)
-// and the file exists.
+// stored copy is current when the index holds the request's token (or the request has no query;
+// "?0" is a token like any other) and the file exists.
 RequestDecision DecideRequest(std::string_view url,
-                              const CacheHosts& hosts,
+                              const GameHosts& hosts,
                               CacheIndex& index,
                               FileSystem& fs = DefaultFileSystem());
 

@@ -16,7 +16,7 @@
 
 namespace gameshell {
 
-ResourceCache::ResourceCache(CacheHosts hosts, FileSystem& fs)
+ResourceCache::ResourceCache(GameHosts hosts, FileSystem& fs)
     : fs_(fs), hosts_(std::move(hosts)), index_(fs) {
   index_.SetSaveScheduler([this] { ScheduleSave(); });
 }
@@ -78,15 +78,14 @@ void ResourceCache::NoteDiskRefused() {
   }
 }
 
-ResourceCache::DownloadId ResourceCache::BeginDownload(const std::string& cache_path,
-                                                       const std::string& token,
+ResourceCache::DownloadId ResourceCache::BeginDownload(const ResourceKey& key,
                                                        std::function<void()> abandoned) {
   const DownloadId id = ++next_download_id_;
   Download& download = downloads_[id];
-  download.cache_path = cache_path;
-  download.token = token;
+  download.cache_path = key.path;
+  download.token = key.token;
   download.temporary_path = NewTemporaryPath();
-  awaited_token_[cache_path] = token;
+  awaited_token_[key.path] = key.token;
   writer_.Post([this, id, path = download.temporary_path, abandoned = std::move(abandoned)] {
     Receiving& receiving = receiving_[id];
     receiving.abandoned = abandoned;

@@ -11,8 +11,8 @@
 #include "cache/core/cache_index.h"
 #include "cache/core/content_decoder.h"
 #include "cache/core/download_decision.h"
-#include "cache/core/file_system.h"
-#include "cache/core/serial_executor.h"
+#include "platform/file_system.h"
+#include "base/core/serial_executor.h"
 
 // The resource cache as the browser uses it: the index, the decision for each request, and one
 // writer thread that streams downloaded bodies to temporary files, puts complete ones in place
@@ -24,7 +24,7 @@ namespace gameshell {
 
 class ResourceCache {
  public:
-  explicit ResourceCache(CacheHosts hosts, FileSystem& fs = DefaultFileSystem());
+  explicit ResourceCache(GameHosts hosts, FileSystem& fs = DefaultFileSystem());
   // Lets queued writes finish.
   ~ResourceCache();
 
@@ -32,15 +32,13 @@ class ResourceCache {
 
   // While the cache root refuses writes, new resources pass through instead of being downloaded.
   RequestDecision Decide(std::string_view url);
-  const CacheHosts& hosts() const { return hosts_; }
+  const GameHosts& hosts() const { return hosts_; }
   using DownloadId = uint64_t;
-  // A body for (cache_path, token) is about to arrive; from now on the path waits for this token,
+  // A body for `key` is about to arrive; from now on its path waits for its token,
   // and a download of an older one that ends later is discarded. `abandoned` runs on the writer
   // thread if the body cannot be written (the disk refused): the download is lost, and the caller
   // should stop it and answer its waiting requests otherwise.
-  DownloadId BeginDownload(const std::string& cache_path,
-                           const std::string& token,
-                           std::function<void()> abandoned = {});
+  DownloadId BeginDownload(const ResourceKey& key, std::function<void()> abandoned = {});
   // The body comes with this Content-Encoding, to be stored decoded; false when it cannot be
   // decoded, and then nothing of it is stored. Before the first piece of the body.
   bool SetBodyEncoding(DownloadId id, std::string_view content_encoding);
@@ -99,7 +97,7 @@ class ResourceCache {
   bool CommitOnWriter(DownloadId id, const Download& download, bool keep);
 
   FileSystem& fs_;
-  const CacheHosts hosts_;
+  const GameHosts hosts_;
   CacheIndex index_;
   // Deciding thread only.
   DownloadId next_download_id_ = 0;

@@ -1,69 +1,98 @@
 #include "cache/qt/cached_resource_handler.h"
 
 #include <QFile>
-#include <QPointer>
 #include <QWebEngineUrlRequestJob>
 
-#include "cache/core/cache_paths.h"
+#include "base/qt/ui_thread.h"
 #include "cache/core/resource_cache.h"
 #include "cache/qt/cache_scheme.h"
-#include "cache/qt/resource_request_interceptor.h"
-#include "cache/qt/serving_files.h"
-#include "client/qt/ui_thread.h"
+#include "cache/qt/network_bypass.h"
 
-CachedResourceHandler::CachedResourceHandler(ResourceRequestInterceptor* interceptor,
-                                             QObject* parent)
-    : QWebEngineUrlSchemeHandler(parent), interceptor_(interceptor) {}
+CachedResourceHandler::CachedResourceHandler(NetworkBypass* bypass) : bypass_(bypass) {}
 
-namespace {
-
-void Reply(QWebEngineUrlRequestJob* job,
-           std::shared_ptr<QFile> file,
-           const std::string& cache_path,
-           ResourceRequestInterceptor* interceptor) {
-  if (!file->isOpen() || file->size() == 0) {
-    interceptor->SendToNetwork(job);
-    return;
-  }
-  // The engine reads the device until the job is gone.
-  QObject::connect(job, &QObject::destroyed, [file] {});
-  job->reply(gameshell::ContentTypeForCachePath(cache_path), file.get());
-}
-
-}  // namespace
-
-void CachedResourceHandler::ServeFile(QWebEngineUrlRequestJob* job,
-                                      const std::string& cache_path,
-                                      ResourceRequestInterceptor* interceptor) {
-  GS_REQUIRE_UI_THREAD();
-  std::shared_ptr<QFile> file = interceptor->serving_files()->Open(cache_path);
-  if (!file) {
-    interceptor->serving_files()->WhenAvailable(
-        [job = QPointer<QWebEngineUrlRequestJob>(job), cache_path, interceptor] {
-          if (job) {
-            ServeFile(job, cache_path, interceptor);
-          }
-        });
-    return;
-  }
-  Reply(job, std::move(file), cache_path, interceptor);
-}
+CachedResourceHandler::~CachedResourceHandler() = default;
 
 void CachedResourceHandler::requestStarted(QWebEngineUrlRequestJob* job) {
   GS_REQUIRE_UI_THREAD();
   const QUrl url = job->requestUrl();
-  const std::string path = gameshell::CachePathFromUrl(url.toEncoded().toStdString());
+  gameshell::ResourceKey key = gameshell::ResourceKeyFromUrl(url.toEncoded().toStdString());
   // Pages can ask for this scheme directly: the same rules as for any cached path apply.
-  if (!gameshell::IsStorableCachePath(path)) {
+  if (!gameshell::IsStorableCachePath(key.path)) {
     job->fail(QWebEngineUrlRequestJob::UrlInvalid);
     return;
   }
-  if (std::shared_ptr<QFile> held = interceptor_->held_files()->Take(url)) {
-    Reply(job, std::move(held), path, interceptor_);
+  if (std::shared_ptr<QFile> held = held_files_.Take(url)) {
+    Reply(job, std::move(held), key.path);
     return;
   }
-  if (interceptor_->WaitForDownload(job)) {
+  if (auto it = downloads_.find(key); it != downloads_.end()) {
+    it->second.append(job);
     return;
   }
-  ServeFile(job, path, interceptor_);
+  Serve(job, key.path);
+}
+
+void CachedResourceHandler::HoldCurrentFile(const QUrl& cache_url, const std::string& path) {
+  GS_REQUIRE_UI_THREAD();
+  // Past the open-file limit, the request gets whichever copy is there when served.
+  std::shared_ptr<QFile> file = serving_files_.Open(path);
+  if (file && file->isOpen()) {
+    held_files_.Hold(cache_url, std::move(file));
+  }
+}
+
+void CachedResourceHandler::DownloadStarted(const gameshell::ResourceKey& key) {
+  GS_REQUIRE_UI_THREAD();
+  downloads_.try_emplace(key);
+}
+
+void CachedResourceHandler::DownloadAnswered(const gameshell::ResourceKey& key, bool stored) {
+  GS_REQUIRE_UI_THREAD();
+  auto it = downloads_.find(key);
+  if (it == downloads_.end()) {
+    return;
+  }
+  const QList<QPointer<QWebEngineUrlRequestJob>> waiting = std::move(it->second);
+  downloads_.erase(it);
+  for (const QPointer<QWebEngineUrlRequestJob>& job : waiting) {
+    if (!job) {  // the page gave up on it
+      continue;
+    }
+    if (stored) {
+      Serve(job, key.path);
+    } else {
+      SendToNetwork(job);
+    }
+  }
+}
+
+void CachedResourceHandler::Serve(QWebEngineUrlRequestJob* job, const std::string& path) {
+  std::shared_ptr<QFile> file = serving_files_.Open(path);
+  if (!file) {
+    serving_files_.WhenAvailable([this, job = QPointer<QWebEngineUrlRequestJob>(job), path] {
+      if (job) {
+        Serve(job, path);
+      }
+    });
+    return;
+  }
+  Reply(job, std::move(file), path);
+}
+
+void CachedResourceHandler::Reply(QWebEngineUrlRequestJob* job,
+                                  std::shared_ptr<QFile> file,
+                                  const std::string& path) {
+  if (!file->isOpen() || file->size() == 0) {
+    SendToNetwork(job);
+    return;
+  }
+  // The engine reads the device until the job is gone.
+  QObject::connect(job, &QObject::destroyed, [file] {});
+  job->reply(gameshell::ContentTypeForCachePath(path), file.get());
+}
+
+void CachedResourceHandler::SendToNetwork(QWebEngineUrlRequestJob* job) {
+  const QUrl network_url = cache_scheme::ToNetworkUrl(job->requestUrl());
+  bypass_->Add(network_url);
+  job->redirect(network_url);
 }

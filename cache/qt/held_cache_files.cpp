@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include "client/qt/ui_thread.h"
+#include "base/qt/ui_thread.h"
 
 void HeldCacheFiles::Hold(const QUrl& cache_url, std::shared_ptr<QFile> file) {
   GS_REQUIRE_UI_THREAD();

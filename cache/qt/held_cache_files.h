@@ -19,7 +19,7 @@ class HeldCacheFiles : public QObject {
  public:
   static constexpr int kUnclaimedCloseMs = 30000;
 
-  explicit HeldCacheFiles(QObject* parent) : QObject(parent) {}
+  HeldCacheFiles() = default;
 
   void Hold(const QUrl& cache_url, std::shared_ptr<QFile> file);
   // The oldest file held for the URL, or null.

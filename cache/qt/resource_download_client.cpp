@@ -5,10 +5,10 @@
 #include <QNetworkRequest>
 #include <QPointer>
 
-#include "app/core/browser_switches.h"
+#include "base/core/remote_debugging_port.h"
 #include "cache/core/content_decoder.h"
 #include "cache/core/download_decision.h"
-#include "client/qt/ui_thread.h"
+#include "base/qt/ui_thread.h"
 
 namespace {
 constexpr qint64 kChunkBytes = qint64{1} << 20;
@@ -19,11 +19,8 @@ ResourceDownloadClient::ResourceDownloadClient(QNetworkAccessManager* network,
                                                const QUrl& url,
                                                const QUrl& referer,
                                                const QByteArray& user_agent,
-                                               const std::string& cache_path,
-                                               const std::string& token,
-                                               QObject* parent)
-    : QObject(parent),
-      reply_([&] {
+                                               const gameshell::ResourceKey& key)
+    : reply_([&] {
         QNetworkRequest request(url);
         if (referer.isValid()) {
           request.setRawHeader("Referer",
@@ -43,7 +40,7 @@ ResourceDownloadClient::ResourceDownloadClient(QNetworkAccessManager* network,
         return network->get(request);
       }()),
       cache_(cache),
-      id_(cache->BeginDownload(cache_path, token, [self = QPointer<ResourceDownloadClient>(this)] {
+      id_(cache->BeginDownload(key, [self = QPointer<ResourceDownloadClient>(this)] {
         // Writer thread: the disk refused the body.
         QMetaObject::invokeMethod(
             qApp,

@@ -36,9 +36,7 @@ class ResourceDownloadClient : public QObject {
                          const QUrl& url,
                          const QUrl& referer,
                          const QByteArray& user_agent,
-                         const std::string& cache_path,
-                         const std::string& token,
-                         QObject* parent);
+                         const gameshell::ResourceKey& key);
   ~ResourceDownloadClient() override;
 
  signals:

@@ -3,29 +3,22 @@
 #include <QNetworkCookieJar>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
-#include <QWebEngineUrlRequestJob>
 
-#include "app/core/browser_switches.h"
-#include "cache/core/cache_paths.h"
+#include "base/core/remote_debugging_port.h"
+#include "base/qt/ui_thread.h"
 #include "cache/core/resource_cache.h"
 #include "cache/qt/cache_scheme.h"
-#include "cache/qt/cached_resource_handler.h"
+#include "cache/qt/cached_responses.h"
+#include "cache/qt/network_bypass.h"
 #include "cache/qt/resource_download_client.h"
-#include "client/qt/ui_thread.h"
-
-namespace {
-
-QString DownloadKey(const std::string& cache_path, const std::string& token) {
-  return QString::fromStdString(cache_path + '\n' + token);
-}
-
-}  // namespace
 
 ResourceRequestInterceptor::ResourceRequestInterceptor(gameshell::ResourceCache* cache,
                                                        QWebEngineProfile* profile,
-                                                       QObject* parent)
-    : QWebEngineUrlRequestInterceptor(parent),
-      cache_(cache),
+                                                       CachedResponses* responses,
+                                                       NetworkBypass* bypass)
+    : cache_(cache),
+      responses_(responses),
+      bypass_(bypass),
       user_agent_(profile->httpUserAgent().toUtf8()) {
   // The engine's cookies, mirrored into the downloads' jar as they come and go.
   QNetworkCookieJar* jar = network_.cookieJar();
@@ -37,75 +30,44 @@ ResourceRequestInterceptor::ResourceRequestInterceptor(gameshell::ResourceCache*
   store->loadAllCookies();
 }
 
-ResourceRequestInterceptor::~ResourceRequestInterceptor() {
-  for (Download& download : downloads_) {
-    delete download.client;
-  }
-}
-
-void ResourceRequestInterceptor::SendToNetwork(QWebEngineUrlRequestJob* job) {
-  GS_REQUIRE_UI_THREAD();
-  const QUrl network_url = cache_scheme::ToNetworkUrl(job->requestUrl());
-  ++send_to_network_[network_url];
-  job->redirect(network_url);
-}
-
-bool ResourceRequestInterceptor::WaitForDownload(QWebEngineUrlRequestJob* job) {
-  GS_REQUIRE_UI_THREAD();
-  const std::string url = cache_scheme::ToNetworkUrl(job->requestUrl()).toEncoded().toStdString();
-  auto it = downloads_.find(
-      DownloadKey(gameshell::CachePathFromUrl(url), gameshell::VersionFromUrl(url)));
-  if (it == downloads_.end() || !it->answers) {
-    return false;
-  }
-  it->waiting.append(job);
-  return true;
-}
+ResourceRequestInterceptor::~ResourceRequestInterceptor() = default;
 
 void ResourceRequestInterceptor::JoinOrStartDownload(const QUrl& url,
                                                      const QUrl& referer,
-                                                     const std::string& cache_path,
-                                                     const std::string& token) {
-  const QString key = DownloadKey(cache_path, token);
-  if (downloads_.contains(key)) {
+                                                     const gameshell::ResourceKey& key) {
+  auto [it, started] = downloads_.try_emplace(key);
+  if (!started) {
     return;
   }
-  Download& download = downloads_[key];
-  download.cache_path = cache_path;
-  download.client = new ResourceDownloadClient(&network_, cache_, url, referer, user_agent_,
-                                               cache_path, token, this);
-  connect(download.client, &ResourceDownloadClient::Finished, this,
+  it->second.client = std::make_unique<ResourceDownloadClient>(&network_, cache_, url, referer,
+                                                               user_agent_, key);
+  responses_->DownloadStarted(key);
+  ResourceDownloadClient* client = it->second.client.get();
+  connect(client, &ResourceDownloadClient::Finished, this,
           [this, key](bool stored) { OnDownloadFinished(key, stored); });
-  connect(download.client, &ResourceDownloadClient::WillNotAnswer, this, [this, key] {
-    if (auto it = downloads_.find(key); it != downloads_.end()) {
-      it->answers = false;
-      SendWaitingToNetwork(*it);
-    }
-  });
+  connect(client, &ResourceDownloadClient::WillNotAnswer, this, [this, key] { Answer(key, false); });
 }
 
-void ResourceRequestInterceptor::SendWaitingToNetwork(Download& download) {
-  const QList<QPointer<QWebEngineUrlRequestJob>> waiting = std::exchange(download.waiting, {});
-  for (const QPointer<QWebEngineUrlRequestJob>& job : waiting) {
-    if (job) {
-      SendToNetwork(job);
-    }
-  }
-}
-
-void ResourceRequestInterceptor::OnDownloadFinished(const QString& key, bool stored) {
-  GS_REQUIRE_UI_THREAD();
-  Download download = downloads_.take(key);
-  download.client->deleteLater();
-  if (!stored) {
-    SendWaitingToNetwork(download);
+void ResourceRequestInterceptor::Answer(const gameshell::ResourceKey& key, bool stored) {
+  auto it = downloads_.find(key);
+  if (it == downloads_.end() || it->second.answered) {
     return;
   }
-  for (const QPointer<QWebEngineUrlRequestJob>& job : download.waiting) {
-    if (job) {  // else the page gave up on it
-      CachedResourceHandler::ServeFile(job, download.cache_path, this);
-    }
+  it->second.answered = true;
+  responses_->DownloadAnswered(key, stored);
+}
+
+void ResourceRequestInterceptor::OnDownloadFinished(const gameshell::ResourceKey& key,
+                                                    bool stored) {
+  GS_REQUIRE_UI_THREAD();
+  Answer(key, stored);
+  auto it = downloads_.find(key);
+  if (it == downloads_.end()) {
+    return;
   }
+  // Emitted from inside the client: it goes once its signal has returned.
+  it->second.client.release()->deleteLater();
+  downloads_.erase(it);
 }
 
 void ResourceRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info) {
@@ -119,10 +81,7 @@ void ResourceRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info
     return;
   }
   // A request the cache handed back goes to the network untouched.
-  if (auto it = send_to_network_.find(url); it != send_to_network_.end()) {
-    if (--*it == 0) {
-      send_to_network_.erase(it);
-    }
+  if (bypass_->Take(url)) {
     return;
   }
   // Only resources fetched with GET: a download cannot repeat another method's body, and a
@@ -148,12 +107,9 @@ void ResourceRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info
   }
   if (on_disk) {
     // The download may replace the file before this request is served; this request is to get
-    // the older copy. Past the open-file limit, it gets whichever copy is there when served.
-    std::shared_ptr<QFile> file = serving_files_.Open(decision.cache_path);
-    if (file && file->isOpen()) {
-      held_files_.Hold(cache_url, std::move(file));
-    }
+    // the older copy.
+    responses_->HoldCurrentFile(cache_url, decision.key.path);
   }
-  JoinOrStartDownload(url, info.firstPartyUrl(), decision.cache_path, decision.token);
+  JoinOrStartDownload(url, info.firstPartyUrl(), decision.key);
   info.redirect(cache_url);
 }

@@ -1,19 +1,17 @@
 #pragma once
 
-#include <QHash>
-#include <QList>
 #include <QNetworkAccessManager>
-#include <QPointer>
 #include <QUrl>
 #include <QWebEngineUrlRequestInterceptor>
 
-#include <string>
+#include <memory>
+#include <unordered_map>
 
-#include "cache/qt/held_cache_files.h"
-#include "cache/qt/serving_files.h"
+#include "cache/core/cache_paths.h"
 
+class CachedResponses;
+class NetworkBypass;
 class QWebEngineProfile;
-class QWebEngineUrlRequestJob;
 class ResourceDownloadClient;
 
 namespace gameshell {
@@ -31,46 +29,31 @@ class ResourceRequestInterceptor : public QWebEngineUrlRequestInterceptor {
   Q_OBJECT
 
  public:
-  // Downloads send the profile's user agent and cookies, as the page's own requests do.
+  // Downloads send the profile's user agent and cookies, as the page's own requests do. Every
+  // pointer must outlive the interceptor.
   ResourceRequestInterceptor(gameshell::ResourceCache* cache,
                              QWebEngineProfile* profile,
-                             QObject* parent);
+                             CachedResponses* responses,
+                             NetworkBypass* bypass);
   // Running downloads are dropped.
   ~ResourceRequestInterceptor() override;
 
   void interceptRequest(QWebEngineUrlRequestInfo& info) override;
 
-  // The cache scheme's job is answered once the download of its resource ends; false when no
-  // download of it runs.
-  bool WaitForDownload(QWebEngineUrlRequestJob* job);
-
-  // The cache could not answer `job`: it goes to the network, past this interceptor, once.
-  void SendToNetwork(QWebEngineUrlRequestJob* job);
-  HeldCacheFiles* held_files() { return &held_files_; }
-  ServingFiles* serving_files() { return &serving_files_; }
-
  private:
   struct Download {
-    ResourceDownloadClient* client = nullptr;
-    std::string cache_path;
-    QList<QPointer<QWebEngineUrlRequestJob>> waiting;
-    bool answers = true;  // false once its headers showed it will not answer the page
+    std::unique_ptr<ResourceDownloadClient> client;
+    bool answered = false;  // the requests waiting on it have had their answer
   };
 
-  void JoinOrStartDownload(const QUrl& url,
-                           const QUrl& referer,
-                           const std::string& cache_path,
-                           const std::string& token);
-  void OnDownloadFinished(const QString& key, bool stored);
-  void SendWaitingToNetwork(Download& download);
+  void JoinOrStartDownload(const QUrl& url, const QUrl& referer, const gameshell::ResourceKey& key);
+  void Answer(const gameshell::ResourceKey& key, bool stored);
+  void OnDownloadFinished(const gameshell::ResourceKey& key, bool stored);
 
   gameshell::ResourceCache* const cache_;
+  CachedResponses* const responses_;
+  NetworkBypass* const bypass_;
   const QByteArray user_agent_;
   QNetworkAccessManager network_;
-  QHash<QUrl, int> send_to_network_;
-  // By cache path and token.
-  QHash<QString, Download> downloads_;
-  // Before the held files, which count against it.
-  ServingFiles serving_files_;
-  HeldCacheFiles held_files_{this};
+  std::unordered_map<gameshell::ResourceKey, Download, gameshell::ResourceKeyHash> downloads_;
 };

@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include "client/qt/ui_thread.h"
+#include "base/qt/ui_thread.h"
 
 ServingFiles::~ServingFiles() {
   *self_ = nullptr;

@@ -5,7 +5,7 @@
 #include <QWebEngineView>
 
 #include "client/qt/game_client.h"
-#include "client/qt/ui_thread.h"
+#include "base/qt/ui_thread.h"
 
 DevToolsKeyFilter::DevToolsKeyFilter(QWebEngineView* view, GameClient* client)
     : QObject(view), view_(view), client_(client) {

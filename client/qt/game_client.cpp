@@ -7,15 +7,11 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
-#include "app/core/navigation_rules.h"
-#include "bridge/qt/page_bridge.h"
-#include "cache/qt/cache_scheme.h"
-#include "cache/qt/cached_resource_handler.h"
-#include "cache/qt/resource_request_interceptor.h"
+#include "cache/qt/profile_cache_hooks.h"
 #include "client/qt/dev_tools_key_filter.h"
 #include "client/qt/game_page.h"
 #include "client/qt/page_bridge_commands.h"
-#include "client/qt/ui_thread.h"
+#include "base/qt/ui_thread.h"
 #include "window/core/popup_title.h"
 #include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
@@ -31,17 +27,14 @@ constexpr int kLoadingWindowDelayMs = 400;
 
 }  // namespace
 
-GameClient::GameClient(QWebEngineProfile* profile, gameshell::CacheHosts cache_hosts)
-    : profile_(profile), resource_cache_(std::move(cache_hosts)) {
+GameClient::GameClient(QWebEngineProfile* profile, gameshell::GameHosts game_hosts)
+    : profile_(profile),
+      resource_cache_(std::move(game_hosts)),
+      cache_hooks_(std::make_unique<ProfileCacheHooks>(&resource_cache_, profile)) {
   GS_REQUIRE_UI_THREAD();
-  interceptor_ = new ResourceRequestInterceptor(&resource_cache_, profile_, this);
-  profile_->setUrlRequestInterceptor(interceptor_);
   // A page opens a popup only from the player's own gesture (a click on a link); without it the
   // engine's popup blocker refuses.
   profile_->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
-  cache_handler_ = new CachedResourceHandler(interceptor_, this);
-  profile_->installUrlSchemeHandler(cache_scheme::kHttp, cache_handler_);
-  profile_->installUrlSchemeHandler(cache_scheme::kHttps, cache_handler_);
 }
 
 GameClient::~GameClient() {
@@ -52,11 +45,8 @@ GameClient::~GameClient() {
       delete window;
     }
   }
-  profile_->setUrlRequestInterceptor(nullptr);
-  profile_->removeAllUrlSchemeHandlers();
   // Downloads still running end here, while the cache they would store into is alive.
-  delete cache_handler_;
-  delete interceptor_;
+  cache_hooks_.reset();
 }
 
 QWebEngineView* GameClient::CreateBrowserView(bool with_bridge) {
@@ -64,11 +54,11 @@ QWebEngineView* GameClient::CreateBrowserView(bool with_bridge) {
   auto* view = new QWebEngineView();
   auto* page = new GamePage(profile_, this, /*dev_tools=*/!with_bridge, view);
   if (with_bridge) {
-    PageBridge::Install(page, this);
+    PageBridge::Install(page, resource_cache_.hosts(), this);
   }
   view->setPage(page);
   new DevToolsKeyFilter(view, this);
-  OnAfterCreated(page);
+  browser_list_.emplace_back(page);
   return view;
 }
 
@@ -77,8 +67,8 @@ BrowserWindow* GameClient::CreateBrowserWindow(QWebEngineView* view,
   GS_REQUIRE_UI_THREAD();
   auto* window = new BrowserWindow(view, std::move(delegate), BrowserWindow::Kind::kBrowserView);
   connect(view->page(), &QWebEnginePage::loadFinished, this,
-          [this, page = QPointer<QWebEnginePage>(view->page())] { OnLoadEnd(page); });
-  connect(window, &BrowserWindow::BrowserClosed, this, &GameClient::OnBeforeClose);
+          [this, page = QPointer<QWebEnginePage>(view->page())] { OnLoadFinished(page); });
+  connect(window, &BrowserWindow::BrowserClosed, this, &GameClient::OnBrowserClosed);
   return window;
 }
 
@@ -109,7 +99,7 @@ void GameClient::ShowLoadingWindowUntilTheGameShows() {
     }
     loading_window_ = std::make_unique<LoadingWindow>();
     connect(loading_window_.get(), &LoadingWindow::ClosedByPlayer, this,
-            [this] { CloseAllBrowsers(true); });
+            [this] { CloseAllWindows(CloseMode::kForce); });
     loading_window_->show();
   });
 }
@@ -126,25 +116,24 @@ void GameClient::ShowDevTools(QWebEnginePage* page) {
   }
   QWebEngineView* view = CreateBrowserView(false);
   auto* window = new BrowserWindow(view, nullptr, BrowserWindow::Kind::kDevTools);
-  connect(window, &BrowserWindow::BrowserClosed, this, &GameClient::OnBeforeClose);
+  connect(window, &BrowserWindow::BrowserClosed, this, &GameClient::OnBrowserClosed);
   window->setWindowTitle(QString::fromUtf8(kDevToolsTitle));
   window->resize(kDevToolsSize);
   page->setDevToolsPage(view->page());
   window->show();
 }
 
-void GameClient::CloseAllBrowsers(bool force_close) {
+void GameClient::CloseAllWindows(CloseMode mode) {
   if (!OnUiThread()) {
     // The posted call is dropped if the client is gone by then.
-    QMetaObject::invokeMethod(
-        this, [this, force_close] { CloseAllBrowsers(force_close); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, mode] { CloseAllWindows(mode); }, Qt::QueuedConnection);
     return;
   }
   // Closing removes entries from the list as it goes.
   const std::vector<QPointer<QWebEnginePage>> open = browser_list_;
   for (const QPointer<QWebEnginePage>& page : open) {
     if (BrowserWindow* window = BrowserWindow::ForPage(page)) {
-      window->CloseBrowser(force_close);
+      window->CloseWindow(mode);
     }
   }
 }
@@ -154,23 +143,13 @@ void GameClient::SetWindowDelegate(std::shared_ptr<GameWindowDelegate> delegate)
   window_delegate_ = std::move(delegate);
 }
 
-bool GameClient::IsRefusedNavigation(const QUrl& url, bool dev_tools_page) {
-  return gameshell::IsRefusedNavigationUrl(url.toEncoded().toStdString(), dev_tools_page);
-}
-
-void GameClient::OnProcessMessageReceived(QWebEnginePage* page,
-                                          const gameshell::BridgeMessage& message) {
+void GameClient::OnBridgeMessage(QWebEnginePage* page, const gameshell::BridgeMessage& message) {
   GS_REQUIRE_UI_THREAD();
   PageBridgeCommands commands(this, page);
   dispatcher_.OnMessage(message, commands);
 }
 
-void GameClient::OnAfterCreated(QWebEnginePage* page) {
-  GS_REQUIRE_UI_THREAD();
-  browser_list_.emplace_back(page);
-}
-
-void GameClient::OnBeforeClose(QWebEnginePage* page) {
+void GameClient::OnBrowserClosed(QWebEnginePage* page) {
   GS_REQUIRE_UI_THREAD();
   for (auto it = browser_list_.begin(); it != browser_list_.end(); ++it) {
     if (*it == page) {
@@ -185,7 +164,7 @@ void GameClient::OnBeforeClose(QWebEnginePage* page) {
   }
 }
 
-void GameClient::OnLoadEnd(QWebEnginePage* page) {
+void GameClient::OnLoadFinished(QWebEnginePage* page) {
   GS_REQUIRE_UI_THREAD();
   BrowserWindow* window = BrowserWindow::ForPage(page);
   if (!window || window->kind() != BrowserWindow::Kind::kBrowserView || window_shown_) {

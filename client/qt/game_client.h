@@ -8,13 +8,15 @@
 
 #include "bridge/core/bridge_dispatcher.h"
 #include "bridge/core/bridge_messages.h"
+#include "bridge/core/launcher.h"
+#include "bridge/qt/page_bridge.h"
 #include "cache/core/resource_cache.h"
 #include "platform/qt/system_launcher_host.h"
+#include "window/core/close_mode.h"
 
 class BrowserWindow;
-class CachedResourceHandler;
-class ResourceRequestInterceptor;
 class GameWindowDelegate;
+class ProfileCacheHooks;
 class LoadingWindow;
 class QWebEngineProfile;
 class QWebEnginePage;
@@ -25,13 +27,13 @@ class QWebEngineView;
 // first finished load, opens developer tools, receives the bridge's messages, owns the resource
 // cache (hooked into the profile's requests) and the game window's delegate, and ends the event
 // loop after the last browser has closed, saving the cache index first.
-// Thread: UI, except CloseAllBrowsers, which may be called from any thread.
-class GameClient : public QObject {
+// Thread: UI, except CloseAllWindows, which may be called from any thread.
+class GameClient : public QObject, public BridgeMessageHandler {
   Q_OBJECT
 
  public:
-  // `cache_hosts`: the hosts whose resources the cache may store.
-  GameClient(QWebEngineProfile* profile, gameshell::CacheHosts cache_hosts);
+  // `game_hosts`: the hosts whose resources the cache may store and whose frames get the bridge.
+  GameClient(QWebEngineProfile* profile, gameshell::GameHosts game_hosts);
   ~GameClient() override;
 
   // A new browser view with its page, counted as an open browser from now on. Pages of the game
@@ -48,18 +50,13 @@ class GameClient : public QObject {
   void ShowLoadingWindowUntilTheGameShows();
   // Opens (or raises) the developer tools of `page` in a window titled "DEVTOOL".
   void ShowDevTools(QWebEnginePage* page);
-  void CloseAllBrowsers(bool force_close);
+  void CloseAllWindows(CloseMode mode);
 
   void SetWindowDelegate(std::shared_ptr<GameWindowDelegate> delegate);
   GameWindowDelegate* window_delegate() const { return window_delegate_.get(); }
-  gameshell::CacheIndex& cache_index() { return resource_cache_.index(); }
   gameshell::ResourceCache& resource_cache() { return resource_cache_; }
   const std::vector<QPointer<QWebEnginePage>>& browser_list() const { return browser_list_; }
   bool window_shown() const { return window_shown_; }
-
-  // True when a navigation to `url` must be refused: local files, and schemes the desktop would
-  // be asked to open.
-  static bool IsRefusedNavigation(const QUrl& url, bool dev_tools_page = false);
 
   // The launcher library's services and file name; tests substitute both.
   SystemLauncherHost& launcher_host() { return *launcher_host_; }
@@ -69,27 +66,27 @@ class GameClient : public QObject {
   const std::string& launcher_library_name() const { return launcher_library_name_; }
   void SetLauncherLibraryName(std::string name) { launcher_library_name_ = std::move(name); }
 
-  // Engine callbacks.
-  // A bridge message from `page` (any of its frames).
-  void OnProcessMessageReceived(QWebEnginePage* page, const gameshell::BridgeMessage& message);
-  void OnAfterCreated(QWebEnginePage* page);
-  void OnBeforeClose(QWebEnginePage* page);
-  void OnLoadEnd(QWebEnginePage* page);
+  // BridgeMessageHandler:
+  void OnBridgeMessage(QWebEnginePage* page, const gameshell::BridgeMessage& message) override;
 
  signals:
   // Emitted after the index was saved, right before the event loop is asked to quit.
   void LastBrowserClosed();
 
  private:
+  // A window of the browser has closed: the last to close saves the index and ends the loop.
+  void OnBrowserClosed(QWebEnginePage* page);
+  // The first finished load of a page in a browser view shows its window.
+  void OnLoadFinished(QWebEnginePage* page);
+
   QWebEngineProfile* const profile_;
-  ResourceRequestInterceptor* interceptor_ = nullptr;
-  CachedResourceHandler* cache_handler_ = nullptr;
   std::vector<QPointer<QWebEnginePage>> browser_list_;
   std::shared_ptr<GameWindowDelegate> window_delegate_;
   bool window_shown_ = false;
   std::unique_ptr<LoadingWindow> loading_window_;
-  // The index and its writer thread; the interceptor that feeds it is deleted first.
+  // The index and its writer thread; the hooks that feed it go first.
   gameshell::ResourceCache resource_cache_;
+  std::unique_ptr<ProfileCacheHooks> cache_hooks_;
   gameshell::BridgeDispatcher dispatcher_;
   std::unique_ptr<SystemLauncherHost> launcher_host_ = std::make_unique<SystemLauncherHost>();
   std::string launcher_library_name_ = gameshell::kLauncherLibraryName;

@@ -1,8 +1,9 @@
 #include "client/qt/game_page.h"
 
+#include "base/qt/ui_thread.h"
+#include "client/core/navigation_rules.h"
 #include "client/qt/game_client.h"
 #include "client/qt/game_page_recovery.h"
-#include "client/qt/ui_thread.h"
 #include "window/qt/browser_window.h"
 
 GamePage::GamePage(QWebEngineProfile* profile, GameClient* client, bool dev_tools, QObject* parent)
@@ -10,7 +11,7 @@ GamePage::GamePage(QWebEngineProfile* profile, GameClient* client, bool dev_tool
 
 bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool is_main_frame) {
   GS_REQUIRE_UI_THREAD();
-  if (!GameClient::IsRefusedNavigation(url, dev_tools_)) {
+  if (!gameshell::IsRefusedNavigationUrl(url.toEncoded().toStdString(), dev_tools_)) {
     return true;
   }
   if (url == QUrl(QString::fromUtf8(GamePageRecovery::kRetryUrl))) {
@@ -23,7 +24,7 @@ bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool is_
         this,
         [this] {
           if (BrowserWindow* window = BrowserWindow::ForPage(this)) {
-            window->CloseBrowser(true);
+            window->CloseWindow(CloseMode::kForce);
           }
         },
         Qt::QueuedConnection);

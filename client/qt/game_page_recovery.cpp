@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "client/qt/ui_thread.h"
+#include "base/qt/ui_thread.h"
 #include "window/qt/game_window_delegate.h"
 
 namespace {

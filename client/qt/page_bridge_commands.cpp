@@ -3,10 +3,10 @@
 #include <QPointer>
 #include <QWebEnginePage>
 
-#include "app/core/text_conversion.h"
+#include "base/core/text_conversion.h"
 #include "bridge/core/launcher.h"
 #include "client/qt/game_client.h"
-#include "client/qt/ui_thread.h"
+#include "base/qt/ui_thread.h"
 #include "platform/qt/system_launcher_host.h"
 #include "platform/url_opener.h"
 #include "window/qt/browser_window.h"
@@ -23,8 +23,8 @@ void PageBridgeCommands::SetCanClose(bool can_close) {
   client_->window_delegate()->SetCanClose(can_close);
 }
 
-void PageBridgeCommands::CloseAllBrowsers(bool force_close) {
-  client_->CloseAllBrowsers(force_close);
+void PageBridgeCommands::CloseGame() {
+  client_->CloseAllWindows(CloseMode::kForce);
 }
 
 void PageBridgeCommands::MaximizeWindow() {
@@ -38,7 +38,7 @@ void PageBridgeCommands::OpenPay(const std::u16string& url) {
 }
 
 void PageBridgeCommands::ResetCache(const std::string& generation) {
-  client_->cache_index().Reset(generation);
+  client_->resource_cache().index().Reset(generation);
 }
 
 void PageBridgeCommands::ReloadSender() {

@@ -14,7 +14,7 @@ class PageBridgeCommands : public gameshell::BridgeCommands {
 
   bool HasWindowDelegate() override;
   void SetCanClose(bool can_close) override;
-  void CloseAllBrowsers(bool force_close) override;
+  void CloseGame() override;
   void MaximizeWindow() override;
   void OpenPay(const std::u16string& url) override;
   void ResetCache(const std::string& generation) override;

@@ -1,4 +1,4 @@
-#include "cache/core/file_system.h"
+#include "platform/file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>

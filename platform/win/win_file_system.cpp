@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "cache/core/file_system.h"
+#include "platform/file_system.h"
 #include "platform/win/wide_text.h"
 
 // The cache's file system on Windows: UTF-8 paths become UTF-16 for the wide calls (never the

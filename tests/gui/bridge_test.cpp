@@ -35,9 +35,8 @@ class BridgeTest : public ::testing::Test {
   void Open(const std::string& query) {
     QFile::remove("fileList.txt");
     profile_ = std::make_unique<QWebEngineProfile>();
-    client_ = GameBrowserApp::OnContextInitialized(profile_.get(),
-                                                   Server().Url("/bridge.html?id=2" + query),
-                                                   gameshell::CacheHosts("127.0.0.1", ""));
+    client_ = GameBrowserApp::CreateGame(profile_.get(), Server().Url("/bridge.html?id=2" + query),
+                                                   gameshell::GameHosts("127.0.0.1", ""));
     auto host = std::make_unique<RecordingLauncherHost>();
     host_ = host.get();
     client_->SetLauncherHost(std::move(host));
@@ -48,7 +47,7 @@ class BridgeTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    delete client_;
+    client_.reset();
     Pump(50);
     profile_.reset();
   }
@@ -72,7 +71,7 @@ class BridgeTest : public ::testing::Test {
             .arg(frame, QString("'%1'").arg(script)));
   }
 
-  std::string Generation() { return client_->cache_index().Find("version").value_or("<none>"); }
+  std::string Generation() { return client_->resource_cache().index().Find("version").value_or("<none>"); }
 
   QStringList Calls() {
     QFile file(record_path_);
@@ -81,7 +80,7 @@ class BridgeTest : public ::testing::Test {
   }
 
   std::unique_ptr<QWebEngineProfile> profile_;
-  GameClient* client_ = nullptr;
+  std::unique_ptr<GameClient> client_;
   RecordingLauncherHost* host_ = nullptr;
   QWebEnginePage* page_ = nullptr;
   QTemporaryDir record_dir_;

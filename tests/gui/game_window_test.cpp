@@ -25,10 +25,9 @@ class GameWindowTest : public ::testing::Test {
   void Open(const std::string& query) {
     QFile::remove("fileList.txt");
     profile_ = std::make_unique<QWebEngineProfile>();
-    client_ = GameBrowserApp::OnContextInitialized(profile_.get(),
-                                                   Server().Url("/login.html?id=2" + query),
-                                                   gameshell::CacheHosts("127.0.0.1", ""));
-    QObject::connect(client_, &GameClient::LastBrowserClosed, [this] {
+    client_ = GameBrowserApp::CreateGame(profile_.get(), Server().Url("/login.html?id=2" + query),
+                                                   gameshell::GameHosts("127.0.0.1", ""));
+    QObject::connect(client_.get(), &GameClient::LastBrowserClosed, [this] {
       ++last_browser_closed_;
       index_saved_before_quit_ = QFile::exists("fileList.txt");
     });
@@ -44,7 +43,7 @@ class GameWindowTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    delete client_;
+    client_.reset();
     Pump(50);
     profile_.reset();
   }
@@ -57,7 +56,7 @@ class GameWindowTest : public ::testing::Test {
   QWebEnginePage* page() { return delegate()->browser_view()->page(); }
 
   std::unique_ptr<QWebEngineProfile> profile_;
-  GameClient* client_ = nullptr;
+  std::unique_ptr<GameClient> client_;
   int last_browser_closed_ = 0;
   bool index_saved_before_quit_ = false;
 };
@@ -144,13 +143,6 @@ TEST_F(GameWindowTest, LocalFileNavigationsAreRefusedEverywhere) {
   EXPECT_TRUE(WaitUntil([] { return Server().Count("GET /frame.html?plain=1") == 1; }));
 }
 
-TEST(NavigationPolicyTest, RefusesFileUrlsAnywhereInTheUrl) {
-  EXPECT_TRUE(GameClient::IsRefusedNavigation(QUrl("file:///etc/passwd")));
-  EXPECT_TRUE(GameClient::IsRefusedNavigation(QUrl("http://h/a?u=file://x")));
-  EXPECT_FALSE(GameClient::IsRefusedNavigation(QUrl("http://h/a?u=FILE-x")));
-  EXPECT_FALSE(GameClient::IsRefusedNavigation(QUrl("https://h/file/x")));
-}
-
 TEST_F(GameWindowTest, PopupsOpenInTheirOwnWindowAndKeepTheLoopAlive) {
   Open("");
   OpenPopup();
@@ -159,20 +151,20 @@ TEST_F(GameWindowTest, PopupsOpenInTheirOwnWindowAndKeepTheLoopAlive) {
   Pump(200);
   EXPECT_EQ(last_browser_closed_, 0);
   EXPECT_FALSE(QFile::exists("fileList.txt"));
-  client_->CloseAllBrowsers(true);
+  client_->CloseAllWindows(CloseMode::kForce);
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
   EXPECT_TRUE(index_saved_before_quit_);
 }
 
-TEST_F(GameWindowTest, CloseAllBrowsersFromAnotherThreadRunsOnTheUiThreadLater) {
+TEST_F(GameWindowTest, CloseAllWindowsFromAnotherThreadRunsOnTheUiThreadLater) {
   Open("");
   OpenPopup();
-  std::thread([this] { client_->CloseAllBrowsers(true); }).join();
+  std::thread([this] { client_->CloseAllWindows(CloseMode::kForce); }).join();
   EXPECT_EQ(client_->browser_list().size(), 2u);
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
   EXPECT_TRUE(client_->browser_list().empty());
   // With nothing left open it does nothing.
-  client_->CloseAllBrowsers(true);
+  client_->CloseAllWindows(CloseMode::kForce);
   Pump(100);
   EXPECT_EQ(last_browser_closed_, 1);
 }
@@ -183,7 +175,7 @@ TEST_F(GameWindowTest, GentleCloseAllLetsThePageRunItsUnloadHandling) {
       "window.addEventListener('unload', function () {"
       "  navigator.sendBeacon('/report?event=unload'); });");
   Pump(200);
-  client_->CloseAllBrowsers(false);
+  client_->CloseAllWindows(CloseMode::kAskPage);
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
 }
 

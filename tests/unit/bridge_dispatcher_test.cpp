@@ -15,7 +15,7 @@ class RecordingCommands : public BridgeCommands {
 
   bool HasWindowDelegate() override { return has_delegate; }
   void SetCanClose(bool v) override { log.push_back(v ? "can_close=true" : "can_close=false"); }
-  void CloseAllBrowsers(bool force) override { log.push_back(force ? "close(force)" : "close"); }
+  void CloseGame() override { log.push_back("close(force)"); }
   void MaximizeWindow() override { log.push_back("maximize"); }
   void OpenPay(const std::u16string& url) override { log.push_back("pay:" + Narrow(url)); }
   void ResetCache(const std::string& generation) override { log.push_back("reset:" + generation); }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cache_file_access.h"
 #include "test_file_systems.h"
 
 namespace gameshell {
@@ -13,6 +14,9 @@ namespace {
 namespace fs = std::filesystem;
 using testing::FaultyFileSystem;
 using testing::ScopedTempCwd;
+using testing::CacheFileExists;
+using testing::ReadCacheFile;
+using testing::WriteCacheFile;
 
 std::string Slurp(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

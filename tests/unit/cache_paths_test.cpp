@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/browser_switches.h"
-#include "app/core/navigation_rules.h"
-#include "cache/core/cache_hosts.h"
 
 namespace gameshell {
 namespace {
@@ -39,6 +36,15 @@ TEST(CachePathFromUrlTest, PathAfterTheHostWithoutTheQuery) {
   // The raw path is returned as is; deciding whether it is safe is a separate step.
   EXPECT_EQ(CachePathFromUrl("file:///C:/dir/a.png"), "C:/dir/a.png");
   EXPECT_EQ(CachePathFromUrl("http://h//etc/a.png"), "/etc/a.png");
+}
+
+// "?0" names a version; no query names none, though both have the token "0".
+TEST(ResourceKeyTest, ParsedOnceWithWhetherTheUrlHadAQuery) {
+  EXPECT_EQ(ResourceKeyFromUrl("http://h/a/b.png?v=3"), (ResourceKey{"a/b.png", "v=3", true}));
+  EXPECT_EQ(ResourceKeyFromUrl("http://h/a/b.png"), (ResourceKey{"a/b.png", "0", false}));
+  EXPECT_EQ(ResourceKeyFromUrl("http://h/a/b.png?0"), (ResourceKey{"a/b.png", "0", true}));
+  EXPECT_NE(ResourceKeyHash()(ResourceKeyFromUrl("http://h/a.png")),
+            ResourceKeyHash()(ResourceKeyFromUrl("http://h/a.png?0")));
 }
 
 TEST(VersionFromUrlTest, QueryOrZero) {
@@ -144,45 +150,6 @@ TEST(CachePathSafetyTest, HostilePathTable) {
     EXPECT_EQ(IsStorableCachePath(c.path), c.storable);
   }
   EXPECT_FALSE(IsConfinedCachePath(std::string_view("a\0b.png", 7)));
-}
-
-TEST(CacheHostsTest, OnlyTheGamesOwnHostsFillTheCache) {
-  CacheHosts hosts("Login.Example.COM:8080", " res.example.org , *.cdn.example.net,10.0.0.7");
-  for (const char* host : {"login.example.com", "LOGIN.example.com", "res.example.org",
-                           "a.cdn.example.net", "x.y.cdn.example.net", "10.0.0.7"}) {
-    EXPECT_TRUE(hosts.Allows(host)) << host;
-  }
-  for (const char* host :
-       {"cdn.example.net", "evilcdn.example.net", "example.com", "login.example.com.evil.org",
-        "evillogin.example.com", "10.0.0.70", "127.0.0.1", ""}) {
-    EXPECT_FALSE(hosts.Allows(host)) << host;
-  }
-  EXPECT_TRUE(CacheHosts("127.0.0.1:18431", "").Allows("127.0.0.1"));
-  EXPECT_FALSE(CacheHosts("127.0.0.1:18431", "").Allows("localhost"));
-}
-
-// Any host name can resolve to this machine, so the port alone decides.
-TEST(RemoteDebuggingUrlTest, ThePortDecidesWhateverTheHostOrScheme) {
-  EXPECT_TRUE(IsRemoteDebuggingUrl("http://127.0.0.1:19223/json"));
-  EXPECT_TRUE(IsRemoteDebuggingUrl("ws://localhost:19223/devtools/page/X"));
-  EXPECT_TRUE(IsRemoteDebuggingUrl("https://user@evil.test:19223/"));
-  EXPECT_TRUE(IsRemoteDebuggingUrl("http://[::1]:19223/json"));
-  EXPECT_FALSE(IsRemoteDebuggingUrl("http://127.0.0.1:18431/json?port=19223"));
-  EXPECT_FALSE(IsRemoteDebuggingUrl("http://127.0.0.1/19223"));
-  EXPECT_FALSE(IsRemoteDebuggingUrl("data:text/plain,:19223/"));
-}
-
-TEST(NavigationRulesTest, OnlyWebAndTheShellsOwnSchemes) {
-  for (const char* url : {"http://h/a", "https://h/a", "HTTP://h/a", "about:blank",
-                          "data:text/html,x", "blob:http://h/1", "gameshell-cache://h/a.png"}) {
-    EXPECT_FALSE(IsRefusedNavigationUrl(url, false)) << url;
-  }
-  for (const char* url :
-       {"file:///etc/passwd", "http://h/a?u=file://x", "smb://host/share", "sftp://host/x",
-        "mailto:a@b", "javascript:alert(1)", "devtools://x", "no-scheme"}) {
-    EXPECT_TRUE(IsRefusedNavigationUrl(url, false)) << url;
-  }
-  EXPECT_FALSE(IsRefusedNavigationUrl("devtools://devtools/bundled/x.html", true));
 }
 
 }  // namespace

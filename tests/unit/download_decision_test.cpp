@@ -15,7 +15,7 @@ class DownloadDecisionTest : public ::testing::Test {
 
   RequestDecision Decide(std::string_view url) { return DecideRequest(url, hosts_, index_, disk_); }
 
-  CacheHosts hosts_{"h:8080", "other,*.cdn.test"};
+  GameHosts hosts_{"h:8080", "other,*.cdn.test"};
   MemoryFileSystem disk_;
   CacheIndex index_{disk_};
 };
@@ -50,8 +50,7 @@ TEST_F(DownloadDecisionTest, RedirectsStayWithinTheGamesHosts) {
 TEST_F(DownloadDecisionTest, ANewResourceIsDownloadedAndNotYetRecorded) {
   RequestDecision decision = Decide("http://h:80/res/a.png?v=2");
   EXPECT_EQ(decision.action, RequestAction::kDownload);
-  EXPECT_EQ(decision.cache_path, "res/a.png");
-  EXPECT_EQ(decision.token, "v=2");
+  EXPECT_EQ(decision.key, (ResourceKey{"res/a.png", "v=2", true}));
   EXPECT_EQ(index_.Find("res/a.png"), std::nullopt);
 }
 
@@ -62,6 +61,8 @@ TEST_F(DownloadDecisionTest, TheStoredCopyIsCurrentWithTheSameTokenAndAFile) {
   EXPECT_EQ(Decide("https://a.CDN.test:1/res/a.png?v=2").action, RequestAction::kStoredIsCurrent);
   // No query: any stored token will do.
   EXPECT_EQ(Decide("http://h/res/a.png").action, RequestAction::kStoredIsCurrent);
+  // "?0" names a version, which is not the stored one.
+  EXPECT_EQ(Decide("http://h/res/a.png?0").action, RequestAction::kDownload);
   EXPECT_EQ(index_.Find("res/a.png"), "v=2");
 }
 

@@ -10,11 +10,13 @@
 #include <thread>
 
 #include "cache/core/cache_files.h"
+#include "cache_file_access.h"
 #include "test_file_systems.h"
 
 namespace gameshell {
 namespace {
 
+using testing::ReadCacheFile;
 using testing::ScopedTempCwd;
 
 TEST(SerialExecutorTest, RunsJobsInOrderOffTheCallingThreadAndFlushWaits) {
@@ -73,7 +75,7 @@ class ResourceCacheTest : public ::testing::Test {
 bool Download(ResourceCache& cache, const std::string& url, bool complete = true) {
   RequestDecision decision = cache.Decide(url);
   EXPECT_EQ(decision.action, RequestAction::kDownload);
-  auto id = cache.BeginDownload(decision.cache_path, decision.token);
+  auto id = cache.BeginDownload(decision.key);
   cache.AppendToDownload(id, "bytes of ");
   cache.AppendToDownload(id, url);
   std::promise<bool> stored;
@@ -82,7 +84,7 @@ bool Download(ResourceCache& cache, const std::string& url, bool complete = true
 }
 
 TEST_F(ResourceCacheTest, AStreamedBodyIsPutInPlaceThenRecordedAndSaveAndWaitLeavesBothOnDisk) {
-  ResourceCache cache(CacheHosts("h", ""));
+  ResourceCache cache(GameHosts("h", ""));
   cache.index().Load();
   ASSERT_TRUE(Download(cache, "http://h/res/a.png?v=3"));
   // The empty version survives the index file too.
@@ -93,7 +95,7 @@ TEST_F(ResourceCacheTest, AStreamedBodyIsPutInPlaceThenRecordedAndSaveAndWaitLea
   reloaded.Load();
   EXPECT_EQ(reloaded.Find("res/a.png"), "v=3");
   EXPECT_EQ(cache.Decide("http://h/res/a.png?v=3").action, RequestAction::kStoredIsCurrent);
-  EXPECT_EQ(DecideRequest("http://h/res/e.png?", CacheHosts("h", ""), reloaded).action,
+  EXPECT_EQ(DecideRequest("http://h/res/e.png?", GameHosts("h", ""), reloaded).action,
             RequestAction::kStoredIsCurrent);
   EXPECT_EQ(std::filesystem::directory_iterator(".")->path().filename().string().rfind(
                 kTemporaryFilePrefix, 0),
@@ -101,15 +103,15 @@ TEST_F(ResourceCacheTest, AStreamedBodyIsPutInPlaceThenRecordedAndSaveAndWaitLea
 }
 
 TEST_F(ResourceCacheTest, FailedAndSupersededDownloadsLeaveThePreviousFileAndEntry) {
-  ResourceCache cache(CacheHosts("h", ""));
+  ResourceCache cache(GameHosts("h", ""));
   cache.index().Load();
   ASSERT_TRUE(Download(cache, "http://h/r.png?v=1"));
   EXPECT_FALSE(Download(cache, "http://h/r.png?v=2", /*complete=*/false));
   EXPECT_EQ(cache.index().Find("r.png"), "v=1");
   EXPECT_EQ(cache.Decide("http://h/r.png?v=2").action, RequestAction::kDownload);
   // v=3 is asked for after v=2 began; v=2 ending last must not win.
-  auto v2 = cache.BeginDownload("r.png", "v=2");
-  auto v3 = cache.BeginDownload("r.png", "v=3");
+  auto v2 = cache.BeginDownload({"r.png", "v=2"});
+  auto v3 = cache.BeginDownload({"r.png", "v=3"});
   cache.AppendToDownload(v3, "three");
   cache.AppendToDownload(v2, "two");
   std::promise<bool> three_stored, two_stored;
@@ -141,7 +143,7 @@ class ThreadRecordingFileSystem : public testing::FaultyFileSystem {
 
 TEST_F(ResourceCacheTest, ResetAndScheduledSavesNeverWriteOnTheCallersThread) {
   ThreadRecordingFileSystem disk;
-  ResourceCache cache(CacheHosts("h", ""), disk);
+  ResourceCache cache(GameHosts("h", ""), disk);
   cache.index().Load();
   cache.index().Reset("5");
   for (int i = 0; i < 30; ++i) {
@@ -169,7 +171,7 @@ TEST_F(ResourceCacheTest, LeftoversNobodyWritesAreSweptAtAnyDepth) {
   }
   const std::string written = std::string(kTemporaryFilePrefix) + "3-1";
   std::unique_ptr<WritableFile> writer = disk.NewWritableFile(written);
-  ResourceCache cache(CacheHosts("h", ""));
+  ResourceCache cache(GameHosts("h", ""));
   cache.Start();
   cache.SaveAndWait();
   EXPECT_FALSE(std::filesystem::exists(root_leftover));
@@ -180,10 +182,10 @@ TEST_F(ResourceCacheTest, LeftoversNobodyWritesAreSweptAtAnyDepth) {
 
 // Stored decoded; a stream cut short, however the transfer ended, is not stored.
 TEST_F(ResourceCacheTest, EncodedBodiesAreStoredDecodedOnlyWhenTheirStreamEnds) {
-  ResourceCache cache(CacheHosts("h", ""));
+  ResourceCache cache(GameHosts("h", ""));
   cache.index().Load();
   auto store = [&](const std::string& path, const std::string& encoding, const std::string& body) {
-    auto id = cache.BeginDownload(path, "v=1");
+    auto id = cache.BeginDownload({path, "v=1"});
     EXPECT_TRUE(cache.SetBodyEncoding(id, encoding));
     cache.AppendToDownload(id, body);
     std::promise<bool> stored;
@@ -199,19 +201,19 @@ TEST_F(ResourceCacheTest, EncodedBodiesAreStoredDecodedOnlyWhenTheirStreamEnds) 
   EXPECT_EQ(ReadCacheFile("a.conf"), "hello");
   EXPECT_FALSE(store("b.conf", "gzip", gzip.substr(0, 20)));
   EXPECT_FALSE(std::filesystem::exists("b.conf"));
-  EXPECT_FALSE(cache.SetBodyEncoding(cache.BeginDownload("c.conf", "v=1"), "compress"));
+  EXPECT_FALSE(cache.SetBodyEncoding(cache.BeginDownload({"c.conf", "v=1"}), "compress"));
 }
 
 // A read-only or full disk: the download is abandoned at once, and new resources pass through
 // until the disk takes writes again, while stored files are still served.
 TEST_F(ResourceCacheTest, ARefusingDiskAbandonsTheDownloadAndStopsFurtherOnes) {
   testing::FaultyFileSystem disk;
-  ResourceCache cache(CacheHosts("h", ""), disk);
+  ResourceCache cache(GameHosts("h", ""), disk);
   cache.index().Load();
   ASSERT_TRUE(Download(cache, "http://h/old.png"));
   disk.fail_write = true;
   std::promise<void> abandoned;
-  auto id = cache.BeginDownload("new.png", "0", [&] { abandoned.set_value(); });
+  auto id = cache.BeginDownload({"new.png", "0"}, [&] { abandoned.set_value(); });
   abandoned.get_future().get();
   std::promise<bool> stored;
   cache.FinishDownload(id, true, [&](bool ok) { stored.set_value(ok); });
@@ -224,7 +226,7 @@ TEST_F(ResourceCacheTest, ARefusingDiskAbandonsTheDownloadAndStopsFurtherOnes) {
 // version over the new bytes.
 TEST_F(ResourceCacheTest, TheOldVersionIsForgottenOnDiskBeforeItsFileIsReplaced) {
   testing::FaultyFileSystem disk;
-  ResourceCache cache(CacheHosts("h", ""), disk);
+  ResourceCache cache(GameHosts("h", ""), disk);
   cache.index().Load();
   ASSERT_TRUE(Download(cache, "http://h/r.png?v=1"));
   cache.SaveAndWait();
@@ -233,7 +235,7 @@ TEST_F(ResourceCacheTest, TheOldVersionIsForgottenOnDiskBeforeItsFileIsReplaced)
   CacheIndex on_disk;
   on_disk.Load();
   EXPECT_EQ(on_disk.Find("r.png"), kNoVersionToken);
-  EXPECT_EQ(DecideRequest("http://h/r.png?v=1", CacheHosts("h", ""), on_disk).action,
+  EXPECT_EQ(DecideRequest("http://h/r.png?v=1", GameHosts("h", ""), on_disk).action,
             RequestAction::kDownload);
 }
 
@@ -247,7 +249,7 @@ TEST_F(ResourceCacheTest, ARequestBeforeTheIndexIsLoadedWaitsForIt) {
   DefaultFileSystem().WriteFile(kIndexFileName, text + "version 1\n");
   std::filesystem::create_directory("r");
   DefaultFileSystem().WriteFile("r/49999.png", "x");
-  ResourceCache cache(CacheHosts("h", ""));
+  ResourceCache cache(GameHosts("h", ""));
   cache.Start();
   EXPECT_EQ(cache.Decide("http://h/r/49999.png?v=1").action, RequestAction::kStoredIsCurrent);
 }

@@ -1,5 +1,5 @@
 #include "app/core/start_url.h"
-#include "app/core/text_conversion.h"
+#include "base/core/text_conversion.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "cache/core/file_system.h"
+#include "platform/file_system.h"
 
 namespace gameshell::testing {
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "../unit/cache_file_access.h"
 #include "../unit/test_file_systems.h"
 #include "bridge/core/launcher.h"
 #include "cache/core/cache_files.h"
@@ -19,7 +20,9 @@
 namespace gameshell {
 namespace {
 
+using testing::ReadCacheFile;
 using testing::ScopedTempCwd;
+using testing::WriteCacheFile;
 
 struct Box {
   void* owner;

@@ -5,7 +5,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include "client/qt/ui_thread.h"
+#include "base/qt/ui_thread.h"
 
 namespace {
 constexpr char kWindowProperty[] = "gameshell_browser_window";
@@ -26,7 +26,7 @@ BrowserWindow::BrowserWindow(QWebEngineView* view,
   }
   close_deadline_.setSingleShot(true);
   close_deadline_.setInterval(kHungPageMs);
-  connect(&close_deadline_, &QTimer::timeout, this, [this] { CloseBrowser(true); });
+  connect(&close_deadline_, &QTimer::timeout, this, [this] { CloseWindow(CloseMode::kForce); });
   if (delegate_) {
     delegate_->OnWindowCreated(this);
   }
@@ -49,9 +49,9 @@ BrowserWindow* BrowserWindow::ForPage(QWebEnginePage* page) {
   return qobject_cast<BrowserWindow*>(page->property(kWindowProperty).value<QObject*>());
 }
 
-void BrowserWindow::CloseBrowser(bool force) {
+void BrowserWindow::CloseWindow(CloseMode mode) {
   GS_REQUIRE_UI_THREAD();
-  if (force) {
+  if (mode == CloseMode::kForce) {
     forced_ = true;
     page_agreed_to_close_ = true;
     close();
@@ -60,7 +60,7 @@ void BrowserWindow::CloseBrowser(bool force) {
   }
 }
 
-bool BrowserWindow::TryCloseBrowser() {
+bool BrowserWindow::PageAgreedToClose() {
   GS_REQUIRE_UI_THREAD();
   if (page_agreed_to_close_) {
     return true;

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "window/core/close_mode.h"
 #include "window/qt/window_delegate.h"
 
 #include <QWebEngineView>
@@ -35,11 +36,11 @@ class BrowserWindow : public QWidget {
   // all the same.
   static constexpr int kHungPageMs = 3000;
 
-  // force: close without giving the page's unload handling or the delegate a say.
-  void CloseBrowser(bool force);
+  // kForce closes without giving the page's unload handling or the delegate a say.
+  void CloseWindow(CloseMode mode);
   // True when the page has already agreed to close; otherwise asks it (its beforeunload handling
   // runs) and answers false, and the window closes once the page agrees, or after kHungPageMs.
-  bool TryCloseBrowser();
+  bool PageAgreedToClose();
 
   static BrowserWindow* ForPage(QWebEnginePage* page);
 

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "client/qt/ui_thread.h"
+#include "base/qt/ui_thread.h"
 #include "window/core/window_size.h"
 #include "window/qt/browser_window.h"
 
@@ -49,7 +49,7 @@ bool GameWindowDelegate::CanClose(BrowserWindow* window) {
   GS_REQUIRE_UI_THREAD();
   QWebEnginePage* page = browser_view_ ? browser_view_->page() : nullptr;
   if (can_close_) {
-    return page ? window->TryCloseBrowser() : false;
+    return page ? window->PageAgreedToClose() : false;
   }
   if (page) {
     // The game's own exit prompt decides, if the page answers at all: one stuck in a script
@@ -59,7 +59,7 @@ bool GameWindowDelegate::CanClose(BrowserWindow* window) {
                         [answered](const QVariant&) { *answered = true; });
     QTimer::singleShot(BrowserWindow::kHungPageMs, window, [answered, window] {
       if (!*answered) {
-        window->CloseBrowser(true);
+        window->CloseWindow(CloseMode::kForce);
       }
     });
   }

@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "client/qt/ui_thread.h"
+#include "base/qt/ui_thread.h"
 #include "window/qt/game_window_delegate.h"
 
 namespace {

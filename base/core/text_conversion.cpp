@@ -1,4 +1,4 @@
-#include "app/core/text_conversion.h"
+#include "base/core/text_conversion.h"
 
 namespace gameshell {
 namespace {

@@ -1,4 +1,4 @@
-#include "cache/core/file_system.h"
+#include "platform/file_system.h"
 
 #include <atomic>
 #include <random>

@@ -1,6 +1,8 @@
-#include "app/core/url_authority.h"
+#include "base/core/url_authority.h"
 
 #include <algorithm>
+
+#include "base/core/ascii.h"
 
 namespace gameshell {
 
@@ -20,10 +22,7 @@ UrlAuthority ParseHostPort(std::string_view host_port) {
     host = host_port.substr(0, colon);
     port = host_port.substr(colon + 1);
   }
-  authority.host.assign(host);
-  std::transform(
-      authority.host.begin(), authority.host.end(), authority.host.begin(),
-      [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+  authority.host = AsciiLower(host);
   if (!port.empty() && port.size() <= 5 &&
       std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     authority.port = std::stoi(std::string(port));

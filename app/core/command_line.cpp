@@ -1,4 +1,4 @@
-#include "app/core/process_kind.h"
+#include "app/core/command_line.h"
 
 namespace gameshell {
 
@@ -23,15 +23,8 @@ std::optional<std::string> FindSwitchValue(const std::vector<std::string>& args,
   return value;
 }
 
-ProcessKind ClassifyProcessKind(const std::optional<std::string>& type_switch) {
-  if (!type_switch) {
-    return ProcessKind::kBrowser;
-  }
-  return *type_switch == "renderer" ? ProcessKind::kRenderer : ProcessKind::kOther;
-}
-
-ProcessKind ProcessKindFromCommandLine(const std::vector<std::string>& args) {
-  return ClassifyProcessKind(FindSwitchValue(args, "type"));
+bool IsEngineSubprocessCommandLine(const std::vector<std::string>& args) {
+  return FindSwitchValue(args, "type").has_value();
 }
 
 std::string LaunchParametersFromArgs(const std::vector<std::string>& args) {

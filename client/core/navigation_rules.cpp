@@ -1,7 +1,9 @@
-#include "app/core/navigation_rules.h"
+#include "client/core/navigation_rules.h"
 
 #include <array>
 #include <string>
+
+#include "base/core/ascii.h"
 
 namespace gameshell {
 
@@ -13,10 +15,7 @@ bool IsRefusedNavigationUrl(std::string_view url, bool dev_tools_page) {
   if (colon == std::string_view::npos) {
     return true;
   }
-  std::string scheme(url.substr(0, colon));
-  for (char& c : scheme) {
-    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  }
+  const std::string scheme = AsciiLower(url.substr(0, colon));
   static constexpr std::array<std::string_view, 7> kAllowed = {
       "http", "https", "gameshell-cache", "gameshell-caches", "about", "data", "blob"};
   for (std::string_view allowed : kAllowed) {

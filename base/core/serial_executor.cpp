@@ -1,4 +1,4 @@
-#include "cache/core/serial_executor.h"
+#include "base/core/serial_executor.h"
 
 namespace gameshell {
 

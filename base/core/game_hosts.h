@@ -10,11 +10,11 @@
 // Immutable after construction; any thread.
 namespace gameshell {
 
-class CacheHosts {
+class GameHosts {
  public:
   // `login_host` may carry a port, which is ignored. `extra_hosts` is a comma-separated list of
   // names; "*.example.net" admits every subdomain of example.net but not example.net itself.
-  CacheHosts(std::string_view login_host, std::string_view extra_hosts);
+  GameHosts(std::string_view login_host, std::string_view extra_hosts);
 
   // Case-insensitive; the port plays no part.
   bool Allows(std::string_view host) const;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+
+#include "cache/qt/network_bypass.h"
+
+class CachedResourceHandler;
+class QWebEngineProfile;
+class ResourceRequestInterceptor;
+
+namespace gameshell {
+class ResourceCache;
+}
+
+// The resource cache hooked into a profile's requests for the object's lifetime: the interceptor
+// that decides and downloads, and the scheme handler that answers the engine from disk.
+// Thread: UI.
+class ProfileCacheHooks {
+ public:
+  // `cache` and `profile` must outlive this object.
+  ProfileCacheHooks(gameshell::ResourceCache* cache, QWebEngineProfile* profile);
+  // Unhooks; downloads still running are dropped.
+  ~ProfileCacheHooks();
+
+ private:
+  QWebEngineProfile* const profile_;
+  NetworkBypass bypass_;
+  std::unique_ptr<CachedResourceHandler> handler_;
+  std::unique_ptr<ResourceRequestInterceptor> interceptor_;
+};

@@ -1,0 +1,30 @@
+#include "app/core/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace gameshell {
+namespace {
+
+TEST(CommandLineTest, ATypeSwitchMeansAnEngineSubprocess) {
+  EXPECT_FALSE(IsEngineSubprocessCommandLine({"gameshell"}));
+  EXPECT_FALSE(IsEngineSubprocessCommandLine({"gameshell", "a:1", "b:2"}));
+  EXPECT_TRUE(IsEngineSubprocessCommandLine({"gameshell", "--type=renderer", "--lang=zh-CN"}));
+  EXPECT_TRUE(IsEngineSubprocessCommandLine({"gameshell", "--type=utility"}));
+  EXPECT_TRUE(IsEngineSubprocessCommandLine({"gameshell", "-type=gpu-process"}));
+  EXPECT_TRUE(IsEngineSubprocessCommandLine({"gameshell", "--type"}));
+  // Not switches: a value mentioning it, a longer name, and anything after "--".
+  EXPECT_FALSE(IsEngineSubprocessCommandLine({"gameshell", "type:renderer"}));
+  EXPECT_FALSE(IsEngineSubprocessCommandLine({"gameshell", "--typed=x"}));
+  EXPECT_FALSE(IsEngineSubprocessCommandLine({"gameshell", "--", "--type=renderer"}));
+  // The program name is never a switch.
+  EXPECT_FALSE(IsEngineSubprocessCommandLine({"--type=renderer"}));
+}
+
+TEST(CommandLineTest, LaunchParametersAreTheArgumentsJoinedWithBlanks) {
+  EXPECT_EQ(LaunchParametersFromArgs({"gameshell"}), "");
+  EXPECT_EQ(LaunchParametersFromArgs({"gameshell", "extraInfo:a:1,b:2", "c:3"}),
+            "extraInfo:a:1,b:2 c:3");
+}
+
+}  // namespace
+}  // namespace gameshell
