@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/launcher_host.h"
 #include "platform/dynamic_libraries.h"
+#include "platform/launcher_host.h"
 
 // The loader side of the launcher library's services, the same on every system; each platform
 // adds its message box.

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-
 #include "app/qt/engine_argv.h"
 #include "app/qt/termination_signals.h"
 #include "cache/qt/cache_scheme.h"

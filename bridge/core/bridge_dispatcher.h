@@ -30,8 +30,6 @@ class BridgeDispatcher {
  public:
   void OnMessage(const BridgeMessage& message, BridgeCommands& commands);
 
-  bool exit_shown() const { return exit_shown_; }
-
  private:
   // The game's exit prompt reloads the page once per run, never again.
   bool exit_shown_ = false;

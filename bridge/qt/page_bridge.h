@@ -35,7 +35,8 @@ class PageBridge : public QObject {
   Q_INVOKABLE void post(const QVariantList& calls);
 
  private:
-  PageBridge(QWebEnginePage* page, const gameshell::GameHosts& game_hosts,
+  PageBridge(QWebEnginePage* page,
+             const gameshell::GameHosts& game_hosts,
              BridgeMessageHandler* handler);
 
   QWebEnginePage* const page_;

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "base/core/game_hosts.h"
-#include "cache/core/cache_paths.h"
 #include "cache/core/cache_index.h"
+#include "cache/core/cache_paths.h"
 #include "platform/file_system.h"
 
 // What the cache does with one request, decided before the engine loads it. Engine-neutral;

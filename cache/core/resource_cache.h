@@ -8,11 +8,11 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "base/core/serial_executor.h"
 #include "cache/core/cache_index.h"
 #include "cache/core/content_decoder.h"
 #include "cache/core/download_decision.h"
 #include "platform/file_system.h"
-#include "base/core/serial_executor.h"
 
 // The resource cache as the browser uses it: the index, the decision for each request, and one
 // writer thread that streams downloaded bodies to temporary files, puts complete ones in place

@@ -10,8 +10,8 @@
 ProfileCacheHooks::ProfileCacheHooks(gameshell::ResourceCache* cache, QWebEngineProfile* profile)
     : profile_(profile),
       handler_(std::make_unique<CachedResourceHandler>(&bypass_)),
-      interceptor_(std::make_unique<ResourceRequestInterceptor>(cache, profile, handler_.get(),
-                                                                &bypass_)) {
+      interceptor_(
+          std::make_unique<ResourceRequestInterceptor>(cache, profile, handler_.get(), &bypass_)) {
   GS_REQUIRE_UI_THREAD();
   profile_->setUrlRequestInterceptor(interceptor_.get());
   profile_->installUrlSchemeHandler(cache_scheme::kHttp, handler_.get());

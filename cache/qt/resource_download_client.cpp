@@ -6,9 +6,9 @@
 #include <QPointer>
 
 #include "base/core/remote_debugging_port.h"
+#include "base/qt/ui_thread.h"
 #include "cache/core/content_decoder.h"
 #include "cache/core/download_decision.h"
-#include "base/qt/ui_thread.h"
 
 namespace {
 constexpr qint64 kChunkBytes = qint64{1} << 20;

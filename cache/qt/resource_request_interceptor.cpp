@@ -39,13 +39,14 @@ void ResourceRequestInterceptor::JoinOrStartDownload(const QUrl& url,
   if (!started) {
     return;
   }
-  it->second.client = std::make_unique<ResourceDownloadClient>(&network_, cache_, url, referer,
-                                                               user_agent_, key);
+  it->second.client =
+      std::make_unique<ResourceDownloadClient>(&network_, cache_, url, referer, user_agent_, key);
   responses_->DownloadStarted(key);
   ResourceDownloadClient* client = it->second.client.get();
   connect(client, &ResourceDownloadClient::Finished, this,
           [this, key](bool stored) { OnDownloadFinished(key, stored); });
-  connect(client, &ResourceDownloadClient::WillNotAnswer, this, [this, key] { Answer(key, false); });
+  connect(client, &ResourceDownloadClient::WillNotAnswer, this,
+          [this, key] { Answer(key, false); });
 }
 
 void ResourceRequestInterceptor::Answer(const gameshell::ResourceKey& key, bool stored) {

@@ -4,8 +4,8 @@
 #include <QKeyEvent>
 #include <QWebEngineView>
 
-#include "client/qt/game_client.h"
 #include "base/qt/ui_thread.h"
+#include "client/qt/game_client.h"
 
 DevToolsKeyFilter::DevToolsKeyFilter(QWebEngineView* view, GameClient* client)
     : QObject(view), view_(view), client_(client) {

@@ -7,11 +7,11 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "base/qt/ui_thread.h"
 #include "cache/qt/profile_cache_hooks.h"
 #include "client/qt/dev_tools_key_filter.h"
 #include "client/qt/game_page.h"
 #include "client/qt/page_bridge_commands.h"
-#include "base/qt/ui_thread.h"
 #include "window/core/popup_title.h"
 #include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
@@ -126,7 +126,8 @@ void GameClient::ShowDevTools(QWebEnginePage* page) {
 void GameClient::CloseAllWindows(CloseMode mode) {
   if (!OnUiThread()) {
     // The posted call is dropped if the client is gone by then.
-    QMetaObject::invokeMethod(this, [this, mode] { CloseAllWindows(mode); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, mode] { CloseAllWindows(mode); }, Qt::QueuedConnection);
     return;
   }
   // Closing removes entries from the list as it goes.

@@ -56,7 +56,6 @@ class GameClient : public QObject, public BridgeMessageHandler {
   GameWindowDelegate* window_delegate() const { return window_delegate_.get(); }
   gameshell::ResourceCache& resource_cache() { return resource_cache_; }
   const std::vector<QPointer<QWebEnginePage>>& browser_list() const { return browser_list_; }
-  bool window_shown() const { return window_shown_; }
 
   // The launcher library's services and file name; tests substitute both.
   SystemLauncherHost& launcher_host() { return *launcher_host_; }

@@ -4,9 +4,9 @@
 #include <QWebEnginePage>
 
 #include "base/core/text_conversion.h"
+#include "base/qt/ui_thread.h"
 #include "bridge/core/launcher.h"
 #include "client/qt/game_client.h"
-#include "base/qt/ui_thread.h"
 #include "platform/qt/system_launcher_host.h"
 #include "platform/url_opener.h"
 #include "window/qt/browser_window.h"

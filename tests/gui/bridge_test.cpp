@@ -36,14 +36,17 @@ class BridgeTest : public ::testing::Test {
     QFile::remove("fileList.txt");
     profile_ = std::make_unique<QWebEngineProfile>();
     client_ = GameBrowserApp::CreateGame(profile_.get(), Server().Url("/bridge.html?id=2" + query),
-                                                   gameshell::GameHosts("127.0.0.1", ""));
+                                         gameshell::GameHosts("127.0.0.1", ""));
     auto host = std::make_unique<RecordingLauncherHost>();
     host_ = host.get();
     client_->SetLauncherHost(std::move(host));
     record_path_ = record_dir_.filePath("calls.txt");
     qputenv("ZD_TEST_RECORD", record_path_.toUtf8());
-    ASSERT_TRUE(WaitUntil([this] { return client_->window_shown(); }));
     page_ = client_->window_delegate()->browser_view()->page();
+    ASSERT_TRUE(WaitUntil([this] {
+      BrowserWindow* window = BrowserWindow::ForPage(page_);
+      return window && window->isVisible();
+    }));
   }
 
   void TearDown() override {
@@ -71,7 +74,9 @@ class BridgeTest : public ::testing::Test {
             .arg(frame, QString("'%1'").arg(script)));
   }
 
-  std::string Generation() { return client_->resource_cache().index().Find("version").value_or("<none>"); }
+  std::string Generation() {
+    return client_->resource_cache().index().Find("version").value_or("<none>");
+  }
 
   QStringList Calls() {
     QFile file(record_path_);

@@ -26,7 +26,7 @@ class GameWindowTest : public ::testing::Test {
     QFile::remove("fileList.txt");
     profile_ = std::make_unique<QWebEngineProfile>();
     client_ = GameBrowserApp::CreateGame(profile_.get(), Server().Url("/login.html?id=2" + query),
-                                                   gameshell::GameHosts("127.0.0.1", ""));
+                                         gameshell::GameHosts("127.0.0.1", ""));
     QObject::connect(client_.get(), &GameClient::LastBrowserClosed, [this] {
       ++last_browser_closed_;
       index_saved_before_quit_ = QFile::exists("fileList.txt");
@@ -215,8 +215,8 @@ TEST(EngineArgvTest, ChromiumSwitchesFollowTheMarker) {
     return std::find(argv.begin(), argv.end(), s) - argv.begin();
   };
   EXPECT_LT(position("--disable-background-timer-throttling"),
-            position("--ignore-gpu-blacklist=1"));
-  EXPECT_LT(position("--ignore-gpu-blacklist=1"), position("--ignore-gpu-blocklist=1"));
+            position("--ignore-gpu-blocklist=1"));
+  EXPECT_EQ(position("--ignore-gpu-blacklist=1"), static_cast<long>(argv.size()));
   EXPECT_EQ(argv.back(), "--extra=1");
   EXPECT_EQ(position("a:1"), static_cast<long>(argv.size()));
 }

@@ -12,10 +12,10 @@ namespace gameshell {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FaultyFileSystem;
-using testing::ScopedTempCwd;
 using testing::CacheFileExists;
+using testing::FaultyFileSystem;
 using testing::ReadCacheFile;
+using testing::ScopedTempCwd;
 using testing::WriteCacheFile;
 
 std::string Slurp(const fs::path& path) {

@@ -128,21 +128,5 @@ TEST(AuthenticationCallbackScriptTest, WritesTheWholeSigned32BitRange) {
   EXPECT_EQ(std::string("window.UserAuthentic_return&&window.UserAuthentic_return(").size(), 57u);
 }
 
-// While a box waits for the player, its nested event loop lets the page ask for more boxes.
-TEST(PlatformLauncherHostTest, OneMessageBoxAtATime) {
-  struct NestingHost : PlatformLauncherHost {
-    int shown = 0;
-    void ShowModalBox(bool, std::string_view, std::string_view) override {
-      ++shown;
-      LauncherOpenPay(*this, "gs-no-such-launcher", u"https://pay.example.invalid/");
-    }
-  } host;
-  LauncherOpenPay(host, "gs-no-such-launcher", u"https://pay.example.invalid/");
-  EXPECT_EQ(host.shown, 1);
-  // Once dismissed, the next request shows its box.
-  EXPECT_FALSE(LauncherUserAuthentic(host, "gs-no-such-launcher", 0));
-  EXPECT_EQ(host.shown, 2);
-}
-
 }  // namespace
 }  // namespace gameshell

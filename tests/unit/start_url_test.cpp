@@ -1,5 +1,4 @@
 #include "app/core/start_url.h"
-#include "base/core/text_conversion.h"
 
 #include <gtest/gtest.h>
 
@@ -86,11 +85,6 @@ TEST(BuildStartUrlTest, SurvivesHostileInput) {
     many_pairs += u"k:v,";
   }
   EXPECT_EQ(Start(many_pairs).size(), std::string(kLogin).size() + 20000 * 4);
-}
-
-TEST(Utf16ToUtf8Test, EncodesAllPlanes) {
-  EXPECT_EQ(Utf16ToUtf8(u"a\u00e9\u4e2d\U0001F600"), "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80");
-  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xDC00))), "\xEF\xBF\xBD");
 }
 
 }  // namespace

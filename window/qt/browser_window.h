@@ -28,7 +28,6 @@ class BrowserWindow : public QWidget {
   BrowserWindow(QWebEngineView* view, std::shared_ptr<WindowDelegate> delegate, Kind kind);
   ~BrowserWindow() override;
 
-  QWebEngineView* view() const { return view_; }
   QWebEnginePage* page() const;
   Kind kind() const { return kind_; }
 

@@ -1,0 +1,61 @@
+#include "base/core/serial_executor.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace gameshell {
+namespace {
+
+TEST(SerialExecutorTest, RunsJobsInOrderOffTheCallingThreadAndFlushWaits) {
+  std::vector<int> order;
+  std::thread::id worker;
+  SerialExecutor executor;
+  for (int i = 0; i < 100; ++i) {
+    executor.Post([&order, &worker, i] {
+      order.push_back(i);
+      worker = std::this_thread::get_id();
+    });
+  }
+  executor.Flush();
+  ASSERT_EQ(order.size(), 100u);
+  for (int i = 0; i < 100; ++i) {
+    EXPECT_EQ(order[i], i);
+  }
+  EXPECT_NE(worker, std::this_thread::get_id());
+}
+
+TEST(SerialExecutorTest, DestructionRunsWhatIsQueued) {
+  std::atomic<int> ran{0};
+  {
+    SerialExecutor executor;
+    for (int i = 0; i < 50; ++i) {
+      executor.Post([&ran] { ++ran; });
+    }
+  }
+  EXPECT_EQ(ran, 50);
+}
+
+TEST(SerialExecutorTest, FlushFromManyThreadsAtOnce) {
+  SerialExecutor executor;
+  std::atomic<int> ran{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 100; ++i) {
+        executor.Post([&ran] { ++ran; });
+      }
+      executor.Flush();
+    });
+  }
+  for (auto& thread : threads) {
+    thread.join();
+  }
+  EXPECT_EQ(ran, 400);
+}
+
+}  // namespace
+}  // namespace gameshell
