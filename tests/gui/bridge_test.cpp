@@ -78,6 +78,12 @@ class BridgeTest : public ::testing::Test {
     return client_->resource_cache().index().Find("version").value_or("<none>");
   }
 
+  // The page's messages run in order: once a later one has, every earlier one has run too.
+  void WaitForEarlierMessages() {
+    Run("C_clearCache('drained')");
+    ASSERT_TRUE(WaitUntil([&] { return Generation() == "drained"; }));
+  }
+
   QStringList Calls() {
     QFile file(record_path_);
     file.open(QIODevice::ReadOnly);
@@ -201,7 +207,7 @@ TEST_F(BridgeTest, ALibraryWithoutTheExportsDoesNothing) {
   Open("");
   client_->SetLauncherLibraryName(TEST_LAUNCHER_WITHOUT_EXPORTS);
   Run("C_UserAuthentic(); C_openPay('https://pay.test/')");
-  Pump(700);
+  WaitForEarlierMessages();
   EXPECT_TRUE(host_->boxes.isEmpty());
   EXPECT_EQ(Run("authResults.length").toInt(), 0);
   EXPECT_TRUE(Calls().isEmpty());
@@ -214,7 +220,7 @@ TEST_F(BridgeTest, NoLibraryMakesAuthenticationFailInABoxOwnedByTheGameWindow) {
   ASSERT_TRUE(WaitUntil([&] { return host_->boxes.size() == 1; }));
   EXPECT_EQ(host_->boxes.front(), "owned|UserAuthentic|UserAuthentic失败");
   EXPECT_EQ(host_->last_owner, BrowserWindow::ForPage(page()));
-  Pump(300);
+  WaitForEarlierMessages();
   EXPECT_EQ(Run("authResults.length").toInt(), 0);
 }
 

@@ -171,10 +171,12 @@ TEST_F(GameWindowTest, CloseAllWindowsFromAnotherThreadRunsOnTheUiThreadLater) {
 
 TEST_F(GameWindowTest, GentleCloseAllLetsThePageRunItsUnloadHandling) {
   Open("");
+  bool listening = false;
   page()->runJavaScript(
       "window.addEventListener('unload', function () {"
-      "  navigator.sendBeacon('/report?event=unload'); });");
-  Pump(200);
+      "  navigator.sendBeacon('/report?event=unload'); });",
+      [&](const QVariant&) { listening = true; });
+  ASSERT_TRUE(WaitUntil([&] { return listening; }));
   client_->CloseAllWindows(CloseMode::kAskPage);
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
 }
