@@ -22,6 +22,4 @@ ProfileCacheHooks::~ProfileCacheHooks() {
   GS_REQUIRE_UI_THREAD();
   profile_->setUrlRequestInterceptor(nullptr);
   profile_->removeUrlSchemeHandler(handler_.get());
-  // Downloads first: they answer into the handler.
-  interceptor_.reset();
 }

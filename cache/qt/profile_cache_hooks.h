@@ -24,6 +24,7 @@ class ProfileCacheHooks {
 
  private:
   QWebEngineProfile* const profile_;
+  // In this order, so that the downloads go before the handler they answer into.
   NetworkBypass bypass_;
   std::unique_ptr<CachedResourceHandler> handler_;
   std::unique_ptr<ResourceRequestInterceptor> interceptor_;

@@ -10,7 +10,6 @@
 #include <memory>
 #include <thread>
 
-#include "app/qt/engine_argv.h"
 #include "app/qt/game_browser_app.h"
 #include "client/qt/game_client.h"
 #include "gui_test_support.h"
@@ -206,41 +205,6 @@ TEST_F(GameWindowTest, F2OpensDeveloperToolsOnceAndThePageStillGetsTheKey) {
   EXPECT_EQ(last_browser_closed_, 0);
   dev_tools->close();
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
-}
-
-TEST(EngineArgvTest, ChromiumSwitchesFollowTheMarker) {
-  std::vector<std::string> argv = EngineArgv({"/x/gameshell", "a:1", "--extra=1"}, {});
-  ASSERT_GE(argv.size(), 3u);
-  EXPECT_EQ(argv[0], "/x/gameshell");
-  EXPECT_EQ(argv[1], "--webEngineArgs");
-  auto position = [&](const std::string& s) {
-    return std::find(argv.begin(), argv.end(), s) - argv.begin();
-  };
-  EXPECT_LT(position("--disable-background-timer-throttling"),
-            position("--ignore-gpu-blocklist=1"));
-  EXPECT_EQ(position("--ignore-gpu-blacklist=1"), static_cast<long>(argv.size()));
-  EXPECT_EQ(argv.back(), "--extra=1");
-  EXPECT_EQ(position("a:1"), static_cast<long>(argv.size()));
-}
-
-// A player's build: sandboxed pages and no debugging endpoint, whatever the command line asks.
-TEST(EngineArgvTest, CommandLineCannotUndoTheBuildsChoices) {
-  std::vector<std::string> argv =
-      EngineArgv({"gameshell", "--no-sandbox", "--remote-debugging-port=9222",
-                  "---remote-debugging-pipe", "--disable-seccomp-filter-sandbox", "--lang=en"},
-                 {});
-  for (const std::string& arg : argv) {
-    EXPECT_EQ(arg.find("sandbox"), std::string::npos) << arg;
-    EXPECT_EQ(arg.find("remote-debugging"), std::string::npos) << arg;
-  }
-  EXPECT_EQ(argv.back(), "--lang=en");
-
-  argv = EngineArgv({"gameshell"}, {.sandbox = false, .remote_debugging = true});
-  auto has = [&](const std::string& s) {
-    return std::find(argv.begin(), argv.end(), s) != argv.end();
-  };
-  EXPECT_TRUE(has("--no-sandbox"));
-  EXPECT_TRUE(has("--remote-debugging-port=19223"));
 }
 
 }  // namespace
