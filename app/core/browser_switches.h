@@ -25,6 +25,11 @@ struct EngineOptions {
   // The remote-debugging endpoint on 127.0.0.1:kRemoteDebuggingPort. It hands the player's session
   // (cookies, script in the game page) to any local process, so only developers' builds open it.
   bool remote_debugging = false;
+  // Switches on the shell's command line reach the engine (less those that would undo the
+  // above). Only developers' builds: launch parameters may come from a web page (a platform's
+  // protocol handler), and a switch can run a command, send every request through a proxy or
+  // stop the start.
+  bool command_line_switches = false;
 };
 
 // Settings of the engine that take the form of switches on engines configured by command line:

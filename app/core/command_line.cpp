@@ -1,5 +1,7 @@
 #include "app/core/command_line.h"
 
+#include "app/core/start_url.h"
+
 namespace gameshell {
 
 std::optional<std::string> FindSwitchValue(const std::vector<std::string>& args,
@@ -36,6 +38,17 @@ std::string LaunchParametersFromArgs(const std::vector<std::string>& args) {
     joined += args[i];
   }
   return joined;
+}
+
+std::vector<std::string> IgnoredArguments(const std::vector<std::string>& args,
+                                          bool switches_reach_engine) {
+  std::vector<std::string> ignored;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (!FormsLaunchParameter(args[i]) && !(switches_reach_engine && args[i].starts_with("--"))) {
+      ignored.push_back(args[i]);
+    }
+  }
+  return ignored;
 }
 
 }  // namespace gameshell

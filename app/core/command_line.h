@@ -21,4 +21,10 @@ bool IsEngineSubprocessCommandLine(const std::vector<std::string>& args);
 // single blanks.
 std::string LaunchParametersFromArgs(const std::vector<std::string>& args);
 
+// The arguments the shell takes nothing from, in order: those that form no launch parameter
+// (key:value) and, where `switches_reach_engine` (a developer's build), are no engine switch
+// ("--name") either.
+std::vector<std::string> IgnoredArguments(const std::vector<std::string>& args,
+                                          bool switches_reach_engine);
+
 }  // namespace gameshell

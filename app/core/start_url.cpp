@@ -33,6 +33,8 @@ void RemoveAllExtraInfo(std::string& text) {
   }
 }
 
+std::string QueryFromParameterText(std::string text);
+
 }  // namespace
 
 std::string LoginPageUrl(std::string_view login_host) {
@@ -58,8 +60,10 @@ std::vector<std::string> SplitString(std::string_view text, char separator) {
   return pieces;
 }
 
-std::string BuildStartUrl(std::u16string_view launch_parameters, std::string_view login_page) {
-  std::string text = PercentEncodeNonAscii(Utf16ToUtf8(launch_parameters));
+namespace {
+
+// "&key=value" for each accepted pair of the parameter text.
+std::string QueryFromParameterText(std::string text) {
   // A zero unit ends the parameter text, as a C string would.
   text.resize(std::min(text.size(), text.find('\0')));
   RemoveAllExtraInfo(text);
@@ -77,9 +81,19 @@ std::string BuildStartUrl(std::u16string_view launch_parameters, std::string_vie
     query += '=';
     query += pair[1];
   }
+  return query;
+}
+
+}  // namespace
+
+std::string BuildStartUrl(std::u16string_view launch_parameters, std::string_view login_page) {
   std::string url(login_page);
-  url += query;
+  url += QueryFromParameterText(PercentEncodeNonAscii(Utf16ToUtf8(launch_parameters)));
   return url;
+}
+
+bool FormsLaunchParameter(std::string_view argument) {
+  return !QueryFromParameterText(std::string(argument)).empty();
 }
 
 }  // namespace gameshell

@@ -18,4 +18,7 @@ std::vector<std::string> SplitString(std::string_view text, char separator);
 // ASCII passes through byte for byte; every other character is written as percent-encoded UTF-8.
 std::string BuildStartUrl(std::u16string_view launch_parameters, std::string_view login_page);
 
+// True when one command-line argument gives the start address at least one key=value pair.
+bool FormsLaunchParameter(std::string_view argument);
+
 }  // namespace gameshell

@@ -15,7 +15,7 @@ std::vector<std::string> EngineArgv(const std::vector<std::string>& args,
   for (const gameshell::EngineSwitch& engine_switch : gameshell::BrowserSwitches()) {
     argv.push_back(gameshell::FormatSwitch(engine_switch));
   }
-  for (size_t i = 1; i < args.size(); ++i) {
+  for (size_t i = 1; options.command_line_switches && i < args.size(); ++i) {
     if (args[i].starts_with("--") && !gameshell::OverridesEngineOptions(args[i], options)) {
       argv.push_back(args[i]);
     }

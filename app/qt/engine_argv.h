@@ -5,10 +5,10 @@
 
 #include "app/core/browser_switches.h"
 
-// The argument list the engine is started with: the program name, the marker after which Qt
-// WebEngine hands switches to Chromium, the engine settings, the browser switches, and the
-// switches the player gave on the command line (which take effect as engine switches), less
-// those that would undo `options`.
+// The argument list Qt and the engine are started with: the program name, the marker after which
+// Qt WebEngine hands switches to Chromium, the engine settings and the browser switches; in a
+// developer's build also the switches given on the command line, less those that would undo
+// `options`. Nothing else of the command line reaches Qt.
 // Pure; any thread.
 std::vector<std::string> EngineArgv(const std::vector<std::string>& args,
                                     const gameshell::EngineOptions& options);

@@ -66,7 +66,7 @@ std::unique_ptr<GameClient> GameBrowserApp::CreateGame(QWebEngineProfile* profil
                                                        const std::string& url,
                                                        gameshell::GameHosts game_hosts) {
   InitShellResources();
-  auto client = std::make_unique<GameClient>(profile, std::move(game_hosts));
+  auto client = std::make_unique<GameClient>(profile, game_hosts);
   client->resource_cache().Start();
 
   QWebEngineView* view = client->CreateBrowserView();
@@ -78,7 +78,7 @@ std::unique_ptr<GameClient> GameBrowserApp::CreateGame(QWebEngineProfile* profil
   if (auto* page = qobject_cast<GamePage*>(view->page())) {
     QObject::connect(page, &GamePage::RetryRequested, recovery, &GamePageRecovery::RetryNow);
   }
-  auto delegate = std::make_shared<GameWindowDelegate>(view);
+  auto delegate = std::make_shared<GameWindowDelegate>(view, std::move(game_hosts));
   // Sized before the page loads, so its first script sees the window's size.
   client->CreateBrowserWindow(view, delegate);
   view->page()->load(start_url);

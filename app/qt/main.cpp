@@ -29,6 +29,15 @@ int main(int argc, char** argv) {
   }
   gameshell::EngineOptions engine_options;
   engine_options.remote_debugging = gameshell::kRemoteDebugging;
+  engine_options.command_line_switches = gameshell::kRemoteDebugging;
+  for (const std::string& ignored :
+       gameshell::IgnoredArguments(args, engine_options.command_line_switches)) {
+    std::fprintf(stderr, "gameshell: ignoring the argument \"%s\": it is no launch parameter (key:value)%s\n",
+                 ignored.c_str(),
+                 ignored.starts_with("-") && !engine_options.command_line_switches
+                     ? ", and a player's build passes no switch to the engine"
+                     : "");
+  }
   if (platform::RunsAsRoot()) {
     engine_options.sandbox = false;
     std::fprintf(stderr,

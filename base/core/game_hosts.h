@@ -1,32 +1,45 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// The game's own hosts: the only ones that may fill the resource cache, and the only ones whose
-// frames get the script bridge. Cache paths leave the host out on purpose (mirrors of the game's
-// resource servers share one file), so any other host would write the game's own resources.
+// The game's own hosts: the only ones that may fill the resource cache, whose frames get the
+// script bridge, and whose pages may read any host. Cache paths leave the host out on purpose
+// (mirrors of the game's resource servers share one file), so any other host would write the
+// game's own resources.
 // Immutable after construction; any thread.
 namespace gameshell {
 
 class GameHosts {
  public:
-  // `login_host` may carry a port, which is ignored. `extra_hosts` is a comma-separated list of
-  // names; "*.example.net" admits every subdomain of example.net but not example.net itself.
+  // One name of the list: exact, or every subdomain of `name` ("*.example.net"), on `port` or,
+  // when none was written, on the default port of the address's scheme.
+  struct Entry {
+    std::string name;  // lower case, without IPv6 brackets
+    std::optional<int> port;
+    bool subdomains = false;
+  };
+
+  // `login_host` and each entry of the comma-separated `extra_hosts` may carry a port.
+  // "*.example.net" admits every subdomain of example.net but not example.net itself.
   GameHosts(std::string_view login_host, std::string_view extra_hosts);
 
-  // Case-insensitive; the port plays no part.
-  bool Allows(std::string_view host) const;
+  // An origin of the game: http(s) or ws(s), a listed host, and the entry's port. `port` is the
+  // one the address spells out; none stands for the scheme's default. Case-insensitive.
+  bool AllowsOrigin(std::string_view scheme, std::string_view host, std::optional<int> port) const;
+  // The same for an absolute address ("http://host:port/path?query").
+  bool AllowsUrl(std::string_view url) const;
 
-  // The rule as data, for checks that run elsewhere (the pages' own script): lower-case names
-  // allowed as they are, and endings (".example.net") whose subdomains are allowed.
-  const std::vector<std::string>& exact() const { return exact_; }
-  const std::vector<std::string>& suffixes() const { return suffixes_; }
+  // The rule as data, for the pages' own script to apply the same rule.
+  const std::vector<Entry>& entries() const { return entries_; }
 
  private:
-  std::vector<std::string> exact_;
-  std::vector<std::string> suffixes_;  // ".example.net" for "*.example.net"
+  std::vector<Entry> entries_;
 };
+
+// 80 for http and ws, 443 for https and wss; none for other schemes. `scheme` is lower case.
+std::optional<int> DefaultPort(std::string_view scheme);
 
 }  // namespace gameshell

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QWebChannel>
 #include <QWebEnginePage>
@@ -22,17 +23,26 @@ QString ReadResource(const QString& path) {
   return QString::fromUtf8(file.readAll());
 }
 
-QString JsonList(const std::vector<std::string>& names) {
+}  // namespace
+
+QString GameHostsJson(const gameshell::GameHosts& hosts) {
   QJsonArray list;
-  for (const std::string& name : names) {
-    list.append(QString::fromStdString(name));
+  for (const gameshell::GameHosts::Entry& entry : hosts.entries()) {
+    QJsonObject object;
+    object[QStringLiteral("name")] = QString::fromStdString(entry.name);
+    object[QStringLiteral("port")] = entry.port ? QJsonValue(*entry.port) : QJsonValue();
+    object[QStringLiteral("subdomains")] = entry.subdomains;
+    list.append(object);
   }
   return QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact));
 }
 
+namespace {
+
 // The scripts share one function scope, so the page sees only the shell's eight functions.
 QWebEngineScript BridgeScript(const gameshell::GameHosts& hosts) {
   static const QString library = ReadResource(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+  static const QString rule = ReadResource(QStringLiteral(":/bridge/game_origin.js"));
   static const QString bridge = ReadResource(QStringLiteral(":/bridge/page_bridge.js"));
   QWebEngineScript s;
   s.setName(QStringLiteral("gameshell-bridge"));
@@ -40,9 +50,8 @@ QWebEngineScript BridgeScript(const gameshell::GameHosts& hosts) {
   s.setWorldId(QWebEngineScript::MainWorld);
   s.setRunsOnSubFrames(true);
   s.setSourceCode(QStringLiteral("(function () {\n") + library +
-                  QStringLiteral("\nvar GAME_HOSTS = {exact: %1, suffixes: %2};\n")
-                      .arg(JsonList(hosts.exact()), JsonList(hosts.suffixes())) +
-                  bridge + QStringLiteral("\n})();"));
+                  QStringLiteral("\nvar GAME_HOSTS = %1;\n").arg(GameHostsJson(hosts)) + rule +
+                  QStringLiteral("\n") + bridge + QStringLiteral("\n})();"));
   return s;
 }
 
@@ -81,9 +90,7 @@ void PageBridge::Install(QWebEnginePage* page,
 void PageBridge::post(const QVariantList& calls) {
   GS_REQUIRE_UI_THREAD();
   // A popup, or the game page led elsewhere: a page of another host never drives the shell.
-  const QUrl url = page_->url();
-  if ((url.scheme() != "http" && url.scheme() != "https") ||
-      !game_hosts_.Allows(url.host().toStdString())) {
+  if (!game_hosts_.AllowsUrl(page_->url().toEncoded().toStdString())) {
     return;
   }
   auto messages = std::make_shared<std::vector<gameshell::BridgeMessage>>();

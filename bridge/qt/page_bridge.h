@@ -8,6 +8,10 @@
 
 class QWebEnginePage;
 
+// The game's hosts as the pages' own rule (game_origin.js) takes them: a JSON list of
+// {name, port, subdomains}.
+QString GameHostsJson(const gameshell::GameHosts& hosts);
+
 // Where a page's bridge messages go: the client, which acts on them.
 // Thread: UI.
 class BridgeMessageHandler {

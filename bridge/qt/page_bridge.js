@@ -1,29 +1,13 @@
 // The shell's functions for the game's page, injected into every frame before the page's own
 // scripts run; only frames of the game's own hosts get them. Every call hands a message to the top
 // frame of its page, which passes the messages, in order, to the shell over the web channel.
-// Functions never throw and return undefined. (Preceded by qwebchannel.js and GAME_HOSTS, inside
-// one function scope, so none of them leaks globals.)
+// Functions never throw and return undefined. (Preceded by qwebchannel.js, GAME_HOSTS and
+// game_origin.js, inside one function scope, so none of them leaks globals.)
 "use strict";
 var MARK = "__gameshellBridge";
 
-// The same rule as the shell's own: a listed name, or a subdomain of a listed ending.
-function isGameOrigin(origin) {
-  var host;
-  try {
-    var url = new URL(origin);
-    if (url.protocol !== "http:" && url.protocol !== "https:") return false;
-    host = url.hostname.toLowerCase();
-  } catch (e) {
-    return false;  // an opaque origin ("null"): sandboxed frames, data: URLs
-  }
-  if (host.charAt(0) === "[") host = host.slice(1, -1);
-  if (GAME_HOSTS.exact.indexOf(host) >= 0) return true;
-  return GAME_HOSTS.suffixes.some(function (suffix) {
-    return host.length > suffix.length && host.slice(-suffix.length) === suffix;
-  });
-}
 // The origin, not the address: a frame the game writes itself (about:blank) is the game's.
-if (!isGameOrigin(window.origin)) return;
+if (!isGameOrigin(window.origin, GAME_HOSTS)) return;
 var isTop = window.top === window;
 var topWindow = window.top;
 
@@ -64,7 +48,7 @@ if (isTop) {
       return;
     }
     // Whoever embeds a frame may load any page into it: only the game's own frames are heard.
-    if (!isGameOrigin(event.origin)) return;
+    if (!isGameOrigin(event.origin, GAME_HOSTS)) return;
     var m = data.m;
     if (Array.isArray(m) && typeof m[0] === "string" && Array.isArray(m[1])) send([m[0], m[1]]);
   }, true);

@@ -15,8 +15,7 @@ bool MayFillCacheFrom(std::string_view url, const GameHosts& hosts) {
     return false;
   }
   // The host is not part of the cache path: another host's bytes would become the game's.
-  std::optional<UrlAuthority> authority = ParseUrlAuthority(url);
-  return authority && hosts.Allows(authority->host);
+  return hosts.AllowsUrl(url);
 }
 
 bool MayFollowRedirect(std::string_view from, std::string_view to, const GameHosts& hosts) {

@@ -13,13 +13,15 @@ ProfileCacheHooks::ProfileCacheHooks(gameshell::ResourceCache* cache, QWebEngine
       interceptor_(
           std::make_unique<ResourceRequestInterceptor>(cache, profile, handler_.get(), &bypass_)) {
   GS_REQUIRE_UI_THREAD();
-  profile_->setUrlRequestInterceptor(interceptor_.get());
   profile_->installUrlSchemeHandler(cache_scheme::kHttp, handler_.get());
   profile_->installUrlSchemeHandler(cache_scheme::kHttps, handler_.get());
 }
 
 ProfileCacheHooks::~ProfileCacheHooks() {
   GS_REQUIRE_UI_THREAD();
-  profile_->setUrlRequestInterceptor(nullptr);
   profile_->removeUrlSchemeHandler(handler_.get());
+}
+
+QWebEngineUrlRequestInterceptor* ProfileCacheHooks::request_interceptor() const {
+  return interceptor_.get();
 }

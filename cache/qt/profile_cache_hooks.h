@@ -5,6 +5,7 @@
 #include "cache/qt/network_bypass.h"
 
 class CachedResourceHandler;
+class QWebEngineUrlRequestInterceptor;
 class QWebEngineProfile;
 class ResourceRequestInterceptor;
 
@@ -13,7 +14,9 @@ class ResourceCache;
 }
 
 // The resource cache hooked into a profile's requests for the object's lifetime: the interceptor
-// that decides and downloads, and the scheme handler that answers the engine from disk.
+// that decides and downloads, and the scheme handler that answers the engine from disk. The
+// interceptor is the profile's to call: whoever installs interceptors on the profile passes
+// requests on to it.
 // Thread: UI.
 class ProfileCacheHooks {
  public:
@@ -21,6 +24,8 @@ class ProfileCacheHooks {
   ProfileCacheHooks(gameshell::ResourceCache* cache, QWebEngineProfile* profile);
   // Unhooks; downloads still running are dropped.
   ~ProfileCacheHooks();
+
+  QWebEngineUrlRequestInterceptor* request_interceptor() const;
 
  private:
   QWebEngineProfile* const profile_;

@@ -12,7 +12,8 @@
 #include "client/qt/dev_tools_key_filter.h"
 #include "client/qt/game_page.h"
 #include "client/qt/page_bridge_commands.h"
-#include "window/core/popup_title.h"
+#include "client/qt/popup_titler.h"
+#include "client/qt/request_guard.h"
 #include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
 #include "window/qt/loading_window.h"
@@ -30,8 +31,12 @@ constexpr int kLoadingWindowDelayMs = 400;
 GameClient::GameClient(QWebEngineProfile* profile, gameshell::GameHosts game_hosts)
     : profile_(profile),
       resource_cache_(std::move(game_hosts)),
-      cache_hooks_(std::make_unique<ProfileCacheHooks>(&resource_cache_, profile)) {
+      cache_hooks_(std::make_unique<ProfileCacheHooks>(&resource_cache_, profile)),
+      request_guard_(std::make_unique<RequestGuard>(resource_cache_.hosts(),
+                                                    RequestGuard::Scope::kProfile,
+                                                    cache_hooks_->request_interceptor())) {
   GS_REQUIRE_UI_THREAD();
+  profile_->setUrlRequestInterceptor(request_guard_.get());
   // A page opens a popup only from the player's own gesture (a click on a link); without it the
   // engine's popup blocker refuses.
   profile_->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
@@ -45,16 +50,23 @@ GameClient::~GameClient() {
       delete window;
     }
   }
+  profile_->setUrlRequestInterceptor(nullptr);
+  request_guard_.reset();
   // Downloads still running end here, while the cache they would store into is alive.
   cache_hooks_.reset();
 }
 
-QWebEngineView* GameClient::CreateBrowserView(bool with_bridge) {
+QWebEngineView* GameClient::CreateBrowserView(PageRole role) {
   GS_REQUIRE_UI_THREAD();
   auto* view = new QWebEngineView();
-  auto* page = new GamePage(profile_, this, /*dev_tools=*/!with_bridge, view);
-  if (with_bridge) {
+  auto* page = new GamePage(profile_, this, /*dev_tools=*/role == PageRole::kDevTools, view);
+  if (role != PageRole::kDevTools) {
     PageBridge::Install(page, resource_cache_.hosts(), this);
+    page->setUrlRequestInterceptor(new RequestGuard(resource_cache_.hosts(),
+                                                    role == PageRole::kGame
+                                                        ? RequestGuard::Scope::kGameWindow
+                                                        : RequestGuard::Scope::kPopup,
+                                                    nullptr, page));
   }
   view->setPage(page);
   new DevToolsKeyFilter(view, this);
@@ -74,18 +86,11 @@ BrowserWindow* GameClient::CreateBrowserWindow(QWebEngineView* view,
 
 QWebEnginePage* GameClient::CreatePopup() {
   GS_REQUIRE_UI_THREAD();
-  QWebEngineView* view = CreateBrowserView();
+  QWebEngineView* view = CreateBrowserView(PageRole::kPopup);
   BrowserWindow* window = CreateBrowserWindow(view, nullptr);
-  // Unlike the game window, a popup is titled by its page, and by its host when that is not one
-  // of the game's.
-  auto retitle = [this, window, view] {
-    const QString host = view->url().host();
-    const bool game_host = resource_cache_.hosts().Allows(host.toStdString());
-    window->setWindowTitle(QString::fromStdString(
-        gameshell::PopupTitle(view->title().toStdString(), host.toStdString(), game_host)));
-  };
-  connect(view, &QWebEngineView::titleChanged, window, retitle);
-  connect(view, &QWebEngineView::urlChanged, window, retitle);
+  // Unlike the game window, a popup is titled by its page, and by its origin when that is not
+  // one of the game's.
+  new PopupTitler(window, view, resource_cache_.hosts());
   window->resize(kPopupSize);
   window->show();
   return view->page();
@@ -114,7 +119,7 @@ void GameClient::ShowDevTools(QWebEnginePage* page) {
     open->activateWindow();
     return;
   }
-  QWebEngineView* view = CreateBrowserView(false);
+  QWebEngineView* view = CreateBrowserView(PageRole::kDevTools);
   auto* window = new BrowserWindow(view, nullptr, BrowserWindow::Kind::kDevTools);
   connect(window, &BrowserWindow::BrowserClosed, this, &GameClient::OnBrowserClosed);
   window->setWindowTitle(QString::fromUtf8(kDevToolsTitle));

@@ -18,6 +18,7 @@ class BrowserWindow;
 class GameWindowDelegate;
 class ProfileCacheHooks;
 class LoadingWindow;
+class RequestGuard;
 class QWebEngineProfile;
 class QWebEnginePage;
 class QWebEngineView;
@@ -36,9 +37,10 @@ class GameClient : public QObject, public BridgeMessageHandler {
   GameClient(QWebEngineProfile* profile, gameshell::GameHosts game_hosts);
   ~GameClient() override;
 
+  enum class PageRole { kGame, kPopup, kDevTools };
   // A new browser view with its page, counted as an open browser from now on. Pages of the game
   // and its popups get the script bridge; developer tools do not.
-  QWebEngineView* CreateBrowserView(bool with_bridge = true);
+  QWebEngineView* CreateBrowserView(PageRole role = PageRole::kGame);
   // Puts a browser view in a window of its own and follows its loads and its closing.
   BrowserWindow* CreateBrowserWindow(QWebEngineView* view,
                                      std::shared_ptr<GameWindowDelegate> delegate);
@@ -86,6 +88,8 @@ class GameClient : public QObject, public BridgeMessageHandler {
   // The index and its writer thread; the hooks that feed it go first.
   gameshell::ResourceCache resource_cache_;
   std::unique_ptr<ProfileCacheHooks> cache_hooks_;
+  // In front of the cache on the profile: goes first.
+  std::unique_ptr<RequestGuard> request_guard_;
   gameshell::BridgeDispatcher dispatcher_;
   std::unique_ptr<SystemLauncherHost> launcher_host_ = std::make_unique<SystemLauncherHost>();
   std::string launcher_library_name_ = gameshell::kLauncherLibraryName;

@@ -2,6 +2,7 @@
 
 #include "base/qt/ui_thread.h"
 #include "client/core/navigation_rules.h"
+#include "client/core/request_rules.h"
 #include "client/qt/game_client.h"
 #include "client/qt/game_page_recovery.h"
 #include "window/qt/browser_window.h"
@@ -11,11 +12,18 @@ GamePage::GamePage(QWebEngineProfile* profile, GameClient* client, bool dev_tool
 
 bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool is_main_frame) {
   GS_REQUIRE_UI_THREAD();
+  // The guard sends a navigation it refuses here; refusing it here leaves the page as it was.
+  if (url == QUrl(QString::fromLatin1(gameshell::kRefusedNavigationUrl))) {
+    return false;
+  }
   if (!gameshell::IsRefusedNavigationUrl(url.toEncoded().toStdString(), dev_tools_)) {
     return true;
   }
   if (url == QUrl(QString::fromUtf8(GamePageRecovery::kRetryUrl))) {
-    emit RetryRequested();
+    // Only the shell's own page, which fills the main frame, retries; a frame's link does not.
+    if (is_main_frame) {
+      emit RetryRequested();
+    }
     return false;
   }
   // A popup whose first address is refused would stay an empty window.

@@ -45,6 +45,11 @@ GamePageRecovery::GamePageRecovery(QWebEnginePage* page, QUrl start_url, QUrl pr
 
 void GamePageRecovery::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
   GS_REQUIRE_UI_THREAD();
+  // Whatever else the page starts to show replaces the shell's page (which is a data: address).
+  if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus &&
+      info.url().scheme() != QLatin1String("data")) {
+    offline_page_shown_ = false;
+  }
   if (!IsStartPage(info.url(), start_url_)) {
     return;
   }
@@ -89,6 +94,7 @@ void GamePageRecovery::ShowOfflinePage(bool retry_by_itself) {
                                        "\xE2\x80\xA6  Retrying\xE2\x80\xA6")
                    : QString());
   page_->setHtml(html);
+  offline_page_shown_ = true;
   if (retry_by_itself && !retry_.isActive() && !probe_) {
     retry_.start(pause_ms_);
     pause_ms_ = std::min(pause_ms_ * 2, kLongestPauseMs);
@@ -97,6 +103,9 @@ void GamePageRecovery::ShowOfflinePage(bool retry_by_itself) {
 
 void GamePageRecovery::RetryNow() {
   GS_REQUIRE_UI_THREAD();
+  if (!offline_page_shown_) {
+    return;
+  }
   retry_.stop();
   pause_ms_ = kFirstPauseMs;
   deaths_.clear();
@@ -136,5 +145,6 @@ void GamePageRecovery::OnProbeAnswered(QNetworkReply* reply) {
 }
 
 void GamePageRecovery::LoadGame() {
+  offline_page_shown_ = false;
   page_->load(start_url_);
 }

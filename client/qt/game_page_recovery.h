@@ -35,7 +35,7 @@ class GamePageRecovery : public QObject {
   // parameters).
   GamePageRecovery(QWebEnginePage* page, QUrl start_url, QUrl probe_url);
 
-  // The player pressed Retry.
+  // The player pressed Retry on the shell's page; nothing while the page shows anything else.
   void RetryNow();
 
  private:
@@ -54,4 +54,5 @@ class GamePageRecovery : public QObject {
   QTimer retry_;
   int pause_ms_ = kFirstPauseMs;
   QList<QDateTime> deaths_;
+  bool offline_page_shown_ = false;
 };

@@ -1,4 +1,6 @@
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -12,6 +14,8 @@
 
 #include "app/qt/game_browser_app.h"
 #include "client/qt/game_client.h"
+#include "bridge/qt/page_bridge.h"
+#include "game_origin_cases.h"
 #include "gui_test_support.h"
 #include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
@@ -36,7 +40,7 @@ class BridgeTest : public ::testing::Test {
     QFile::remove("fileList.txt");
     profile_ = std::make_unique<QWebEngineProfile>();
     client_ = GameBrowserApp::CreateGame(profile_.get(), Server().Url("/bridge.html?id=2" + query),
-                                         gameshell::GameHosts("127.0.0.1", ""));
+                                         gameshell::GameHosts(Server().Host(), ""));
     auto host = std::make_unique<RecordingLauncherHost>();
     host_ = host.get();
     client_->SetLauncherHost(std::move(host));
@@ -132,6 +136,27 @@ TEST_F(BridgeTest, OnlyTheGamesOwnFramesHaveTheFunctionsAndReachTheShell) {
   RunInFrame("same", "C_maxWindow()");
   EXPECT_TRUE(WaitUntil([&] { return BrowserWindow::ForPage(page())->isMaximized(); }));
   EXPECT_EQ(QFile::exists("fileList.txt"), true);
+}
+
+TEST_F(BridgeTest, ThePagesRuleForTheGamesOriginsPassesTheShellsTable) {
+  Open("");
+  QFile rule(":/bridge/game_origin.js");
+  ASSERT_TRUE(rule.open(QIODevice::ReadOnly));
+  QJsonArray origins;
+  for (const game_origin_cases::Case& c : game_origin_cases::kCases) {
+    origins.append(c.origin);
+  }
+  const QString hosts = GameHostsJson(
+      gameshell::GameHosts(game_origin_cases::kLoginHost, game_origin_cases::kExtraHosts));
+  const QVariantList games =
+      Run(QString::fromUtf8(rule.readAll()) +
+          QString("\n%1.map(function (o) { return isGameOrigin(o, %2); })")
+              .arg(QString::fromUtf8(QJsonDocument(origins).toJson(QJsonDocument::Compact)), hosts))
+          .toList();
+  ASSERT_EQ(games.size(), origins.size());
+  for (qsizetype i = 0; i < games.size(); ++i) {
+    EXPECT_EQ(games[i].toBool(), game_origin_cases::kCases[i].game) << game_origin_cases::kCases[i].origin;
+  }
 }
 
 TEST_F(BridgeTest, CallsMadeBeforeTheChannelIsReadyArriveInOrder) {

@@ -7,7 +7,8 @@
 namespace {
 
 TEST(EngineArgvTest, ChromiumSwitchesFollowTheMarker) {
-  std::vector<std::string> argv = EngineArgv({"/x/gameshell", "a:1", "--extra=1"}, {});
+  std::vector<std::string> argv =
+      EngineArgv({"/x/gameshell", "a:1", "--extra=1"}, {.command_line_switches = true});
   ASSERT_GE(argv.size(), 3u);
   EXPECT_EQ(argv[0], "/x/gameshell");
   EXPECT_EQ(argv[1], "--webEngineArgs");
@@ -21,12 +22,12 @@ TEST(EngineArgvTest, ChromiumSwitchesFollowTheMarker) {
   EXPECT_EQ(position("a:1"), static_cast<long>(argv.size()));
 }
 
-// A player's build: sandboxed pages and no debugging endpoint, whatever the command line asks.
+// Sandboxed pages and no debugging endpoint, whatever the command line of a developer's build asks.
 TEST(EngineArgvTest, CommandLineCannotUndoTheBuildsChoices) {
   std::vector<std::string> argv =
       EngineArgv({"gameshell", "--no-sandbox", "--remote-debugging-port=9222",
                   "---remote-debugging-pipe", "--disable-seccomp-filter-sandbox", "--lang=en"},
-                 {});
+                 {.command_line_switches = true});
   for (const std::string& arg : argv) {
     EXPECT_EQ(arg.find("sandbox"), std::string::npos) << arg;
     EXPECT_EQ(arg.find("remote-debugging"), std::string::npos) << arg;
@@ -39,6 +40,16 @@ TEST(EngineArgvTest, CommandLineCannotUndoTheBuildsChoices) {
   };
   EXPECT_TRUE(has("--no-sandbox"));
   EXPECT_TRUE(has("--remote-debugging-port=19223"));
+}
+
+// A player's build: no argument of its command line reaches Qt or the engine.
+TEST(EngineArgvTest, APlayersBuildTakesNoSwitchFromItsCommandLine) {
+  const std::vector<std::string> args = {"gameshell", "--renderer-cmd-prefix=/bin/sh -c x",
+                                         "--proxy-server=http://127.0.0.9:1", "-platform", "x",
+                                         "a:1"};
+  const std::vector<std::string> player = EngineArgv(args, {});
+  const std::vector<std::string> bare = EngineArgv({"gameshell"}, {});
+  EXPECT_EQ(player, bare);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ class GameWindowTest : public ::testing::Test {
     QFile::remove("fileList.txt");
     profile_ = std::make_unique<QWebEngineProfile>();
     client_ = GameBrowserApp::CreateGame(profile_.get(), Server().Url("/login.html?id=2" + query),
-                                         gameshell::GameHosts("127.0.0.1", ""));
+                                         gameshell::GameHosts(Server().Host(), ""));
     QObject::connect(client_.get(), &GameClient::LastBrowserClosed, [this] {
       ++last_browser_closed_;
       index_saved_before_quit_ = QFile::exists("fileList.txt");

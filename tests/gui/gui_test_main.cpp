@@ -35,6 +35,10 @@ FixtureServer::~FixtureServer() {
   QFile::remove(log_path_);
 }
 
+std::string FixtureServer::Host() const {
+  return "127.0.0.1:" + std::to_string(port_);
+}
+
 std::string FixtureServer::Url(const std::string& path_and_query) const {
   return "http://127.0.0.1:" + std::to_string(port_) + path_and_query;
 }

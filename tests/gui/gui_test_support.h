@@ -15,6 +15,8 @@ class FixtureServer {
   FixtureServer();
   ~FixtureServer();
   std::string Url(const std::string& path_and_query) const;
+  // "127.0.0.1:<port>", the game's host in these tests.
+  std::string Host() const;
   // Request lines the server has answered so far, "METHOD target status bytes".
   QStringList Lines() const;
   int Count(const QString& fragment) const;

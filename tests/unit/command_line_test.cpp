@@ -26,5 +26,16 @@ TEST(CommandLineTest, LaunchParametersAreTheArgumentsJoinedWithBlanks) {
             "extraInfo:a:1,b:2 c:3");
 }
 
+TEST(CommandLineTest, ArgumentsThatAreNeitherParametersNorSwitchesAreIgnored) {
+  const std::vector<std::string> args = {"gameshell", "extraInfo:a:1,b", "-platform", "x",
+                                         "--proxy-server=http://h:1", "--flag=on", "extraInfo:",
+                                         "k:v:w"};
+  EXPECT_EQ(IgnoredArguments(args, false),
+            (std::vector<std::string>{"-platform", "x", "--proxy-server=http://h:1",
+                                      "extraInfo:", "k:v:w"}));
+  EXPECT_EQ(IgnoredArguments(args, true),
+            (std::vector<std::string>{"-platform", "x", "extraInfo:", "k:v:w"}));
+}
+
 }  // namespace
 }  // namespace gameshell

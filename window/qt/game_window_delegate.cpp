@@ -13,8 +13,9 @@
 #include "window/core/window_size.h"
 #include "window/qt/browser_window.h"
 
-GameWindowDelegate::GameWindowDelegate(QWebEngineView* browser_view)
-    : browser_view_(browser_view) {}
+GameWindowDelegate::GameWindowDelegate(QWebEngineView* browser_view,
+                                       gameshell::GameHosts game_hosts)
+    : game_hosts_(std::move(game_hosts)), browser_view_(browser_view) {}
 
 void GameWindowDelegate::OnWindowCreated(BrowserWindow* window) {
   GS_REQUIRE_UI_THREAD();
@@ -48,7 +49,9 @@ void GameWindowDelegate::OnWindowCreated(BrowserWindow* window) {
 bool GameWindowDelegate::CanClose(BrowserWindow* window) {
   GS_REQUIRE_UI_THREAD();
   QWebEnginePage* page = browser_view_ ? browser_view_->page() : nullptr;
-  if (can_close_) {
+  const bool game_shown =
+      page && game_hosts_.AllowsUrl(page->url().toEncoded().toStdString());
+  if (can_close_ || !game_shown) {
     return page ? window->PageAgreedToClose() : false;
   }
   if (page) {

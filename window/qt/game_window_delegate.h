@@ -3,13 +3,15 @@
 #include <QPointer>
 #include <QSize>
 
+#include "base/core/game_hosts.h"
 #include "window/qt/window_delegate.h"
 
 #include <QWebEngineView>
 
 // The game window's delegate: its title, icon, size and limits, and the close decision. While the
 // page holds closing locked, a close request runs the page's close hook instead, so the game can
-// show its own exit prompt.
+// show its own exit prompt; the lock holds only while the window shows a page of the game's own
+// hosts, so no other page can keep the player from closing it.
 // Thread: UI.
 class GameWindowDelegate : public WindowDelegate {
  public:
@@ -20,7 +22,7 @@ class GameWindowDelegate : public WindowDelegate {
   static constexpr QSize kMaximumSize{3840, 2160};
   static constexpr char kIconResource[] = ":/icons/100.png";
 
-  explicit GameWindowDelegate(QWebEngineView* browser_view);
+  GameWindowDelegate(QWebEngineView* browser_view, gameshell::GameHosts game_hosts);
 
   void OnWindowCreated(BrowserWindow* window) override;
   bool CanClose(BrowserWindow* window) override;
@@ -34,6 +36,7 @@ class GameWindowDelegate : public WindowDelegate {
   QWebEngineView* browser_view() const { return browser_view_; }
 
  private:
+  const gameshell::GameHosts game_hosts_;
   bool can_close_ = true;
   QPointer<QWebEngineView> browser_view_;
 };

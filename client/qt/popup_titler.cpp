@@ -1,0 +1,72 @@
+#include "client/qt/popup_titler.h"
+
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+#include <QWidget>
+
+#include "base/qt/ui_thread.h"
+#include "window/core/popup_title.h"
+
+namespace {
+
+// "host" or "host:port"; for an opaque origin, what the address is ("about:blank", "data:").
+QString OriginLabel(const QUrl& origin, const QUrl& address) {
+  if (!origin.host().isEmpty()) {
+    return origin.port() < 0 ? origin.host()
+                             : origin.host() + QLatin1Char(':') + QString::number(origin.port());
+  }
+  if (address.scheme() == QLatin1String("about") || address.isEmpty()) {
+    return QStringLiteral("about:blank");
+  }
+  return address.scheme() + QLatin1Char(':');
+}
+
+}  // namespace
+
+PopupTitler::PopupTitler(QWidget* window, QWebEngineView* view, gameshell::GameHosts game_hosts)
+    : QObject(window), window_(window), view_(view), game_hosts_(std::move(game_hosts)) {
+  GS_REQUIRE_UI_THREAD();
+  connect(view, &QWebEngineView::titleChanged, this, &PopupTitler::Retitle);
+  connect(view, &QWebEngineView::urlChanged, this, &PopupTitler::Retitle);
+  connect(view, &QWebEngineView::loadFinished, this, &PopupTitler::Retitle);
+  Retitle();
+}
+
+void PopupTitler::Retitle() {
+  GS_REQUIRE_UI_THREAD();
+  if (!view_) {
+    return;
+  }
+  // Meanwhile, by the address alone: a web address names its origin; about:, blob: and data:
+  // pages count as foreign until the page says whose they are.
+  const QUrl address = view_->url();
+  const bool web = address.scheme() == QLatin1String("http") ||
+                   address.scheme() == QLatin1String("https");
+  Apply(web ? address.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment)
+                  .toString()
+            : QStringLiteral("null"));
+  const int question = ++asked_;
+  QPointer<PopupTitler> alive(this);
+  view_->page()->runJavaScript(
+      QStringLiteral("window.origin"), QWebEngineScript::ApplicationWorld,
+      [alive, question](const QVariant& origin) {
+        if (alive && question == alive->asked_ && origin.typeId() == QMetaType::QString) {
+          alive->Apply(origin.toString());
+        }
+      });
+}
+
+void PopupTitler::Apply(const QString& origin_text) {
+  if (!view_) {
+    return;
+  }
+  const QUrl origin(origin_text);
+  const bool game = game_hosts_.AllowsOrigin(
+      origin.scheme().toStdString(), origin.host().toStdString(),
+      origin.port() < 0 ? std::nullopt : std::optional<int>(origin.port()));
+  window_->setWindowTitle(QString::fromStdString(
+      gameshell::PopupTitle(view_->title().toStdString(),
+                            OriginLabel(origin, view_->url()).toStdString(), game)));
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include "base/core/game_hosts.h"
+
+class QWebEngineView;
+class QWidget;
+
+// Keeps a popup's window titled by its page, and by its origin whenever that is not one of the
+// game's: a popup of any other origin could pass for the game (a login form, say). The origin is
+// the document's own, as the engine has it, asked of the page in a world of the shell's where no
+// page script can stand in for it: a blob: address's inner origin, the opener's for about:blank
+// or a popup the opener writes into. Until the page has answered, the popup counts as foreign.
+// Thread: UI. Lives as long as `window` (its Qt parent).
+class PopupTitler : public QObject {
+  Q_OBJECT
+
+ public:
+  PopupTitler(QWidget* window, QWebEngineView* view, gameshell::GameHosts game_hosts);
+
+ private:
+  void Retitle();
+  void Apply(const QString& origin);
+
+  QWidget* const window_;
+  QPointer<QWebEngineView> view_;
+  const gameshell::GameHosts game_hosts_;
+  int asked_ = 0;  // answers to older questions are stale
+};
