@@ -234,6 +234,7 @@ class Handler(BaseHTTPRequestHandler):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--port", type=int, default=0, help="0 picks a free port")
+    parser.add_argument("--host", default="127.0.0.1", help="loopback address to listen on")
     parser.add_argument("--root", action="append", help="directory to serve; the first match wins")
     parser.add_argument("--log", help="file receiving one line per answered request")
     parser.add_argument("--exit-with-parent", action="store_true",
@@ -241,7 +242,7 @@ def main():
     args = parser.parse_args()
     Handler.roots = args.root or [os.path.join(os.path.dirname(os.path.abspath(__file__)), "www")]
     Handler.log_file = open(args.log, "a", buffering=1) if args.log else None
-    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    server = ThreadingHTTPServer((args.host, args.port), Handler)
     server.daemon_threads = True
     print(f"listening on {server.server_address[1]}", flush=True)
     if args.exit_with_parent:

@@ -32,11 +32,13 @@ int main(int argc, char** argv) {
   engine_options.command_line_switches = gameshell::kRemoteDebugging;
   for (const std::string& ignored :
        gameshell::IgnoredArguments(args, engine_options.command_line_switches)) {
-    std::fprintf(stderr, "gameshell: ignoring the argument \"%s\": it is no launch parameter (key:value)%s\n",
-                 ignored.c_str(),
-                 ignored.starts_with("-") && !engine_options.command_line_switches
-                     ? ", and a player's build passes no switch to the engine"
-                     : "");
+    std::fprintf(
+        stderr,
+        "gameshell: ignoring the argument \"%s\": it is no launch parameter (key:value)%s\n",
+        ignored.c_str(),
+        ignored.starts_with("-") && !engine_options.command_line_switches
+            ? ", and a player's build passes no switch to the engine"
+            : "");
   }
   if (platform::RunsAsRoot()) {
     engine_options.sandbox = false;

@@ -58,10 +58,10 @@ bool GameHosts::AllowsOrigin(std::string_view scheme,
   }
   const int effective_port = port.value_or(*default_port);
   for (const Entry& entry : entries_) {
-    const bool name_matches = entry.subdomains ? name.size() > entry.name.size() + 1 &&
-                                                     name.ends_with(entry.name) &&
-                                                     name[name.size() - entry.name.size() - 1] == '.'
-                                               : name == entry.name;
+    const bool name_matches =
+        entry.subdomains ? name.size() > entry.name.size() + 1 && name.ends_with(entry.name) &&
+                               name[name.size() - entry.name.size() - 1] == '.'
+                         : name == entry.name;
     if (name_matches && effective_port == entry.port.value_or(*default_port)) {
       return true;
     }

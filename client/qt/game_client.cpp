@@ -1,9 +1,11 @@
 #include "client/qt/game_client.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -23,6 +25,8 @@ namespace {
 constexpr char kDevToolsTitle[] = "DEVTOOL";
 constexpr QSize kPopupSize{800, 600};
 constexpr QSize kDevToolsSize{1024, 700};
+// What an opener writes into a new popup, it writes at once.
+constexpr int kWrittenPopupSettleMs = 500;
 // A login page that answers within this long needs no loading window.
 constexpr int kLoadingWindowDelayMs = 400;
 
@@ -56,17 +60,26 @@ GameClient::~GameClient() {
   cache_hooks_.reset();
 }
 
-QWebEngineView* GameClient::CreateBrowserView(PageRole role) {
+GamePage* GameClient::CreatePage(PageRole role, QObject* parent) {
   GS_REQUIRE_UI_THREAD();
-  auto* view = new QWebEngineView();
-  auto* page = new GamePage(profile_, this, /*dev_tools=*/role == PageRole::kDevTools, view);
+  auto* page = new GamePage(profile_, this, /*dev_tools=*/role == PageRole::kDevTools, parent);
   if (role != PageRole::kDevTools) {
     PageBridge::Install(page, resource_cache_.hosts(), this);
-    page->setUrlRequestInterceptor(new RequestGuard(resource_cache_.hosts(),
-                                                    role == PageRole::kGame
-                                                        ? RequestGuard::Scope::kGameWindow
-                                                        : RequestGuard::Scope::kPopup,
-                                                    nullptr, page));
+    page->setUrlRequestInterceptor(new RequestGuard(
+        resource_cache_.hosts(),
+        role == PageRole::kGame ? RequestGuard::Scope::kGameWindow : RequestGuard::Scope::kPopup,
+        nullptr, page));
+  }
+  return page;
+}
+
+QWebEngineView* GameClient::CreateBrowserView(PageRole role, GamePage* page) {
+  GS_REQUIRE_UI_THREAD();
+  auto* view = new QWebEngineView();
+  if (page) {
+    page->setParent(view);
+  } else {
+    page = CreatePage(role, view);
   }
   view->setPage(page);
   new DevToolsKeyFilter(view, this);
@@ -86,14 +99,64 @@ BrowserWindow* GameClient::CreateBrowserWindow(QWebEngineView* view,
 
 QWebEnginePage* GameClient::CreatePopup() {
   GS_REQUIRE_UI_THREAD();
-  QWebEngineView* view = CreateBrowserView(PageRole::kPopup);
+  // The engine (Qt 6.4) crashes the whole process when a view shows a popup whose first, empty
+  // document its opener has written into (window.open() then document.write): the popup stays
+  // without a view until it has navigated somewhere, which is safe to show; one still empty a
+  // moment later but written is shown as a copy of what was written.
+  GamePage* page = CreatePage(PageRole::kPopup, this);
+  connect(page, &QWebEnginePage::urlChanged, this, [this, page](const QUrl& url) {
+    if (!url.isEmpty() && url.scheme() != QLatin1String("about")) {
+      ShowPopup(page);
+    }
+  });
+  QTimer::singleShot(kWrittenPopupSettleMs, page, [this, page] {
+    page->toHtml([this, popup = QPointer<GamePage>(page)](const QString& html) {
+      if (popup && !BrowserWindow::ForPage(popup) && !IsEmptyDocument(html)) {
+        ShowWrittenPopup(popup, html);
+      }
+    });
+  });
+  return page;
+}
+
+void GameClient::ShowPopup(GamePage* page, const QString& written_by) {
+  GS_REQUIRE_UI_THREAD();
+  if (BrowserWindow::ForPage(page)) {
+    return;
+  }
+  page->disconnect(this);
+  QWebEngineView* view = CreateBrowserView(PageRole::kPopup, page);
   BrowserWindow* window = CreateBrowserWindow(view, nullptr);
   // Unlike the game window, a popup is titled by its page, and by its origin when that is not
   // one of the game's.
-  new PopupTitler(window, view, resource_cache_.hosts());
+  new PopupTitler(window, view, resource_cache_.hosts(), written_by);
   window->resize(kPopupSize);
   window->show();
-  return view->page();
+}
+
+void GameClient::ShowWrittenPopup(GamePage* written, const QString& html) {
+  GS_REQUIRE_UI_THREAD();
+  // The written page's origin, asked in the shell's world, where no page script can fake it.
+  written->runJavaScript(
+      QStringLiteral("window.origin"), QWebEngineScript::ApplicationWorld,
+      [this, written = QPointer<GamePage>(written), html](const QVariant& origin) {
+        if (!written || BrowserWindow::ForPage(written)) {
+          return;
+        }
+        written->disconnect(this);
+        written->deleteLater();
+        GamePage* copy = CreatePage(PageRole::kPopup, this);
+        // Without a base address: one of the writer's origin trips the engine's check of the
+        // process that may show it (the processes are per origin). The copy names its writer.
+        copy->setHtml(html);
+        ShowPopup(copy, origin.toString());
+      });
+}
+
+bool GameClient::IsEmptyDocument(const QString& html) {
+  QString bare = html;
+  bare.remove(QRegularExpression(QStringLiteral("\\s")));
+  return bare == QLatin1String("<html><head></head><body></body></html>") || bare.isEmpty();
 }
 
 void GameClient::ShowLoadingWindowUntilTheGameShows() {
@@ -119,7 +182,7 @@ void GameClient::ShowDevTools(QWebEnginePage* page) {
     open->activateWindow();
     return;
   }
-  QWebEngineView* view = CreateBrowserView(PageRole::kDevTools);
+  QWebEngineView* view = CreateBrowserView(PageRole::kDevTools, nullptr);
   auto* window = new BrowserWindow(view, nullptr, BrowserWindow::Kind::kDevTools);
   connect(window, &BrowserWindow::BrowserClosed, this, &GameClient::OnBrowserClosed);
   window->setWindowTitle(QString::fromUtf8(kDevToolsTitle));

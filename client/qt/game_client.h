@@ -15,6 +15,7 @@
 #include "window/core/close_mode.h"
 
 class BrowserWindow;
+class GamePage;
 class GameWindowDelegate;
 class ProfileCacheHooks;
 class LoadingWindow;
@@ -38,14 +39,17 @@ class GameClient : public QObject, public BridgeMessageHandler {
   ~GameClient() override;
 
   enum class PageRole { kGame, kPopup, kDevTools };
-  // A new browser view with its page, counted as an open browser from now on. Pages of the game
-  // and its popups get the script bridge; developer tools do not.
-  QWebEngineView* CreateBrowserView(PageRole role = PageRole::kGame);
+  // A page of the shell's: pages of the game and its popups get the script bridge and their
+  // guard; developer tools do not.
+  GamePage* CreatePage(PageRole role, QObject* parent);
+  // A new browser view with `page` (or a new page of `role`), counted as an open browser from now
+  // on.
+  QWebEngineView* CreateBrowserView(PageRole role = PageRole::kGame, GamePage* page = nullptr);
   // Puts a browser view in a window of its own and follows its loads and its closing.
   BrowserWindow* CreateBrowserWindow(QWebEngineView* view,
                                      std::shared_ptr<GameWindowDelegate> delegate);
 
-  // A popup the page asked for, in its own window.
+  // A popup the page asked for, in its own window once it shows something.
   QWebEnginePage* CreatePopup();
   // Unless the game window shows within a moment, a small window says the game is loading until
   // it does; closing that window closes the game.
@@ -75,6 +79,10 @@ class GameClient : public QObject, public BridgeMessageHandler {
   void LastBrowserClosed();
 
  private:
+  // `written_by`: the origin of the page a copy was written by, which titles it.
+  void ShowPopup(GamePage* page, const QString& written_by = QString());
+  void ShowWrittenPopup(GamePage* written, const QString& html);
+  static bool IsEmptyDocument(const QString& html);
   // A window of the browser has closed: the last to close saves the index and ends the loop.
   void OnBrowserClosed(QWebEnginePage* page);
   // The first finished load of a page in a browser view shows its window.

@@ -33,6 +33,8 @@ bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool is_
         [this] {
           if (BrowserWindow* window = BrowserWindow::ForPage(this)) {
             window->CloseWindow(CloseMode::kForce);
+          } else {
+            deleteLater();  // a popup not shown yet
           }
         },
         Qt::QueuedConnection);

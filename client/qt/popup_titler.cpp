@@ -6,16 +6,24 @@
 #include <QWebEngineView>
 #include <QWidget>
 
+#include <algorithm>
+
 #include "base/qt/ui_thread.h"
 #include "window/core/popup_title.h"
 
 namespace {
 
-// "host" or "host:port"; for an opaque origin, what the address is ("about:blank", "data:").
-QString OriginLabel(const QUrl& origin, const QUrl& address) {
+// The host, with its port where a game host has the same name ("127.0.0.1:18001"); for an opaque
+// origin, what the address is ("about:blank", "data:").
+QString OriginLabel(const QUrl& origin, const QUrl& address, const gameshell::GameHosts& hosts) {
   if (!origin.host().isEmpty()) {
-    return origin.port() < 0 ? origin.host()
-                             : origin.host() + QLatin1Char(':') + QString::number(origin.port());
+    const std::string host = origin.host().toStdString();
+    const bool shares_a_game_name =
+        std::any_of(hosts.entries().begin(), hosts.entries().end(),
+                    [&](const gameshell::GameHosts::Entry& entry) { return entry.name == host; });
+    return origin.port() < 0 || !shares_a_game_name
+               ? origin.host()
+               : origin.host() + QLatin1Char(':') + QString::number(origin.port());
   }
   if (address.scheme() == QLatin1String("about") || address.isEmpty()) {
     return QStringLiteral("about:blank");
@@ -25,8 +33,15 @@ QString OriginLabel(const QUrl& origin, const QUrl& address) {
 
 }  // namespace
 
-PopupTitler::PopupTitler(QWidget* window, QWebEngineView* view, gameshell::GameHosts game_hosts)
-    : QObject(window), window_(window), view_(view), game_hosts_(std::move(game_hosts)) {
+PopupTitler::PopupTitler(QWidget* window,
+                         QWebEngineView* view,
+                         gameshell::GameHosts game_hosts,
+                         QString written_by)
+    : QObject(window),
+      window_(window),
+      view_(view),
+      game_hosts_(std::move(game_hosts)),
+      written_by_(std::move(written_by)) {
   GS_REQUIRE_UI_THREAD();
   connect(view, &QWebEngineView::titleChanged, this, &PopupTitler::Retitle);
   connect(view, &QWebEngineView::urlChanged, this, &PopupTitler::Retitle);
@@ -39,14 +54,18 @@ void PopupTitler::Retitle() {
   if (!view_) {
     return;
   }
+  if (!written_by_.isEmpty()) {
+    Apply(written_by_);
+    return;
+  }
   // Meanwhile, by the address alone: a web address names its origin; about:, blob: and data:
   // pages count as foreign until the page says whose they are.
   const QUrl address = view_->url();
-  const bool web = address.scheme() == QLatin1String("http") ||
-                   address.scheme() == QLatin1String("https");
-  Apply(web ? address.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment)
-                  .toString()
-            : QStringLiteral("null"));
+  const bool web =
+      address.scheme() == QLatin1String("http") || address.scheme() == QLatin1String("https");
+  Apply(
+      web ? address.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString()
+          : QStringLiteral("null"));
   const int question = ++asked_;
   QPointer<PopupTitler> alive(this);
   view_->page()->runJavaScript(
@@ -68,5 +87,5 @@ void PopupTitler::Apply(const QString& origin_text) {
       origin.port() < 0 ? std::nullopt : std::optional<int>(origin.port()));
   window_->setWindowTitle(QString::fromStdString(
       gameshell::PopupTitle(view_->title().toStdString(),
-                            OriginLabel(origin, view_->url()).toStdString(), game)));
+                            OriginLabel(origin, view_->url(), game_hosts_).toStdString(), game)));
 }

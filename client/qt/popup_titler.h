@@ -18,7 +18,12 @@ class PopupTitler : public QObject {
   Q_OBJECT
 
  public:
-  PopupTitler(QWidget* window, QWebEngineView* view, gameshell::GameHosts game_hosts);
+  // `written_by`: for a copy of what a page wrote into a popup, that page's origin, which stands
+  // for the copy's own.
+  PopupTitler(QWidget* window,
+              QWebEngineView* view,
+              gameshell::GameHosts game_hosts,
+              QString written_by = QString());
 
  private:
   void Retitle();
@@ -27,5 +32,6 @@ class PopupTitler : public QObject {
   QWidget* const window_;
   QPointer<QWebEngineView> view_;
   const gameshell::GameHosts game_hosts_;
+  const QString written_by_;
   int asked_ = 0;  // answers to older questions are stale
 };

@@ -60,9 +60,8 @@ void RequestGuard::interceptRequest(QWebEngineUrlRequestInfo& info) {
     request.initiator = initiator;
     request.started_by_shell = StartedByShell(info);
     request.url = url;
-    request.kind = !main_frame                  ? (IsSubFrame(info)
-                                                       ? gameshell::RequestKind::kFrameNavigation
-                                                       : gameshell::RequestKind::kSubresource)
+    request.kind = !main_frame ? (IsSubFrame(info) ? gameshell::RequestKind::kFrameNavigation
+                                                   : gameshell::RequestKind::kSubresource)
                    : scope_ == Scope::kGameWindow ? gameshell::RequestKind::kGameWindowNavigation
                                                   : gameshell::RequestKind::kPopupNavigation;
     switch (gameshell::JudgePageRequest(request, game_hosts_)) {

@@ -203,14 +203,15 @@ class CacheProcessTest(ShellTestCase):
         self.assertEqual(self.read(new), origin_bytes(new))
 
     def test_sub_frames_use_the_cache_too(self):
-        # The frame is of another origin; what it fetches from the game's host is cached.
+        # The frame is of another of the game's origins (the mirror host); what it fetches from
+        # the login host is cached.
         urls = [f"http://127.0.0.1:{PORT}/gen/frame/a.png?v=1",
                 f"http://127.0.0.1:{PORT}/gen/frame/b.dat?v=4"]
-        got, _ = self.run_page(urls, extra=("inframe:1",))
+        got, _ = self.run_page(urls, extra=("inframe:1",), binary=TWO_HOSTS_BIN)
         self.assert_page_got_origin(got, urls)
         for url in urls:
             self.assertEqual(self.read(url), origin_bytes(url))
-        got, _ = self.run_page(urls, extra=("inframe:1",))
+        got, _ = self.run_page(urls, extra=("inframe:1",), binary=TWO_HOSTS_BIN)
         self.assert_page_got_origin(got, urls)
         for url in urls:
             self.assertEqual(self.network_hits(url), 0)

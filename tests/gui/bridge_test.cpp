@@ -13,8 +13,8 @@
 #include <memory>
 
 #include "app/qt/game_browser_app.h"
-#include "client/qt/game_client.h"
 #include "bridge/qt/page_bridge.h"
+#include "client/qt/game_client.h"
 #include "game_origin_cases.h"
 #include "gui_test_support.h"
 #include "window/qt/browser_window.h"
@@ -155,7 +155,8 @@ TEST_F(BridgeTest, ThePagesRuleForTheGamesOriginsPassesTheShellsTable) {
           .toList();
   ASSERT_EQ(games.size(), origins.size());
   for (qsizetype i = 0; i < games.size(); ++i) {
-    EXPECT_EQ(games[i].toBool(), game_origin_cases::kCases[i].game) << game_origin_cases::kCases[i].origin;
+    EXPECT_EQ(games[i].toBool(), game_origin_cases::kCases[i].game)
+        << game_origin_cases::kCases[i].origin;
   }
 }
 

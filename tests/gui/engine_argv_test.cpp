@@ -44,8 +44,11 @@ TEST(EngineArgvTest, CommandLineCannotUndoTheBuildsChoices) {
 
 // A player's build: no argument of its command line reaches Qt or the engine.
 TEST(EngineArgvTest, APlayersBuildTakesNoSwitchFromItsCommandLine) {
-  const std::vector<std::string> args = {"gameshell", "--renderer-cmd-prefix=/bin/sh -c x",
-                                         "--proxy-server=http://127.0.0.9:1", "-platform", "x",
+  const std::vector<std::string> args = {"gameshell",
+                                         "--renderer-cmd-prefix=/bin/sh -c x",
+                                         "--proxy-server=http://127.0.0.9:1",
+                                         "-platform",
+                                         "x",
                                          "a:1"};
   const std::vector<std::string> player = EngineArgv(args, {});
   const std::vector<std::string> bare = EngineArgv({"gameshell"}, {});

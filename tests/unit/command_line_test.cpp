@@ -27,9 +27,9 @@ TEST(CommandLineTest, LaunchParametersAreTheArgumentsJoinedWithBlanks) {
 }
 
 TEST(CommandLineTest, ArgumentsThatAreNeitherParametersNorSwitchesAreIgnored) {
-  const std::vector<std::string> args = {"gameshell", "extraInfo:a:1,b", "-platform", "x",
-                                         "--proxy-server=http://h:1", "--flag=on", "extraInfo:",
-                                         "k:v:w"};
+  const std::vector<std::string> args = {
+      "gameshell", "extraInfo:a:1,b", "-platform", "x", "--proxy-server=http://h:1",
+      "--flag=on", "extraInfo:",      "k:v:w"};
   EXPECT_EQ(IgnoredArguments(args, false),
             (std::vector<std::string>{"-platform", "x", "--proxy-server=http://h:1",
                                       "extraInfo:", "k:v:w"}));

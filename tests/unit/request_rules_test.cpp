@@ -10,7 +10,9 @@ constexpr auto kPopup = RequestKind::kPopupNavigation;
 constexpr auto kFrame = RequestKind::kFrameNavigation;
 constexpr auto kFetch = RequestKind::kSubresource;
 
-RequestVerdict Judge(const char* initiator, RequestKind kind, const char* url,
+RequestVerdict Judge(const char* initiator,
+                     RequestKind kind,
+                     const char* url,
                      bool by_shell = false) {
   static const GameHosts hosts("127.0.0.1:18431", "cdn.example.net");
   return JudgePageRequest({initiator, by_shell, kind, url}, hosts);
@@ -66,8 +68,7 @@ TEST(RequestRulesTest, OtherOriginsReachThePlayersNetworkOnlyAtTheirOwnHost) {
               RequestVerdict::kAllow);
     EXPECT_EQ(Judge("http://localhost:18431", kind, "http://localhost:18431/report"),
               RequestVerdict::kAllow);
-    EXPECT_EQ(Judge("http://ads.example", kind, "https://other.example/x"),
-              RequestVerdict::kAllow);
+    EXPECT_EQ(Judge("http://ads.example", kind, "https://other.example/x"), RequestVerdict::kAllow);
     EXPECT_EQ(Judge("http://ads.example", kind, "data:text/plain,x"), RequestVerdict::kAllow);
   }
 }

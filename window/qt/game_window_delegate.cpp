@@ -49,8 +49,7 @@ void GameWindowDelegate::OnWindowCreated(BrowserWindow* window) {
 bool GameWindowDelegate::CanClose(BrowserWindow* window) {
   GS_REQUIRE_UI_THREAD();
   QWebEnginePage* page = browser_view_ ? browser_view_->page() : nullptr;
-  const bool game_shown =
-      page && game_hosts_.AllowsUrl(page->url().toEncoded().toStdString());
+  const bool game_shown = page && game_hosts_.AllowsUrl(page->url().toEncoded().toStdString());
   if (can_close_ || !game_shown) {
     return page ? window->PageAgreedToClose() : false;
   }
