@@ -67,8 +67,13 @@ std::string SerializeIndex(const std::map<std::string, std::string>& entries) {
 void ParseIndex(std::string_view text, std::map<std::string, std::string>& entries) {
   while (!text.empty()) {
     size_t end = text.find('\n');
+    if (end == std::string_view::npos) {
+      // The shell ends every line it writes: a last line without its end was cut short (a kill
+      // during an append, a full disk) and may read as another version ("v=1" of "v=12").
+      return;
+    }
     std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    text.remove_prefix(end + 1);
     if (line.ends_with('\r')) {
       line.remove_suffix(1);
     }

@@ -47,8 +47,8 @@ inline constexpr size_t kMaxIndexLineBytes = 8192;
 std::string SerializeIndex(const std::map<std::string, std::string>& entries);
 
 // Adds the entries of an index file's text to `entries`; a later line wins over an earlier one.
-// Accepts LF and CR LF line ends; skips lines without a space or with nothing after it, and lines
-// longer than kMaxIndexLineBytes.
+// Accepts LF and CR LF line ends; skips lines without a space or with nothing after it, lines
+// longer than kMaxIndexLineBytes, and a last line without its line end (torn).
 void ParseIndex(std::string_view text, std::map<std::string, std::string>& entries);
 
 class CacheIndex {

@@ -14,16 +14,44 @@
 namespace gameshell {
 namespace {
 
-constexpr size_t kOutputPiece = size_t{64} << 10;
-
 class IdentityDecoder : public ContentDecoder {
  public:
-  bool Feed(std::string_view encoded, std::string* decoded) override {
-    decoded->append(encoded);
-    return true;
+  Status Decode(std::string_view encoded, size_t, const Sink& sink) override {
+    while (!encoded.empty()) {
+      const std::string_view piece = encoded.substr(0, kOutputPiece);
+      if (!sink(piece)) {
+        return Status::kFailed;
+      }
+      encoded.remove_prefix(piece.size());
+    }
+    return Status::kNeedsInput;
   }
   bool AtEnd() const override { return true; }
   bool Encoded() const override { return false; }
+};
+
+// Keeps the input a call left undecoded for the next call.
+class HeldInput {
+ public:
+  void Take(std::string_view encoded) {
+    if (!encoded.empty()) {
+      bytes_.erase(0, used_);
+      used_ = 0;
+      bytes_.append(encoded);
+    }
+  }
+  std::string_view Rest() const { return std::string_view(bytes_).substr(used_); }
+  void Consume(size_t count) {
+    used_ += count;
+    if (used_ == bytes_.size()) {
+      bytes_.clear();
+      used_ = 0;
+    }
+  }
+
+ private:
+  std::string bytes_;
+  size_t used_ = 0;
 };
 
 class ZlibDecoder : public ContentDecoder {
@@ -32,9 +60,9 @@ class ZlibDecoder : public ContentDecoder {
   explicit ZlibDecoder(bool gzip) : gzip_(gzip) { Init(gzip ? 16 + MAX_WBITS : MAX_WBITS); }
   ~ZlibDecoder() override { inflateEnd(&stream_); }
 
-  bool Feed(std::string_view encoded, std::string* decoded) override {
+  Status Decode(std::string_view encoded, size_t max_output, const Sink& sink) override {
     if (failed_) {
-      return false;
+      return Status::kFailed;
     }
     if (!gzip_ && !sniffed_ && !encoded.empty()) {
       sniffed_ = true;
@@ -50,31 +78,40 @@ class ZlibDecoder : public ContentDecoder {
     if (ended_) {
       // Nothing may follow the end of the stream.
       failed_ = !encoded.empty();
-      return !failed_;
+      return failed_ ? Status::kFailed : Status::kNeedsInput;
     }
-    stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(encoded.data()));
-    stream_.avail_in = static_cast<uInt>(encoded.size());
-    while (stream_.avail_in > 0 || !ended_) {
-      const size_t before = decoded->size();
-      decoded->resize(before + kOutputPiece);
-      stream_.next_out = reinterpret_cast<Bytef*>(decoded->data() + before);
+    input_.Take(encoded);
+    size_t produced = 0;
+    while (true) {
+      const std::string_view rest = input_.Rest();
+      if (produced >= max_output && !rest.empty()) {
+        return Status::kMoreOutput;
+      }
+      stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(rest.data()));
+      stream_.avail_in = static_cast<uInt>(rest.size());
+      stream_.next_out = reinterpret_cast<Bytef*>(piece_);
       stream_.avail_out = static_cast<uInt>(kOutputPiece);
       const int result = inflate(&stream_, Z_NO_FLUSH);
-      decoded->resize(before + kOutputPiece - stream_.avail_out);
+      input_.Consume(rest.size() - stream_.avail_in);
+      const size_t out = kOutputPiece - stream_.avail_out;
+      produced += out;
+      if (out > 0 && !sink(std::string_view(piece_, out))) {
+        failed_ = true;
+        return Status::kFailed;
+      }
       if (result == Z_STREAM_END) {
         ended_ = true;
-        failed_ = stream_.avail_in > 0;
-        return !failed_;
+        failed_ = !input_.Rest().empty();
+        return failed_ ? Status::kFailed : Status::kNeedsInput;
       }
       if (result == Z_BUF_ERROR || (result == Z_OK && stream_.avail_out > 0)) {
-        return true;  // wants more input
+        return Status::kNeedsInput;
       }
       if (result != Z_OK) {
         failed_ = true;
-        return false;
+        return Status::kFailed;
       }
     }
-    return true;
   }
 
   bool AtEnd() const override { return ended_ && !failed_; }
@@ -87,6 +124,8 @@ class ZlibDecoder : public ContentDecoder {
 
   const bool gzip_;
   z_stream stream_{};
+  HeldInput input_;
+  char piece_[kOutputPiece];
   bool sniffed_ = false;
   bool ended_ = false;
   bool failed_ = false;
@@ -98,36 +137,46 @@ class BrotliDecoder : public ContentDecoder {
   BrotliDecoder() : state_(BrotliDecoderCreateInstance(nullptr, nullptr, nullptr)) {}
   ~BrotliDecoder() override { BrotliDecoderDestroyInstance(state_); }
 
-  bool Feed(std::string_view encoded, std::string* decoded) override {
+  Status Decode(std::string_view encoded, size_t max_output, const Sink& sink) override {
     if (failed_ || !state_) {
-      return false;
+      return Status::kFailed;
     }
     if (ended_) {
       failed_ = !encoded.empty();
-      return !failed_;
+      return failed_ ? Status::kFailed : Status::kNeedsInput;
     }
-    size_t available_in = encoded.size();
-    auto next_in = reinterpret_cast<const uint8_t*>(encoded.data());
+    input_.Take(encoded);
+    size_t produced = 0;
     while (true) {
-      const size_t before = decoded->size();
-      decoded->resize(before + kOutputPiece);
+      const std::string_view rest = input_.Rest();
+      size_t available_in = rest.size();
+      auto next_in = reinterpret_cast<const uint8_t*>(rest.data());
       size_t available_out = kOutputPiece;
-      auto next_out = reinterpret_cast<uint8_t*>(decoded->data() + before);
+      auto next_out = reinterpret_cast<uint8_t*>(piece_);
       const BrotliDecoderResult result = BrotliDecoderDecompressStream(
           state_, &available_in, &next_in, &available_out, &next_out, nullptr);
-      decoded->resize(before + kOutputPiece - available_out);
+      input_.Consume(rest.size() - available_in);
+      const size_t out = kOutputPiece - available_out;
+      produced += out;
+      if (out > 0 && !sink(std::string_view(piece_, out))) {
+        failed_ = true;
+        return Status::kFailed;
+      }
       switch (result) {
         case BROTLI_DECODER_RESULT_SUCCESS:
           ended_ = true;
-          failed_ = available_in > 0;
-          return !failed_;
+          failed_ = !input_.Rest().empty();
+          return failed_ ? Status::kFailed : Status::kNeedsInput;
         case BROTLI_DECODER_RESULT_NEEDS_MORE_INPUT:
-          return true;
+          return Status::kNeedsInput;
         case BROTLI_DECODER_RESULT_NEEDS_MORE_OUTPUT:
+          if (produced >= max_output) {
+            return Status::kMoreOutput;
+          }
           continue;
         default:
           failed_ = true;
-          return false;
+          return Status::kFailed;
       }
     }
   }
@@ -136,6 +185,8 @@ class BrotliDecoder : public ContentDecoder {
 
  private:
   BrotliDecoderState* const state_;
+  HeldInput input_;
+  char piece_[kOutputPiece];
   bool ended_ = false;
   bool failed_ = false;
 };
@@ -160,6 +211,18 @@ std::unique_ptr<ContentDecoder> ContentDecoder::ForEncoding(std::string_view con
   }
 #endif
   return nullptr;
+}
+
+bool ContentDecoder::Feed(std::string_view encoded, std::string* decoded) {
+  const Sink append = [decoded](std::string_view piece) {
+    decoded->append(piece);
+    return true;
+  };
+  Status status = Decode(encoded, SIZE_MAX, append);
+  while (status == Status::kMoreOutput) {
+    status = Decode({}, SIZE_MAX, append);
+  }
+  return status != Status::kFailed;
 }
 
 }  // namespace gameshell

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,9 +26,21 @@ class ContentDecoder {
   // null for an encoding this shell cannot decode (several encodings in a row included).
   static std::unique_ptr<ContentDecoder> ForEncoding(std::string_view content_encoding);
 
-  // Appends what `encoded` decodes to to `decoded`; false when the stream is corrupt, or goes on
-  // after its end.
-  virtual bool Feed(std::string_view encoded, std::string* decoded) = 0;
+  enum class Status {
+    kNeedsInput,  // everything held is decoded
+    kMoreOutput,  // input is left that decodes to more: call Decode again, with no new input
+    kFailed,      // the stream is corrupt, goes on after its end, or the sink said stop
+  };
+  // The decoded bytes, a piece (at most kOutputPiece bytes) at a time; false stops the decoding.
+  using Sink = std::function<bool(std::string_view piece)>;
+  static constexpr size_t kOutputPiece = size_t{64} << 10;
+
+  // Takes `encoded` after what the decoder still holds and hands at most about `max_output`
+  // decoded bytes to `sink`, so that a small body that decodes to a great deal (a decompression
+  // bomb) costs one piece of memory and bounded work per call.
+  virtual Status Decode(std::string_view encoded, size_t max_output, const Sink& sink) = 0;
+  // Decodes all of `encoded` onto `decoded`; false as kFailed.
+  bool Feed(std::string_view encoded, std::string* decoded);
   // True once the stream has ended where its format says; always true without an encoding, where
   // only the transfer's own framing tells.
   virtual bool AtEnd() const = 0;

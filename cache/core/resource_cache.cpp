@@ -117,22 +117,41 @@ void ResourceCache::AppendToDownload(DownloadId id, std::string data) {
   const auto size = static_cast<int64_t>(data.size());
   *backlog += size;
   writer_.Post([this, id, backlog, size, body = std::move(data)] {
-    Receiving& receiving = receiving_[id];
-    if (receiving.ok && receiving.file) {
-      std::string decoded;
-      const std::string* piece = &body;
-      if (receiving.decoder) {
-        receiving.ok = receiving.decoder->Feed(body, &decoded);
-        piece = &decoded;
-      }
-      receiving.decoded_bytes += static_cast<int64_t>(piece->size());
-      receiving.ok = receiving.ok && receiving.decoded_bytes <= kMaxStoredBytes;
-      if (receiving.ok && !receiving.file->Append(*piece)) {
-        OnDiskRefused(receiving);
-      }
-    }
+    WriteOnWriter(id, body);
     *backlog -= size;
   });
+}
+
+void ResourceCache::WriteOnWriter(DownloadId id, std::string_view body) {
+  Receiving& receiving = receiving_[id];
+  if (!receiving.ok || !receiving.file) {
+    return;
+  }
+  const ContentDecoder::Sink write = [this, &receiving](std::string_view piece) {
+    receiving.decoded_bytes += static_cast<int64_t>(piece.size());
+    // Past the cap: decoding stops here, and nothing is stored.
+    if (receiving.decoded_bytes > kMaxStoredBytes) {
+      receiving.ok = false;
+      return false;
+    }
+    if (!receiving.file->Append(piece)) {
+      OnDiskRefused(receiving);
+      return false;
+    }
+    return true;
+  };
+  if (!receiving.decoder) {
+    write(body);
+    return;
+  }
+  const ContentDecoder::Status status =
+      receiving.decoder->Decode(body, kDecodedBytesPerTask, write);
+  receiving.ok = receiving.ok && status != ContentDecoder::Status::kFailed;
+  receiving.decoding = receiving.ok && status == ContentDecoder::Status::kMoreOutput;
+  if (receiving.decoding) {
+    // The rest in a later task: other downloads' pieces, queued meanwhile, go first.
+    writer_.Post([this, id] { WriteOnWriter(id, {}); });
+  }
 }
 
 int64_t ResourceCache::DownloadBacklog(DownloadId id) const {
@@ -158,8 +177,20 @@ void ResourceCache::FinishDownload(DownloadId id,
   if (!others_pending && awaited != awaited_token_.end()) {
     awaited_token_.erase(awaited);
   }
-  writer_.Post([this, id, download = std::move(download), keep = complete && newest,
-                done = std::move(done)] {
+  CommitWhenDecoded(id, std::move(download), complete && newest, std::move(done));
+}
+
+void ResourceCache::CommitWhenDecoded(DownloadId id,
+                                      Download download,
+                                      bool keep,
+                                      std::function<void(bool stored)> done) {
+  writer_.Post([this, id, download = std::move(download), keep, done = std::move(done)]() mutable {
+    auto it = receiving_.find(id);
+    if (it != receiving_.end() && it->second.decoding) {
+      // Its body is still being decoded, a task at a time: after those tasks.
+      CommitWhenDecoded(id, std::move(download), keep, std::move(done));
+      return;
+    }
     const bool stored = CommitOnWriter(id, download, keep);
     if (done) {
       done(stored);

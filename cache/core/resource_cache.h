@@ -54,6 +54,8 @@ class ResourceCache {
   void FinishDownload(DownloadId id, bool complete, std::function<void(bool stored)> done = {});
   // A decoded body larger than this is not stored: a small compressed body may decode to far more.
   static constexpr int64_t kMaxStoredBytes = int64_t{1} << 30;
+  // What one writer task decodes of a body at most, so that no body holds up the others.
+  static constexpr size_t kDecodedBytesPerTask = size_t{4} << 20;
   // How long the cache root counts as refusing writes after a failure, before downloads are tried
   // again.
   static constexpr int64_t kDiskRetrySeconds = 60;
@@ -83,6 +85,7 @@ class ResourceCache {
     std::shared_ptr<ContentDecoder> decoder;
     int64_t decoded_bytes = 0;
     bool ok = true;
+    bool decoding = false;  // input is left that a later task decodes
     std::function<void()> abandoned;
   };
 
@@ -93,6 +96,14 @@ class ResourceCache {
   bool DiskRefusing() const;
   void SweepDirectory(const std::string& directory);
 
+  // Decodes and writes a piece of a body, at most kDecodedBytesPerTask of it; the rest in later
+  // tasks.
+  void WriteOnWriter(DownloadId id, std::string_view body);
+  // After the body's decoding has caught up.
+  void CommitWhenDecoded(DownloadId id,
+                         Download download,
+                         bool keep,
+                         std::function<void(bool stored)> done);
   // Puts the body in place (keep) or drops it; true when the file is in place and recorded.
   bool CommitOnWriter(DownloadId id, const Download& download, bool keep);
 

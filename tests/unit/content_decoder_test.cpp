@@ -100,6 +100,43 @@ TEST(ContentDecoderTest, ACutOrCorruptStreamNeverReachesItsEnd) {
   EXPECT_EQ(Decode(*decoder, "not gzip at all"), "<failed>");
 }
 
+// A small body that decodes to 64 MiB comes out a piece at a time, a bounded share per call.
+TEST(ContentDecoderTest, ABombDecodesInBoundedPiecesAndStopsWhenTheSinkSaysSo) {
+  const std::string zeros(size_t{64} << 20, '\0');
+  for (const auto& [encoding, bomb] : std::vector<std::pair<std::string, std::string>>{
+           {"br", Brotli(zeros)}, {"gzip", Deflate(zeros, 16 + 15)}}) {
+    SCOPED_TRACE(encoding);
+    ASSERT_LT(bomb.size(), zeros.size() / 200);
+    auto decoder = ContentDecoder::ForEncoding(encoding);
+    size_t largest = 0, total = 0, calls = 0;
+    const ContentDecoder::Sink count = [&](std::string_view piece) {
+      largest = std::max(largest, piece.size());
+      total += piece.size();
+      return true;
+    };
+    ContentDecoder::Status status = decoder->Decode(bomb, size_t{1} << 20, count);
+    for (; status == ContentDecoder::Status::kMoreOutput; ++calls) {
+      EXPECT_LE(total, (size_t{1} << 20) * (calls + 1) + ContentDecoder::kOutputPiece);
+      status = decoder->Decode({}, size_t{1} << 20, count);
+    }
+    EXPECT_EQ(status, ContentDecoder::Status::kNeedsInput);
+    EXPECT_TRUE(decoder->AtEnd());
+    EXPECT_EQ(total, zeros.size());
+    EXPECT_LE(largest, ContentDecoder::kOutputPiece);
+    EXPECT_GE(calls, 60u);
+
+    decoder = ContentDecoder::ForEncoding(encoding);
+    total = 0;
+    EXPECT_EQ(decoder->Decode(bomb, SIZE_MAX,
+                              [&](std::string_view piece) {
+                                total += piece.size();
+                                return total < (size_t{1} << 20);
+                              }),
+              ContentDecoder::Status::kFailed);
+    EXPECT_LT(total, (size_t{1} << 20) + ContentDecoder::kOutputPiece);
+  }
+}
+
 TEST(ContentDecoderTest, EncodingsNobodyAskedForAreRefused) {
   for (const char* encoding : {"compress", "zstd", "gzip, br", "x-unknown"}) {
     EXPECT_EQ(ContentDecoder::ForEncoding(encoding), nullptr) << encoding;

@@ -1,6 +1,7 @@
 #include "cache/core/resource_cache.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <filesystem>
@@ -53,6 +54,53 @@ TEST_F(ResourceCacheTest, AStreamedBodyIsPutInPlaceThenRecordedAndSaveAndWaitLea
   EXPECT_EQ(std::filesystem::directory_iterator(".")->path().filename().string().rfind(
                 kTemporaryFilePrefix, 0),
             std::string::npos);
+}
+
+std::string Gzip(const std::string& body) {
+  z_stream stream{};
+  deflateInit2(&stream, 9, Z_DEFLATED, 16 + 15, 9, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&stream, static_cast<uLong>(body.size())), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(body.data()));
+  stream.avail_in = static_cast<uInt>(body.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
+// A body that decodes to a great deal from a little (a decompression bomb) is decoded a bounded
+// piece per writer task, so it holds up no other download.
+TEST_F(ResourceCacheTest, ABodyThatDecodesToMuchHoldsUpNoOtherDownload) {
+  const std::string bomb = Gzip(std::string(size_t{64} << 20, '\0'));
+  ResourceCache cache(GameHosts("h", ""));
+  cache.index().Load();
+  std::mutex mutex;
+  std::vector<std::string> finished;
+  std::promise<void> both;
+  auto note = [&](const std::string& what) {
+    return [&, what](bool stored) {
+      std::lock_guard<std::mutex> lock(mutex);
+      finished.push_back(what + (stored ? " stored" : " dropped"));
+      if (finished.size() == 2) {
+        both.set_value();
+      }
+    };
+  };
+  const ResourceKey bomb_key = cache.Decide("http://h/bomb.dat?v=1").key;
+  const ResourceKey small_key = cache.Decide("http://h/small.dat?v=1").key;
+  auto bomb_id = cache.BeginDownload(bomb_key);
+  ASSERT_TRUE(cache.SetBodyEncoding(bomb_id, "gzip"));
+  cache.AppendToDownload(bomb_id, bomb);
+  cache.FinishDownload(bomb_id, true, note("bomb"));
+  auto small_id = cache.BeginDownload(small_key);
+  cache.AppendToDownload(small_id, "small");
+  cache.FinishDownload(small_id, true, note("small"));
+  both.get_future().wait();
+  EXPECT_EQ(finished, (std::vector<std::string>{"small stored", "bomb stored"}));
+  EXPECT_EQ(ReadCacheFile("small.dat"), "small");
+  EXPECT_EQ(std::filesystem::file_size("bomb.dat"), size_t{64} << 20);
 }
 
 TEST_F(ResourceCacheTest, FailedAndSupersededDownloadsLeaveThePreviousFileAndEntry) {
