@@ -1,5 +1,6 @@
 #include "platform/file_system.h"
 
+#include <algorithm>
 #include <atomic>
 #include <random>
 
@@ -18,6 +19,20 @@ bool FileSystem::ReplaceFileMerged(const std::string& path,
   std::string current;
   ReadFile(path, &current);
   return WriteFileAtomically(*this, path, make(current));
+}
+
+FileSystem::ReadOutcome FileSystem::ReadFileInPieces(
+    const std::string& path,
+    size_t piece,
+    const std::function<bool(std::string_view)>& sink) {
+  std::string content;
+  if (!ReadFile(path, &content)) {
+    return Exists(path) ? ReadOutcome::kUnusable : ReadOutcome::kMissing;
+  }
+  for (std::string_view rest = content; !rest.empty() && sink(rest.substr(0, piece));) {
+    rest.remove_prefix(std::min(piece, rest.size()));
+  }
+  return ReadOutcome::kRead;
 }
 
 bool WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content) {

@@ -24,17 +24,37 @@ class WritableFile {
   virtual bool Close() = 0;
 };
 
+// What tells one version of a file from another without reading it.
+struct FileStamp {
+  uint64_t size = 0;
+  int64_t modified_ns = 0;  // since the Unix epoch; 0 where unknown
+  bool operator==(const FileStamp&) const = default;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
   // Size of a regular file (following links); nullopt when missing, a directory, or unreadable.
   virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
+  // Size and time of last change of a regular file, in one look; nullopt as for FileSize.
+  virtual std::optional<FileStamp> Stamp(const std::string& path) {
+    std::optional<uint64_t> size = FileSize(path);
+    return size ? std::optional<FileStamp>(FileStamp{*size, 0}) : std::nullopt;
+  }
   virtual bool Exists(const std::string& path) = 0;
   // True when the directory exists afterwards.
   virtual bool CreateDirectory(const std::string& path) = 0;
   // The whole file; false when it cannot be opened or read to its end.
   virtual bool ReadFile(const std::string& path, std::string* content) = 0;
+  enum class ReadOutcome { kRead, kMissing, kUnusable };
+  // Reads a regular file a piece of at most `piece` bytes at a time, so that its size costs no
+  // memory; a sink's false stops the reading (kRead all the same). Never waits on what is not a
+  // regular file (a FIFO, a device) and reads nothing of it: kUnusable, as for a directory or a
+  // file that cannot be read.
+  virtual ReadOutcome ReadFileInPieces(const std::string& path,
+                                       size_t piece,
+                                       const std::function<bool(std::string_view)>& sink);
   // Creates or truncates `path` and writes `content` whole; false on any shortfall.
   virtual bool WriteFile(const std::string& path, std::string_view content) {
     std::unique_ptr<WritableFile> file = NewWritableFile(path);

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 
+#include <cstdio>
+
 #include "base/core/ascii.h"
 #include "cache/core/cache_paths.h"
+#include "platform/process_environment.h"
 
 namespace gameshell {
 namespace {
@@ -54,6 +57,11 @@ bool DropJunk(std::map<std::string, std::string>& entries) {
          }) > 0;
 }
 
+constexpr size_t kReadPieceBytes = size_t{1} << 20;
+// Junk lines kept in memory at the most; any more are left out at once (a file of junk may be
+// hundreds of megabytes).
+constexpr uint64_t kMaxJunkBytes = uint64_t{1} << 20;
+
 }  // namespace
 
 std::string SerializeIndex(const std::map<std::string, std::string>& entries) {
@@ -64,6 +72,27 @@ std::string SerializeIndex(const std::map<std::string, std::string>& entries) {
   return text;
 }
 
+namespace {
+
+// The key and value of one line (its line end taken off); false for a line the format skips.
+bool ParseIndexLine(std::string_view line, std::string_view* key, std::string_view* value) {
+  if (line.ends_with('\r')) {
+    line.remove_suffix(1);
+  }
+  if (line.size() > kMaxIndexLineBytes) {
+    return false;
+  }
+  size_t space = line.find(' ');
+  if (space == std::string_view::npos || space + 1 == line.size()) {
+    return false;
+  }
+  *key = line.substr(0, space);
+  *value = line.substr(space + 1);
+  return true;
+}
+
+}  // namespace
+
 void ParseIndex(std::string_view text, std::map<std::string, std::string>& entries) {
   while (!text.empty()) {
     size_t end = text.find('\n');
@@ -72,20 +101,11 @@ void ParseIndex(std::string_view text, std::map<std::string, std::string>& entri
       // during an append, a full disk) and may read as another version ("v=1" of "v=12").
       return;
     }
-    std::string_view line = text.substr(0, end);
+    std::string_view key, value;
+    if (ParseIndexLine(text.substr(0, end), &key, &value)) {
+      entries.insert_or_assign(std::string(key), std::string(value));
+    }
     text.remove_prefix(end + 1);
-    if (line.ends_with('\r')) {
-      line.remove_suffix(1);
-    }
-    if (line.size() > kMaxIndexLineBytes) {
-      continue;
-    }
-    size_t space = line.find(' ');
-    if (space == std::string_view::npos || space + 1 == line.size()) {
-      continue;
-    }
-    entries.insert_or_assign(std::string(line.substr(0, space)),
-                             std::string(line.substr(space + 1)));
   }
 }
 
@@ -97,42 +117,98 @@ void CacheIndex::ExpectLoad() {
   loading_ = true;
 }
 
+bool CacheIndex::WaitUntilLoaded(std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  return loaded_.wait_for(lock, timeout, [this] { return !loading_; });
+}
+
 void CacheIndex::WaitForLoad(std::unique_lock<std::mutex>& lock) const {
   loaded_.wait(lock, [this] { return !loading_; });
 }
 
 void CacheIndex::Load() {
-  std::string text;
-  fs_.ReadFile(file_name_, &text);
+  // Read a piece at a time and parsed line by line: the file's size costs no memory, and junk
+  // (past kMaxJunkBytes) none either.
+  std::map<std::string, std::string> loaded;
+  std::unordered_map<std::string, std::string> spellings;
+  const bool names_ignore_case = fs_.NamesIgnoreCase();
+  uint64_t bytes = 0;
+  uint64_t junk_bytes = 0;
+  bool junk = false;
+  std::string line;
+  bool overlong = false;  // the line being read is past kMaxIndexLineBytes: skipped to its end
+  const auto take = [&](std::string_view text) {
+    std::string_view key, value;
+    if (!ParseIndexLine(text, &key, &value)) {
+      return;
+    }
+    std::string key_text(key);
+    std::string value_text(value);
+    if (!IsIndexEntry(key_text, value_text)) {
+      junk = true;
+      junk_bytes += text.size();
+      if (junk_bytes > kMaxJunkBytes) {
+        return;
+      }
+    }
+    if (names_ignore_case) {
+      // Line by line, so the spelling written last wins, as its file did.
+      spellings[AsciiLower(key_text)] = key_text;
+    }
+    loaded.insert_or_assign(std::move(key_text), std::move(value_text));
+  };
+  const FileSystem::ReadOutcome outcome =
+      fs_.ReadFileInPieces(file_name_, kReadPieceBytes, [&](std::string_view piece) {
+        bytes += piece.size();
+        while (!piece.empty()) {
+          const size_t end = piece.find('\n');
+          const std::string_view part = piece.substr(0, end);
+          overlong = overlong || line.size() + part.size() > kMaxIndexLineBytes + 1;
+          if (!overlong) {
+            line.append(part);
+          }
+          if (end == std::string_view::npos) {
+            break;
+          }
+          if (!overlong) {
+            take(line);
+          }
+          line.clear();
+          overlong = false;
+          piece.remove_prefix(end + 1);
+        }
+        return true;
+      });
+  // The shell ends every line: what is left without its end was torn (a kill during an append).
+  const bool torn = !line.empty() || overlong;
+  if (outcome == FileSystem::ReadOutcome::kUnusable) {
+    std::fprintf(stderr,
+                 "gameshell: cannot read the cache index %s/%s (not a regular file, or "
+                 "unreadable); the game's files are fetched again this run\n",
+                 platform::WorkingDirectoryForDisplay().c_str(), file_name_.c_str());
+    std::fflush(stderr);
+  }
+
   std::lock_guard lock(mutex_);
   loading_ = false;
   loaded_.notify_all();
-  ParseIndex(text, entries_);
-  // Junk stays readable in memory (nothing asks for it) and leaves the file at the first rewrite.
-  const bool junk = std::any_of(entries_.begin(), entries_.end(), [](const auto& entry) {
-    return !IsIndexEntry(entry.first, entry.second);
-  });
-  if (fs_.NamesIgnoreCase()) {
-    // Line by line, so the spelling written last wins, as its file did.
-    std::map<std::string, std::string> line;
-    for (size_t start = 0; start < text.size();) {
-      size_t end = text.find('\n', start);
-      end = end == std::string::npos ? text.size() : end + 1;
-      line.clear();
-      ParseIndex(std::string_view(text).substr(start, end - start), line);
-      for (const auto& [key, value] : line) {
-        spelling_[AsciiLower(key)] = key;
-      }
-      start = end;
-    }
+  // Kept in memory only: writing to what is not a regular file could block for good (a FIFO) or
+  // replace what someone put there.
+  file_unusable_ = outcome == FileSystem::ReadOutcome::kUnusable;
+  for (auto& [key, value] : loaded) {
+    entries_.insert_or_assign(key, std::move(value));
   }
-  file_bytes_ = text.size();
+  for (auto& [folded, spelling] : spellings) {
+    spelling_[folded] = std::move(spelling);
+  }
+  file_bytes_ = bytes;
   live_bytes_ = 0;
   for (const auto& [key, value] : entries_) {
     live_bytes_ += LineBytes(key, value);
   }
-  // A torn last line (a kill during an append) is mended by a rewrite, and so is junk.
-  rewrite_due_ = junk || (!text.empty() && !text.ends_with('\n'));
+  // A torn last line is mended by a rewrite, and so is junk (which stays readable in memory
+  // meanwhile: nothing asks for it).
+  rewrite_due_ = junk || torn;
   if (entries_.try_emplace(kGenerationKey, "1").second) {
     pending_.push_back(Line(kGenerationKey, "1"));
     live_bytes_ += pending_.back().size();
@@ -307,7 +383,8 @@ void CacheIndex::Write(bool whole, bool compact) {
   {
     std::lock_guard lock(mutex_);
     // Before Load there is nothing worth writing over what the file holds.
-    if (entries_.empty()) {
+    if (entries_.empty() || file_unusable_) {
+      pending_.clear();
       return;
     }
     lines.swap(pending_);

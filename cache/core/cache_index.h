@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -67,6 +68,8 @@ class CacheIndex {
   // The index is about to be loaded on another thread: until Load has run, every other operation
   // waits for it, so no request is ever decided against an index not yet read.
   void ExpectLoad();
+  // True once a load that ExpectLoad announced has run, waiting for it at most `timeout`.
+  bool WaitUntilLoaded(std::chrono::milliseconds timeout) const;
   // Reads the index file once at start; a missing generation becomes "1". When it holds junk
   // (entries whose key is no storable cache path, or whose token has a control character), the
   // file is due for a rewrite, which leaves the junk out.
@@ -126,6 +129,7 @@ class CacheIndex {
   std::vector<std::string> pending_;
   bool reset_pending_ = false;
   bool rewrite_due_ = false;
+  bool file_unusable_ = false;  // not a regular file, or unreadable: nothing is written to it
   // Keys dropped as junk or for a missing file, which the next rewrite leaves out of what the file
   // held.
   std::set<std::string> dropped_;

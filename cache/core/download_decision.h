@@ -29,6 +29,8 @@ struct RequestDecision {
   bool disk_copy_usable = true;
   // Size of the file at the path when the decision was made (a stat, never a read).
   std::optional<uint64_t> stored_size;
+  // The file's size and time of last change, from the same stat.
+  std::optional<FileStamp> stored_stamp;
 };
 
 // The index's form of a version token. The empty token (a URL ending in "?") would make a line

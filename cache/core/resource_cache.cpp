@@ -16,8 +16,26 @@
 
 namespace gameshell {
 
+namespace {
+
+// Files take their times from a coarse clock: one changed this shortly before the index was read
+// may be newer than the line that names it.
+constexpr int64_t kTrustMarginNs = int64_t{100'000'000};
+
+int64_t WallClockNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
 ResourceCache::ResourceCache(GameHosts hosts, FileSystem& fs)
-    : fs_(fs), hosts_(std::move(hosts)), index_(fs) {
+    : fs_(fs),
+      hosts_(std::move(hosts)),
+      index_(fs),
+      trusted_before_ns_(WallClockNs() - kTrustMarginNs),
+      root_for_display_(platform::WorkingDirectoryForDisplay()) {
   index_.SetSaveScheduler([this] { ScheduleSave(); });
 }
 
@@ -43,12 +61,33 @@ int64_t SteadySeconds() {
 }  // namespace
 
 RequestDecision ResourceCache::Decide(std::string_view url) {
+  // A request never waits long for the index: a huge one, or one on a slow disk, would freeze the
+  // window. Meanwhile the page gets its resources from the network.
+  if (!index_.WaitUntilLoaded(load_wait_)) {
+    return {};
+  }
   RequestDecision decision = DecideRequest(url, hosts_, index_, fs_);
+  // Another shell on the same cache root may have replaced the file since this one learnt its
+  // version: a file changed since shortly before this shell started is taken as current only
+  // when this shell wrote it, and is not served meanwhile, not even once.
+  if (decision.action == RequestAction::kStoredIsCurrent && decision.stored_stamp &&
+      decision.stored_stamp->modified_ns >= trusted_before_ns_.load() &&
+      !WroteHere(decision.key.path, *decision.stored_stamp)) {
+    decision.action = RequestAction::kDownload;
+    decision.disk_copy_usable = false;
+  }
   // Each download would be fetched whole and then again by the page: the page alone fetches it.
-  if (decision.action == RequestAction::kDownload && DiskRefusing()) {
+  if (decision.action == RequestAction::kDownload &&
+      (DiskRefusing() || Unplaceable(decision.key.path))) {
     return {};
   }
   return decision;
+}
+
+bool ResourceCache::WroteHere(const std::string& path, const FileStamp& stamp) const {
+  std::lock_guard lock(written_mutex_);
+  auto it = written_here_.find(path);
+  return it != written_here_.end() && it->second == stamp;
 }
 
 bool ResourceCache::DiskRefusing() const {
@@ -73,7 +112,7 @@ void ResourceCache::NoteDiskRefused() {
     std::fprintf(stderr,
                  "gameshell: cannot write the game's files in %s; they come from the network "
                  "until it can\n",
-                 platform::WorkingDirectoryForDisplay().c_str());
+                 root_for_display_.c_str());
     std::fflush(stderr);
   }
 }
@@ -162,6 +201,18 @@ int64_t ResourceCache::DownloadBacklog(DownloadId id) const {
 void ResourceCache::FinishDownload(DownloadId id,
                                    bool complete,
                                    std::function<void(bool stored)> done) {
+  FinishDownloadKeeping(id, complete,
+                        [this, done = std::move(done)](bool stored, const std::string& kept) {
+                          if (!kept.empty()) {
+                            fs_.RemoveFile(kept);
+                          }
+                          if (done) {
+                            done(stored);
+                          }
+                        });
+}
+
+void ResourceCache::FinishDownloadKeeping(DownloadId id, bool complete, Done done) {
   auto it = downloads_.find(id);
   if (it == downloads_.end()) {
     return;
@@ -180,10 +231,7 @@ void ResourceCache::FinishDownload(DownloadId id,
   CommitWhenDecoded(id, std::move(download), complete && newest, std::move(done));
 }
 
-void ResourceCache::CommitWhenDecoded(DownloadId id,
-                                      Download download,
-                                      bool keep,
-                                      std::function<void(bool stored)> done) {
+void ResourceCache::CommitWhenDecoded(DownloadId id, Download download, bool keep, Done done) {
   writer_.Post([this, id, download = std::move(download), keep, done = std::move(done)]() mutable {
     auto it = receiving_.find(id);
     if (it != receiving_.end() && it->second.decoding) {
@@ -191,14 +239,20 @@ void ResourceCache::CommitWhenDecoded(DownloadId id,
       CommitWhenDecoded(id, std::move(download), keep, std::move(done));
       return;
     }
-    const bool stored = CommitOnWriter(id, download, keep);
+    std::string kept;
+    const bool stored = CommitOnWriter(id, download, keep, &kept);
     if (done) {
-      done(stored);
+      done(stored, kept);
+    } else if (!kept.empty()) {
+      fs_.RemoveFile(kept);
     }
   });
 }
 
-bool ResourceCache::CommitOnWriter(DownloadId id, const Download& download, bool keep) {
+bool ResourceCache::CommitOnWriter(DownloadId id,
+                                   const Download& download,
+                                   bool keep,
+                                   std::string* kept) {
   auto it = receiving_.find(id);
   bool ok = it != receiving_.end() && it->second.ok && it->second.file &&
             (!it->second.decoder || it->second.decoder->AtEnd());
@@ -215,17 +269,48 @@ bool ResourceCache::CommitOnWriter(DownloadId id, const Download& download, bool
     // new bytes.
     index_.ForgetVersion(download.cache_path);
     if (fs_.Rename(download.temporary_path, download.cache_path)) {
+      if (std::optional<FileStamp> stamp = fs_.Stamp(download.cache_path)) {
+        std::lock_guard lock(written_mutex_);
+        written_here_[download.cache_path] = *stamp;
+      }
       // Recorded only now: a failed or dropped download leaves the previous entry, so the next
       // request asks the network again instead of taking an old file for the new version.
       index_.Update(download.cache_path, IndexTokenFor(download.token));
       return true;
+    }
+    if (!DiskRefusing()) {
+      NoteUnplaceable(download.cache_path);
+      *kept = download.temporary_path;
+      return false;
     }
   }
   fs_.RemoveFile(download.temporary_path);
   return false;
 }
 
+void ResourceCache::NoteUnplaceable(const std::string& path) {
+  {
+    std::lock_guard lock(written_mutex_);
+    if (!unplaceable_.insert(path).second) {
+      return;
+    }
+  }
+  std::fprintf(stderr,
+               "gameshell: cannot put the game's file %s/%s in place (something in the way of its "
+               "directory, or one that takes no file); it comes from the network this run\n",
+               root_for_display_.c_str(), path.c_str());
+  std::fflush(stderr);
+}
+
+bool ResourceCache::Unplaceable(const std::string& path) const {
+  std::lock_guard lock(written_mutex_);
+  return unplaceable_.contains(path);
+}
+
 void ResourceCache::Start() {
+  // Another shell puts a file in place and then appends its line: what changed before the index
+  // is read is named by it.
+  trusted_before_ns_ = WallClockNs() - kTrustMarginNs;
   index_.ExpectLoad();
   writer_.Post([this] {
     // A large index is read here, not on the caller's thread; requests wait only if they come

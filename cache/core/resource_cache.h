@@ -1,12 +1,15 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "base/core/serial_executor.h"
 #include "cache/core/cache_index.h"
@@ -30,8 +33,11 @@ class ResourceCache {
 
   CacheIndex& index() { return index_; }
 
-  // While the cache root refuses writes, new resources pass through instead of being downloaded.
+  // While the cache root refuses writes, new resources pass through instead of being downloaded;
+  // so do all while the index is still loading, after kLoadWaitMs.
   RequestDecision Decide(std::string_view url);
+  static constexpr int kLoadWaitMs = 250;
+  void SetLoadWaitForTesting(std::chrono::milliseconds wait) { load_wait_ = wait; }
   const GameHosts& hosts() const { return hosts_; }
   using DownloadId = uint64_t;
   // A body for `key` is about to arrive; from now on its path waits for its token,
@@ -52,6 +58,12 @@ class ResourceCache {
   // otherwise it is dropped. `done` runs on the writer thread afterwards, told whether the file is
   // in place.
   void FinishDownload(DownloadId id, bool complete, std::function<void(bool stored)> done = {});
+  // The same, and when a whole body could not be put in place (something in the way of its path,
+  // a directory that takes no file), `done` gets the path of a file that holds it, for the
+  // requests waiting on it: they are answered without a second fetch. The caller removes it.
+  void FinishDownloadKeeping(DownloadId id,
+                             bool complete,
+                             std::function<void(bool stored, const std::string& kept)> done);
   // A decoded body larger than this is not stored: a small compressed body may decode to far more.
   static constexpr int64_t kMaxStoredBytes = int64_t{1} << 30;
   // What one writer task decodes of a body at most, so that no body holds up the others.
@@ -94,18 +106,23 @@ class ResourceCache {
   // Downloads pause for a while; the first time, one line on stderr says why.
   void NoteDiskRefused();
   bool DiskRefusing() const;
+  // True when this shell put the file at `path` in place and it is still as it left it.
+  bool WroteHere(const std::string& path, const FileStamp& stamp) const;
   void SweepDirectory(const std::string& directory);
 
   // Decodes and writes a piece of a body, at most kDecodedBytesPerTask of it; the rest in later
   // tasks.
   void WriteOnWriter(DownloadId id, std::string_view body);
+  using Done = std::function<void(bool stored, const std::string& kept)>;
   // After the body's decoding has caught up.
-  void CommitWhenDecoded(DownloadId id,
-                         Download download,
-                         bool keep,
-                         std::function<void(bool stored)> done);
-  // Puts the body in place (keep) or drops it; true when the file is in place and recorded.
-  bool CommitOnWriter(DownloadId id, const Download& download, bool keep);
+  void CommitWhenDecoded(DownloadId id, Download download, bool keep, Done done);
+  // Puts the body in place (keep) or drops it; true when the file is in place and recorded. A
+  // whole body that cannot be put in place is left at `*kept`.
+  bool CommitOnWriter(DownloadId id, const Download& download, bool keep, std::string* kept);
+  // The first time a path cannot be put in place: one line names it, and the path's resources
+  // come from the network for the rest of the run.
+  void NoteUnplaceable(const std::string& path);
+  bool Unplaceable(const std::string& path) const;
 
   FileSystem& fs_;
   const GameHosts hosts_;
@@ -120,6 +137,17 @@ class ResourceCache {
   // Seconds on the steady clock of the last refused write; 0: none. Any thread.
   std::atomic<int64_t> disk_refused_at_{0};
   std::atomic<bool> disk_refusal_reported_{false};
+  // Files changed since then (nanoseconds on the file system's clock) may be newer than what the
+  // index says: changed while this shell ran, by it or by another shell on the same cache root.
+  std::atomic<int64_t> trusted_before_ns_;
+  mutable std::mutex written_mutex_;
+  // The files this shell put in place, as it left them. Writer thread writes, deciding thread
+  // reads.
+  std::unordered_map<std::string, FileStamp> written_here_;
+  std::unordered_set<std::string> unplaceable_;       // guarded by written_mutex_
+  std::chrono::milliseconds load_wait_{kLoadWaitMs};  // deciding thread
+  // The cache root as named at the start: a root removed later has no name to ask for.
+  const std::string root_for_display_;
   // Last: its thread stops, running what is queued, before the index goes.
   SerialExecutor writer_;
 };

@@ -46,10 +46,15 @@ void CachedResourceHandler::DownloadStarted(const gameshell::ResourceKey& key) {
   downloads_.try_emplace(key);
 }
 
-void CachedResourceHandler::DownloadAnswered(const gameshell::ResourceKey& key, bool stored) {
+void CachedResourceHandler::DownloadAnswered(const gameshell::ResourceKey& key,
+                                             bool stored,
+                                             const QString& kept) {
   GS_REQUIRE_UI_THREAD();
   auto it = downloads_.find(key);
   if (it == downloads_.end()) {
+    if (!kept.isEmpty()) {
+      QFile::remove(kept);
+    }
     return;
   }
   const QList<QPointer<QWebEngineUrlRequestJob>> waiting = std::move(it->second);
@@ -60,9 +65,17 @@ void CachedResourceHandler::DownloadAnswered(const gameshell::ResourceKey& key, 
     }
     if (stored) {
       Serve(job, key.path);
+    } else if (!kept.isEmpty()) {
+      // Opened now, so the file may go once they all have it.
+      auto file = std::make_shared<QFile>(kept);
+      file->open(QIODevice::ReadOnly);
+      Reply(job, std::move(file), key.path);
     } else {
       SendToNetwork(job);
     }
+  }
+  if (!kept.isEmpty()) {
+    QFile::remove(kept);
   }
 }
 

@@ -34,7 +34,9 @@ class CachedResourceHandler : public QWebEngineUrlSchemeHandler, public CachedRe
   // CachedResponses:
   void HoldCurrentFile(const QUrl& cache_url, const std::string& path) override;
   void DownloadStarted(const gameshell::ResourceKey& key) override;
-  void DownloadAnswered(const gameshell::ResourceKey& key, bool stored) override;
+  void DownloadAnswered(const gameshell::ResourceKey& key,
+                        bool stored,
+                        const QString& kept) override;
 
  private:
   // Answers `job` with the file at `path` once one may be opened, or sends it to the network.

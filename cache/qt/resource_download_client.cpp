@@ -1,5 +1,7 @@
 #include "cache/qt/resource_download_client.h"
 
+#include <QFile>
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -170,13 +172,15 @@ void ResourceDownloadClient::OnRequestComplete() {
                         received_ <= kMaxBodyBytes &&
                         (length.isValid() ? length.toLongLong() == received_ : encoded_);
   QPointer<ResourceDownloadClient> self(this);
-  cache_->FinishDownload(id_, complete, [self](bool stored) {
+  cache_->FinishDownloadKeeping(id_, complete, [self](bool stored, const std::string& kept) {
     // Writer thread: the answer goes back to the UI thread, where the client may be gone.
     QMetaObject::invokeMethod(
         qApp,
-        [self, stored] {
+        [self, stored, kept = QString::fromStdString(kept)] {
           if (self) {
-            emit self->Finished(stored);
+            emit self->Finished(stored, kept);
+          } else if (!kept.isEmpty()) {
+            QFile::remove(kept);
           }
         },
         Qt::QueuedConnection);

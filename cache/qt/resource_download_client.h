@@ -45,7 +45,9 @@ class ResourceDownloadClient : public QObject {
   // still go on to fill the cache.
   void WillNotAnswer();
   // The body is in place (stored) or was dropped; emitted once, after the writer has done either.
-  void Finished(bool stored);
+  // `kept`: a whole body that could not be put in place, left in this file for the requests
+  // waiting on it (whoever answers them removes it); empty otherwise.
+  void Finished(bool stored, const QString& kept);
 
  private:
   void OnRedirect(const QUrl& target);

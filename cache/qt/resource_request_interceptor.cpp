@@ -1,5 +1,6 @@
 #include "cache/qt/resource_request_interceptor.h"
 
+#include <QFile>
 #include <QNetworkCookieJar>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
@@ -44,24 +45,30 @@ void ResourceRequestInterceptor::JoinOrStartDownload(const QUrl& url,
   responses_->DownloadStarted(key);
   ResourceDownloadClient* client = it->second.client.get();
   connect(client, &ResourceDownloadClient::Finished, this,
-          [this, key](bool stored) { OnDownloadFinished(key, stored); });
+          [this, key](bool stored, const QString& kept) { OnDownloadFinished(key, stored, kept); });
   connect(client, &ResourceDownloadClient::WillNotAnswer, this,
           [this, key] { Answer(key, false); });
 }
 
-void ResourceRequestInterceptor::Answer(const gameshell::ResourceKey& key, bool stored) {
+void ResourceRequestInterceptor::Answer(const gameshell::ResourceKey& key,
+                                        bool stored,
+                                        const QString& kept) {
   auto it = downloads_.find(key);
   if (it == downloads_.end() || it->second.answered) {
+    if (!kept.isEmpty()) {
+      QFile::remove(kept);
+    }
     return;
   }
   it->second.answered = true;
-  responses_->DownloadAnswered(key, stored);
+  responses_->DownloadAnswered(key, stored, kept);
 }
 
 void ResourceRequestInterceptor::OnDownloadFinished(const gameshell::ResourceKey& key,
-                                                    bool stored) {
+                                                    bool stored,
+                                                    const QString& kept) {
   GS_REQUIRE_UI_THREAD();
-  Answer(key, stored);
+  Answer(key, stored, kept);
   auto it = downloads_.find(key);
   if (it == downloads_.end()) {
     return;

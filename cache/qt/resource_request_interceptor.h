@@ -47,8 +47,8 @@ class ResourceRequestInterceptor : public QWebEngineUrlRequestInterceptor {
   };
 
   void JoinOrStartDownload(const QUrl& url, const QUrl& referer, const gameshell::ResourceKey& key);
-  void Answer(const gameshell::ResourceKey& key, bool stored);
-  void OnDownloadFinished(const gameshell::ResourceKey& key, bool stored);
+  void Answer(const gameshell::ResourceKey& key, bool stored, const QString& kept = QString());
+  void OnDownloadFinished(const gameshell::ResourceKey& key, bool stored, const QString& kept);
 
   gameshell::ResourceCache* const cache_;
   CachedResponses* const responses_;

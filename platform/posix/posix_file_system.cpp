@@ -80,6 +80,15 @@ class PosixFileSystem : public FileSystem {
     return static_cast<uint64_t>(st.st_size);
   }
 
+  std::optional<FileStamp> Stamp(const std::string& path) override {
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+      return std::nullopt;
+    }
+    return FileStamp{static_cast<uint64_t>(st.st_size),
+                     static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+  }
+
   bool Exists(const std::string& path) override {
     struct stat st;
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
@@ -96,9 +105,33 @@ class PosixFileSystem : public FileSystem {
     return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
   }
 
+  ReadOutcome ReadFileInPieces(const std::string& path,
+                               size_t piece,
+                               const std::function<bool(std::string_view)>& sink) override {
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+      return errno == ENOENT || errno == ENOTDIR ? ReadOutcome::kMissing : ReadOutcome::kUnusable;
+    }
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    std::string buffer(ok ? piece : 0, '\0');
+    for (ssize_t n; ok && (n = ::read(fd, buffer.data(), buffer.size())) != 0;) {
+      if (n < 0 && errno == EINTR) {
+        continue;
+      }
+      ok = n > 0;
+      if (ok && !sink(std::string_view(buffer.data(), static_cast<size_t>(n)))) {
+        break;
+      }
+    }
+    ::close(fd);
+    return ok ? ReadOutcome::kRead : ReadOutcome::kUnusable;
+  }
+
   bool ReadFile(const std::string& path, std::string* content) override {
     content->clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
       return false;
     }

@@ -246,6 +246,21 @@ class CacheProcessTest(ShellTestCase):
         self.desktop.request_close(self.desktop.find("Varnholt"))
         self.assertEqual(shell.wait(), 0)
 
+    def test_a_path_that_cannot_be_put_in_place_is_fetched_once_and_said(self):
+        url = "/gen/blocked/a.dat?v=1"
+        # A file where the resource's directory should be.
+        os.makedirs(os.path.join(self.cwd, "gen"), exist_ok=True)
+        with open(os.path.join(self.cwd, "gen", "blocked"), "w") as f:
+            f.write("in the way")
+        got, shell = self.run_page([url], close=False)
+        self.assert_page_got_origin(got, [url])
+        self.assertEqual(self.network_hits(url), 1)
+        shell.stderr.seek(0)
+        said = shell.stderr.read().decode()
+        self.close(shell)
+        self.assertEqual(said.count("cannot put the game's file"), 1, said)
+        self.assertIn(os.path.join(os.path.realpath(self.cwd), "gen/blocked/a.dat"), said)
+
     def test_the_download_follows_redirects_only_within_the_games_hosts(self):
         inner = "/gen/r/target.png?v=1"
         away = f"http://localhost:{PORT}/gen/r/away.png?v=1"

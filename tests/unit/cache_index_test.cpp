@@ -1,7 +1,10 @@
 #include "cache/core/cache_index.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <thread>
 
@@ -341,6 +344,59 @@ TEST(CacheIndexDiskTest, ConcurrentUpdatesAndSavesLoseNothing) {
   reloaded.Load();
   EXPECT_EQ(reloaded.Entries().size(), 4u * 500u + 1u);
 }
+
+#ifndef _WIN32
+// On the real disk: what is named like the index but is no regular file is never waited on,
+// never written, and said; a huge junk file costs no more memory than its useful lines.
+TEST(CacheIndexFileTest, AnIndexThatIsNoFileIsSaidAndNeitherReadNorWritten) {
+  for (const char* kind : {"fifo", "directory", "device"}) {
+    SCOPED_TRACE(kind);
+    ScopedTempCwd cwd;
+    const std::string name = kIndexFileName;
+    if (std::string(kind) == "fifo") {
+      ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
+    } else if (std::string(kind) == "directory") {
+      std::filesystem::create_directory(name);
+    } else {
+      std::filesystem::create_symlink("/dev/zero", name);
+    }
+    CacheIndex index;
+    ::testing::internal::CaptureStderr();
+    index.Load();  // would block for good on the FIFO
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("cannot read the cache index"), std::string::npos) << said;
+    EXPECT_NE(said.find(name), std::string::npos) << said;
+    index.Update("a.png", "1");
+    index.Save();
+    EXPECT_EQ(index.Find("a.png"), "1");
+    EXPECT_EQ(std::filesystem::symlink_status(name).type(),
+              std::string(kind) == "fifo"        ? std::filesystem::file_type::fifo
+              : std::string(kind) == "directory" ? std::filesystem::file_type::directory
+                                                 : std::filesystem::file_type::symlink);
+  }
+}
+
+TEST(CacheIndexFileTest, AHugeJunkIndexLoadsItsUsefulLinesOnly) {
+  ScopedTempCwd cwd;
+  {
+    std::ofstream file(kIndexFileName, std::ios::binary);
+    const std::string junk_line = std::string(100, '\x01') + " junk\n";
+    const std::string long_line(100000, 'x');
+    for (int i = 0; i < 30000; ++i) {
+      file << junk_line << (i % 150 == 0 ? long_line + "\n" : "");
+    }
+    file << "res/a.png v=1\nversion 2\n";
+  }
+  CacheIndex index;
+  index.Load();
+  EXPECT_EQ(index.Find("res/a.png"), "v=1");
+  EXPECT_EQ(index.Find("version"), "2");
+  EXPECT_LT(index.Entries().size(), 20000u);
+  index.RewriteIfDue();
+  std::ifstream file(kIndexFileName, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "res/a.png v=1\nversion 2\n");
+}
+#endif
 
 }  // namespace
 }  // namespace gameshell

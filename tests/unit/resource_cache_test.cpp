@@ -103,6 +103,27 @@ TEST_F(ResourceCacheTest, ABodyThatDecodesToMuchHoldsUpNoOtherDownload) {
   EXPECT_EQ(std::filesystem::file_size("bomb.dat"), size_t{64} << 20);
 }
 
+// Shell B stored version 1; shell A, started later on the same cache root, replaced it with
+// version 2. B still holds version 1 in memory, but never serves version 2's bytes for it.
+TEST_F(ResourceCacheTest, AFileAnotherShellReplacedIsNeverServedForThisShellsVersion) {
+  ResourceCache b(GameHosts("h", ""));
+  b.index().Load();
+  ASSERT_TRUE(Download(b, "http://h/x.dat?v=1"));
+  ASSERT_EQ(b.Decide("http://h/x.dat?v=1").action, RequestAction::kStoredIsCurrent);
+  {
+    ResourceCache a(GameHosts("h", ""));
+    a.index().Load();
+    ASSERT_TRUE(Download(a, "http://h/x.dat?v=2-and-longer"));
+    a.SaveAndWait();
+  }
+  RequestDecision decision = b.Decide("http://h/x.dat?v=1");
+  EXPECT_EQ(decision.action, RequestAction::kDownload);
+  EXPECT_FALSE(decision.disk_copy_usable);
+  // B stores its version again, and takes it as its own from then on.
+  ASSERT_TRUE(Download(b, "http://h/x.dat?v=1"));
+  EXPECT_EQ(b.Decide("http://h/x.dat?v=1").action, RequestAction::kStoredIsCurrent);
+}
+
 TEST_F(ResourceCacheTest, FailedAndSupersededDownloadsLeaveThePreviousFileAndEntry) {
   ResourceCache cache(GameHosts("h", ""));
   cache.index().Load();
@@ -250,9 +271,27 @@ TEST_F(ResourceCacheTest, ARequestBeforeTheIndexIsLoadedWaitsForIt) {
   DefaultFileSystem().WriteFile(kIndexFileName, text + "version 1\n");
   std::filesystem::create_directory("r");
   DefaultFileSystem().WriteFile("r/49999.png", "x");
+  // Stored by an earlier run, not a moment ago.
+  std::filesystem::last_write_time(
+      "r/49999.png", std::filesystem::last_write_time("r/49999.png") - std::chrono::minutes(1));
   ResourceCache cache(GameHosts("h", ""));
+  cache.SetLoadWaitForTesting(std::chrono::minutes(1));
   cache.Start();
   EXPECT_EQ(cache.Decide("http://h/r/49999.png?v=1").action, RequestAction::kStoredIsCurrent);
+}
+
+// A load that takes longer than a moment (a huge index, a slow disk) never freezes the window:
+// requests meanwhile go to the network.
+TEST_F(ResourceCacheTest, ARequestWaitsForALoadOnlyAMoment) {
+  testing::MemoryFileSystem disk;
+  disk.files[kIndexFileName] = "r/a.png v=1\nversion 1\n";
+  disk.files["r/a.png"] = "x";
+  ResourceCache cache(GameHosts("h", ""), disk);
+  cache.index().ExpectLoad();  // a load that has not run yet
+  cache.SetLoadWaitForTesting(std::chrono::milliseconds(20));
+  EXPECT_EQ(cache.Decide("http://h/r/a.png?v=1").action, RequestAction::kPassThrough);
+  cache.index().Load();
+  EXPECT_EQ(cache.Decide("http://h/r/a.png?v=1").action, RequestAction::kStoredIsCurrent);
 }
 
 TEST(ContentTypeTest, FromTheCachePathsExtension) {
