@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "platform/dynamic_libraries.h"
@@ -19,16 +21,27 @@ class PlatformLauncherHost : public gameshell::LauncherHost {
   }
 
   // One box at a time: while a box waits for the player, its nested event loop lets the page ask
-  // for more, and a page that asks thousands of times would stack a box for each.
+  // for more, and a page that asks thousands of times would stack a box for each. Requests that
+  // come right after a box closes were made while it was open (the engine hands them over only
+  // then) or together with the one that showed it: they show none either.
   void ShowMessageBox(bool owned_by_game_window,
                       std::string_view text,
                       std::string_view caption) final {
-    if (box_open_) {
+    if (box_open_ || NowMs() < quiet_until_ms_) {
       return;
     }
     box_open_ = true;
     ShowModalBox(owned_by_game_window, text, caption);
     box_open_ = false;
+    quiet_until_ms_ = NowMs() + kQuietAfterBoxMs;
+  }
+  static constexpr int64_t kQuietAfterBoxMs = 1000;
+
+ protected:
+  virtual int64_t NowMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
   }
 
  protected:
@@ -39,4 +52,5 @@ class PlatformLauncherHost : public gameshell::LauncherHost {
 
  private:
   bool box_open_ = false;
+  int64_t quiet_until_ms_ = 0;
 };

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 port=8431
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh run
 cmake -S . -B build-demo -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port -DGAMESHELL_TESTS=OFF >/dev/null
 cmake --build build-demo -j"$(nproc)" --target gameshell
 

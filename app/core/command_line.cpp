@@ -2,6 +2,8 @@
 
 #include "app/core/start_url.h"
 
+#include <utility>
+
 namespace gameshell {
 
 std::optional<std::string> FindSwitchValue(const std::vector<std::string>& args,
@@ -23,6 +25,27 @@ std::optional<std::string> FindSwitchValue(const std::vector<std::string>& args,
     value = equals == std::string_view::npos ? std::string() : std::string(arg.substr(equals + 1));
   }
   return value;
+}
+
+ShellOptions TakeShellOptions(std::vector<std::string>& args) {
+  constexpr std::string_view kInWindow = "--errors-in-window";
+  constexpr std::string_view kRefusedCacheDir = "--refused-cache-dir=";
+  ShellOptions options;
+  std::erase_if(args, [&, first = true](const std::string& arg) mutable {
+    if (std::exchange(first, false)) {
+      return false;  // the program's name
+    }
+    if (arg == kInWindow) {
+      options.errors_in_window = true;
+      return true;
+    }
+    if (arg.starts_with(kRefusedCacheDir)) {
+      options.refused_cache_dir = arg.substr(kRefusedCacheDir.size());
+      return true;
+    }
+    return false;
+  });
+  return options;
 }
 
 bool IsEngineSubprocessCommandLine(const std::vector<std::string>& args) {

@@ -13,6 +13,20 @@ namespace gameshell {
 std::optional<std::string> FindSwitchValue(const std::vector<std::string>& args,
                                            std::string_view name);
 
+// Options of the shell itself, which the menu's launcher passes: neither launch parameters nor
+// engine switches.
+struct ShellOptions {
+  // "--errors-in-window": a refusal to start is also shown in a window (the player started the
+  // game from the menu, where nobody reads stderr).
+  bool errors_in_window = false;
+  // "--refused-cache-dir=<dir>": the launcher could not use this cache directory; the shell only
+  // says so.
+  std::optional<std::string> refused_cache_dir;
+};
+
+// Takes the shell's own options out of `args` (all of them, wherever they stand).
+ShellOptions TakeShellOptions(std::vector<std::string>& args);
+
 // True when the command line carries a "type" switch: the engine meant it for one of its
 // sub-processes (renderer, GPU, utility), not for the shell.
 bool IsEngineSubprocessCommandLine(const std::vector<std::string>& args);

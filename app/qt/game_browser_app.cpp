@@ -115,6 +115,7 @@ int GameBrowserApp::Run(const std::vector<std::string>& args) {
   // The client ends the loop itself, after saving the cache index.
   app.setQuitOnLastWindowClosed(false);
 
+  GamePage::SetConsoleToStderr(engine_options_.remote_debugging);
   // No storage name: the engine keeps its own caches and cookies in memory only.
   auto profile = std::make_unique<QWebEngineProfile>();
   std::unique_ptr<GameClient> client = CreateGame(profile.get(), start_url_, game_hosts_);

@@ -6,8 +6,10 @@
 
 #include "app/build_config.h"
 #include "app/core/command_line.h"
+#include "app/core/start_refusal.h"
 #include "app/core/start_url.h"
 #include "app/qt/game_browser_app.h"
+#include "app/qt/start_refusal_report.h"
 #include "platform/process_environment.h"
 #include "platform/process_limits.h"
 
@@ -18,14 +20,17 @@ int main(int argc, char** argv) {
   if (gameshell::IsEngineSubprocessCommandLine(args)) {
     return 0;
   }
+  const gameshell::ShellOptions options = gameshell::TakeShellOptions(args);
+  if (options.refused_cache_dir) {
+    return ReportStartRefusal(gameshell::CacheDirectoryRefusal(*options.refused_cache_dir),
+                              options.errors_in_window);
+  }
   // The working directory is the cache root: game paths would be written among the user's own
   // files and settings.
   if (platform::WorkingDirectoryIsHome()) {
-    std::fprintf(stderr,
-                 "gameshell: will not keep the game's files in the home directory %s; start it "
-                 "in a directory of its own\n",
-                 platform::WorkingDirectoryForDisplay().c_str());
-    return 4;
+    return ReportStartRefusal(
+        gameshell::HomeDirectoryRefusal(platform::WorkingDirectoryForDisplay()),
+        options.errors_in_window);
   }
   gameshell::EngineOptions engine_options;
   engine_options.remote_debugging = gameshell::kRemoteDebugging;

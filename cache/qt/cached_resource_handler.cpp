@@ -1,6 +1,7 @@
 #include "cache/qt/cached_resource_handler.h"
 
 #include <QFile>
+#include <QTimer>
 #include <QWebEngineUrlRequestJob>
 
 #include "base/qt/ui_thread.h"
@@ -10,7 +11,11 @@
 
 CachedResourceHandler::CachedResourceHandler(NetworkBypass* bypass) : bypass_(bypass) {}
 
-CachedResourceHandler::~CachedResourceHandler() = default;
+CachedResourceHandler::~CachedResourceHandler() {
+  for (const auto& [key, kept] : kept_bodies_) {
+    QFile::remove(kept);
+  }
+}
 
 void CachedResourceHandler::requestStarted(QWebEngineUrlRequestJob* job) {
   GS_REQUIRE_UI_THREAD();
@@ -27,6 +32,12 @@ void CachedResourceHandler::requestStarted(QWebEngineUrlRequestJob* job) {
   }
   if (auto it = downloads_.find(key); it != downloads_.end()) {
     it->second.append(job);
+    return;
+  }
+  if (auto it = kept_bodies_.find(key); it != kept_bodies_.end()) {
+    auto file = std::make_shared<QFile>(it->second);
+    file->open(QIODevice::ReadOnly);
+    Reply(job, std::move(file), key.path);
     return;
   }
   Serve(job, key.path);
@@ -51,14 +62,11 @@ void CachedResourceHandler::DownloadAnswered(const gameshell::ResourceKey& key,
                                              const QString& kept) {
   GS_REQUIRE_UI_THREAD();
   auto it = downloads_.find(key);
-  if (it == downloads_.end()) {
-    if (!kept.isEmpty()) {
-      QFile::remove(kept);
-    }
-    return;
+  QList<QPointer<QWebEngineUrlRequestJob>> waiting;
+  if (it != downloads_.end()) {
+    waiting = std::move(it->second);
+    downloads_.erase(it);
   }
-  const QList<QPointer<QWebEngineUrlRequestJob>> waiting = std::move(it->second);
-  downloads_.erase(it);
   for (const QPointer<QWebEngineUrlRequestJob>& job : waiting) {
     if (!job) {  // the page gave up on it
       continue;
@@ -66,7 +74,6 @@ void CachedResourceHandler::DownloadAnswered(const gameshell::ResourceKey& key,
     if (stored) {
       Serve(job, key.path);
     } else if (!kept.isEmpty()) {
-      // Opened now, so the file may go once they all have it.
       auto file = std::make_shared<QFile>(kept);
       file->open(QIODevice::ReadOnly);
       Reply(job, std::move(file), key.path);
@@ -75,7 +82,19 @@ void CachedResourceHandler::DownloadAnswered(const gameshell::ResourceKey& key,
     }
   }
   if (!kept.isEmpty()) {
-    QFile::remove(kept);
+    // A request may still be on its way here (redirected before the download ended); opened
+    // copies stay readable once the file is gone.
+    if (auto [old, added] = kept_bodies_.try_emplace(key, kept); !added) {
+      QFile::remove(old->second);
+      old->second = kept;
+    }
+    QTimer::singleShot(kKeptBodyMs, this, [this, key, kept] {
+      auto it = kept_bodies_.find(key);
+      if (it != kept_bodies_.end() && it->second == kept) {
+        kept_bodies_.erase(it);
+      }
+      QFile::remove(kept);
+    });
   }
 }
 

@@ -27,6 +27,7 @@ class CachedResourceHandler : public QWebEngineUrlSchemeHandler, public CachedRe
  public:
   // `bypass` must outlive the handler.
   explicit CachedResourceHandler(NetworkBypass* bypass);
+  // Removes the kept bodies.
   ~CachedResourceHandler() override;
 
   void requestStarted(QWebEngineUrlRequestJob* job) override;
@@ -50,6 +51,10 @@ class CachedResourceHandler : public QWebEngineUrlSchemeHandler, public CachedRe
                      QList<QPointer<QWebEngineUrlRequestJob>>,
                      gameshell::ResourceKeyHash>
       downloads_;
+  // Bodies that could not be put in place, for the requests that were on their way to them when
+  // the download ended; each goes after kKeptBodyMs.
+  std::unordered_map<gameshell::ResourceKey, QString, gameshell::ResourceKeyHash> kept_bodies_;
+  static constexpr int kKeptBodyMs = 10000;
   // Before the held files, which count against it.
   ServingFiles serving_files_;
   HeldCacheFiles held_files_;

@@ -1,11 +1,32 @@
 #include "client/qt/game_page.h"
 
+#include <cstdio>
+
 #include "base/qt/ui_thread.h"
 #include "client/core/navigation_rules.h"
 #include "client/core/request_rules.h"
 #include "client/qt/game_client.h"
 #include "client/qt/game_page_recovery.h"
 #include "window/qt/browser_window.h"
+
+namespace {
+bool console_to_stderr = false;
+}  // namespace
+
+void GamePage::SetConsoleToStderr(bool on) {
+  console_to_stderr = on;
+}
+
+void GamePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel,
+                                        const QString& message,
+                                        int line,
+                                        const QString& source) {
+  if (console_to_stderr) {
+    std::fprintf(stderr, "js: %s:%d: %s\n", source.toLocal8Bit().constData(), line,
+                 message.toLocal8Bit().constData());
+    std::fflush(stderr);
+  }
+}
 
 GamePage::GamePage(QWebEngineProfile* profile, GameClient* client, bool dev_tools, QObject* parent)
     : QWebEnginePage(profile, parent), client_(client), dev_tools_(dev_tools) {}

@@ -13,6 +13,9 @@ class GamePage : public QWebEnginePage {
   // `dev_tools`: the page shows the developer tools (and may navigate to their scheme).
   GamePage(QWebEngineProfile* profile, GameClient* client, bool dev_tools, QObject* parent);
 
+  // Developers' builds: every page's console messages go to stderr. Before the first page.
+  static void SetConsoleToStderr(bool on);
+
  signals:
   // The shell's own page asked to try the game again.
   void RetryRequested();
@@ -20,11 +23,12 @@ class GamePage : public QWebEnginePage {
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool is_main_frame) override;
   QWebEnginePage* createWindow(WebWindowType type) override;
-  // The shell keeps no log, the page's console included.
-  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel,
-                                const QString&,
-                                int,
-                                const QString&) override {}
+  // A player's build keeps no log, the page's console included; a developer's build writes the
+  // console to stderr ("js: source:line: message").
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
+                                const QString& message,
+                                int line,
+                                const QString& source) override;
 
  private:
   GameClient* const client_;

@@ -14,6 +14,7 @@
 namespace {
 
 constexpr int kProbeTimeoutMs = 10000;
+constexpr int kProgressBeforeAnAnswer = 10;
 
 bool IsStartPage(const QUrl& url, const QUrl& start_url) {
   return url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment) ==
@@ -21,7 +22,8 @@ bool IsStartPage(const QUrl& url, const QUrl& start_url) {
 }
 
 QString IconDataUrl() {
-  QFile icon(QString::fromUtf8(GameWindowDelegate::kIconResource));
+  // Drawn larger than shown, so it stays sharp.
+  QFile icon(QStringLiteral(":/icons/varnholt-128.png"));
   icon.open(QIODevice::ReadOnly);
   return QStringLiteral("data:image/png;base64,") + QString::fromLatin1(icon.readAll().toBase64());
 }
@@ -36,6 +38,17 @@ GamePageRecovery::GamePageRecovery(QWebEnginePage* page, QUrl start_url, QUrl pr
   GS_REQUIRE_UI_THREAD();
   retry_.setSingleShot(true);
   connect(&retry_, &QTimer::timeout, this, &GamePageRecovery::Probe);
+  no_answer_.setSingleShot(true);
+  no_answer_.setInterval(kNoAnswerMs);
+  connect(page_, &QWebEnginePage::loadProgress, this,
+          [this](int progress) { progress_ = progress; });
+  connect(&no_answer_, &QTimer::timeout, this, [this] {
+    // The engine's progress stays where a load starts until the first answer comes.
+    if (progress_ <= kProgressBeforeAnAnswer) {
+      page_->triggerAction(QWebEnginePage::Stop);
+      ShowOfflinePage(Trouble::kUnreachable, /*retry_by_itself=*/true);
+    }
+  });
   connect(page_, &QWebEnginePage::loadingChanged, this, &GamePageRecovery::OnLoadingChanged);
   connect(page_, &QWebEnginePage::renderProcessTerminated, this,
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
@@ -53,12 +66,19 @@ void GamePageRecovery::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
   if (!IsStartPage(info.url(), start_url_)) {
     return;
   }
+  if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+    progress_ = 0;
+    no_answer_.start();
+  } else {
+    no_answer_.stop();
+  }
   const bool server_failed =
       info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain && info.errorCode() >= 500;
   if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus ||
       (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && server_failed)) {
     if (info.errorDomain() != QWebEngineLoadingInfo::NoErrorDomain || server_failed) {
-      ShowOfflinePage(/*retry_by_itself=*/true);
+      ShowOfflinePage(server_failed ? Trouble::kServerError : Trouble::kUnreachable,
+                      /*retry_by_itself=*/true);
     }
   } else if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
     pause_ms_ = kFirstPauseMs;
@@ -76,16 +96,32 @@ void GamePageRecovery::OnRenderProcessTerminated(
   deaths_.append(now);
   // Reloading a page that kills its process at once would loop for ever.
   if (deaths_.size() >= kDeathsBeforeGivingUp) {
-    ShowOfflinePage(/*retry_by_itself=*/false);
+    ShowOfflinePage(Trouble::kGameStopped, /*retry_by_itself=*/false);
     return;
   }
   LoadGame();
 }
 
-void GamePageRecovery::ShowOfflinePage(bool retry_by_itself) {
+void GamePageRecovery::ShowOfflinePage(Trouble trouble, bool retry_by_itself) {
   QFile file(QStringLiteral(":/client/offline.html"));
   file.open(QIODevice::ReadOnly);
   QString html = QString::fromUtf8(file.readAll());
+  switch (trouble) {
+    case Trouble::kUnreachable:
+      html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("无法连接到游戏服务器"));
+      html.replace(QStringLiteral("@ENGLISH@"),
+                   QStringLiteral("The game server cannot be reached."));
+      break;
+    case Trouble::kServerError:
+      html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("游戏服务器出错了"));
+      html.replace(QStringLiteral("@ENGLISH@"),
+                   QStringLiteral("The game server answered with an error."));
+      break;
+    case Trouble::kGameStopped:
+      html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("游戏意外停止了"));
+      html.replace(QStringLiteral("@ENGLISH@"), QStringLiteral("The game stopped unexpectedly."));
+      break;
+  }
   html.replace(QStringLiteral("@ICON@"), IconDataUrl());
   html.replace(QStringLiteral("@RETRY_URL@"), QString::fromUtf8(kRetryUrl));
   html.replace(QStringLiteral("@RETRYING@"),

@@ -28,6 +28,8 @@ class GamePageRecovery : public QObject {
   static constexpr int kLongestPauseMs = 30000;
   static constexpr int kDeathsBeforeGivingUp = 3;
   static constexpr int kDeathWindowMs = 60000;
+  // A login host that takes the connection but sends nothing for this long counts as absent.
+  static constexpr int kNoAnswerMs = 20000;
   // Where the shell's page's Retry button leads; the page refuses the navigation and tells us.
   static constexpr char kRetryUrl[] = "gameshell-retry:now";
 
@@ -41,7 +43,13 @@ class GamePageRecovery : public QObject {
  private:
   void OnLoadingChanged(const QWebEngineLoadingInfo& info);
   void OnRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
-  void ShowOfflinePage(bool retry_by_itself);
+  // What the shell's page says happened.
+  enum class Trouble {
+    kUnreachable,  // no connection, or no answer
+    kServerError,  // a 5xx answer
+    kGameStopped,  // the page's process died, again and again
+  };
+  void ShowOfflinePage(Trouble trouble, bool retry_by_itself);
   void Probe();
   void OnProbeAnswered(QNetworkReply* reply);
   void LoadGame();
@@ -52,6 +60,8 @@ class GamePageRecovery : public QObject {
   QNetworkAccessManager network_;
   QPointer<QNetworkReply> probe_;
   QTimer retry_;
+  QTimer no_answer_;
+  int progress_ = 0;  // of the load under way
   int pause_ms_ = kFirstPauseMs;
   QList<QDateTime> deaths_;
   bool offline_page_shown_ = false;

@@ -96,6 +96,21 @@ class BridgeProcessTest(ShellTestCase):
         shell.process.send_signal(signal.SIGTERM)
         self.assertEqual(shell.wait(timeout=10), 0)
 
+    def test_calls_made_together_or_while_a_box_is_open_show_one_box(self):
+        shell, window = self.start_and_show("pays:30")
+        box = self.desktop.wait_for("Zendari支付", timeout=15)
+        self.assertIsNotNone(box)
+        self.desktop.request_close(box)
+        time.sleep(2)
+        self.assertNotIn("Zendari支付", self.viewable_titles(), "a second box followed")
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+        # A box open does not keep the player from closing the game.
+        shell, window = self.start_and_show("pays:30")
+        self.assertIsNotNone(self.desktop.wait_for("Zendari支付", timeout=15))
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(timeout=15), 0)
+
     def viewable_titles(self):
         return {self.desktop.title(w) for w in self.desktop.windows() if self.desktop.is_viewable(w)}
 

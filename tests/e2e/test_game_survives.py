@@ -74,6 +74,18 @@ class GameSurvivesTest(ShellTestCase):
         self.assertLess(time.time() - started, 40)
         self.assertIsNone(shell.process.poll())
 
+    def test_a_login_host_that_never_answers_shows_the_shells_page(self):
+        # The server takes the connection and answers only after 30 s.
+        shell = self.start("delay:30")
+        self.assertIsNotNone(self.desktop.wait_for(LOADING_TITLE, timeout=5))
+        self.assertIsNotNone(self.desktop.wait_for("Varnholt", timeout=28),
+                             "only the loading window, past the bound")
+        deadline = time.time() + 5
+        while time.time() < deadline and self.desktop.find(LOADING_TITLE, visible=True):
+            time.sleep(0.05)
+        self.assertIsNone(self.desktop.find(LOADING_TITLE, visible=True))
+        self.assertIsNone(shell.process.poll())
+
     def test_a_dying_page_process_reloads_the_game_and_a_dying_loop_stops(self):
         shell, window = self.start_and_show()
         self.assertTrue(self.server.wait_for_line("event=loaded"))

@@ -38,6 +38,8 @@ class PackageTest(ShellTestCase):
         for dependency in ("libqt6webenginecore6-bin", "libgl1-mesa-dri", "libqt6webenginewidgets6",
                            "fonts-noto-cjk | fonts-wqy-microhei"):
             self.assertIn(dependency, fields)
+        depends = [line for line in fields.splitlines() if line.startswith("Depends:")]
+        self.assertIn("fonts-noto-cjk | fonts-wqy-microhei", depends[0])
         listing = self.run_tool("dpkg-deb", "-c", DEB).stdout
         for path in ("./usr/lib/gameshell/gameshell", "./usr/bin/varnholt",
                      "./usr/bin/gameshell -> ../lib/gameshell/gameshell",
@@ -76,12 +78,19 @@ class PackageTest(ShellTestCase):
         self.assertTrue(os.path.exists(os.path.join(cache, "img", "logo.png")))
 
     def test_an_unusable_cache_location_is_refused_clearly(self):
+        # As from the menu: stderr goes where nobody reads it, so a window says why.
         blocker = tempfile.NamedTemporaryFile()
         env = dict(os.environ, XDG_CACHE_HOME=blocker.name)
-        result = subprocess.run([os.path.join(self.root, "usr", "bin", "varnholt")], env=env,
-                                capture_output=True, text=True, timeout=30)
-        self.assertNotEqual(result.returncode, 0)
-        self.assertIn("varnholt: cannot use the game's cache directory", result.stderr)
+        process = subprocess.Popen([os.path.join(self.root, "usr", "bin", "varnholt")], env=env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        window = self.desktop.wait_for("Varnholt", timeout=30)
+        self.assertIsNotNone(window, "no window said why the game did not start")
+        self.assertIsNone(process.poll())
+        self.desktop.request_close(window)
+        stderr = process.communicate(timeout=30)[1]
+        self.assertNotEqual(process.returncode, 0)
+        self.assertEqual(stderr.count("cannot use the game's cache directory"), 1, stderr)
+        self.assertIn("varnholt: cannot use the game's cache directory", stderr)
 
     def test_fontconfig_has_a_font_for_chinese(self):
         self.assertTrue(self.run_tool("fc-list", ":lang=zh").stdout.strip())

@@ -91,6 +91,17 @@ class PlayersBuildTest(ShellTestCase):
         self.assertIn(home, result.stderr)
         self.assertEqual(os.listdir(home), [])
         self.assertEqual(self.server.count("login.html"), 0)
+        # Started from the menu (the launcher asks for it): the reason shows in a window as well.
+        process = subprocess.Popen([BIN, "--errors-in-window"], cwd=home,
+                                   env=dict(os.environ, HOME=home), stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.PIPE, text=True)
+        window = self.desktop.wait_for("Varnholt", timeout=30)
+        self.assertIsNotNone(window, "no window said why the game did not start")
+        self.desktop.request_close(window)
+        stderr = process.communicate(timeout=30)[1]
+        self.assertEqual(process.returncode, 4)
+        self.assertIn(home, stderr)
+        self.assertEqual(os.listdir(home), [])
 
 
 if __name__ == "__main__":

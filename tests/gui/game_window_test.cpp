@@ -98,6 +98,44 @@ TEST_F(GameWindowTest, UnlockedCloseSavesTheIndexBeforeTheLoopEnds) {
   delegate()->MaximizeWindow();
 }
 
+// The shell's page says what happened, in Chinese and English, with its Retry button.
+TEST_F(GameWindowTest, TheShellsPageSaysWhatHappened) {
+  auto heading = [this] {
+    QString text;
+    WaitUntil([&] {
+      bool done = false;
+      page()->runJavaScript(
+          "document.querySelector('h1') ? document.querySelector('h1').textContent + '|' + "
+          "document.querySelector('button').textContent : ''",
+          [&](const QVariant& v) {
+            text = v.toString();
+            done = true;
+          });
+      WaitUntil([&] { return done; });
+      // The engine's own error page may show first, for a moment.
+      return text.endsWith("Retry");
+    });
+    return text;
+  };
+  Open("&status=500");
+  EXPECT_EQ(heading(), QString::fromUtf8("游戏服务器出错了|重试 Retry"));
+  client_.reset();
+  Pump(50);
+
+  Open("");
+  for (int death = 0; death < 3; ++death) {
+    emit page()->renderProcessTerminated(QWebEnginePage::CrashedTerminationStatus, 11);
+  }
+  EXPECT_EQ(heading(), QString::fromUtf8("游戏意外停止了|重试 Retry"));
+  client_.reset();
+  Pump(50);
+
+  profile_ = std::make_unique<QWebEngineProfile>();
+  client_ = GameBrowserApp::CreateGame(profile_.get(), "http://127.0.0.1:1/login.html?id=2",
+                                       gameshell::GameHosts("127.0.0.1:1", ""));
+  EXPECT_EQ(heading(), QString::fromUtf8("无法连接到游戏服务器|重试 Retry"));
+}
+
 TEST_F(GameWindowTest, WindowCarriesTheShellIcon) {
   Open("");
   EXPECT_FALSE(window()->windowIcon().isNull());

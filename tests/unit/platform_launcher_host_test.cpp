@@ -9,14 +9,22 @@ namespace {
 TEST(PlatformLauncherHostTest, OneMessageBoxAtATime) {
   struct NestingHost : PlatformLauncherHost {
     int shown = 0;
+    int64_t now = 0;
     void ShowModalBox(bool, std::string_view, std::string_view) override {
       ++shown;
       ShowMessageBox(false, "again", "caption");
     }
+    int64_t NowMs() const override { return now; }
   } host;
   host.ShowMessageBox(false, "text", "caption");
   EXPECT_EQ(host.shown, 1);
+  // Requests handed over as the box closes, or together with the first, show none.
+  host.ShowMessageBox(false, "text", "caption");
+  host.now += PlatformLauncherHost::kQuietAfterBoxMs - 1;
+  host.ShowMessageBox(false, "text", "caption");
+  EXPECT_EQ(host.shown, 1);
   // Once dismissed, the next request shows its box.
+  host.now += 1;
   host.ShowMessageBox(true, "text", "caption");
   EXPECT_EQ(host.shown, 2);
 }

@@ -1,5 +1,6 @@
 #include "window/qt/game_window_delegate.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
@@ -40,7 +41,7 @@ void GameWindowDelegate::OnWindowCreated(BrowserWindow* window) {
   if (browser_view_) {
     browser_view_->setFocus();
   }
-  QIcon icon(QString::fromUtf8(kIconResource));
+  const QIcon icon = WindowIcon();
   if (!icon.isNull()) {
     window->setWindowIcon(icon);
   }
@@ -66,6 +67,17 @@ bool GameWindowDelegate::CanClose(BrowserWindow* window) {
     });
   }
   return false;
+}
+
+QIcon GameWindowDelegate::WindowIcon() {
+  QIcon icon(QString::fromUtf8(kIconResource));
+  for (const char* larger :
+       {":/icons/varnholt-48.png", ":/icons/varnholt-128.png", ":/icons/varnholt-256.png"}) {
+    if (QFile::exists(QString::fromUtf8(larger))) {
+      icon.addFile(QString::fromUtf8(larger));
+    }
+  }
+  return icon;
 }
 
 void GameWindowDelegate::OnWindowDestroyed(BrowserWindow*) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QPointer>
 #include <QSize>
 
@@ -21,6 +22,9 @@ class GameWindowDelegate : public WindowDelegate {
   static constexpr QSize kMinimumSize{200, 100};
   static constexpr QSize kMaximumSize{3840, 2160};
   static constexpr char kIconResource[] = ":/icons/100.png";
+  // The game window's icon: icon 100 for its own size, the larger drawings for docks and
+  // switchers that show it larger (scaled up, 32 pixels would blur).
+  static QIcon WindowIcon();
 
   GameWindowDelegate(QWebEngineView* browser_view, gameshell::GameHosts game_hosts);
 

@@ -20,7 +20,7 @@ constexpr QColor kText{0xe8, 0xe2, 0xd0};
 LoadingWindow::LoadingWindow() {
   GS_REQUIRE_UI_THREAD();
   setWindowTitle(QString::fromUtf8(kTitle));
-  const QIcon icon(QString::fromUtf8(GameWindowDelegate::kIconResource));
+  const QIcon icon = GameWindowDelegate::WindowIcon();
   setWindowIcon(icon);
   QPalette colors = palette();
   colors.setColor(QPalette::Window, kBackground);

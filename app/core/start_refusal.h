@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Why the shell will not start, in the words a player reads. Engine-neutral; any thread.
+namespace gameshell {
+
+struct StartRefusal {
+  std::string chinese;
+  std::string english;  // also the stderr line, after "gameshell: "
+  int exit_code = 1;
+  bool said_on_stderr = false;  // whoever started the shell has said it there already
+};
+
+// The working directory is the user's home: the cache would mix game paths into it.
+StartRefusal HomeDirectoryRefusal(std::string_view directory);
+// The menu's launcher found the player's cache directory unusable (and has said so on stderr).
+StartRefusal CacheDirectoryRefusal(std::string_view directory);
+
+}  // namespace gameshell
