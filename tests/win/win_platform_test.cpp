@@ -97,7 +97,7 @@ TEST(WinFileSystemTest, IndexLinesEndWithCrLfAndBothEndingsAreRead) {
   std::string text;
   DefaultFileSystem().ReadFile(kIndexFileName, &text);
   EXPECT_EQ(text, "res/a.png v=1\r\nversion 1\r\n");
-  DefaultFileSystem().WriteFile(kIndexFileName, "b.png 2\nc.png 3\r\nversion 4");
+  DefaultFileSystem().WriteFile(kIndexFileName, "b.png 2\nc.png 3\r\nversion 4\r\n");
   CacheIndex mixed;
   mixed.Load();
   EXPECT_EQ(mixed.Entries(),
