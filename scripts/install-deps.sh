@@ -18,7 +18,7 @@ test_packages=(
   googletest libgtest-dev libgmock-dev
   python3-xlib procps iproute2 clang libclang-rt-14-dev nginx-light
   g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev
-  fontconfig dpkg-dev desktop-file-utils appstream lintian
+  fontconfig dpkg-dev desktop-file-utils appstream lintian mmdebstrap
 )
 packages=("${run_packages[@]}")
 if [ "$what" = test ]; then packages+=("${test_packages[@]}"); fi

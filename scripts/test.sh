@@ -35,6 +35,9 @@ bash scripts/package.sh -DGAMESHELL_LOGIN_HOST=127.0.0.1:18431 >/dev/null
   DEMO_SERVER="$PWD/../../demo/server.py" DEMO_ROOT="$PWD/../../demo/www" PYTHONDONTWRITEBYTECODE=1 \
   xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" /usr/bin/python3 -m unittest -v test_package)
 
+# The same package on Debian 13 and its newer engine, in a clean root made from Debian's archive.
+bash scripts/check-debian13.sh "$(ls build-package/gameshell_*.deb)" 18431
+
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 cmake --build build-windows -j"$jobs"
 ctest --test-dir build-windows --output-on-failure

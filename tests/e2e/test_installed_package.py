@@ -1,6 +1,7 @@
 """The package as a player installs it, on a Debian release other than the one it was built on
 (scripts/check-debian13.sh runs this inside a clean Debian 13 root): the game window, the cache
-filled and served from disk on the second run, the bridge, a close with 0, as an ordinary user.
+filled and served from disk on the second run, the bridge, a close with 0, pages in the sandbox
+and the window's size from the first script, as an ordinary user.
 Environment: LOGIN_PORT, the login port the package was built for; DEMO_SERVER, PAGES, DEMO_ROOT."""
 import os
 import shutil
@@ -11,6 +12,7 @@ import urllib.parse
 import urllib.request
 
 from harness import NOBODY, PORT, ShellTestCase
+from test_players_build import page_processes, shell_tree
 
 VARNHOLT = "/usr/bin/varnholt"
 RESOURCES = ["/gen/d13/a.png?v=1", "/gen/d13/b.dat?v=2", "/img/logo.png"]
@@ -69,10 +71,19 @@ class InstalledPackageTest(ShellTestCase):
         self.desktop.request_close(window)
         self.assertEqual(shell.wait(timeout=30), 0)
 
-    def test_the_bridge_locks_closing_behind_the_games_prompt(self):
-        shell = self.play("lock:1,hook:1")
+    def test_sandboxed_pages_the_windows_size_and_the_close_lock(self):
+        shell = self.play("lock:1,hook:1,size:1")
         window = self.desktop.wait_for("Varnholt", timeout=60)
         self.assertTrue(self.server.wait_for_line("event=loaded", timeout=60))
+        # The page has the window's size from its first script on.
+        self.assertTrue(self.server.wait_for_line("event=size&when=script&w=1440&h=810"))
+        # Every page process in the engine's sandbox (seccomp), none told to go without.
+        tree = shell_tree(shell.process.pid)
+        pages = page_processes(tree)
+        self.assertTrue(pages, tree)
+        for pid in pages:
+            self.assertEqual(tree[pid][2], 2, f"page process {pid} runs without seccomp")
+        self.assertFalse(any("--no-sandbox" in argv for _, argv, _ in tree.values()))
         self.desktop.request_close(window)
         self.assertTrue(self.server.wait_for_line("event=hook&n=1"))
         self.assertIsNone(shell.process.poll())

@@ -36,6 +36,18 @@ def shell_tree(root_pid):
     return {pid: processes[pid] for pid in tree if pid in processes}
 
 
+def page_processes(tree):
+    """The page (renderer) processes of a shell_tree, which keep the zygote's arguments: Qt 6.4's
+    zygote forks an init process that forks them, Qt 6.8's forks them itself."""
+    zygotes = {pid for pid, (_, argv, _) in tree.items() if "--type=zygote" in argv}
+    # Started by the shell; the one for processes outside the sandbox says so.
+    started = {pid for pid in zygotes
+               if tree[pid][0] not in zygotes and "--no-zygote-sandbox" not in tree[pid][1]}
+    forked = [pid for pid in zygotes if tree[pid][0] in started]
+    below = [pid for pid, (ppid, _, _) in tree.items() if ppid in forked]
+    return below or forked
+
+
 class PlayersBuildTest(ShellTestCase):
     def stderr_text(self, shell):
         shell.stderr.seek(0)
@@ -63,10 +75,7 @@ class PlayersBuildTest(ShellTestCase):
         tree = shell_tree(shell.process.pid)
         for pid, (_, argv, _) in tree.items():
             self.assertNotIn("--no-sandbox", argv, pid)
-        # Renderers are forked by the zygote's init process, itself forked by the zygote.
-        zygotes = {pid for pid, (_, argv, _) in tree.items() if "--type=zygote" in argv}
-        pages = [pid for pid, (ppid, _, _) in tree.items()
-                 if ppid in zygotes and tree[ppid][0] in zygotes]
+        pages = page_processes(tree)
         self.assertTrue(pages, tree)
         for pid in pages:
             self.assertEqual(tree[pid][2], 2, f"page process {pid} runs without seccomp")

@@ -1,7 +1,6 @@
 #include "cache/core/resource_cache.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <filesystem>
@@ -12,6 +11,7 @@
 
 #include "cache/core/cache_files.h"
 #include "cache_file_access.h"
+#include "deflate_for_tests.h"
 #include "test_file_systems.h"
 
 namespace gameshell {
@@ -56,24 +56,10 @@ TEST_F(ResourceCacheTest, AStreamedBodyIsPutInPlaceThenRecordedAndSaveAndWaitLea
             std::string::npos);
 }
 
-std::string Gzip(const std::string& body) {
-  z_stream stream{};
-  deflateInit2(&stream, 9, Z_DEFLATED, 16 + 15, 9, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&stream, static_cast<uLong>(body.size())), '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(body.data()));
-  stream.avail_in = static_cast<uInt>(body.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out.data());
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
-
 // A body that decodes to a great deal from a little (a decompression bomb) is decoded a bounded
 // piece per writer task, so it holds up no other download.
 TEST_F(ResourceCacheTest, ABodyThatDecodesToMuchHoldsUpNoOtherDownload) {
-  const std::string bomb = Gzip(std::string(size_t{64} << 20, '\0'));
+  const std::string bomb = testing::Deflate(std::string(size_t{64} << 20, '\0'), 16 + 15);
   ResourceCache cache(GameHosts("h", ""));
   cache.index().Load();
   std::mutex mutex;
