@@ -264,7 +264,7 @@ void CacheIndex::ForgetVersion(const std::string& key) {
   Write(false, true);
 }
 
-void CacheIndex::DropEntriesWithoutFiles() {
+void CacheIndex::DropEntriesWithoutFiles(const std::atomic<bool>* stop) {
   // A slice of keys at a time: the stats run outside the lock, and a copy of every key of a large
   // index would cost as much memory as the index.
   constexpr size_t kSlice = 1024;
@@ -273,6 +273,9 @@ void CacheIndex::DropEntriesWithoutFiles() {
   std::string after;
   bool first = true;
   while (true) {
+    if (stop && stop->load()) {
+      return;
+    }
     keys.clear();
     {
       std::lock_guard lock(mutex_);
@@ -292,7 +295,7 @@ void CacheIndex::DropEntriesWithoutFiles() {
       }
     }
   }
-  if (gone.empty()) {
+  if (gone.empty() || (stop && stop->load())) {
     return;
   }
   {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -75,8 +76,9 @@ class CacheIndex {
   // file is due for a rewrite, which leaves the junk out.
   void Load();
   // Drops the entries whose file is gone; the file is rewritten when any was. One stat per entry:
-  // for the writer thread, after Load.
-  void DropEntriesWithoutFiles();
+  // for the writer thread, after Load. Once `*stop` holds it stops where it is, dropping nothing
+  // (the next start does it all again).
+  void DropEntriesWithoutFiles(const std::atomic<bool>* stop = nullptr);
   std::optional<std::string> Find(const std::string& key) const;
   // Records a token; its line reaches the file at once, or when the scheduler runs.
   void Update(const std::string& key, const std::string& value);

@@ -326,7 +326,7 @@ void ResourceCache::Start() {
     }
     fs_.RemoveFile(probe);
     SweepDirectory("");
-    index_.DropEntriesWithoutFiles();
+    index_.DropEntriesWithoutFiles(&closing_);
 #ifdef __GLIBC__
     // Reading a large index leaves freed buffers behind in this thread's heap.
     malloc_trim(0);
@@ -335,6 +335,9 @@ void ResourceCache::Start() {
 }
 
 void ResourceCache::SweepDirectory(const std::string& directory) {
+  if (closing_) {
+    return;  // the next start sweeps
+  }
   std::vector<std::string> names;
   fs_.ListDirectory(directory, &names);
   for (const std::string& name : names) {
@@ -358,6 +361,8 @@ void ResourceCache::ScheduleSave() {
 }
 
 void ResourceCache::SaveAndWait() {
+  // Closing never waits for the start's housekeeping: it stops where it is.
+  closing_ = true;
   // The lines appended during the run already hold everything: closing adds the last of them.
   writer_.Post([this] { index_.Flush(/*compact=*/false); });
   writer_.Flush();

@@ -81,8 +81,12 @@ class ResourceCache {
   // the queued one writes the newest entries anyway.
   void ScheduleSave();
   // Writes what the index has not yet written, after every queued write, and returns when it is on
-  // disk. No whole rewrite: a later start compacts the file if it has grown.
+  // disk. No whole rewrite: a later start compacts the file if it has grown. The start's
+  // housekeeping (the sweep, the check of files) stops where it is; the next start does it again.
   void SaveAndWait();
+  // Returns once everything queued for the writer so far, the start's housekeeping included, has
+  // run.
+  void WaitForWriterForTesting() { writer_.Flush(); }
 
  private:
   struct Download {
@@ -134,6 +138,7 @@ class ResourceCache {
   // Writer thread only.
   std::unordered_map<DownloadId, Receiving> receiving_;
   std::atomic<bool> save_queued_{false};
+  std::atomic<bool> closing_{false};  // set by SaveAndWait, read on the writer thread
   // Seconds on the steady clock of the last refused write; 0: none. Any thread.
   std::atomic<int64_t> disk_refused_at_{0};
   std::atomic<bool> disk_refusal_reported_{false};

@@ -109,6 +109,8 @@ QWebEnginePage* GameClient::CreatePopup() {
       ShowPopup(page);
     }
   });
+  // Closed by its opener before it showed anything.
+  connect(page, &QWebEnginePage::windowCloseRequested, this, [page] { page->deleteLater(); });
   QTimer::singleShot(kWrittenPopupSettleMs, page, [this, page] {
     page->toHtml([this, popup = QPointer<GamePage>(page)](const QString& html) {
       if (popup && !BrowserWindow::ForPage(popup) && !IsEmptyDocument(html)) {

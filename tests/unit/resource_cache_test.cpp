@@ -181,6 +181,7 @@ TEST_F(ResourceCacheTest, LeftoversNobodyWritesAreSweptAtAnyDepth) {
   std::unique_ptr<WritableFile> writer = disk.NewWritableFile(written);
   ResourceCache cache(GameHosts("h", ""));
   cache.Start();
+  cache.WaitForWriterForTesting();  // a close would stop the sweep where it is
   cache.SaveAndWait();
   EXPECT_FALSE(std::filesystem::exists(root_leftover));
   EXPECT_FALSE(std::filesystem::exists(deep_leftover));
@@ -264,6 +265,34 @@ TEST_F(ResourceCacheTest, ARequestBeforeTheIndexIsLoadedWaitsForIt) {
   cache.SetLoadWaitForTesting(std::chrono::minutes(1));
   cache.Start();
   EXPECT_EQ(cache.Decide("http://h/r/49999.png?v=1").action, RequestAction::kStoredIsCurrent);
+}
+
+// A close right after the start: the check of a large index's files stops where it is, instead
+// of the close waiting for every stat.
+TEST_F(ResourceCacheTest, ClosingStopsTheStartsHousekeeping) {
+  struct SlowDisk : testing::MemoryFileSystem {
+    std::atomic<int> stats{0};
+    std::promise<void> checking;
+    std::optional<uint64_t> FileSize(const std::string& path) override {
+      if (++stats == 1) {
+        checking.set_value();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return MemoryFileSystem::FileSize(path);
+    }
+  } disk;
+  std::string text;
+  for (int i = 0; i < 20000; ++i) {
+    text += "r/" + std::to_string(i) + ".png v=1\n";
+  }
+  disk.files[kIndexFileName] = text + "version 1\n";
+  ResourceCache cache(GameHosts("h", ""), disk);
+  cache.Start();
+  disk.checking.get_future().wait();
+  cache.SaveAndWait();
+  EXPECT_LT(disk.stats.load(), 5000);
+  // Nothing was dropped for it: the next start checks them all again.
+  EXPECT_EQ(cache.index().Entries().size(), 20001u);
 }
 
 // A load that takes longer than a moment (a huge index, a slow disk) never freezes the window:
