@@ -5,7 +5,6 @@
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
-#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -138,10 +137,8 @@ void GameClient::ShowPopup(GamePage* page, const QString& written_by) {
 
 void GameClient::ShowWrittenPopup(GamePage* written, const QString& html) {
   GS_REQUIRE_UI_THREAD();
-  // The written page's origin, asked in the shell's world, where no page script can fake it.
-  written->runJavaScript(
-      QStringLiteral("window.origin"), QWebEngineScript::ApplicationWorld,
-      [this, written = QPointer<GamePage>(written), html](const QVariant& origin) {
+  PopupTitler::AskOrigin(
+      written, [this, written = QPointer<GamePage>(written), html](const QString& origin) {
         if (!written || BrowserWindow::ForPage(written)) {
           return;
         }
@@ -151,7 +148,8 @@ void GameClient::ShowWrittenPopup(GamePage* written, const QString& html) {
         // Without a base address: one of the writer's origin trips the engine's check of the
         // process that may show it (the processes are per origin). The copy names its writer.
         copy->setHtml(html);
-        ShowPopup(copy, origin.toString());
+        // "null" (an opaque writer) still names no game origin.
+        ShowPopup(copy, origin.isEmpty() ? QStringLiteral("null") : origin);
       });
 }
 

@@ -68,12 +68,18 @@ void PopupTitler::Retitle() {
           : QStringLiteral("null"));
   const int question = ++asked_;
   QPointer<PopupTitler> alive(this);
-  view_->page()->runJavaScript(
+  AskOrigin(view_->page(), [alive, question](const QString& origin) {
+    if (alive && question == alive->asked_ && !origin.isEmpty()) {
+      alive->Apply(origin);
+    }
+  });
+}
+
+void PopupTitler::AskOrigin(QWebEnginePage* page, std::function<void(const QString&)> answer) {
+  page->runJavaScript(
       QStringLiteral("window.origin"), QWebEngineScript::ApplicationWorld,
-      [alive, question](const QVariant& origin) {
-        if (alive && question == alive->asked_ && origin.typeId() == QMetaType::QString) {
-          alive->Apply(origin.toString());
-        }
+      [answer = std::move(answer)](const QVariant& origin) {
+        answer(origin.typeId() == QMetaType::QString ? origin.toString() : QString());
       });
 }
 

@@ -2,9 +2,13 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
+
+#include <functional>
 
 #include "base/core/game_hosts.h"
 
+class QWebEnginePage;
 class QWebEngineView;
 class QWidget;
 
@@ -20,6 +24,11 @@ class PopupTitler : public QObject {
  public:
   // `written_by`: for a copy of what a page wrote into a popup, that page's origin, which stands
   // for the copy's own.
+  // Asks `page` for its document's origin ("scheme://host[:port]", or "null"), in the shell's own
+  // world, where no page script can stand in for `window.origin`; `answer` runs later, with "" if
+  // the page answered nothing usable.
+  static void AskOrigin(QWebEnginePage* page, std::function<void(const QString&)> answer);
+
   PopupTitler(QWidget* window,
               QWebEngineView* view,
               gameshell::GameHosts game_hosts,

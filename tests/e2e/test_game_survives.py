@@ -107,20 +107,20 @@ class GameSurvivesTest(ShellTestCase):
         self.assertEqual(shell.wait(), 0)
 
     def test_on_a_small_screen_the_window_lies_wholly_on_it_at_16_9(self):
-        number = 97
-        xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1366x768x24",
-                                 "-nolisten", "tcp"], stderr=subprocess.DEVNULL)
+        # A free display, named by Xvfb itself once it is ready.
+        read_end, write_end = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                 "1366x768x24", "-nolisten", "tcp"], stderr=subprocess.DEVNULL,
+                                pass_fds=(write_end,))
+        os.close(write_end)
         self.addCleanup(xvfb.wait)
         self.addCleanup(xvfb.terminate)
+        with os.fdopen(read_end) as announced:
+            number = announced.readline().strip()
+        self.assertTrue(number, "Xvfb named no display")
         env = dict(os.environ, DISPLAY=f":{number}")
         env.pop("XAUTHORITY", None)
-        desktop = None
-        deadline = time.time() + 10
-        while desktop is None and time.time() < deadline:
-            try:
-                desktop = x11.Desktop(f":{number}")
-            except Exception:
-                time.sleep(0.1)
+        desktop = x11.Desktop(f":{number}")
         self.addCleanup(desktop.close)
         shell = self.start(env=env)
         window = desktop.wait_for("Varnholt")
