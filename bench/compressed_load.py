@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """First run against a server that compresses what it is asked to: 1,000 resources (about 50 MB),
-half compressible text (.conf, sent gzip-encoded and chunked, as nginx compresses on the fly), half
-incompressible (.dat, sent as they are), loaded by one page 12 at a time.
+half compressible text (.conf), half incompressible (.dat), every answer sent gzip-encoded and
+chunked (nginx compressing on the fly with `gzip_types *`, as is usual behind CDNs), loaded by one
+page 12 at a time.
 
 Measured in the same run: gameshell's first run and the bare engine (a minimal Qt WebEngine
 program, no cache) on the same page: time and bytes on the wire; then that every stored file is
@@ -17,7 +18,10 @@ import tempfile
 
 from cache_load import CONCURRENCY, NGINX, PAGE, Nginx, run
 
-COUNT = 1000
+# GS_BENCH_COUNT and GS_BENCH_MB give another shape (say 300 resources of 41 MB: fewer, larger
+# files, where each waits longer for its whole body).
+COUNT = int(os.environ.get("GS_BENCH_COUNT", "1000"))
+TOTAL_BYTES = float(os.environ.get("GS_BENCH_MB", "50")) * 1e6
 WORDS = ["tile", "unit", "spawn", "x", "y", "hp", "armor", "speed", "quest", "reward", "gold",
          "npc", "dialog", "map", "layer", "sprite", "frame", "anim", "sound", "loop"]
 
@@ -26,7 +30,7 @@ def generate(root):
     rng = random.Random(22)
     os.makedirs(os.path.join(root, "res"))
     raw = [2 ** rng.uniform(10, 21) for _ in range(COUNT)]
-    scale = 50e6 / sum(raw)
+    scale = TOTAL_BYTES / sum(raw)
     sizes = [max(1024, min(2 * 1024 * 1024, int(s * scale))) for s in raw]
     noise = os.urandom(2 * 1024 * 1024)
     text = []
@@ -56,7 +60,7 @@ def main():
     total = sum(os.path.getsize(os.path.join(root, "res", n)) for n in names)
     conf = NGINX.replace("types { text/html html; application/octet-stream dat; }",
                          "types { text/html html; application/octet-stream dat; text/plain conf; }\n"
-                         "  gzip on; gzip_types text/plain; gzip_min_length 256; gzip_comp_level 1;")
+                         "  gzip on; gzip_types *; gzip_min_length 256; gzip_comp_level 1;")
     nginx = Nginx(root, port, conf)
     page = f"http://127.0.0.1:{port}/game.html"
     times = {"first": [], "engine": []}

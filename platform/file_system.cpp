@@ -37,7 +37,8 @@ FileSystem::ReadOutcome FileSystem::ReadFileInPieces(
 
 bool WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content) {
   const std::string temporary = NewTemporaryPath();
-  if (fs.WriteFile(temporary, content) && fs.Rename(temporary, path)) {
+  // Flushed before the rename: a power cut must not leave the new name over bytes never written.
+  if (fs.WriteFile(temporary, content) && fs.SyncFiles({temporary}) && fs.Rename(temporary, path)) {
     return true;
   }
   fs.RemoveFile(temporary);

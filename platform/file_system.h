@@ -78,6 +78,10 @@ class FileSystem {
   // Replaces `to` with `from` in one step, as seen by any reader.
   virtual bool Rename(const std::string& from, const std::string& to) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
+  // Makes what was written to these files durable, on the disk and not only in the system's
+  // memory, so that a power cut cannot leave them named with bytes that never reached the disk.
+  // False when any could not be flushed; a file system that cannot flush at all counts as flushed.
+  virtual bool SyncFiles(const std::vector<std::string>& paths) = 0;
   // Names of the entries of a directory ("" is the cache root); false when it cannot be read.
   virtual bool ListDirectory(const std::string& path, std::vector<std::string>* names) = 0;
   // True when names that differ only in letter case name one file (Windows).

@@ -15,6 +15,9 @@ struct StartRefusal {
 
 // The working directory is the user's home: the cache would mix game paths into it.
 StartRefusal HomeDirectoryRefusal(std::string_view directory);
+// The system refuses what the engine needs to sandbox the game's pages, without which it cannot
+// start.
+StartRefusal NoPageSandboxRefusal();
 // The menu's launcher found the player's cache directory unusable (and has said so on stderr).
 StartRefusal CacheDirectoryRefusal(std::string_view directory);
 

@@ -50,6 +50,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "gameshell: running as root, so the pages run without the engine's "
                  "sandbox; start it as an ordinary user\n");
+  } else if (!platform::SystemAllowsPageSandbox()) {
+    // Said before the engine aborts on it, in words a player can act on.
+    return ReportStartRefusal(gameshell::NoPageSandboxRefusal(), options.errors_in_window);
   }
   platform::RaiseOpenFileLimit();
   std::u16string launch_parameters =

@@ -252,6 +252,7 @@ void CacheIndex::Update(const std::string& key, const std::string& value) {
 }
 
 void CacheIndex::ForgetVersion(const std::string& key) {
+  std::string line;
   {
     std::unique_lock lock(mutex_);
     WaitForLoad(lock);
@@ -260,8 +261,29 @@ void CacheIndex::ForgetVersion(const std::string& key) {
       return;
     }
     SetLocked(key, kNoVersionToken);
+    if (Line(key, kNoVersionToken).empty()) {
+      return;  // a key no line can hold was never in the file either
+    }
+    // Only this line, now: the other pending lines may name files not yet flushed to the disk
+    // (SetBeforeWrite), and waiting for that here would hold up the replacement. A pending line of
+    // this key is superseded by it and must not follow it into the file.
+    line = std::move(pending_.back());
+    pending_.pop_back();
+    std::erase_if(pending_, [&](const std::string& pending) {
+      return pending.size() > key.size() && pending.starts_with(key) && pending[key.size()] == ' ';
+    });
+    if (file_unusable_) {
+      return;
+    }
   }
-  Write(false, true);
+  std::lock_guard write_lock(write_mutex_);
+  const bool ok = fs_.AppendFile(file_name_, line);
+  std::lock_guard lock(mutex_);
+  if (ok) {
+    file_bytes_ += line.size();
+  } else {
+    pending_.push_back(std::move(line));  // memory stays authoritative
+  }
 }
 
 void CacheIndex::DropEntriesWithoutFiles(const std::atomic<bool>* stop) {
@@ -404,6 +426,9 @@ void CacheIndex::Write(bool whole, bool compact) {
   std::string appended;
   for (const std::string& line : lines) {
     appended += line;
+  }
+  if (before_write_) {
+    before_write_();
   }
   bool ok;
   uint64_t file_bytes = 0;

@@ -66,6 +66,12 @@ class CacheIndex {
     schedule_save_ = std::move(schedule_save);
   }
 
+  // Runs on the writing thread before lines reach the file (only the write lock held): what they
+  // name must be on the disk first. Set before use.
+  void SetBeforeWrite(std::function<void()> before_write) {
+    before_write_ = std::move(before_write);
+  }
+
   // The index is about to be loaded on another thread: until Load has run, every other operation
   // waits for it, so no request is ever decided against an index not yet read.
   void ExpectLoad();
@@ -120,6 +126,7 @@ class CacheIndex {
   FileSystem& fs_;
   const std::string file_name_;
   std::function<void()> schedule_save_;
+  std::function<void()> before_write_;
 
   // Serialises the writes of the file (never taken while holding mutex_).
   std::mutex write_mutex_;

@@ -37,6 +37,14 @@ ResourceCache::ResourceCache(GameHosts hosts, FileSystem& fs)
       trusted_before_ns_(WallClockNs() - kTrustMarginNs),
       root_for_display_(platform::WorkingDirectoryForDisplay()) {
   index_.SetSaveScheduler([this] { ScheduleSave(); });
+  index_.SetBeforeWrite([this] {
+    std::vector<std::string> placed;
+    {
+      std::lock_guard lock(placed_mutex_);
+      placed.swap(placed_unsynced_);
+    }
+    fs_.SyncFiles(placed);
+  });
 }
 
 ResourceCache::~ResourceCache() {
@@ -269,6 +277,12 @@ bool ResourceCache::CommitOnWriter(DownloadId id,
     // new bytes.
     index_.ForgetVersion(download.cache_path);
     if (fs_.Rename(download.temporary_path, download.cache_path)) {
+      // Flushed before its line is written, with the others of that write: a power cut may lose
+      // the line, never leave it naming bytes that did not reach the disk.
+      {
+        std::lock_guard lock(placed_mutex_);
+        placed_unsynced_.push_back(download.cache_path);
+      }
       if (std::optional<FileStamp> stamp = fs_.Stamp(download.cache_path)) {
         std::lock_guard lock(written_mutex_);
         written_here_[download.cache_path] = *stamp;
@@ -354,7 +368,7 @@ void ResourceCache::ScheduleSave() {
   if (save_queued_.exchange(true)) {
     return;
   }
-  writer_.Post([this] {
+  index_saver_.Post([this] {
     save_queued_ = false;
     index_.Flush();
   });
@@ -363,9 +377,11 @@ void ResourceCache::ScheduleSave() {
 void ResourceCache::SaveAndWait() {
   // Closing never waits for the start's housekeeping: it stops where it is.
   closing_ = true;
-  // The lines appended during the run already hold everything: closing adds the last of them.
-  writer_.Post([this] { index_.Flush(/*compact=*/false); });
+  // The lines appended during the run already hold everything: closing adds the last of them,
+  // after the writer has put its last files in place.
   writer_.Flush();
+  index_saver_.Post([this] { index_.Flush(/*compact=*/false); });
+  index_saver_.Flush();
 }
 
 const char* ContentTypeForCachePath(std::string_view cache_path) {

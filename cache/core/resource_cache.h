@@ -10,6 +10,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "base/core/serial_executor.h"
 #include "cache/core/cache_index.h"
@@ -17,12 +18,12 @@
 #include "cache/core/download_decision.h"
 #include "platform/file_system.h"
 
-// The resource cache as the browser uses it: the index, the decision for each request, and one
-// writer thread that streams downloaded bodies to temporary files, puts complete ones in place
-// and records them, and saves the index, in order.
+// The resource cache as the browser uses it: the index, the decision for each request, one writer
+// thread that streams downloaded bodies to temporary files, puts complete ones in place and
+// records them, in order, and one that appends the index's lines once their files are on the disk.
 // Thread: the deciding thread (the UI thread in this engine) for Decide and the download calls;
 // the index's operations from any thread (the index locks); SaveAndWait from the UI thread at the
-// end. Files are written on the writer thread only.
+// end. Resource files are written on the writer thread only.
 namespace gameshell {
 
 class ResourceCache {
@@ -77,7 +78,7 @@ class ResourceCache {
   // killed runs left and that no running shell is writing (a shell holds a lock on each file it
   // writes); drops index entries whose file is gone.
   void Start();
-  // Saves the index on the writer thread. Saves asked for while one is still queued are merged:
+  // Saves the index on its saver thread. Saves asked for while one is still queued are merged:
   // the queued one writes the newest entries anyway.
   void ScheduleSave();
   // Writes what the index has not yet written, after every queued write, and returns when it is on
@@ -86,7 +87,10 @@ class ResourceCache {
   void SaveAndWait();
   // Returns once everything queued for the writer so far, the start's housekeeping included, has
   // run.
-  void WaitForWriterForTesting() { writer_.Flush(); }
+  void WaitForWriterForTesting() {
+    writer_.Flush();
+    index_saver_.Flush();
+  }
 
  private:
   struct Download {
@@ -153,6 +157,15 @@ class ResourceCache {
   std::chrono::milliseconds load_wait_{kLoadWaitMs};  // deciding thread
   // The cache root as named at the start: a root removed later has no name to ask for.
   const std::string root_for_display_;
+  // Files put in place whose lines are not yet written: the writer adds, whoever writes the index
+  // takes them and flushes them to the disk first.
+  std::mutex placed_mutex_;
+  std::vector<std::string> placed_unsynced_;  // guarded by placed_mutex_
+  // Appends the index's lines, each time after flushing the files they name. Off the writer: a
+  // slow disk's flushes hold up no download, and the slower they are, the more files one flush
+  // takes. Stops, running what is queued, after the writer (which may queue saves) and before the
+  // index goes.
+  SerialExecutor index_saver_;
   // Last: its thread stops, running what is queued, before the index goes.
   SerialExecutor writer_;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <future>
@@ -246,6 +247,24 @@ TEST_F(ResourceCacheTest, TheOldVersionIsForgottenOnDiskBeforeItsFileIsReplaced)
   EXPECT_EQ(on_disk.Find("r.png"), kNoVersionToken);
   EXPECT_EQ(DecideRequest("http://h/r.png?v=1", GameHosts("h", ""), on_disk).action,
             RequestAction::kDownload);
+}
+
+// A power cut may lose an index line, but never leave one naming a file whose bytes were still
+// only in the system's memory.
+TEST_F(ResourceCacheTest, AFileIsFlushedToTheDiskBeforeTheLineNamingItIsWritten) {
+  testing::FaultyFileSystem disk;
+  ResourceCache cache(GameHosts("h", ""), disk);
+  cache.index().Load();
+  ASSERT_TRUE(Download(cache, "http://h/a.png?v=1"));
+  ASSERT_TRUE(Download(cache, "http://h/b.png?v=1"));
+  cache.SaveAndWait();
+  for (const std::string path : {"a.png", "b.png"}) {
+    auto line = std::find_if(disk.events.begin(), disk.events.end(), [&](const std::string& e) {
+      return e.starts_with("index ") && e.find(path + " v=1\n") != std::string::npos;
+    });
+    ASSERT_NE(line, disk.events.end()) << path;
+    EXPECT_NE(std::find(disk.events.begin(), line, "sync " + path), line) << path;
+  }
 }
 
 // The index loads on the writer thread; a request that comes first waits for it and is never

@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "cache/core/cache_index.h"
 #include "platform/file_system.h"
 
 namespace gameshell::testing {
@@ -41,6 +42,8 @@ class FaultyFileSystem : public FileSystem {
   size_t write_limit = SIZE_MAX;
   uint64_t bytes_written = 0;
   int renames = 0;
+  // "sync <path>" and "index <lines>" in the order they happened (from one thread at a time).
+  std::vector<std::string> events;
 
   std::optional<uint64_t> FileSize(const std::string& path) override {
     return real_.FileSize(path);
@@ -67,7 +70,16 @@ class FaultyFileSystem : public FileSystem {
       return false;
     }
     bytes_written += content.size();
+    if (path == kIndexFileName) {
+      events.push_back("index " + std::string(content));
+    }
     return real_.AppendFile(path, content);
+  }
+  bool SyncFiles(const std::vector<std::string>& paths) override {
+    for (const std::string& path : paths) {
+      events.push_back("sync " + path);
+    }
+    return real_.SyncFiles(paths);
   }
   bool ReplaceFileMerged(const std::string& path,
                          const std::function<std::string(const std::string&)>& make) override {
@@ -166,6 +178,7 @@ class MemoryFileSystem : public FileSystem {
     return true;
   }
   bool RemoveUnlockedFile(const std::string& path) override { return RemoveFile(path); }
+  bool SyncFiles(const std::vector<std::string>&) override { return true; }
   bool IsDirectory(const std::string&) override { return false; }
 };
 
