@@ -16,6 +16,7 @@
 #include "client/qt/popup_titler.h"
 #include "client/qt/request_guard.h"
 #include "window/qt/browser_window.h"
+#include "window/qt/first_paint_cover.h"
 #include "window/qt/game_window_delegate.h"
 #include "window/qt/loading_window.h"
 
@@ -240,6 +241,7 @@ void GameClient::OnLoadFinished(QWebEnginePage* page) {
     return;
   }
   window_shown_ = true;
+  new FirstPaintCover(window->view());
   window->show();
   if (loading_window_) {
     loading_window_->Dismiss();

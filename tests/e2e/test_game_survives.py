@@ -62,6 +62,23 @@ class GameSurvivesTest(ShellTestCase):
             time.sleep(0.05)
         self.assertIsNone(self.desktop.find(LOADING_TITLE, visible=True))
 
+    def test_no_white_frame_shows_before_the_games_first(self):
+        self.start("dark:1")
+        window = self.desktop.wait_for("Varnholt", timeout=30)
+        self.assertIsNotNone(window)
+        _, _, width, height = self.desktop.geometry(window)
+        seen = []
+        deadline = time.time() + 10
+        while time.time() < deadline and (not seen or seen[-1] != (0x18, 0x28, 0x48)):
+            try:
+                shown = self.desktop.pixel(window, width // 2, height - 20)
+            except Exception:  # the window is being mapped
+                continue
+            if not seen or seen[-1] != shown:
+                seen.append(shown)
+        self.assertEqual(seen[-1], (0x18, 0x28, 0x48), seen)
+        self.assertFalse([c for c in seen if min(c) > 0xE0], seen)
+
     def test_without_a_server_the_shells_page_shows_and_the_game_loads_once_it_answers(self):
         self.server.stop()
         shell = self.start("size:1")

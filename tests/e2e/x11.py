@@ -74,6 +74,12 @@ class Desktop:
         pos = window.translate_coords(self.root, 0, 0)
         return (-pos.x, -pos.y, g.width, g.height)
 
+    def pixel(self, window, x, y):
+        """(red, green, blue) shown at a point of the window, as on the screen."""
+        left, top, _, _ = self.geometry(window)
+        data = self.root.get_image(left + x, top + y, 1, 1, X.ZPixmap, 0xFFFFFFFF).data
+        return data[2], data[1], data[0]
+
     def size_hints(self, window):
         hints = window.get_wm_normal_hints()
         return (hints.min_width, hints.min_height, hints.max_width, hints.max_height)

@@ -29,6 +29,7 @@ class BrowserWindow : public QWidget {
   ~BrowserWindow() override;
 
   QWebEnginePage* page() const;
+  QWebEngineView* view() const { return view_; }
   Kind kind() const { return kind_; }
 
   // A page that does not answer a close request within this long (stuck in a script) is closed

@@ -12,8 +12,6 @@
 
 namespace {
 constexpr QSize kSize{360, 200};
-// Dark from the first frame: no white flash before the game.
-constexpr QColor kBackground{0x1b, 0x1d, 0x24};
 constexpr QColor kText{0xe8, 0xe2, 0xd0};
 }  // namespace
 

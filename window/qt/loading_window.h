@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QWidget>
 
 // A small window that tells the player the game is on its way while the login page loads, so a
@@ -11,6 +12,8 @@ class LoadingWindow : public QWidget {
  public:
   // Not the game window's title: only the game window is "Varnholt".
   static constexpr char kTitle[] = "Varnholt - \xE6\xAD\xA3\xE5\x9C\xA8\xE5\x8A\xA0\xE8\xBD\xBD";
+  // The shell's own dark, here and over the game until it paints: no white flash before the game.
+  static constexpr QColor kBackground{0x1b, 0x1d, 0x24};
 
   LoadingWindow();
 

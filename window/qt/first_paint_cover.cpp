@@ -1,0 +1,99 @@
+#include "window/qt/first_paint_cover.h"
+
+#include <QEvent>
+#include <QImage>
+#include <QPixmap>
+#include <QPointer>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+#include "base/qt/ui_thread.h"
+#include "window/qt/loading_window.h"
+
+namespace {
+constexpr int kCheckEveryMs = 20;
+// Counts the page's animation frames, in the shell's own script world: the page cannot see or
+// change it. Frames run only while the view is shown, which it is under the cover.
+constexpr char kFramesScript[] = R"JS((function () {
+  if (!window.__shellFrames) {
+    window.__shellFrames = 1;
+    requestAnimationFrame(function () {
+      requestAnimationFrame(function () { window.__shellFrames = 2; });
+    });
+  }
+  return window.__shellFrames;
+})())JS";
+}  // namespace
+
+FirstPaintCover::FirstPaintCover(QWebEngineView* view) : QWidget(view), view_(view) {
+  GS_REQUIRE_UI_THREAD();
+  QPalette colors = palette();
+  colors.setColor(QPalette::Window, LoadingWindow::kBackground);
+  setPalette(colors);
+  setAutoFillBackground(true);
+  setGeometry(view->rect());
+  raise();
+  show();
+  view->installEventFilter(this);
+  shown_for_.start();
+  check_.setInterval(kCheckEveryMs);
+  connect(&check_, &QTimer::timeout, this, &FirstPaintCover::Check);
+  check_.start();
+  Check();
+}
+
+bool FirstPaintCover::eventFilter(QObject* watched, QEvent* event) {
+  GS_REQUIRE_UI_THREAD();
+  if (watched == view_) {
+    if (event->type() == QEvent::Resize) {
+      setGeometry(view_->rect());
+    } else if (event->type() == QEvent::ChildAdded) {
+      raise();  // over the engine's widget, should it make a new one
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void FirstPaintCover::Check() {
+  GS_REQUIRE_UI_THREAD();
+  if (shown_for_.elapsed() > kMaxCoverMs ||
+      (framed_for_.isValid() && (framed_for_.elapsed() > kMaxBlankMs || EngineShowsThePage()))) {
+    check_.stop();
+    deleteLater();
+    return;
+  }
+  if (framed_for_.isValid()) {
+    return;
+  }
+  // The page's frames reach the engine's widget some moments after they are made: only then is
+  // what it shows worth a look.
+  view_->page()->runJavaScript(QString::fromLatin1(kFramesScript),
+                               QWebEngineScript::ApplicationWorld,
+                               [self = QPointer<FirstPaintCover>(this)](const QVariant& frames) {
+                                 if (self && !self->framed_for_.isValid() && frames.toInt() >= 2) {
+                                   self->framed_for_.start();
+                                 }
+                               });
+}
+
+bool FirstPaintCover::EngineShowsThePage() const {
+  QWidget* engine = view_->focusProxy();
+  if (!engine) {
+    return false;
+  }
+  const QImage shown = engine->grab().toImage();
+  const QRgb blank = view_->page()->backgroundColor().rgb();
+  // A grid of points: a page that paints anything paints its background over the whole view.
+  constexpr int kPoints = 16;
+  for (int i = 0; i < kPoints; ++i) {
+    for (int j = 0; j < kPoints; ++j) {
+      const int x = (2 * i + 1) * shown.width() / (2 * kPoints);
+      const int y = (2 * j + 1) * shown.height() / (2 * kPoints);
+      if (shown.valid(x, y) && (shown.pixel(x, y) & 0xFFFFFF) != (blank & 0xFFFFFF)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
