@@ -1,8 +1,6 @@
 #include "window/qt/first_paint_cover.h"
 
 #include <QEvent>
-#include <QImage>
-#include <QPixmap>
 #include <QPointer>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -51,6 +49,11 @@ bool FirstPaintCover::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::ChildAdded) {
       raise();  // over the engine's widget, should it make a new one
     }
+  } else if (event->type() == QEvent::Paint && framed_for_.isValid()) {
+    // The engine's widget paints when a frame of the page reaches it: the cover goes as that
+    // paint reaches the screen.
+    watched->removeEventFilter(this);
+    QTimer::singleShot(0, this, &QObject::deleteLater);
   }
   return QWidget::eventFilter(watched, event);
 }
@@ -58,7 +61,7 @@ bool FirstPaintCover::eventFilter(QObject* watched, QEvent* event) {
 void FirstPaintCover::Check() {
   GS_REQUIRE_UI_THREAD();
   if (shown_for_.elapsed() > kMaxCoverMs ||
-      (framed_for_.isValid() && (framed_for_.elapsed() > kMaxBlankMs || EngineShowsThePage()))) {
+      (framed_for_.isValid() && framed_for_.elapsed() > kMaxFrameWaitMs)) {
     check_.stop();
     deleteLater();
     return;
@@ -66,34 +69,17 @@ void FirstPaintCover::Check() {
   if (framed_for_.isValid()) {
     return;
   }
-  // The page's frames reach the engine's widget some moments after they are made: only then is
-  // what it shows worth a look.
+  // The page's frames reach the engine's widget some moments after they are made: its next paint
+  // from then on shows the page.
   view_->page()->runJavaScript(QString::fromLatin1(kFramesScript),
                                QWebEngineScript::ApplicationWorld,
                                [self = QPointer<FirstPaintCover>(this)](const QVariant& frames) {
-                                 if (self && !self->framed_for_.isValid() && frames.toInt() >= 2) {
-                                   self->framed_for_.start();
+                                 if (!self || self->framed_for_.isValid() || frames.toInt() < 2) {
+                                   return;
+                                 }
+                                 self->framed_for_.start();
+                                 if (QWidget* engine = self->view_->focusProxy()) {
+                                   engine->installEventFilter(self);
                                  }
                                });
-}
-
-bool FirstPaintCover::EngineShowsThePage() const {
-  QWidget* engine = view_->focusProxy();
-  if (!engine) {
-    return false;
-  }
-  const QImage shown = engine->grab().toImage();
-  const QRgb blank = view_->page()->backgroundColor().rgb();
-  // A grid of points: a page that paints anything paints its background over the whole view.
-  constexpr int kPoints = 16;
-  for (int i = 0; i < kPoints; ++i) {
-    for (int j = 0; j < kPoints; ++j) {
-      const int x = (2 * i + 1) * shown.width() / (2 * kPoints);
-      const int y = (2 * j + 1) * shown.height() / (2 * kPoints);
-      if (shown.valid(x, y) && (shown.pixel(x, y) & 0xFFFFFF) != (blank & 0xFFFFFF)) {
-        return true;
-      }
-    }
-  }
-  return false;
 }
