@@ -20,16 +20,17 @@
 // token, plus the reserved key "version" holding the cache generation. Kept in "fileList.txt" in
 // the cache root, one "key value" line per entry. During a run, new and changed entries are
 // appended as lines (a later line wins) at once, or, with a save scheduler, as soon as the
-// scheduler runs; the file is rewritten whole, in byte order of the keys, at the final Save, after
-// Reset, when its last line was torn or it held junk, and once it has grown past twice the size
-// of its live entries. A rewrite merges what the file holds, so entries that another shell
-// appended to the same file survive, and keeps only entries that name a storable cache path whose
-// file is there.
+// scheduler runs; the file is rewritten whole, in byte order of the keys, on Save, after Reset,
+// when its last line was torn or it held junk, and once it has grown past twice the size of its
+// live entries. A rewrite merges what the file holds, so entries that another shell appended to
+// the same file survive, and keeps only entries that name a storable cache path whose file is
+// there.
 //
-// Threads: the one object shared between threads. Load, Reset and the final Save come from the UI
-// thread; Find and Update from the thread deciding about requests; Flush and Save from the cache's
-// writer thread. One mutex guards the entries, the pending lines and the throttle state, and is
-// never held during file I/O, so Find and Update never wait for the disk.
+// Threads: the one object shared between threads, callable from any; every call that writes the
+// file writes it on the caller's thread (the resource cache calls Load, the start's rewrites and
+// ForgetVersion on its writer thread, and Flush on its index thread). One mutex guards the
+// entries and the pending lines and is never held during file I/O, so Find and Update never wait
+// for the disk; another serialises the writes of the file.
 namespace gameshell {
 
 inline constexpr char kIndexFileName[] = "fileList.txt";
