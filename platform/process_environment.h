@@ -10,12 +10,6 @@ namespace platform {
 // pages. Windows has no such user for the engine: false there.
 bool RunsAsRoot();
 
-// True when the system lets the engine put its pages in a sandbox: on Linux, when a process may
-// start a child in new user, PID and network namespaces, as the engine's sandbox does (without
-// that, the engine aborts at its first page). Always true on Windows. Call before any thread
-// starts.
-bool SystemAllowsPageSandbox();
-
 // True when the working directory, the cache root, is the user's home directory: the cache would
 // mix its tree of game paths into the user's own files and settings.
 bool WorkingDirectoryIsHome();

@@ -30,6 +30,7 @@ std::optional<std::string> FindSwitchValue(const std::vector<std::string>& args,
 ShellOptions TakeShellOptions(std::vector<std::string>& args) {
   constexpr std::string_view kInWindow = "--errors-in-window";
   constexpr std::string_view kRefusedCacheDir = "--refused-cache-dir=";
+  constexpr std::string_view kEngineFailed = "--engine-failed=";
   ShellOptions options;
   std::erase_if(args, [&, first = true](const std::string& arg) mutable {
     if (std::exchange(first, false)) {
@@ -41,6 +42,10 @@ ShellOptions TakeShellOptions(std::vector<std::string>& args) {
     }
     if (arg.starts_with(kRefusedCacheDir)) {
       options.refused_cache_dir = arg.substr(kRefusedCacheDir.size());
+      return true;
+    }
+    if (arg.starts_with(kEngineFailed)) {
+      options.engine_failed = arg.substr(kEngineFailed.size());
       return true;
     }
     return false;

@@ -22,6 +22,9 @@ struct ShellOptions {
   // "--refused-cache-dir=<dir>": the launcher could not use this cache directory; the shell only
   // says so.
   std::optional<std::string> refused_cache_dir;
+  // "--engine-failed=<reason>": the shell's browser engine could not start (it said so on stderr);
+  // the shell, started again with this, only shows it in a window.
+  std::optional<std::string> engine_failed;
 };
 
 // Takes the shell's own options out of `args` (all of them, wherever they stand).

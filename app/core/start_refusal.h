@@ -15,9 +15,8 @@ struct StartRefusal {
 
 // The working directory is the user's home: the cache would mix game paths into it.
 StartRefusal HomeDirectoryRefusal(std::string_view directory);
-// The system refuses what the engine needs to sandbox the game's pages, without which it cannot
-// start.
-StartRefusal NoPageSandboxRefusal();
+// The browser engine could not start, for the reason it gave (and the shell said on stderr).
+StartRefusal EngineFailedRefusal(std::string_view reason);
 // The menu's launcher found the player's cache directory unusable (and has said so on stderr).
 StartRefusal CacheDirectoryRefusal(std::string_view directory);
 

@@ -9,6 +9,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+
+#ifdef __linux__
+#include <unistd.h>
+#endif
 
 #include "app/qt/engine_argv.h"
 #include "app/qt/termination_signals.h"
@@ -21,11 +26,25 @@
 
 namespace {
 
+// Set once, before the engine starts.
+bool failure_in_window = false;
+
 void EngineMessageHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
   if (type == QtFatalMsg) {
-    std::fprintf(stderr, "gameshell: the browser engine could not start: %s\n",
-                 message.simplified().toLocal8Bit().constData());
+    std::string reason = message.simplified().toLocal8Bit().toStdString();
+    std::fprintf(stderr, "gameshell: the browser engine could not start: %s\n", reason.c_str());
     std::fflush(stderr);
+#ifdef __linux__
+    if (failure_in_window) {
+      // The engine is in no state to show anything: the shell, started afresh without it, shows
+      // the reason to a player who started from the menu.
+      std::string name = "gameshell";
+      std::string in_window = "--errors-in-window";
+      std::string failed = "--engine-failed=" + reason;
+      char* argv[] = {name.data(), in_window.data(), failed.data(), nullptr};
+      ::execv("/proc/self/exe", argv);
+    }
+#endif
     std::_Exit(2);
   }
 }
@@ -49,16 +68,19 @@ void InitShellResources() {
   (void)done;
 }
 
-void InstallEngineMessageHandler() {
+void InstallEngineMessageHandler(bool errors_in_window) {
+  failure_in_window = errors_in_window;
   qInstallMessageHandler(EngineMessageHandler);
 }
 
 GameBrowserApp::GameBrowserApp(std::string start_url,
                                gameshell::GameHosts game_hosts,
-                               gameshell::EngineOptions engine_options)
+                               gameshell::EngineOptions engine_options,
+                               bool errors_in_window)
     : start_url_(std::move(start_url)),
       game_hosts_(std::move(game_hosts)),
-      engine_options_(engine_options) {}
+      engine_options_(engine_options),
+      errors_in_window_(errors_in_window) {}
 
 GameBrowserApp::~GameBrowserApp() = default;
 
@@ -96,7 +118,7 @@ void ConfineQtToItsInstallation() {
 }
 
 int GameBrowserApp::Run(const std::vector<std::string>& args) {
-  InstallEngineMessageHandler();
+  InstallEngineMessageHandler(errors_in_window_);
   ConfineQtToItsInstallation();
   // Qt takes these over the command line: one would turn the pages' sandbox off, one open the
   // debugging endpoint, one drop every switch the shell passes.

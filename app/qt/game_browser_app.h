@@ -15,9 +15,12 @@ class QWebEngineProfile;
 // Thread: UI (the main thread).
 class GameBrowserApp {
  public:
+  // `errors_in_window`: an engine that cannot start is also said in a window (a start from the
+  // menu).
   GameBrowserApp(std::string start_url,
                  gameshell::GameHosts game_hosts,
-                 gameshell::EngineOptions engine_options);
+                 gameshell::EngineOptions engine_options,
+                 bool errors_in_window = false);
   ~GameBrowserApp();
 
   // The process exit code: 0 after the last browser closed, non-zero when the engine, the page or
@@ -34,11 +37,12 @@ class GameBrowserApp {
   const std::string start_url_;
   const gameshell::GameHosts game_hosts_;
   const gameshell::EngineOptions engine_options_;
+  const bool errors_in_window_;
 };
 
 // The engine's messages are not shown (the shell keeps no log); a fatal one ends the process with
-// one line on stderr and a non-zero exit code.
-void InstallEngineMessageHandler();
+// one line on stderr and exit code 2, and, with `errors_in_window`, a window that says it.
+void InstallEngineMessageHandler(bool errors_in_window);
 
 // The shell's icons, page scripts and Qt configuration.
 void InitShellResources();

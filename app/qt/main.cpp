@@ -21,6 +21,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   const gameshell::ShellOptions options = gameshell::TakeShellOptions(args);
+  if (options.engine_failed) {
+    return ReportStartRefusal(gameshell::EngineFailedRefusal(*options.engine_failed),
+                              options.errors_in_window);
+  }
   if (options.refused_cache_dir) {
     return ReportStartRefusal(gameshell::CacheDirectoryRefusal(*options.refused_cache_dir),
                               options.errors_in_window);
@@ -50,15 +54,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "gameshell: running as root, so the pages run without the engine's "
                  "sandbox; start it as an ordinary user\n");
-  } else if (!platform::SystemAllowsPageSandbox()) {
-    // Said before the engine aborts on it, in words a player can act on.
-    return ReportStartRefusal(gameshell::NoPageSandboxRefusal(), options.errors_in_window);
   }
   platform::RaiseOpenFileLimit();
   std::u16string launch_parameters =
       QString::fromLocal8Bit(gameshell::LaunchParametersFromArgs(args)).toStdU16String();
   GameBrowserApp app(
       gameshell::BuildStartUrl(launch_parameters, gameshell::LoginPageUrl(gameshell::kLoginHost)),
-      gameshell::GameHosts(gameshell::kLoginHost, gameshell::kGameHosts), engine_options);
+      gameshell::GameHosts(gameshell::kLoginHost, gameshell::kGameHosts), engine_options,
+      options.errors_in_window);
   return app.Run(args);
 }

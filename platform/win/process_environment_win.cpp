@@ -27,10 +27,6 @@ bool RunsAsRoot() {
   return false;
 }
 
-bool SystemAllowsPageSandbox() {
-  return true;
-}
-
 bool WorkingDirectoryIsHome() {
   wchar_t profile[32768];
   DWORD length = ::GetEnvironmentVariableW(L"USERPROFILE", profile, 32768);

@@ -48,36 +48,6 @@ def ordinary_user(test, cwd_mode=0o755):
     return binary, os.path.join(place, "run"), env, as_nobody
 
 
-def refusing_user_namespaces(then):
-    """A preexec_fn that runs `then` and makes the system refuse new user namespaces to the
-    process and its children, as a kernel with them turned off does (a seccomp filter: clone and
-    unshare with CLONE_NEWUSER fail with EPERM; clone3, whose flags a filter cannot see, is
-    absent, so the C library falls back to clone). x86-64 only."""
-    import ctypes
-    import struct
-
-    def op(code, jt, jf, k):
-        return struct.pack("HBBI", code, jt, jf, k)
-
-    ld, jeq, jset, ret = 0x20, 0x15, 0x45, 0x06
-    allow, errno = 0x7FFF0000, 0x00050000
-    program = b"".join([
-        op(ld, 0, 0, 4), op(jeq, 0, 7, 0xC000003E),  # another architecture: allowed
-        op(ld, 0, 0, 0), op(jeq, 0, 1, 435), op(ret, 0, 0, errno | 38),  # clone3: ENOSYS
-        op(jeq, 1, 0, 56), op(jeq, 0, 2, 272),  # clone, unshare: their flags
-        op(ld, 0, 0, 16), op(jset, 1, 0, 0x10000000),  # CLONE_NEWUSER
-        op(ret, 0, 0, allow), op(ret, 0, 0, errno | 1)])
-
-    def preexec():
-        then()
-        libc = ctypes.CDLL(None, use_errno=True)
-        filters = ctypes.create_string_buffer(program)
-        fprog = struct.pack("HxxxxxxQ", len(program) // 8, ctypes.addressof(filters))
-        if libc.prctl(38, 1, 0, 0, 0) or libc.prctl(22, 2, ctypes.c_char_p(fprog), 0, 0):
-            raise OSError(ctypes.get_errno(), "seccomp")
-    return preexec
-
-
 class DemoServer:
     def __init__(self, port=PORT, roots=ROOTS, host="127.0.0.1"):
         self.dir = tempfile.mkdtemp(prefix="gs-server-")

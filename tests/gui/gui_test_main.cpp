@@ -80,7 +80,7 @@ void Pump(int ms) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  InstallEngineMessageHandler();
+  InstallEngineMessageHandler(/*errors_in_window=*/false);
   // Tests run as root in CI, where the engine refuses to sandbox its pages.
   EngineCommandLine command_line({argv[0]}, {.sandbox = ::geteuid() != 0});
   cache_scheme::Register();

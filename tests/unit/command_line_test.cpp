@@ -39,10 +39,12 @@ TEST(CommandLineTest, ArgumentsThatAreNeitherParametersNorSwitchesAreIgnored) {
 
 TEST(CommandLineTest, TheShellsOwnOptionsAreTakenOutWhereverTheyStand) {
   std::vector<std::string> args = {"gameshell", "a:1", "--errors-in-window",
-                                   "--refused-cache-dir=/home/p/.cache/varnholt", "b:2"};
+                                   "--refused-cache-dir=/home/p/.cache/varnholt", "b:2",
+                                   "--engine-failed=no helper: at all"};
   const ShellOptions options = TakeShellOptions(args);
   EXPECT_TRUE(options.errors_in_window);
   EXPECT_EQ(options.refused_cache_dir, "/home/p/.cache/varnholt");
+  EXPECT_EQ(options.engine_failed, "no helper: at all");
   EXPECT_EQ(args, (std::vector<std::string>{"gameshell", "a:1", "b:2"}));
   args = {"--errors-in-window"};  // the program's name is never an option
   EXPECT_FALSE(TakeShellOptions(args).errors_in_window);
