@@ -27,7 +27,7 @@ FileSystem::ReadOutcome FileSystem::ReadFileInPieces(
     const std::function<bool(std::string_view)>& sink) {
   std::string content;
   if (!ReadFile(path, &content)) {
-    return Exists(path) ? ReadOutcome::kUnusable : ReadOutcome::kMissing;
+    return FileSize(path) || IsDirectory(path) ? ReadOutcome::kUnusable : ReadOutcome::kMissing;
   }
   for (std::string_view rest = content; !rest.empty() && sink(rest.substr(0, piece));) {
     rest.remove_prefix(std::min(piece, rest.size()));

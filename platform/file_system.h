@@ -42,7 +42,6 @@ class FileSystem {
     std::optional<uint64_t> size = FileSize(path);
     return size ? std::optional<FileStamp>(FileStamp{*size, 0}) : std::nullopt;
   }
-  virtual bool Exists(const std::string& path) = 0;
   // True when the directory exists afterwards.
   virtual bool CreateDirectory(const std::string& path) = 0;
   // The whole file; false when it cannot be opened or read to its end.

@@ -95,11 +95,6 @@ class PosixFileSystem : public FileSystem {
                      static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
   }
 
-  bool Exists(const std::string& path) override {
-    struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0;
-  }
-
   bool CreateDirectory(const std::string& path) override {
     if (path.empty()) {
       return false;

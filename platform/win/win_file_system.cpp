@@ -120,10 +120,6 @@ class WinFileSystem : public FileSystem {
                      (ticks - 116444736000000000LL) * 100};
   }
 
-  bool Exists(const std::string& path) override {
-    return !path.empty() && ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-  }
-
   bool CreateDirectory(const std::string& path) override {
     if (path.empty()) {
       return false;
@@ -134,6 +130,30 @@ class WinFileSystem : public FileSystem {
     }
     DWORD attributes = ::GetFileAttributesW(wide.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  ReadOutcome ReadFileInPieces(const std::string& path,
+                               size_t piece,
+                               const std::function<bool(std::string_view)>& sink) override {
+    HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      const DWORD error = ::GetLastError();
+      return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                 ? ReadOutcome::kMissing
+                 : ReadOutcome::kUnusable;
+    }
+    // Only a file on the disk: a pipe or a device under the name would hold the reader up.
+    bool ok = ::GetFileType(file) == FILE_TYPE_DISK;
+    std::string buffer(ok ? piece : 0, '\0');
+    for (DWORD got = 0; ok;) {
+      ok = ::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr);
+      if (!ok || got == 0 || !sink(std::string_view(buffer.data(), got))) {
+        break;
+      }
+    }
+    ::CloseHandle(file);
+    return ok ? ReadOutcome::kRead : ReadOutcome::kUnusable;
   }
 
   bool ReadFile(const std::string& path, std::string* content) override {

@@ -142,6 +142,10 @@ class ShellTestCase(unittest.TestCase):
         deadline = time.time() + 5
         while time.time() < deadline and self.desktop_titles() & {"Varnholt", "DEVTOOL"}:
             time.sleep(0.05)
+        # A window left over would be found by the next test as its own.
+        left = self.desktop_titles() & {"Varnholt", "DEVTOOL"}
+        if left:
+            raise AssertionError(f"windows left after the test: {left}")
 
     def desktop_titles(self):
         desktop = x11.Desktop()

@@ -1,5 +1,6 @@
 """The page's functions driving the real shell: closing, locking, reloading, clearing, opening."""
 import os
+import shutil
 import signal
 import tempfile
 import time
@@ -65,7 +66,7 @@ class BridgeProcessTest(ShellTestCase):
                 self.assertEqual(shell.wait(), 0)
 
     def test_a_frame_of_another_host_drives_nothing(self):
-        log = tempfile.mktemp(prefix="gs-opener-")
+        log = os.path.join(self.scratch_directory(), "opener.log")
         env = dict(os.environ, OPENER_LOG=log,
                    PATH=os.path.join(os.path.dirname(__file__), "fake-bin") + ":" + os.environ["PATH"])
         shell = self.start("lock:1,hook:1,hostile:1", env=env)
@@ -114,8 +115,13 @@ class BridgeProcessTest(ShellTestCase):
     def viewable_titles(self):
         return {self.desktop.title(w) for w in self.desktop.windows() if self.desktop.is_viewable(w)}
 
+    def scratch_directory(self):
+        directory = tempfile.mkdtemp(prefix="gs-opener-")
+        self.addCleanup(shutil.rmtree, directory, True)
+        return directory
+
     def test_open_hands_only_web_urls_to_the_desktop(self):
-        log = tempfile.mktemp(prefix="gs-opener-")
+        log = os.path.join(self.scratch_directory(), "opener.log")
         env = dict(os.environ, OPENER_LOG=log,
                    PATH=os.path.join(os.path.dirname(__file__), "fake-bin") + ":" + os.environ["PATH"])
         shell = self.start("open:1", env=env)

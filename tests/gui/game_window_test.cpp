@@ -206,16 +206,18 @@ TEST_F(GameWindowTest, CloseAllWindowsFromAnotherThreadRunsOnTheUiThreadLater) {
   EXPECT_EQ(last_browser_closed_, 1);
 }
 
-TEST_F(GameWindowTest, GentleCloseAllLetsThePageRunItsUnloadHandling) {
+TEST_F(GameWindowTest, GentleCloseAllLetsThePageRunItsBeforeUnloadHandling) {
   Open("");
   bool listening = false;
   page()->runJavaScript(
-      "window.addEventListener('unload', function () {"
-      "  navigator.sendBeacon('/report?event=unload'); });",
+      "window.addEventListener('beforeunload', function () {"
+      "  fetch('/report?event=unload', {keepalive: true}); });",
       [&](const QVariant&) { listening = true; });
   ASSERT_TRUE(WaitUntil([&] { return listening; }));
+  const int unloads = Server().Count("event=unload");
   client_->CloseAllWindows(CloseMode::kAskPage);
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
+  EXPECT_TRUE(WaitUntil([&] { return Server().Count("event=unload") > unloads; }));
 }
 
 TEST_F(GameWindowTest, F2OpensDeveloperToolsOnceAndThePageStillGetsTheKey) {

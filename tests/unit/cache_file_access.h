@@ -30,7 +30,7 @@ inline void WriteCacheFile(const std::string& path,
   if (!IsConfinedCachePath(path)) {
     return;
   }
-  if (!fs.Exists(path)) {
+  if (!fs.FileSize(path)) {
     CreateParentDirectories(path, fs);
   }
   WriteFileAtomically(fs, path, content);

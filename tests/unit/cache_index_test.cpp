@@ -180,12 +180,16 @@ TEST_F(CacheIndexTest, AForgottenVersionIsOnTheFileAtOnceAndMatchesNoToken) {
 
 TEST_F(CacheIndexTest, JunkAndEntriesWithoutFilesAreDroppedAndTheFileRewritten) {
   disk_.files["res/a.png"] = "a";
+  disk_.files["res/long.png"] = "l";
   disk_.files[kIndexFileName] =
       "res/a.png 1\nres/gone.png 2\n../x.png 3\nbin\x01ary 4\n"
       "res/b.png v\x02\n" +
-      std::string(kMaxIndexLineBytes, 'k') + " 5\nversion 3\n";
+      std::string(kMaxIndexLineBytes, 'k') + " 5\nversion 3\n" +
+      // A storable path whose line is overlong all the same.
+      "res/long.png " + std::string(kMaxIndexLineBytes, 'v') + "\n";
   index_.Load();
   EXPECT_EQ(index_.Find("res/gone.png"), "2");
+  EXPECT_EQ(index_.Find("res/long.png"), std::nullopt);
   index_.DropEntriesWithoutFiles();
   EXPECT_EQ(index_.Find("res/gone.png"), std::nullopt);
   EXPECT_EQ(File(), "res/a.png 1\nversion 3\n");

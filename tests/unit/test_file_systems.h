@@ -48,7 +48,11 @@ class FaultyFileSystem : public FileSystem {
   std::optional<uint64_t> FileSize(const std::string& path) override {
     return real_.FileSize(path);
   }
-  bool Exists(const std::string& path) override { return real_.Exists(path); }
+  ReadOutcome ReadFileInPieces(const std::string& path,
+                               size_t piece,
+                               const std::function<bool(std::string_view)>& sink) override {
+    return real_.ReadFileInPieces(path, piece, sink);
+  }
   bool CreateDirectory(const std::string& path) override { return real_.CreateDirectory(path); }
   bool ReadFile(const std::string& path, std::string* content) override {
     return real_.ReadFile(path, content);
@@ -123,7 +127,6 @@ class MemoryFileSystem : public FileSystem {
     auto it = files.find(path);
     return it == files.end() ? std::nullopt : std::optional<uint64_t>(it->second.size());
   }
-  bool Exists(const std::string& path) override { return files.count(path) > 0; }
   bool CreateDirectory(const std::string&) override { return true; }
   bool ReadFile(const std::string& path, std::string* content) override {
     auto it = files.find(path);
