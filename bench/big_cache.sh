@@ -5,10 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # The cache load benchmark's build and port: one Release build serves both.
 port=18498
-command -v xvfb-run >/dev/null || bash scripts/install-deps.sh
-cmake -S . -B build-bench-cache -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port -DGAMESHELL_TESTS=OFF \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-bench-cache -j"$(nproc)" --target gameshell_ui_stalls >/dev/null
+bash bench/release_build.sh $port gameshell_ui_stalls
 run=(/usr/bin/python3 bench/big_cache.py "$PWD/build-bench-cache/bin/ui-stalls/gameshell" $port "${1:-5}")
 if [ -n "${DISPLAY:-}" ]; then "${run[@]}"; else
   xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" "${run[@]}"; fi
