@@ -6,43 +6,49 @@ SerialExecutor::SerialExecutor() : thread_([this] { Run(); }) {}
 
 SerialExecutor::~SerialExecutor() {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(&mutex_);
     stopping_ = true;
   }
-  work_available_.notify_one();
+  work_available_.Signal();
   thread_.join();
 }
 
 void SerialExecutor::Post(std::function<void()> job) {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(&mutex_);
     jobs_.push_back(std::move(job));
     ++posted_;
   }
-  work_available_.notify_one();
+  work_available_.Signal();
 }
 
 void SerialExecutor::Flush() {
-  std::unique_lock lock(mutex_);
+  MutexLock lock(&mutex_);
   const uint64_t target = posted_;
-  job_done_.wait(lock, [&] { return finished_ >= target; });
+  while (finished_ < target) {
+    job_done_.Wait();
+  }
 }
 
 void SerialExecutor::Run() {
-  std::unique_lock lock(mutex_);
+  mutex_.Lock();
   while (true) {
-    work_available_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+    while (!stopping_ && jobs_.empty()) {
+      work_available_.Wait();
+    }
     if (jobs_.empty()) {
-      return;
+      break;
     }
     std::function<void()> job = std::move(jobs_.front());
     jobs_.pop_front();
-    lock.unlock();
+    // Jobs run unlocked: they may post more.
+    mutex_.Unlock();
     job();
-    lock.lock();
+    mutex_.Lock();
     ++finished_;
-    job_done_.notify_all();
+    job_done_.SignalAll();
   }
+  mutex_.Unlock();
 }
 
 }  // namespace gameshell

@@ -1,15 +1,16 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
+
+#include "base/core/mutex.h"
 
 // Runs jobs one at a time, in the order they were posted, on a thread of its own: the cache's
 // file writer, so that no file is written on the thread that drives the pages.
-// Post and Flush may be called from any thread; jobs run on the executor's thread.
+// Shared between threads: Post and Flush may be called from any thread; jobs run on the
+// executor's thread.
 namespace gameshell {
 
 class SerialExecutor {
@@ -20,20 +21,20 @@ class SerialExecutor {
   SerialExecutor(const SerialExecutor&) = delete;
   SerialExecutor& operator=(const SerialExecutor&) = delete;
 
-  void Post(std::function<void()> job);
+  void Post(std::function<void()> job) EXCLUDES(mutex_);
   // Returns once every job posted before the call has run.
-  void Flush();
+  void Flush() EXCLUDES(mutex_);
 
  private:
-  void Run();
+  void Run() EXCLUDES(mutex_);
 
-  std::mutex mutex_;
-  std::condition_variable work_available_;
-  std::condition_variable job_done_;
-  std::deque<std::function<void()>> jobs_;
-  uint64_t posted_ = 0;
-  uint64_t finished_ = 0;
-  bool stopping_ = false;
+  Mutex mutex_;
+  CondVar work_available_{&mutex_};
+  CondVar job_done_{&mutex_};
+  std::deque<std::function<void()>> jobs_ GUARDED_BY(mutex_);
+  uint64_t posted_ GUARDED_BY(mutex_) = 0;
+  uint64_t finished_ GUARDED_BY(mutex_) = 0;
+  bool stopping_ GUARDED_BY(mutex_) = false;
   std::thread thread_;
 };
 

@@ -113,17 +113,27 @@ CacheIndex::CacheIndex(FileSystem& fs, std::string file_name)
     : fs_(fs), file_name_(std::move(file_name)) {}
 
 void CacheIndex::ExpectLoad() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   loading_ = true;
 }
 
 bool CacheIndex::WaitUntilLoaded(std::chrono::milliseconds timeout) const {
-  std::unique_lock lock(mutex_);
-  return loaded_.wait_for(lock, timeout, [this] { return !loading_; });
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  MutexLock lock(&mutex_);
+  while (loading_) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) {
+      return false;
+    }
+    loaded_.WaitFor(deadline - now);
+  }
+  return true;
 }
 
-void CacheIndex::WaitForLoad(std::unique_lock<std::mutex>& lock) const {
-  loaded_.wait(lock, [this] { return !loading_; });
+void CacheIndex::WaitForLoad() const {
+  while (loading_) {
+    loaded_.Wait();
+  }
 }
 
 void CacheIndex::Load() {
@@ -189,9 +199,9 @@ void CacheIndex::Load() {
     std::fflush(stderr);
   }
 
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   loading_ = false;
-  loaded_.notify_all();
+  loaded_.SignalAll();
   // Kept in memory only: writing to what is not a regular file could block for good (a FIFO) or
   // replace what someone put there.
   file_unusable_ = outcome == FileSystem::ReadOutcome::kUnusable;
@@ -216,8 +226,8 @@ void CacheIndex::Load() {
 }
 
 std::optional<std::string> CacheIndex::Find(const std::string& key) const {
-  std::unique_lock lock(mutex_);
-  WaitForLoad(lock);
+  MutexLock lock(&mutex_);
+  WaitForLoad();
   auto it = entries_.find(key);
   if (it == entries_.end()) {
     return std::nullopt;
@@ -243,8 +253,8 @@ void CacheIndex::SetLocked(const std::string& key, const std::string& value) {
 
 void CacheIndex::Update(const std::string& key, const std::string& value) {
   {
-    std::unique_lock lock(mutex_);
-    WaitForLoad(lock);
+    MutexLock lock(&mutex_);
+    WaitForLoad();
     SetLocked(key, value);
   }
   // Appends are cheap: an entry reaches the file within moments, so a kill loses none.
@@ -254,8 +264,8 @@ void CacheIndex::Update(const std::string& key, const std::string& value) {
 void CacheIndex::ForgetVersion(const std::string& key) {
   std::string line;
   {
-    std::unique_lock lock(mutex_);
-    WaitForLoad(lock);
+    MutexLock lock(&mutex_);
+    WaitForLoad();
     auto it = entries_.find(key);
     if (it == entries_.end() || it->second == kNoVersionToken) {
       return;
@@ -276,9 +286,9 @@ void CacheIndex::ForgetVersion(const std::string& key) {
       return;
     }
   }
-  std::lock_guard write_lock(write_mutex_);
+  MutexLock write_lock(&write_mutex_);
   const bool ok = fs_.AppendFile(file_name_, line);
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   if (ok) {
     file_bytes_ += line.size();
   } else {
@@ -300,7 +310,7 @@ void CacheIndex::DropEntriesWithoutFiles(const std::atomic<bool>* stop) {
     }
     keys.clear();
     {
-      std::lock_guard lock(mutex_);
+      MutexLock lock(&mutex_);
       for (auto it = first ? entries_.begin() : entries_.upper_bound(after);
            it != entries_.end() && keys.size() < kSlice; ++it) {
         keys.push_back(it->first);
@@ -321,7 +331,7 @@ void CacheIndex::DropEntriesWithoutFiles(const std::atomic<bool>* stop) {
     return;
   }
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(&mutex_);
     for (const std::string& key : gone) {
       auto it = entries_.find(key);
       // A file put in place meanwhile brings its entry back.
@@ -343,7 +353,7 @@ bool CacheIndex::OutgrownLocked(uint64_t added) const {
 
 void CacheIndex::RewriteIfDue() {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(&mutex_);
     if (!rewrite_due_ && !OutgrownLocked(0)) {
       return;
     }
@@ -364,8 +374,8 @@ void CacheIndex::Reset(const std::string& generation) {
     return;
   }
   {
-    std::unique_lock lock(mutex_);
-    WaitForLoad(lock);
+    MutexLock lock(&mutex_);
+    WaitForLoad();
     entries_.clear();
     spelling_.clear();
     pending_.clear();
@@ -380,15 +390,15 @@ bool CacheIndex::OwnsFile(const std::string& key) const {
   if (!fs_.NamesIgnoreCase()) {
     return true;
   }
-  std::unique_lock lock(mutex_);
-  WaitForLoad(lock);
+  MutexLock lock(&mutex_);
+  WaitForLoad();
   auto it = spelling_.find(AsciiLower(key));
   return it == spelling_.end() || it->second == key;
 }
 
 std::map<std::string, std::string> CacheIndex::Entries() const {
-  std::unique_lock lock(mutex_);
-  WaitForLoad(lock);
+  MutexLock lock(&mutex_);
+  WaitForLoad();
   return entries_;
 }
 
@@ -401,12 +411,12 @@ void CacheIndex::FlushOrSchedule() {
 }
 
 void CacheIndex::Write(bool whole, bool compact) {
-  std::lock_guard write_lock(write_mutex_);
+  MutexLock write_lock(&write_mutex_);
   std::vector<std::string> lines;
   bool reset = false;
   bool rewrite = false;
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(&mutex_);
     // Before Load there is nothing worth writing over what the file holds.
     if (entries_.empty() || file_unusable_) {
       pending_.clear();
@@ -447,7 +457,7 @@ void CacheIndex::Write(bool whole, bool compact) {
         ParseIndex(current, merged);
         ParseIndex(appended, merged);
         DropJunk(merged);
-        std::lock_guard lock(mutex_);
+        MutexLock lock(&mutex_);
         for (const std::string& key : dropped_) {
           if (!entries_.contains(key)) {
             merged.erase(key);
@@ -459,7 +469,7 @@ void CacheIndex::Write(bool whole, bool compact) {
       return text;
     });
   }
-  std::lock_guard lock(mutex_);
+  MutexLock lock(&mutex_);
   if (!ok) {
     // Memory stays authoritative: the lines go out with the next write that succeeds.
     pending_.insert(pending_.begin(), lines.begin(), lines.end());

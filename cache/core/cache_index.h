@@ -2,11 +2,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -14,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/core/mutex.h"
 #include "platform/file_system.h"
 
 // The resource cache's memory of which version of each resource is stored: cache path -> version
@@ -115,14 +114,14 @@ class CacheIndex {
   bool OwnsFile(const std::string& key) const;
 
  private:
-  void SetLocked(const std::string& key, const std::string& value);
+  void SetLocked(const std::string& key, const std::string& value) REQUIRES(mutex_);
   // Flushes now, or hands the flush to the scheduler.
   void FlushOrSchedule();
   void Write(bool whole, bool compact);
   // True once the file, with `added` more bytes, is past twice the size of its live entries.
-  bool OutgrownLocked(uint64_t added) const;
+  bool OutgrownLocked(uint64_t added) const REQUIRES(mutex_);
   // Waits until a load that ExpectLoad announced has run.
-  void WaitForLoad(std::unique_lock<std::mutex>& lock) const;
+  void WaitForLoad() const REQUIRES(mutex_);
 
   FileSystem& fs_;
   const std::string file_name_;
@@ -130,24 +129,27 @@ class CacheIndex {
   std::function<void()> before_write_;
 
   // Serialises the writes of the file (never taken while holding mutex_).
-  std::mutex write_mutex_;
-  mutable std::mutex mutex_;
-  mutable std::condition_variable loaded_;
-  bool loading_ = false;
-  std::map<std::string, std::string> entries_;
+  Mutex write_mutex_;
+  mutable Mutex mutex_;
+  mutable CondVar loaded_{&mutex_};
+  bool loading_ GUARDED_BY(mutex_) = false;
+  std::map<std::string, std::string> entries_ GUARDED_BY(mutex_);
   // Lines of entries not yet in the file, oldest first.
-  std::vector<std::string> pending_;
-  bool reset_pending_ = false;
-  bool rewrite_due_ = false;
-  bool file_unusable_ = false;  // not a regular file, or unreadable: nothing is written to it
+  std::vector<std::string> pending_ GUARDED_BY(mutex_);
+  bool reset_pending_ GUARDED_BY(mutex_) = false;
+  bool rewrite_due_ GUARDED_BY(mutex_) = false;
+  // Not a regular file, or unreadable: nothing is written to it.
+  bool file_unusable_ GUARDED_BY(mutex_) = false;
   // Keys dropped as junk or for a missing file, which the next rewrite leaves out of what the file
   // held.
-  std::set<std::string> dropped_;
-  uint64_t file_bytes_ = 0;       // what the file holds, as far as this index knows
-  uint64_t live_bytes_ = 0;       // the entries as one sorted file
-  uint64_t rewritten_bytes_ = 0;  // the last whole rewrite, other shells' entries included
+  std::set<std::string> dropped_ GUARDED_BY(mutex_);
+  // What the file holds, as far as this index knows.
+  uint64_t file_bytes_ GUARDED_BY(mutex_) = 0;
+  uint64_t live_bytes_ GUARDED_BY(mutex_) = 0;  // the entries as one sorted file
+  // The last whole rewrite, other shells' entries included.
+  uint64_t rewritten_bytes_ GUARDED_BY(mutex_) = 0;
   // Letter-case-folded key -> the spelling recorded last; kept only where names ignore case.
-  std::unordered_map<std::string, std::string> spelling_;
+  std::unordered_map<std::string, std::string> spelling_ GUARDED_BY(mutex_);
 };
 
 }  // namespace gameshell

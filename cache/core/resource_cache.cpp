@@ -40,7 +40,7 @@ ResourceCache::ResourceCache(GameHosts hosts, FileSystem& fs)
   index_.SetBeforeWrite([this] {
     std::vector<std::string> placed;
     {
-      std::lock_guard lock(placed_mutex_);
+      MutexLock lock(&placed_mutex_);
       placed.swap(placed_unsynced_);
     }
     fs_.SyncFiles(placed);
@@ -93,7 +93,7 @@ RequestDecision ResourceCache::Decide(std::string_view url) {
 }
 
 bool ResourceCache::WroteHere(const std::string& path, const FileStamp& stamp) const {
-  std::lock_guard lock(written_mutex_);
+  MutexLock lock(&written_mutex_);
   auto it = written_here_.find(path);
   return it != written_here_.end() && it->second == stamp;
 }
@@ -280,11 +280,11 @@ bool ResourceCache::CommitOnWriter(DownloadId id,
       // Flushed before its line is written, with the others of that write: a power cut may lose
       // the line, never leave it naming bytes that did not reach the disk.
       {
-        std::lock_guard lock(placed_mutex_);
+        MutexLock lock(&placed_mutex_);
         placed_unsynced_.push_back(download.cache_path);
       }
       if (std::optional<FileStamp> stamp = fs_.Stamp(download.cache_path)) {
-        std::lock_guard lock(written_mutex_);
+        MutexLock lock(&written_mutex_);
         written_here_[download.cache_path] = *stamp;
       }
       // Recorded only now: a failed or dropped download leaves the previous entry, so the next
@@ -304,7 +304,7 @@ bool ResourceCache::CommitOnWriter(DownloadId id,
 
 void ResourceCache::NoteUnplaceable(const std::string& path) {
   {
-    std::lock_guard lock(written_mutex_);
+    MutexLock lock(&written_mutex_);
     if (!unplaceable_.insert(path).second) {
       return;
     }
@@ -317,7 +317,7 @@ void ResourceCache::NoteUnplaceable(const std::string& path) {
 }
 
 bool ResourceCache::Unplaceable(const std::string& path) const {
-  std::lock_guard lock(written_mutex_);
+  MutexLock lock(&written_mutex_);
   return unplaceable_.contains(path);
 }
 

@@ -5,13 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "base/core/mutex.h"
 #include "base/core/serial_executor.h"
 #include "cache/core/cache_index.h"
 #include "cache/core/content_decoder.h"
@@ -149,18 +149,18 @@ class ResourceCache {
   // Files changed since then (nanoseconds on the file system's clock) may be newer than what the
   // index says: changed while this shell ran, by it or by another shell on the same cache root.
   std::atomic<int64_t> trusted_before_ns_;
-  mutable std::mutex written_mutex_;
+  mutable Mutex written_mutex_;
   // The files this shell put in place, as it left them. Writer thread writes, deciding thread
   // reads.
-  std::unordered_map<std::string, FileStamp> written_here_;
-  std::unordered_set<std::string> unplaceable_;       // guarded by written_mutex_
+  std::unordered_map<std::string, FileStamp> written_here_ GUARDED_BY(written_mutex_);
+  std::unordered_set<std::string> unplaceable_ GUARDED_BY(written_mutex_);
   std::chrono::milliseconds load_wait_{kLoadWaitMs};  // deciding thread
   // The cache root as named at the start: a root removed later has no name to ask for.
   const std::string root_for_display_;
   // Files put in place whose lines are not yet written: the writer adds, whoever writes the index
   // takes them and flushes them to the disk first.
-  std::mutex placed_mutex_;
-  std::vector<std::string> placed_unsynced_;  // guarded by placed_mutex_
+  Mutex placed_mutex_;
+  std::vector<std::string> placed_unsynced_ GUARDED_BY(placed_mutex_);
   // Appends the index's lines, each time after flushing the files they name. Off the writer: a
   // slow disk's flushes hold up no download, and the slower they are, the more files one flush
   // takes. Stops, running what is queued, after the writer (which may queue saves) and before the
