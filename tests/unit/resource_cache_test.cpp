@@ -169,6 +169,32 @@ TEST_F(ResourceCacheTest, ResetAndScheduledSavesNeverWriteOnTheCallersThread) {
   EXPECT_EQ(disk.writers.count(std::this_thread::get_id()), 0u);
 }
 
+// A download's bytes queued and not yet written count in its backlog, which its reader holds
+// against its bound to pause while the writer is behind.
+TEST_F(ResourceCacheTest, BytesQueuedForTheWriterCountInTheBacklogUntilWritten) {
+  class HeldDisk : public testing::FaultyFileSystem {
+   public:
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
+      released.wait();
+      return FaultyFileSystem::NewWritableFile(path);
+    }
+  } disk;
+  ResourceCache cache(GameHosts("h", ""), disk);
+  cache.index().Load();
+  const auto id = cache.BeginDownload(cache.Decide("http://h/a.dat?v=1").key);
+  for (int i = 0; i < 3; ++i) {
+    cache.AppendToDownload(id, std::string(size_t{1} << 20, 'x'));
+  }
+  EXPECT_EQ(cache.DownloadBacklog(id), int64_t{3} << 20);
+  disk.release.set_value();
+  cache.WaitForWriterForTesting();
+  EXPECT_EQ(cache.DownloadBacklog(id), 0);
+  cache.FinishDownload(id, false);
+  cache.WaitForWriterForTesting();
+}
+
 // Temporary files left at any depth by dead writers go; one a live writer holds stays.
 TEST_F(ResourceCacheTest, LeftoversNobodyWritesAreSweptAtAnyDepth) {
   FileSystem& disk = DefaultFileSystem();
