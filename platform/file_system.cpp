@@ -1,6 +1,5 @@
 #include "platform/file_system.h"
 
-#include <algorithm>
 #include <atomic>
 #include <random>
 
@@ -21,18 +20,16 @@ bool FileSystem::ReplaceFileMerged(const std::string& path,
   return WriteFileAtomically(*this, path, make(current));
 }
 
-FileSystem::ReadOutcome FileSystem::ReadFileInPieces(
-    const std::string& path,
-    size_t piece,
-    const std::function<bool(std::string_view)>& sink) {
-  std::string content;
-  if (!ReadFile(path, &content)) {
-    return FileSize(path) || IsDirectory(path) ? ReadOutcome::kUnusable : ReadOutcome::kMissing;
+bool FileSystem::ReadFile(const std::string& path, std::string* content) {
+  content->clear();
+  const bool read = ReadFileInPieces(path, size_t{1} << 16, [content](std::string_view piece) {
+                      content->append(piece);
+                      return true;
+                    }) == ReadOutcome::kRead;
+  if (!read) {
+    content->clear();
   }
-  for (std::string_view rest = content; !rest.empty() && sink(rest.substr(0, piece));) {
-    rest.remove_prefix(std::min(piece, rest.size()));
-  }
-  return ReadOutcome::kRead;
+  return read;
 }
 
 bool WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content) {

@@ -44,8 +44,6 @@ class FileSystem {
   }
   // True when the directory exists afterwards.
   virtual bool CreateDirectory(const std::string& path) = 0;
-  // The whole file; false when it cannot be opened or read to its end.
-  virtual bool ReadFile(const std::string& path, std::string* content) = 0;
   enum class ReadOutcome { kRead, kMissing, kUnusable };
   // Reads a regular file a piece of at most `piece` bytes at a time, so that its size costs no
   // memory; a sink's false stops the reading (kRead all the same). Never waits on what is not a
@@ -53,7 +51,9 @@ class FileSystem {
   // file that cannot be read.
   virtual ReadOutcome ReadFileInPieces(const std::string& path,
                                        size_t piece,
-                                       const std::function<bool(std::string_view)>& sink);
+                                       const std::function<bool(std::string_view)>& sink) = 0;
+  // The whole regular file; false (and nothing) when it cannot be read to its end.
+  bool ReadFile(const std::string& path, std::string* content);
   // Creates or truncates `path` and writes `content` whole; false on any shortfall.
   virtual bool WriteFile(const std::string& path, std::string_view content) {
     std::unique_ptr<WritableFile> file = NewWritableFile(path);

@@ -38,11 +38,8 @@ RequestDecision DecideRequest(std::string_view url,
   decision.disk_copy_usable = index.OwnsFile(key.path);
   // The caller needs the size either way: one stat serves both.
   decision.stored_stamp = fs.Stamp(key.path);
-  if (decision.stored_stamp) {
-    decision.stored_size = decision.stored_stamp->size;
-  }
   if (stored && (*stored == IndexTokenFor(key.token) || !key.has_query) &&
-      decision.disk_copy_usable && decision.stored_size) {
+      decision.disk_copy_usable && decision.stored_stamp) {
     decision.action = RequestAction::kStoredIsCurrent;
   } else {
     decision.action = RequestAction::kDownload;

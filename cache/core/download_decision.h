@@ -27,9 +27,8 @@ struct RequestDecision {
   // False when a file at the path holds another spelling's bytes (where names ignore case): it
   // must not be served for this request, not even once.
   bool disk_copy_usable = true;
-  // Size of the file at the path when the decision was made (a stat, never a read).
-  std::optional<uint64_t> stored_size;
-  // The file's size and time of last change, from the same stat.
+  // Size and time of last change of the file at the path when the decision was made (a stat,
+  // never a read); none when no file is there.
   std::optional<FileStamp> stored_stamp;
 };
 

@@ -105,7 +105,7 @@ void ResourceRequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo& info
   }
   // A size check only; the file itself is read where the engine reads the answer.
   const bool on_disk =
-      decision.disk_copy_usable && decision.stored_size && *decision.stored_size > 0;
+      decision.disk_copy_usable && decision.stored_stamp && decision.stored_stamp->size > 0;
   const QUrl cache_url = cache_scheme::ToCacheUrl(url);
   if (decision.action == gameshell::RequestAction::kStoredIsCurrent) {
     if (on_disk) {

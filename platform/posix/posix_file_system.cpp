@@ -130,44 +130,6 @@ class PosixFileSystem : public FileSystem {
     return ok ? ReadOutcome::kRead : ReadOutcome::kUnusable;
   }
 
-  bool ReadFile(const std::string& path, std::string* content) override {
-    content->clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-      return false;
-    }
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok) {
-      content->resize(static_cast<size_t>(st.st_size));
-      size_t done = 0;
-      while (ok && done < content->size()) {
-        ssize_t n = ::read(fd, content->data() + done, content->size() - done);
-        if (n < 0 && errno == EINTR) {
-          continue;
-        }
-        ok = n > 0;
-        done += ok ? static_cast<size_t>(n) : 0;
-      }
-      // A file that grew since fstat is read on to its end.
-      char more[65536];
-      for (ssize_t n; ok && (n = ::read(fd, more, sizeof more)) != 0;) {
-        if (n < 0 && errno == EINTR) {
-          continue;
-        }
-        ok = n > 0;
-        if (ok) {
-          content->append(more, static_cast<size_t>(n));
-        }
-      }
-    }
-    ::close(fd);
-    if (!ok) {
-      content->clear();
-    }
-    return ok;
-  }
-
   bool SyncFiles(const std::vector<std::string>& paths) override {
     // A few at a time, so that the descriptors held stay few. Every file's write-back is started
     // before the first waits: the waits then mostly share one journal commit instead of one each.

@@ -156,29 +156,6 @@ class WinFileSystem : public FileSystem {
     return ok ? ReadOutcome::kRead : ReadOutcome::kUnusable;
   }
 
-  bool ReadFile(const std::string& path, std::string* content) override {
-    content->clear();
-    HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      return false;
-    }
-    bool ok = true;
-    char buffer[65536];
-    for (DWORD got = 0; ok;) {
-      ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr);
-      if (!ok || got == 0) {
-        break;
-      }
-      content->append(buffer, got);
-    }
-    ::CloseHandle(file);
-    if (!ok) {
-      content->clear();
-    }
-    return ok;
-  }
-
   bool AppendFile(const std::string& path, std::string_view content) override {
     HANDLE file = OpenLocked(Wide(path));
     if (file == INVALID_HANDLE_VALUE) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -54,9 +55,6 @@ class FaultyFileSystem : public FileSystem {
     return real_.ReadFileInPieces(path, piece, sink);
   }
   bool CreateDirectory(const std::string& path) override { return real_.CreateDirectory(path); }
-  bool ReadFile(const std::string& path, std::string* content) override {
-    return real_.ReadFile(path, content);
-  }
   bool WriteFile(const std::string& path, std::string_view content) override {
     if (fail_write) {
       return false;
@@ -128,10 +126,17 @@ class MemoryFileSystem : public FileSystem {
     return it == files.end() ? std::nullopt : std::optional<uint64_t>(it->second.size());
   }
   bool CreateDirectory(const std::string&) override { return true; }
-  bool ReadFile(const std::string& path, std::string* content) override {
+  ReadOutcome ReadFileInPieces(const std::string& path,
+                               size_t piece,
+                               const std::function<bool(std::string_view)>& sink) override {
     auto it = files.find(path);
-    *content = it == files.end() ? std::string() : it->second;
-    return it != files.end();
+    if (it == files.end()) {
+      return ReadOutcome::kMissing;
+    }
+    for (std::string_view rest = it->second; !rest.empty() && sink(rest.substr(0, piece));) {
+      rest.remove_prefix(std::min(piece, rest.size()));
+    }
+    return ReadOutcome::kRead;
   }
   bool WriteFile(const std::string& path, std::string_view content) override {
     files[path] = std::string(content);
