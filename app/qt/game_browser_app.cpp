@@ -2,10 +2,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
-#include <QUrl>
 #include <QWebEngineProfile>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,9 +17,7 @@
 #include "cache/qt/cache_scheme.h"
 #include "client/qt/game_client.h"
 #include "client/qt/game_page.h"
-#include "client/qt/game_page_recovery.h"
-#include "window/qt/browser_window.h"
-#include "window/qt/game_window_delegate.h"
+#include "client/qt/game_session.h"
 
 namespace {
 
@@ -49,20 +44,12 @@ void EngineMessageHandler(QtMsgType type, const QMessageLogContext&, const QStri
   }
 }
 
-void ApplyGameBrowserSettings(QWebEngineSettings* settings) {
-  settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
-  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-}
-
 }  // namespace
 
 // Resources compiled into a static library are registered only when asked for.
 void InitShellResources() {
   static const bool done = [] {
     Q_INIT_RESOURCE(resources);
-    Q_INIT_RESOURCE(bridge);
-    Q_INIT_RESOURCE(client);
     return true;
   }();
   (void)done;
@@ -83,31 +70,6 @@ GameBrowserApp::GameBrowserApp(std::string start_url,
       errors_in_window_(errors_in_window) {}
 
 GameBrowserApp::~GameBrowserApp() = default;
-
-std::unique_ptr<GameClient> GameBrowserApp::CreateGame(QWebEngineProfile* profile,
-                                                       const std::string& url,
-                                                       gameshell::GameHosts game_hosts) {
-  InitShellResources();
-  auto client = std::make_unique<GameClient>(profile, game_hosts);
-  client->resource_cache().Start();
-
-  QWebEngineView* view = client->CreateBrowserView();
-  ApplyGameBrowserSettings(view->page()->settings());
-  const QUrl start_url(QString::fromUtf8(url), QUrl::TolerantMode);
-  // Whether the login host answers is asked without the launch parameters.
-  auto* recovery =
-      new GamePageRecovery(view->page(), start_url, start_url.adjusted(QUrl::RemoveQuery));
-  if (auto* page = qobject_cast<GamePage*>(view->page())) {
-    QObject::connect(page, &GamePage::RetryRequested, recovery, &GamePageRecovery::RetryNow);
-  }
-  auto delegate = std::make_shared<GameWindowDelegate>(view, std::move(game_hosts));
-  // Sized before the page loads, so its first script sees the window's size.
-  client->CreateBrowserWindow(view, delegate);
-  view->page()->load(start_url);
-  client->SetWindowDelegate(delegate);
-  client->ShowLoadingWindowUntilTheGameShows();
-  return client;
-}
 
 void ConfineQtToItsInstallation() {
   // The compiled-in qt.conf takes the place of one beside the executable.
@@ -140,23 +102,17 @@ int GameBrowserApp::Run(const std::vector<std::string>& args) {
   GamePage::SetConsoleToStderr(engine_options_.remote_debugging);
   // No storage name: the engine keeps its own caches and cookies in memory only.
   auto profile = std::make_unique<QWebEngineProfile>();
-  std::unique_ptr<GameClient> client = CreateGame(profile.get(), start_url_, game_hosts_);
-  if (client->browser_list().empty()) {
+  auto game = std::make_unique<GameSession>(profile.get(), start_url_, game_hosts_);
+  if (game->client().browser_list().empty()) {
     std::fprintf(stderr, "gameshell: the game window could not be created\n");
     return 3;
   }
-  // As the game's own close command does: unlock, then close every browser.
-  HandleTerminationSignals(client.get(), [client = client.get()] {
-    if (GameWindowDelegate* delegate = client->window_delegate()) {
-      delegate->SetCanClose(true);
-    }
-    client->CloseAllWindows(CloseMode::kForce);
-  });
+  HandleTerminationSignals(game.get(), [client = &game->client()] { client->CloseGame(); });
   app.exec();
 
   // Pages go before their profile, the profile before the engine.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  client.reset();
+  game.reset();
   profile.reset();
   return 0;
 }

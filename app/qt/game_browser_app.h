@@ -7,11 +7,8 @@
 #include "app/core/browser_switches.h"
 #include "base/core/game_hosts.h"
 
-class GameClient;
-class QWebEngineProfile;
-
-// The browser process: starts the engine with the shell's switches, builds the game's browser and
-// window once the engine is up, and runs the event loop until the last browser has closed.
+// The browser process: starts the engine with the shell's switches, opens the game (GameSession)
+// once the engine is up, and runs the event loop until the game's last browser has closed.
 // Thread: UI (the main thread).
 class GameBrowserApp {
  public:
@@ -27,12 +24,6 @@ class GameBrowserApp {
   // the window could not be created (one line on stderr says which).
   int Run(const std::vector<std::string>& args);
 
-  // Once the engine is up: builds the client, loads the cache index, and opens the game's browser
-  // and window. Public for tests that drive an engine they started themselves.
-  static std::unique_ptr<GameClient> CreateGame(QWebEngineProfile* profile,
-                                                const std::string& url,
-                                                gameshell::GameHosts game_hosts);
-
  private:
   const std::string start_url_;
   const gameshell::GameHosts game_hosts_;
@@ -44,7 +35,7 @@ class GameBrowserApp {
 // one line on stderr and exit code 2, and, with `errors_in_window`, a window that says it.
 void InstallEngineMessageHandler(bool errors_in_window);
 
-// The shell's icons, page scripts and Qt configuration.
+// The shell's icons and Qt configuration.
 void InitShellResources();
 
 // Qt reads no configuration and loads no plugin from outside its own installation (the cache root

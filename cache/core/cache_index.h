@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/core/mutex.h"
+#include "cache/core/cache_paths.h"
 #include "platform/file_system.h"
 
 // The resource cache's memory of which version of each resource is stored: cache path -> version
@@ -32,7 +33,6 @@
 // for the disk; another serialises the writes of the file.
 namespace gameshell {
 
-inline constexpr char kIndexFileName[] = "fileList.txt";
 inline constexpr char kGenerationKey[] = "version";
 
 // The value of an entry whose file is being replaced: no version at all. It holds a space, which

@@ -4,7 +4,6 @@
 #include <functional>
 
 #include "base/core/ascii.h"
-#include "cache/core/cache_index.h"
 #include "platform/file_system.h"
 
 namespace gameshell {

@@ -8,6 +8,9 @@
 // tokens are UTF-8 byte strings, never decoded or normalised. Stateless; any thread.
 namespace gameshell {
 
+// The cache index, in the cache root beside the resources.
+inline constexpr char kIndexFileName[] = "fileList.txt";
+
 // True when any cacheable extension occurs anywhere in the URL, query included (case-sensitive).
 bool IsCacheableUrl(std::string_view url);
 

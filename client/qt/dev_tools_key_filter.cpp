@@ -5,10 +5,8 @@
 #include <QWebEngineView>
 
 #include "base/qt/ui_thread.h"
-#include "client/qt/game_client.h"
 
-DevToolsKeyFilter::DevToolsKeyFilter(QWebEngineView* view, GameClient* client)
-    : QObject(view), view_(view), client_(client) {
+DevToolsKeyFilter::DevToolsKeyFilter(QWebEngineView* view) : QObject(view), view_(view) {
   view_->installEventFilter(this);
   for (QObject* child : view_->children()) {
     child->installEventFilter(this);
@@ -29,7 +27,7 @@ bool DevToolsKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     // Once the page has the key: a window shown now may take the focus before the key reaches
     // the page.
     QMetaObject::invokeMethod(
-        this, [this] { client_->ShowDevTools(view_->page()); }, Qt::QueuedConnection);
+        this, [this] { emit DevToolsRequested(view_->page()); }, Qt::QueuedConnection);
   }
   return false;
 }

@@ -3,10 +3,11 @@
 #include <cstdio>
 
 #include "base/qt/ui_thread.h"
+#include "bridge/qt/page_bridge.h"
 #include "client/core/navigation_rules.h"
 #include "client/core/request_rules.h"
-#include "client/qt/game_client.h"
 #include "client/qt/game_page_recovery.h"
+#include "client/qt/request_guard.h"
 #include "window/qt/browser_window.h"
 
 namespace {
@@ -28,8 +29,35 @@ void GamePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel,
   }
 }
 
-GamePage::GamePage(QWebEngineProfile* profile, GameClient* client, bool dev_tools, QObject* parent)
-    : QWebEnginePage(profile, parent), client_(client), dev_tools_(dev_tools) {}
+GamePage::GamePage(QWebEngineProfile* profile,
+                   Role role,
+                   gameshell::GameHosts game_hosts,
+                   BridgeMessageHandler* bridge,
+                   QObject* parent)
+    : QWebEnginePage(profile, parent),
+      role_(role),
+      game_hosts_(std::move(game_hosts)),
+      bridge_(bridge) {
+  GS_REQUIRE_UI_THREAD();
+  if (role_ != Role::kDevTools) {
+    PageBridge::Install(this, game_hosts_, bridge_);
+    setUrlRequestInterceptor(new RequestGuard(
+        game_hosts_,
+        role_ == Role::kGame ? RequestGuard::Scope::kGameWindow : RequestGuard::Scope::kPopup,
+        nullptr, this));
+  }
+}
+
+GamePage* GamePage::NewPage(Role role, QObject* parent) {
+  return new GamePage(profile(), role, game_hosts_, bridge_, parent);
+}
+
+GamePage* GamePage::OpenPopup() {
+  GS_REQUIRE_UI_THREAD();
+  GamePage* popup = NewPage(Role::kPopup, nullptr);
+  emit PopupOpened(popup);
+  return popup;
+}
 
 bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool is_main_frame) {
   GS_REQUIRE_UI_THREAD();
@@ -37,7 +65,7 @@ bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool is_
   if (url == QUrl(QString::fromLatin1(gameshell::kRefusedNavigationUrl))) {
     return false;
   }
-  if (!gameshell::IsRefusedNavigationUrl(url.toEncoded().toStdString(), dev_tools_)) {
+  if (!gameshell::IsRefusedNavigationUrl(url.toEncoded().toStdString(), role_ == Role::kDevTools)) {
     return true;
   }
   if (url == QUrl(QString::fromUtf8(GamePageRecovery::kRetryUrl))) {
@@ -65,5 +93,5 @@ bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool is_
 
 QWebEnginePage* GamePage::createWindow(WebWindowType) {
   GS_REQUIRE_UI_THREAD();
-  return client_->CreatePopup();
+  return OpenPopup();
 }

@@ -2,21 +2,38 @@
 
 #include <QWebEnginePage>
 
-class GameClient;
+#include "base/core/game_hosts.h"
 
-// A browser of the shell: a page whose navigations, popups and console are the client's business.
+class BridgeMessageHandler;
+
+// A page of the shell's: the game's, a popup's or the developer tools'. Pages of the game and its
+// popups get the page functions and their request guard; the developer tools get neither.
 // Thread: UI.
 class GamePage : public QWebEnginePage {
   Q_OBJECT
 
  public:
-  // `dev_tools`: the page shows the developer tools (and may navigate to their scheme).
-  GamePage(QWebEngineProfile* profile, GameClient* client, bool dev_tools, QObject* parent);
+  enum class Role { kGame, kPopup, kDevTools };
+
+  // `bridge` receives the page functions' messages (none for the developer tools) and must outlive
+  // the page.
+  GamePage(QWebEngineProfile* profile,
+           Role role,
+           gameshell::GameHosts game_hosts,
+           BridgeMessageHandler* bridge,
+           QObject* parent);
+
+  // A page of the same profile, hosts and bridge.
+  GamePage* NewPage(Role role, QObject* parent);
+  // A popup of this page, as the engine asks for one; whoever takes PopupOpened owns it.
+  GamePage* OpenPopup();
 
   // Developers' builds: every page's console messages go to stderr. Before the first page.
   static void SetConsoleToStderr(bool on);
 
  signals:
+  // A popup this page opened; it has no parent yet and navigates once this returns.
+  void PopupOpened(GamePage* popup);
   // The shell's own page asked to try the game again.
   void RetryRequested();
 
@@ -31,6 +48,7 @@ class GamePage : public QWebEnginePage {
                                 const QString& source) override;
 
  private:
-  GameClient* const client_;
-  const bool dev_tools_;
+  const Role role_;
+  const gameshell::GameHosts game_hosts_;
+  BridgeMessageHandler* const bridge_;
 };

@@ -9,7 +9,6 @@
 #include <algorithm>
 
 #include "base/qt/ui_thread.h"
-#include "window/qt/game_window_delegate.h"
 
 namespace {
 

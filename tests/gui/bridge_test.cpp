@@ -12,9 +12,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/qt/game_browser_app.h"
 #include "bridge/qt/page_bridge.h"
+#include "client/qt/game_bridge.h"
 #include "client/qt/game_client.h"
+#include "client/qt/game_session.h"
 #include "game_origin_cases.h"
 #include "gui_test_support.h"
 #include "window/qt/browser_window.h"
@@ -39,14 +40,14 @@ class BridgeTest : public ::testing::Test {
   void Open(const std::string& query) {
     QFile::remove("fileList.txt");
     profile_ = std::make_unique<QWebEngineProfile>();
-    client_ = GameBrowserApp::CreateGame(profile_.get(), Server().Url("/bridge.html?id=2" + query),
-                                         gameshell::GameHosts(Server().Host(), ""));
+    game_ = std::make_unique<GameSession>(profile_.get(), Server().Url("/bridge.html?id=2" + query),
+                                          gameshell::GameHosts(Server().Host(), ""));
     auto host = std::make_unique<RecordingLauncherHost>();
     host_ = host.get();
-    client_->SetLauncherHost(std::move(host));
+    game_->bridge().SetLauncherHost(std::move(host));
     record_path_ = record_dir_.filePath("calls.txt");
     qputenv("ZD_TEST_RECORD", record_path_.toUtf8());
-    page_ = client_->window_delegate()->browser_view()->page();
+    page_ = game_->window_delegate().browser_view()->page();
     ASSERT_TRUE(WaitUntil([this] {
       BrowserWindow* window = BrowserWindow::ForPage(page_);
       return window && window->isVisible();
@@ -54,7 +55,7 @@ class BridgeTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    client_.reset();
+    game_.reset();
     Pump(50);
     profile_.reset();
   }
@@ -79,7 +80,7 @@ class BridgeTest : public ::testing::Test {
   }
 
   std::string Generation() {
-    return client_->resource_cache().index().Find("version").value_or("<none>");
+    return game_->resource_cache().index().Find("version").value_or("<none>");
   }
 
   // The page's messages run in order: once a later one has, every earlier one has run too.
@@ -95,7 +96,8 @@ class BridgeTest : public ::testing::Test {
   }
 
   std::unique_ptr<QWebEngineProfile> profile_;
-  std::unique_ptr<GameClient> client_;
+  std::unique_ptr<GameSession> game_;
+  GameClient& client() { return game_->client(); }
   RecordingLauncherHost* host_ = nullptr;
   QWebEnginePage* page_ = nullptr;
   QTemporaryDir record_dir_;
@@ -196,13 +198,13 @@ TEST_F(BridgeTest, ManyCallsFromAFrameKeepTheirOrderAndThePageStaysResponsive) {
   RunInFrame("same", "for (var i = 0; i < 10000; ++i) C_clearCache(String(i))");
   Run("for (var i = 0; i < 10000; ++i) C_windowCanClose(i % 2 === 0)");
   EXPECT_TRUE(WaitUntil([&] { return Generation() == "9999"; }, 60000));
-  EXPECT_FALSE(client_->window_delegate()->can_close());
+  EXPECT_FALSE(game_->window_delegate().can_close());
   EXPECT_EQ(Run("6 * 7").toInt(), 42);
 }
 
 TEST_F(BridgeTest, LauncherLibraryPaymentAndAuthentication) {
   Open("");
-  client_->SetLauncherLibraryName(TEST_LAUNCHER_FULL);
+  game_->bridge().SetLauncherLibraryName(TEST_LAUNCHER_FULL);
   // Nobody has loaded the library yet: payment says so and calls nothing.
   Run("C_openPay('https://pay.test/')");
   ASSERT_TRUE(WaitUntil([&] { return host_->boxes.size() == 1; }));
@@ -231,7 +233,7 @@ TEST_F(BridgeTest, LauncherLibraryPaymentAndAuthentication) {
 
 TEST_F(BridgeTest, ALibraryWithoutTheExportsDoesNothing) {
   Open("");
-  client_->SetLauncherLibraryName(TEST_LAUNCHER_WITHOUT_EXPORTS);
+  game_->bridge().SetLauncherLibraryName(TEST_LAUNCHER_WITHOUT_EXPORTS);
   Run("C_UserAuthentic(); C_openPay('https://pay.test/')");
   WaitForEarlierMessages();
   EXPECT_TRUE(host_->boxes.isEmpty());
@@ -241,7 +243,7 @@ TEST_F(BridgeTest, ALibraryWithoutTheExportsDoesNothing) {
 
 TEST_F(BridgeTest, NoLibraryMakesAuthenticationFailInABoxOwnedByTheGameWindow) {
   Open("");
-  client_->SetLauncherLibraryName("/nonexistent/libZendariGameLauncher.so");
+  game_->bridge().SetLauncherLibraryName("/nonexistent/libZendariGameLauncher.so");
   Run("C_UserAuthentic()");
   ASSERT_TRUE(WaitUntil([&] { return host_->boxes.size() == 1; }));
   EXPECT_EQ(host_->boxes.front(), "owned|UserAuthentic|UserAuthentic失败");
@@ -252,9 +254,9 @@ TEST_F(BridgeTest, NoLibraryMakesAuthenticationFailInABoxOwnedByTheGameWindow) {
 
 TEST_F(BridgeTest, MessagesBeforeTheWindowDelegateIsStoredAreDropped) {
   Open("");
-  // The window keeps its delegate; only the client's slot is empty, as before start-up ends.
-  client_->SetWindowDelegate(nullptr);
-  Run("C_clearCache('dropped')");
+  // A bridge without the game window's delegate, as before start-up ends.
+  GameBridge without_window(nullptr, &game_->resource_cache().index());
+  without_window.OnBridgeMessage(page(), {"clearCache", u"dropped"});
   Pump(500);
   EXPECT_EQ(Generation(), "1");
 }

@@ -10,8 +10,9 @@
 #include <memory>
 #include <thread>
 
-#include "app/qt/game_browser_app.h"
+#include "client/qt/game_bridge.h"
 #include "client/qt/game_client.h"
+#include "client/qt/game_session.h"
 #include "gui_test_support.h"
 #include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
@@ -24,9 +25,9 @@ class GameWindowTest : public ::testing::Test {
   void Open(const std::string& query) {
     QFile::remove("fileList.txt");
     profile_ = std::make_unique<QWebEngineProfile>();
-    client_ = GameBrowserApp::CreateGame(profile_.get(), Server().Url("/login.html?id=2" + query),
-                                         gameshell::GameHosts(Server().Host(), ""));
-    QObject::connect(client_.get(), &GameClient::LastBrowserClosed, [this] {
+    game_ = std::make_unique<GameSession>(profile_.get(), Server().Url("/login.html?id=2" + query),
+                                          gameshell::GameHosts(Server().Host(), ""));
+    QObject::connect(&game_->client(), &GameClient::LastBrowserClosed, [this] {
       ++last_browser_closed_;
       index_saved_before_quit_ = QFile::exists("fileList.txt");
     });
@@ -36,18 +37,19 @@ class GameWindowTest : public ::testing::Test {
   // A popup as the engine asks for one when the player clicks a link with a target.
   void OpenPopup() {
     const int loaded = Server().Count("event=popup-loaded");
-    client_->CreatePopup()->load(QUrl(QString::fromStdString(Server().Url("/popup.html"))));
+    game_->game_page()->OpenPopup()->load(
+        QUrl(QString::fromStdString(Server().Url("/popup.html"))));
     ASSERT_TRUE(WaitUntil([&] { return Server().Count("event=popup-loaded") > loaded; }));
-    ASSERT_EQ(client_->browser_list().size(), 2u);
+    ASSERT_EQ(client().browser_list().size(), 2u);
   }
 
   void TearDown() override {
-    client_.reset();
+    game_.reset();
     Pump(50);
     profile_.reset();
   }
 
-  GameWindowDelegate* delegate() { return client_->window_delegate(); }
+  GameWindowDelegate* delegate() { return (game_ ? &game_->window_delegate() : nullptr); }
   BrowserWindow* window() {
     QWebEngineView* view = delegate() ? delegate()->browser_view() : nullptr;
     return view ? BrowserWindow::ForPage(view->page()) : nullptr;
@@ -55,7 +57,8 @@ class GameWindowTest : public ::testing::Test {
   QWebEnginePage* page() { return delegate()->browser_view()->page(); }
 
   std::unique_ptr<QWebEngineProfile> profile_;
-  std::unique_ptr<GameClient> client_;
+  std::unique_ptr<GameSession> game_;
+  GameClient& client() { return game_->client(); }
   int last_browser_closed_ = 0;
   bool index_saved_before_quit_ = false;
 };
@@ -71,7 +74,7 @@ TEST_F(GameWindowTest, LockedCloseRunsThePageHookOncePerRequestAndStaysOpen) {
   Pump(300);
   EXPECT_EQ(Server().Count("event=hook"), before + 2);
   EXPECT_TRUE(window()->isVisible());
-  EXPECT_EQ(client_->browser_list().size(), 1u);
+  EXPECT_EQ(client().browser_list().size(), 1u);
   EXPECT_EQ(last_browser_closed_, 0);
 }
 
@@ -91,7 +94,7 @@ TEST_F(GameWindowTest, UnlockedCloseSavesTheIndexBeforeTheLoopEnds) {
   window()->close();
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
   EXPECT_TRUE(index_saved_before_quit_);
-  EXPECT_TRUE(client_->browser_list().empty());
+  EXPECT_TRUE(client().browser_list().empty());
   // The delegate outlives its window; window commands then do nothing.
   ASSERT_NE(delegate(), nullptr);
   EXPECT_EQ(delegate()->browser_view(), nullptr);
@@ -119,7 +122,7 @@ TEST_F(GameWindowTest, TheShellsPageSaysWhatHappened) {
   };
   Open("&status=500");
   EXPECT_EQ(heading(), QString::fromUtf8("游戏服务器出错了|重试 Retry"));
-  client_.reset();
+  game_.reset();
   Pump(50);
 
   Open("");
@@ -127,12 +130,12 @@ TEST_F(GameWindowTest, TheShellsPageSaysWhatHappened) {
     emit page()->renderProcessTerminated(QWebEnginePage::CrashedTerminationStatus, 11);
   }
   EXPECT_EQ(heading(), QString::fromUtf8("游戏意外停止了|重试 Retry"));
-  client_.reset();
+  game_.reset();
   Pump(50);
 
   profile_ = std::make_unique<QWebEngineProfile>();
-  client_ = GameBrowserApp::CreateGame(profile_.get(), "http://127.0.0.1:1/login.html?id=2",
-                                       gameshell::GameHosts("127.0.0.1:1", ""));
+  game_ = std::make_unique<GameSession>(profile_.get(), "http://127.0.0.1:1/login.html?id=2",
+                                        gameshell::GameHosts("127.0.0.1:1", ""));
   EXPECT_EQ(heading(), QString::fromUtf8("无法连接到游戏服务器|重试 Retry"));
 }
 
@@ -184,11 +187,11 @@ TEST_F(GameWindowTest, PopupsOpenInTheirOwnWindowAndKeepTheLoopAlive) {
   Open("");
   OpenPopup();
   window()->close();
-  ASSERT_TRUE(WaitUntil([&] { return client_->browser_list().size() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return client().browser_list().size() == 1; }));
   Pump(200);
   EXPECT_EQ(last_browser_closed_, 0);
   EXPECT_FALSE(QFile::exists("fileList.txt"));
-  client_->CloseAllWindows(CloseMode::kForce);
+  client().CloseAllBrowsers(CloseMode::kForce);
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
   EXPECT_TRUE(index_saved_before_quit_);
 }
@@ -196,12 +199,12 @@ TEST_F(GameWindowTest, PopupsOpenInTheirOwnWindowAndKeepTheLoopAlive) {
 TEST_F(GameWindowTest, CloseAllWindowsFromAnotherThreadRunsOnTheUiThreadLater) {
   Open("");
   OpenPopup();
-  std::thread([this] { client_->CloseAllWindows(CloseMode::kForce); }).join();
-  EXPECT_EQ(client_->browser_list().size(), 2u);
+  std::thread([this] { client().CloseAllBrowsers(CloseMode::kForce); }).join();
+  EXPECT_EQ(client().browser_list().size(), 2u);
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
-  EXPECT_TRUE(client_->browser_list().empty());
+  EXPECT_TRUE(client().browser_list().empty());
   // With nothing left open it does nothing.
-  client_->CloseAllWindows(CloseMode::kForce);
+  client().CloseAllBrowsers(CloseMode::kForce);
   Pump(100);
   EXPECT_EQ(last_browser_closed_, 1);
 }
@@ -215,7 +218,7 @@ TEST_F(GameWindowTest, GentleCloseAllLetsThePageRunItsBeforeUnloadHandling) {
       [&](const QVariant&) { listening = true; });
   ASSERT_TRUE(WaitUntil([&] { return listening; }));
   const int unloads = Server().Count("event=unload");
-  client_->CloseAllWindows(CloseMode::kAskPage);
+  client().CloseAllBrowsers(CloseMode::kAskPage);
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
   EXPECT_TRUE(WaitUntil([&] { return Server().Count("event=unload") > unloads; }));
 }
@@ -227,7 +230,7 @@ TEST_F(GameWindowTest, F2OpensDeveloperToolsOnceAndThePageStillGetsTheKey) {
   ASSERT_NE(target, nullptr);
   QKeyEvent press(QEvent::KeyPress, Qt::Key_F2, Qt::ShiftModifier);
   QCoreApplication::sendEvent(target, &press);
-  ASSERT_TRUE(WaitUntil([&] { return client_->browser_list().size() == 2; }));
+  ASSERT_TRUE(WaitUntil([&] { return client().browser_list().size() == 2; }));
   BrowserWindow* dev_tools = BrowserWindow::ForPage(page()->devToolsPage());
   ASSERT_NE(dev_tools, nullptr);
   EXPECT_EQ(dev_tools->windowTitle(), "DEVTOOL");
@@ -238,10 +241,10 @@ TEST_F(GameWindowTest, F2OpensDeveloperToolsOnceAndThePageStillGetsTheKey) {
   QKeyEvent other(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
   QCoreApplication::sendEvent(target, &other);
   Pump(300);
-  EXPECT_EQ(client_->browser_list().size(), 2u);
+  EXPECT_EQ(client().browser_list().size(), 2u);
   // The game window closing leaves the loop running for the developer tools.
   window()->close();
-  ASSERT_TRUE(WaitUntil([&] { return client_->browser_list().size() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return client().browser_list().size() == 1; }));
   EXPECT_EQ(last_browser_closed_, 0);
   dev_tools->close();
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));

@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
   cache_scheme::Register();
   QApplication app(command_line.argc(), command_line.argv());
   app.setQuitOnLastWindowClosed(false);
+  InitShellResources();
   // Before any page starts the engine, so the server inherits none of its sockets.
   Server();
   // The cache root of every client the tests make.

@@ -11,10 +11,8 @@ namespace {
 constexpr char kWindowProperty[] = "gameshell_browser_window";
 }
 
-BrowserWindow::BrowserWindow(QWebEngineView* view,
-                             std::shared_ptr<WindowDelegate> delegate,
-                             Kind kind)
-    : view_(view), delegate_(std::move(delegate)), kind_(kind) {
+BrowserWindow::BrowserWindow(QWebEngineView* view, WindowDelegate* delegate, Kind kind)
+    : view_(view), delegate_(delegate), kind_(kind) {
   GS_REQUIRE_UI_THREAD();
   setAttribute(Qt::WA_DeleteOnClose);
   auto* layout = new QVBoxLayout(this);
@@ -22,19 +20,17 @@ BrowserWindow::BrowserWindow(QWebEngineView* view,
   layout->addWidget(view_);
   if (QWebEnginePage* page = view_->page()) {
     page->setProperty(kWindowProperty, QVariant::fromValue(static_cast<QObject*>(this)));
-    connect(page, &QWebEnginePage::windowCloseRequested, this, &BrowserWindow::OnPageAgreedToClose);
+    // The page agreed (its unload handling is done): the close goes on.
+    connect(page, &QWebEnginePage::windowCloseRequested, this, [this] {
+      page_agreed_to_close_ = true;
+      close();
+    });
   }
-  close_deadline_.setSingleShot(true);
-  close_deadline_.setInterval(kHungPageMs);
-  connect(&close_deadline_, &QTimer::timeout, this, [this] { CloseWindow(CloseMode::kForce); });
+  hung_page_deadline_.setSingleShot(true);
+  hung_page_deadline_.setInterval(kHungPageMs);
+  connect(&hung_page_deadline_, &QTimer::timeout, this, [this] { CloseWindow(CloseMode::kForce); });
   if (delegate_) {
     delegate_->OnWindowCreated(this);
-  }
-}
-
-BrowserWindow::~BrowserWindow() {
-  if (delegate_) {
-    delegate_->OnWindowDestroyed(this);
   }
 }
 
@@ -53,50 +49,58 @@ void BrowserWindow::CloseWindow(CloseMode mode) {
   GS_REQUIRE_UI_THREAD();
   if (mode == CloseMode::kForce) {
     forced_ = true;
-    page_agreed_to_close_ = true;
     close();
   } else {
     AskPageToClose();
   }
 }
 
-bool BrowserWindow::PageAgreedToClose() {
-  GS_REQUIRE_UI_THREAD();
-  if (page_agreed_to_close_) {
-    return true;
-  }
-  AskPageToClose();
-  return false;
-}
-
 void BrowserWindow::AskPageToClose() {
   if (QWebEnginePage* p = page()) {
     p->triggerAction(QWebEnginePage::RequestClose);
-  }
-  // A page stuck in a script never answers: the window closes all the same.
-  if (!close_deadline_.isActive()) {
-    close_deadline_.start();
+    if (!hung_page_deadline_.isActive()) {
+      hung_page_deadline_.start();
+    }
   }
 }
 
-void BrowserWindow::OnPageAgreedToClose() {
-  GS_REQUIRE_UI_THREAD();
-  page_agreed_to_close_ = true;
-  close();
+void BrowserWindow::RunInsteadOfClosing(const QString& script) {
+  QWebEnginePage* p = page();
+  if (!p) {
+    return;
+  }
+  if (!hung_page_deadline_.isActive()) {
+    hung_page_deadline_.start();
+  }
+  // Any answer shows the page still runs its scripts; the player closes again if need be.
+  p->runJavaScript(script, [window = QPointer<BrowserWindow>(this)](const QVariant&) {
+    if (window) {
+      window->hung_page_deadline_.stop();
+    }
+  });
 }
 
 void BrowserWindow::closeEvent(QCloseEvent* event) {
   GS_REQUIRE_UI_THREAD();
-  if (closed_) {
-    event->accept();
-    return;
+  if (!closed_ && !forced_ && delegate_) {
+    QString instead;
+    if (!delegate_->CanClose(this, &instead)) {
+      if (!instead.isEmpty()) {
+        RunInsteadOfClosing(instead);
+      }
+      event->ignore();
+      return;
+    }
+    if (!page_agreed_to_close_) {
+      AskPageToClose();
+      event->ignore();
+      return;
+    }
   }
-  if (!forced_ && delegate_ && !delegate_->CanClose(this)) {
-    event->ignore();
-    return;
-  }
-  closed_ = true;
-  close_deadline_.stop();
   event->accept();
-  emit BrowserClosed(page());
+  if (!closed_) {
+    closed_ = true;
+    hung_page_deadline_.stop();
+    emit BrowserClosed(page());
+  }
 }

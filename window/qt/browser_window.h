@@ -4,43 +4,36 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <memory>
-
 #include "window/core/close_mode.h"
 #include "window/qt/window_delegate.h"
 
-#include <QWebEngineView>
 class QWebEnginePage;
+#include <QWebEngineView>
 
 // A top-level window around one browser view: the game's window, a popup's, or the developer
-// tools'. Closing runs through the delegate when there is one; without one the window closes at
-// once. Deletes itself once closed.
+// tools'. Its close runs in one place (closeEvent): a window with a delegate asks the delegate,
+// then the page, whose unload handling has its say; a page that does not answer within
+// kHungPageMs is closed all the same. Without a delegate the window closes at once. Deletes
+// itself once closed.
 // Thread: UI.
 class BrowserWindow : public QWidget {
   Q_OBJECT
 
  public:
-  enum class Kind {
-    kBrowserView,  // game window and popups: their first finished load may show the game window
-    kDevTools,
-  };
+  enum class Kind { kBrowserView, kDevTools };
 
-  BrowserWindow(QWebEngineView* view, std::shared_ptr<WindowDelegate> delegate, Kind kind);
-  ~BrowserWindow() override;
+  // `delegate` may be null; it must outlive the window.
+  BrowserWindow(QWebEngineView* view, WindowDelegate* delegate, Kind kind);
 
   QWebEnginePage* page() const;
   QWebEngineView* view() const { return view_; }
   Kind kind() const { return kind_; }
 
-  // A page that does not answer a close request within this long (stuck in a script) is closed
-  // all the same.
+  // A page stuck in a script never answers a close request or the game's exit prompt.
   static constexpr int kHungPageMs = 3000;
 
   // kForce closes without giving the page's unload handling or the delegate a say.
   void CloseWindow(CloseMode mode);
-  // True when the page has already agreed to close; otherwise asks it (its beforeunload handling
-  // runs) and answers false, and the window closes once the page agrees, or after kHungPageMs.
-  bool PageAgreedToClose();
 
   static BrowserWindow* ForPage(QWebEnginePage* page);
 
@@ -52,14 +45,16 @@ class BrowserWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void OnPageAgreedToClose();
   void AskPageToClose();
+  void RunInsteadOfClosing(const QString& script);
 
   QPointer<QWebEngineView> view_;
-  std::shared_ptr<WindowDelegate> delegate_;
+  WindowDelegate* const delegate_;
   const Kind kind_;
   bool page_agreed_to_close_ = false;
   bool forced_ = false;
   bool closed_ = false;
-  QTimer close_deadline_;
+  // The one deadline for a page that does not answer: runs while a close request or the game's
+  // exit prompt waits on the page.
+  QTimer hung_page_deadline_;
 };

@@ -4,22 +4,19 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
-#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-
-#include <memory>
 
 #include "base/qt/ui_thread.h"
 #include "window/core/window_size.h"
 #include "window/qt/browser_window.h"
 
-GameWindowDelegate::GameWindowDelegate(QWebEngineView* browser_view,
-                                       gameshell::GameHosts game_hosts)
-    : game_hosts_(std::move(game_hosts)), browser_view_(browser_view) {}
+GameWindowDelegate::GameWindowDelegate(gameshell::GameHosts game_hosts)
+    : game_hosts_(std::move(game_hosts)) {}
 
 void GameWindowDelegate::OnWindowCreated(BrowserWindow* window) {
   GS_REQUIRE_UI_THREAD();
+  browser_view_ = window->view();
   window->setWindowTitle(QString::fromUtf8(kTitle));
   window->setMinimumSize(kMinimumSize);
   window->setMaximumSize(kMaximumSize);
@@ -37,8 +34,6 @@ void GameWindowDelegate::OnWindowCreated(BrowserWindow* window) {
   // takes the window's size now, not when it is first shown.
   if (browser_view_) {
     browser_view_->resize(window->size());
-  }
-  if (browser_view_) {
     browser_view_->setFocus();
   }
   const QIcon icon = WindowIcon();
@@ -47,25 +42,16 @@ void GameWindowDelegate::OnWindowCreated(BrowserWindow* window) {
   }
 }
 
-bool GameWindowDelegate::CanClose(BrowserWindow* window) {
+bool GameWindowDelegate::CanClose(BrowserWindow*, QString* instead) {
   GS_REQUIRE_UI_THREAD();
   QWebEnginePage* page = browser_view_ ? browser_view_->page() : nullptr;
-  const bool game_shown = page && game_hosts_.AllowsUrl(page->url().toEncoded().toStdString());
-  if (can_close_ || !game_shown) {
-    return page ? window->PageAgreedToClose() : false;
+  if (!page) {
+    return false;
   }
-  if (page) {
-    // The game's own exit prompt decides, if the page answers at all: one stuck in a script
-    // never runs the hook, and the player could never close the game.
-    auto answered = std::make_shared<bool>(false);
-    page->runJavaScript(QString::fromUtf8(kCloseHook),
-                        [answered](const QVariant&) { *answered = true; });
-    QTimer::singleShot(BrowserWindow::kHungPageMs, window, [answered, window] {
-      if (!*answered) {
-        window->CloseWindow(CloseMode::kForce);
-      }
-    });
+  if (can_close_ || !game_hosts_.AllowsUrl(page->url().toEncoded().toStdString())) {
+    return true;
   }
+  *instead = QString::fromUtf8(kCloseHook);
   return false;
 }
 
@@ -78,11 +64,6 @@ QIcon GameWindowDelegate::WindowIcon() {
     }
   }
   return icon;
-}
-
-void GameWindowDelegate::OnWindowDestroyed(BrowserWindow*) {
-  GS_REQUIRE_UI_THREAD();
-  browser_view_.clear();
 }
 
 void GameWindowDelegate::SetCanClose(bool can_close) {

@@ -12,8 +12,9 @@
 // The game window's delegate: its title, icon, size and limits, and the close decision. While the
 // page holds closing locked, a close request runs the page's close hook instead, so the game can
 // show its own exit prompt; the lock holds only while the window shows a page of the game's own
-// hosts, so no other page can keep the player from closing it.
-// Thread: UI.
+// hosts, so no other page can keep the player from closing it. It never calls the window back:
+// the window runs the hook and waits on the page.
+// Thread: UI. Outlives the window; its view pointer clears itself when the view goes.
 class GameWindowDelegate : public WindowDelegate {
  public:
   static constexpr char kTitle[] = "Varnholt";
@@ -26,16 +27,15 @@ class GameWindowDelegate : public WindowDelegate {
   // switchers that show it larger (scaled up, 32 pixels would blur).
   static QIcon WindowIcon();
 
-  GameWindowDelegate(QWebEngineView* browser_view, gameshell::GameHosts game_hosts);
+  explicit GameWindowDelegate(gameshell::GameHosts game_hosts);
 
   void OnWindowCreated(BrowserWindow* window) override;
-  bool CanClose(BrowserWindow* window) override;
-  void OnWindowDestroyed(BrowserWindow* window) override;
+  bool CanClose(BrowserWindow* window, QString* instead) override;
 
   // Takes effect at the next close request.
   void SetCanClose(bool can_close);
   bool can_close() const { return can_close_; }
-  // Nothing once the window is gone.
+  // Nothing before the window is created or once it is gone.
   void MaximizeWindow();
   QWebEngineView* browser_view() const { return browser_view_; }
 

@@ -1,14 +1,15 @@
 #pragma once
 
 class BrowserWindow;
+class QString;
 
-// Decides a browser window's look and whether a close request may proceed.
-// Thread: UI.
+// Decides a browser window's look and whether a close request may go on to its page.
+// Thread: UI. Outlives every window it is given to.
 class WindowDelegate {
  public:
   virtual ~WindowDelegate() = default;
   virtual void OnWindowCreated(BrowserWindow* window) = 0;
-  // False keeps the window open.
-  virtual bool CanClose(BrowserWindow* window) = 0;
-  virtual void OnWindowDestroyed(BrowserWindow* window) = 0;
+  // False keeps the window open. The window then runs `instead` in its page, when the delegate
+  // gave a script: the close request is the page's to answer.
+  virtual bool CanClose(BrowserWindow* window, QString* instead) = 0;
 };

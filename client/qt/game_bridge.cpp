@@ -1,0 +1,64 @@
+#include "client/qt/game_bridge.h"
+
+#include <QPointer>
+#include <QWebEnginePage>
+
+#include "base/core/text_conversion.h"
+#include "base/qt/ui_thread.h"
+#include "bridge/core/launcher.h"
+#include "cache/core/cache_index.h"
+#include "platform/url_opener.h"
+#include "window/qt/browser_window.h"
+#include "window/qt/game_window_delegate.h"
+
+// The commands as they act for the page that sent one message.
+class GameBridge::Commands : public gameshell::BridgeCommands {
+ public:
+  Commands(GameBridge* bridge, QWebEnginePage* sender) : bridge_(bridge), sender_(sender) {}
+
+  bool HasWindowDelegate() override { return bridge_->window_ != nullptr; }
+  void SetCanClose(bool can_close) override { bridge_->window_->SetCanClose(can_close); }
+  void CloseGame() override { emit bridge_->CloseGameRequested(); }
+  void MaximizeWindow() override { bridge_->window_->MaximizeWindow(); }
+  void ResetCache(const std::string& generation) override { bridge_->index_->Reset(generation); }
+  void ReloadSender() override { sender_->triggerAction(QWebEnginePage::Reload); }
+  void OpenExternal(const std::u16string& url) override {
+    platform::OpenWithDesktop(gameshell::Utf16ToUtf8(url));
+  }
+
+  void OpenPay(const std::u16string& url) override {
+    SystemLauncherHost& host = *bridge_->launcher_host_;
+    host.SetOwner(nullptr);
+    gameshell::LauncherOpenPay(host, bridge_->launcher_library_name_, url);
+  }
+
+  void UserAuthentic() override {
+    BrowserWindow* window = BrowserWindow::ForPage(sender_);
+    SystemLauncherHost& host = *bridge_->launcher_host_;
+    host.SetOwner(window);
+    QPointer<QWebEnginePage> sender(sender_);
+    std::optional<int32_t> result =
+        gameshell::LauncherUserAuthentic(host, bridge_->launcher_library_name_,
+                                         window ? static_cast<uintptr_t>(window->winId()) : 0);
+    // The library or its message box may have run the event loop; the page may be gone.
+    if (result && sender) {
+      sender->runJavaScript(
+          QString::fromStdString(gameshell::AuthenticationCallbackScript(*result)));
+    }
+  }
+
+ private:
+  GameBridge* const bridge_;
+  QWebEnginePage* const sender_;
+};
+
+GameBridge::GameBridge(GameWindowDelegate* window, gameshell::CacheIndex* index)
+    : window_(window), index_(index) {}
+
+GameBridge::~GameBridge() = default;
+
+void GameBridge::OnBridgeMessage(QWebEnginePage* page, const gameshell::BridgeMessage& message) {
+  GS_REQUIRE_UI_THREAD();
+  Commands commands(this, page);
+  dispatcher_.OnMessage(message, commands);
+}

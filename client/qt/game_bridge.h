@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+#include <string>
+
+#include "bridge/core/bridge_dispatcher.h"
+#include "bridge/core/launcher.h"
+#include "bridge/qt/page_bridge.h"
+#include "platform/qt/system_launcher_host.h"
+
+class GameWindowDelegate;
+
+namespace gameshell {
+class CacheIndex;
+}
+
+// The browser side of the page functions: each message of a game's page becomes a command on the
+// game window, the cache index, the launcher library or the desktop, run at once. Ending the game
+// is the client's: asked for with CloseGameRequested.
+// Thread: UI.
+class GameBridge : public QObject, public BridgeMessageHandler {
+  Q_OBJECT
+
+ public:
+  // `window` and `index` must outlive the bridge.
+  GameBridge(GameWindowDelegate* window, gameshell::CacheIndex* index);
+  ~GameBridge() override;
+
+  // The launcher library's services and file name; tests substitute both.
+  void SetLauncherHost(std::unique_ptr<SystemLauncherHost> host) {
+    launcher_host_ = std::move(host);
+  }
+  void SetLauncherLibraryName(std::string name) { launcher_library_name_ = std::move(name); }
+
+  // BridgeMessageHandler:
+  void OnBridgeMessage(QWebEnginePage* page, const gameshell::BridgeMessage& message) override;
+
+ signals:
+  // The game's own close command: emitted while its message is handled.
+  void CloseGameRequested();
+
+ private:
+  class Commands;
+
+  GameWindowDelegate* const window_;
+  gameshell::CacheIndex* const index_;
+  gameshell::BridgeDispatcher dispatcher_;
+  std::unique_ptr<SystemLauncherHost> launcher_host_ = std::make_unique<SystemLauncherHost>();
+  std::string launcher_library_name_ = gameshell::kLauncherLibraryName;
+};

@@ -1,0 +1,102 @@
+#include "client/qt/game_session.h"
+
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "base/qt/ui_thread.h"
+#include "cache/qt/profile_cache_hooks.h"
+#include "client/qt/dev_tools_key_filter.h"
+#include "client/qt/dev_tools_window.h"
+#include "client/qt/game_bridge.h"
+#include "client/qt/game_client.h"
+#include "client/qt/game_page.h"
+#include "client/qt/game_page_recovery.h"
+#include "client/qt/game_window_presenter.h"
+#include "client/qt/popup_windows.h"
+#include "client/qt/request_guard.h"
+#include "window/qt/game_window_delegate.h"
+
+namespace {
+
+void ApplyGameBrowserSettings(QWebEngineSettings* settings) {
+  settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+}
+
+}  // namespace
+
+// Resources compiled into a static library are registered only when asked for (outside any
+// namespace).
+static void InitClientResources() {
+  static const bool done = [] {
+    Q_INIT_RESOURCE(bridge);
+    Q_INIT_RESOURCE(client);
+    return true;
+  }();
+  (void)done;
+}
+
+GameSession::GameSession(QWebEngineProfile* profile,
+                         const std::string& start_url,
+                         gameshell::GameHosts game_hosts)
+    : profile_(profile),
+      resource_cache_(game_hosts),
+      cache_hooks_(std::make_unique<ProfileCacheHooks>(&resource_cache_, profile)),
+      request_guard_(std::make_unique<RequestGuard>(game_hosts,
+                                                    RequestGuard::Scope::kProfile,
+                                                    cache_hooks_->request_interceptor())),
+      window_delegate_(std::make_unique<GameWindowDelegate>(game_hosts)),
+      bridge_(std::make_unique<GameBridge>(window_delegate_.get(), &resource_cache_.index())),
+      client_(std::make_unique<GameClient>(&resource_cache_)),
+      popups_(std::make_unique<PopupWindows>(client_.get(), game_hosts)) {
+  GS_REQUIRE_UI_THREAD();
+  InitClientResources();
+  profile_->setUrlRequestInterceptor(request_guard_.get());
+  // A page opens a popup only from the player's own gesture (a click on a link); without it the
+  // engine's popup blocker refuses.
+  profile_->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+  resource_cache_.Start();
+
+  // Every browser's view opens its page's developer tools on F2.
+  connect(client_.get(), &GameClient::BrowserOpened, this, [this](BrowserWindow* window) {
+    auto* filter = new DevToolsKeyFilter(window->view());
+    connect(filter, &DevToolsKeyFilter::DevToolsRequested, this,
+            [this](QWebEnginePage* page) { ShowDevTools(page, *client_); });
+  });
+  // The three ways the game ends on its own: its close command, the player closing the loading
+  // window, and (connected by the application) the system's termination signals.
+  connect(bridge_.get(), &GameBridge::CloseGameRequested, client_.get(), &GameClient::CloseGame);
+
+  game_page_ =
+      new GamePage(profile, GamePage::Role::kGame, game_hosts, bridge_.get(), /*parent=*/nullptr);
+  connect(game_page_, &GamePage::PopupOpened, popups_.get(), &PopupWindows::Adopt);
+  ApplyGameBrowserSettings(game_page_->settings());
+  const QUrl url(QString::fromUtf8(start_url), QUrl::TolerantMode);
+  // Whether the login host answers is asked without the launch parameters.
+  auto* recovery = new GamePageRecovery(game_page_, url, url.adjusted(QUrl::RemoveQuery));
+  connect(game_page_, &GamePage::RetryRequested, recovery, &GamePageRecovery::RetryNow);
+  // Sized before the page loads, so its first script sees the window's size.
+  BrowserWindow* window =
+      client_->OpenBrowser(game_page_, window_delegate_.get(), BrowserWindow::Kind::kBrowserView);
+  game_page_->load(url);
+  presenter_ = std::make_unique<GameWindowPresenter>(window);
+  connect(presenter_.get(), &GameWindowPresenter::LoadingWindowClosed, client_.get(),
+          &GameClient::CloseGame);
+}
+
+GameSession::~GameSession() {
+  GS_REQUIRE_UI_THREAD();
+  presenter_.reset();
+  // Pages go first, the open browsers' and the popups' not shown yet: they must not outlive their
+  // profile or the bridge they post to.
+  client_.reset();
+  popups_.reset();
+  profile_->setUrlRequestInterceptor(nullptr);
+  request_guard_.reset();
+  // Downloads still running end here, while the cache they would store into is alive.
+  cache_hooks_.reset();
+}

@@ -1,0 +1,89 @@
+#include "client/qt/popup_windows.h"
+
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include "base/qt/ui_thread.h"
+#include "client/qt/game_client.h"
+#include "client/qt/game_page.h"
+#include "client/qt/popup_titler.h"
+
+namespace {
+
+constexpr QSize kPopupSize{800, 600};
+// What an opener writes into a new popup, it writes at once.
+constexpr int kWrittenPopupSettleMs = 500;
+
+void StopWaitingToShow(GamePage* page, PopupWindows* popups) {
+  QObject::disconnect(page, &QWebEnginePage::urlChanged, popups, nullptr);
+  QObject::disconnect(page, &QWebEnginePage::windowCloseRequested, popups, nullptr);
+}
+
+}  // namespace
+
+PopupWindows::PopupWindows(GameClient* client, gameshell::GameHosts game_hosts)
+    : client_(client), game_hosts_(std::move(game_hosts)) {}
+
+void PopupWindows::Adopt(GamePage* page) {
+  GS_REQUIRE_UI_THREAD();
+  // The engine (Qt 6.4) crashes the whole process when a view shows a popup whose first, empty
+  // document its opener has written into (window.open() then document.write): the popup stays
+  // without a view until it has navigated somewhere, which is safe to show; one still empty a
+  // moment later but written is shown as a copy of what was written.
+  page->setParent(this);
+  connect(page, &GamePage::PopupOpened, this, &PopupWindows::Adopt);
+  connect(page, &QWebEnginePage::urlChanged, this, [this, page](const QUrl& url) {
+    if (!url.isEmpty() && url.scheme() != QLatin1String("about")) {
+      Show(page);
+    }
+  });
+  // Closed by its opener before it showed anything.
+  connect(page, &QWebEnginePage::windowCloseRequested, this, [page] { page->deleteLater(); });
+  QTimer::singleShot(kWrittenPopupSettleMs, page, [this, page] {
+    page->toHtml([this, popup = QPointer<GamePage>(page)](const QString& html) {
+      if (popup && !BrowserWindow::ForPage(popup) && !IsEmptyDocument(html)) {
+        ShowWritten(popup, html);
+      }
+    });
+  });
+}
+
+void PopupWindows::Show(GamePage* page, const QString& written_by) {
+  GS_REQUIRE_UI_THREAD();
+  if (BrowserWindow::ForPage(page)) {
+    return;
+  }
+  StopWaitingToShow(page, this);
+  BrowserWindow* window = client_->OpenBrowser(page, nullptr, BrowserWindow::Kind::kBrowserView);
+  // Unlike the game window, a popup is titled by its page, and by its origin when that is not
+  // one of the game's.
+  new PopupTitler(window, window->view(), game_hosts_, written_by);
+  window->resize(kPopupSize);
+  window->show();
+}
+
+void PopupWindows::ShowWritten(GamePage* written, const QString& html) {
+  GS_REQUIRE_UI_THREAD();
+  PopupTitler::AskOrigin(
+      written, [this, written = QPointer<GamePage>(written), html](const QString& origin) {
+        if (!written || BrowserWindow::ForPage(written)) {
+          return;
+        }
+        StopWaitingToShow(written, this);
+        GamePage* copy = written->NewPage(GamePage::Role::kPopup, this);
+        connect(copy, &GamePage::PopupOpened, this, &PopupWindows::Adopt);
+        written->deleteLater();
+        // Without a base address: one of the writer's origin trips the engine's check of the
+        // process that may show it (the processes are per origin). The copy names its writer.
+        copy->setHtml(html);
+        // "null" (an opaque writer) still names no game origin.
+        Show(copy, origin.isEmpty() ? QStringLiteral("null") : origin);
+      });
+}
+
+bool PopupWindows::IsEmptyDocument(const QString& html) {
+  QString bare = html;
+  bare.remove(QRegularExpression(QStringLiteral("\\s")));
+  return bare == QLatin1String("<html><head></head><body></body></html>") || bare.isEmpty();
+}
