@@ -73,6 +73,23 @@ bool IsWindowsDeviceName(std::string_view segment) {
 
 }  // namespace
 
+const char* ContentTypeForCachePath(std::string_view cache_path) {
+  static constexpr std::array<std::pair<std::string_view, const char*>, 6> kTypes = {{
+      {".png", "image/png"},
+      {".jpg", "image/jpeg"},
+      {".webp", "image/webp"},
+      {".mp3", "audio/mpeg"},
+      {".wav", "audio/wav"},
+      {".conf", "text/plain"},
+  }};
+  for (const auto& [extension, type] : kTypes) {
+    if (cache_path.ends_with(extension)) {
+      return type;
+    }
+  }
+  return "application/octet-stream";
+}
+
 bool IsCacheableUrl(std::string_view url) {
   return ContainsCacheableExtension(url);
 }

@@ -14,6 +14,10 @@ inline constexpr char kIndexFileName[] = "fileList.txt";
 // True when any cacheable extension occurs anywhere in the URL, query included (case-sensitive).
 bool IsCacheableUrl(std::string_view url);
 
+// The MIME type to serve a cached file with, from its extension (the network's own header is not
+// kept).
+const char* ContentTypeForCachePath(std::string_view cache_path);
+
 // The URL's path after the host, without the query; empty when there is no "//" or no "/" after
 // the host. Not yet checked for safety: see IsStorableCachePath.
 std::string CachePathFromUrl(std::string_view url);

@@ -1,5 +1,6 @@
 #include "cache/core/download_decision.h"
 
+#include "base/core/remote_debugging_port.h"
 #include "base/core/url_authority.h"
 #include "cache/core/cache_paths.h"
 
@@ -19,7 +20,8 @@ bool MayFillCacheFrom(std::string_view url, const GameHosts& hosts) {
 }
 
 bool MayFollowRedirect(std::string_view from, std::string_view to, const GameHosts& hosts) {
-  return MayFillCacheFrom(to, hosts) && !(from.starts_with("https:") && to.starts_with("http:"));
+  return MayFillCacheFrom(to, hosts) && !(from.starts_with("https:") && to.starts_with("http:")) &&
+         !IsRemoteDebuggingUrl(to);
 }
 
 RequestDecision DecideRequest(std::string_view url,

@@ -42,8 +42,8 @@ std::string IndexTokenFor(std::string_view token);
 bool MayFillCacheFrom(std::string_view url, const GameHosts& hosts);
 
 // True when the shell's download of a resource may follow a redirect from `from` to `to`: to
-// another of the game's hosts, never from https to http. Any other redirect would store a
-// foreign host's bytes under the game's path.
+// another of the game's hosts, never from https to http, and never to the debugging endpoint. Any
+// other redirect would store a foreign host's bytes under the game's path.
 bool MayFollowRedirect(std::string_view from, std::string_view to, const GameHosts& hosts);
 
 // Only http(s) URLs of the game's own hosts whose cache path is storable are considered; the

@@ -1,7 +1,6 @@
 #include "cache/core/resource_cache.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cstdio>
 
@@ -160,13 +159,53 @@ void ResourceCache::AppendToDownload(DownloadId id, std::string data) {
   if (it == downloads_.end()) {
     return;
   }
-  std::shared_ptr<std::atomic<int64_t>> backlog = it->second.backlog;
+  std::shared_ptr<Backlog> backlog = it->second.backlog;
   const auto size = static_cast<int64_t>(data.size());
-  *backlog += size;
+  backlog->Add(size);
   writer_.Post([this, id, backlog, size, body = std::move(data)] {
     WriteOnWriter(id, body);
-    *backlog -= size;
+    backlog->Written(size);
   });
+}
+
+void ResourceCache::Backlog::Add(int64_t size) {
+  MutexLock lock(&mutex_);
+  bytes_ += size;
+}
+
+void ResourceCache::Backlog::Written(int64_t size) {
+  std::function<void()> wake;
+  {
+    MutexLock lock(&mutex_);
+    bytes_ -= size;
+    if (wake_ && bytes_ < wake_below_) {
+      wake = std::move(wake_);
+      wake_ = nullptr;
+    }
+  }
+  if (wake) {
+    wake();
+  }
+}
+
+bool ResourceCache::Backlog::WhenBelow(int64_t limit, std::function<void()> wake) {
+  MutexLock lock(&mutex_);
+  if (bytes_ < limit) {
+    return true;
+  }
+  wake_below_ = limit;
+  wake_ = std::move(wake);
+  return false;
+}
+
+int64_t ResourceCache::Backlog::bytes() const {
+  MutexLock lock(&mutex_);
+  return bytes_;
+}
+
+bool ResourceCache::WhenBacklogBelow(DownloadId id, int64_t bytes, std::function<void()> wake) {
+  auto it = downloads_.find(id);
+  return it == downloads_.end() || it->second.backlog->WhenBelow(bytes, std::move(wake));
 }
 
 void ResourceCache::WriteOnWriter(DownloadId id, std::string_view body) {
@@ -201,9 +240,9 @@ void ResourceCache::WriteOnWriter(DownloadId id, std::string_view body) {
   }
 }
 
-int64_t ResourceCache::DownloadBacklog(DownloadId id) const {
+int64_t ResourceCache::DownloadBacklogForTesting(DownloadId id) const {
   auto it = downloads_.find(id);
-  return it == downloads_.end() ? 0 : it->second.backlog->load();
+  return it == downloads_.end() ? 0 : it->second.backlog->bytes();
 }
 
 void ResourceCache::FinishDownload(DownloadId id,
@@ -382,23 +421,6 @@ void ResourceCache::SaveAndWait() {
   writer_.Flush();
   index_saver_.Post([this] { index_.Flush(/*compact=*/false); });
   index_saver_.Flush();
-}
-
-const char* ContentTypeForCachePath(std::string_view cache_path) {
-  static constexpr std::array<std::pair<std::string_view, const char*>, 6> kTypes = {{
-      {".png", "image/png"},
-      {".jpg", "image/jpeg"},
-      {".webp", "image/webp"},
-      {".mp3", "audio/mpeg"},
-      {".wav", "audio/wav"},
-      {".conf", "text/plain"},
-  }};
-  for (const auto& [extension, type] : kTypes) {
-    if (cache_path.ends_with(extension)) {
-      return type;
-    }
-  }
-  return "application/octet-stream";
 }
 
 }  // namespace gameshell

@@ -51,8 +51,10 @@ class ResourceCache {
   bool SetBodyEncoding(DownloadId id, std::string_view content_encoding);
   // Queues a piece of the body, as sent (still encoded), for the writer.
   void AppendToDownload(DownloadId id, std::string data);
-  // Bytes of the download queued and not yet written.
-  int64_t DownloadBacklog(DownloadId id) const;
+  // True when fewer than `bytes` of the download are queued and not yet written. Otherwise false,
+  // and `wake` runs once on the writer thread when they are: the reader pauses meanwhile.
+  bool WhenBacklogBelow(DownloadId id, int64_t bytes, std::function<void()> wake);
+  int64_t DownloadBacklogForTesting(DownloadId id) const;
   // `complete`: the whole body arrived by the transfer's own framing. It is put in place and then
   // recorded in the index only when complete, its encoding ended where its format says, its
   // decoded size is within kMaxStoredBytes, and it is still the version its path waits for;
@@ -93,11 +95,24 @@ class ResourceCache {
   }
 
  private:
+  // Bytes of a download queued for the writer: the deciding thread adds, the writer takes off.
+  struct Backlog {
+    void Add(int64_t size);
+    void Written(int64_t size);
+    bool WhenBelow(int64_t limit, std::function<void()> wake);
+    int64_t bytes() const;
+
+   private:
+    mutable Mutex mutex_;
+    int64_t bytes_ GUARDED_BY(mutex_) = 0;
+    int64_t wake_below_ GUARDED_BY(mutex_) = 0;
+    std::function<void()> wake_ GUARDED_BY(mutex_);
+  };
   struct Download {
     std::string cache_path;
     std::string token;
     std::string temporary_path;
-    std::shared_ptr<std::atomic<int64_t>> backlog = std::make_shared<std::atomic<int64_t>>(0);
+    std::shared_ptr<Backlog> backlog = std::make_shared<Backlog>();
   };
   // The writer's side of a download.
   struct Receiving {
@@ -169,9 +184,5 @@ class ResourceCache {
   // Last: its thread stops, running what is queued, before the index goes.
   SerialExecutor writer_;
 };
-
-// The MIME type to serve a cached file with, from its extension (the network's own header is not
-// kept).
-const char* ContentTypeForCachePath(std::string_view cache_path);
 
 }  // namespace gameshell

@@ -1,36 +1,96 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
 #include <memory>
+#include <unordered_map>
 
-#include "cache/qt/network_bypass.h"
+#include "cache/core/cache_paths.h"
+#include "cache/qt/held_cache_files.h"
+#include "cache/qt/serving_files.h"
 
-class CachedResourceHandler;
-class QWebEngineUrlRequestInterceptor;
+class QFile;
 class QWebEngineProfile;
-class ResourceRequestInterceptor;
+class QWebEngineUrlRequestInfo;
+class QWebEngineUrlRequestInterceptor;
+class QWebEngineUrlRequestJob;
+class ResourceDownloadClient;
 
 namespace gameshell {
 class ResourceCache;
 }
 
-// The resource cache hooked into a profile's requests for the object's lifetime: the interceptor
-// that decides and downloads, and the scheme handler that answers the engine from disk. The
-// interceptor is the profile's to call: whoever installs interceptors on the profile passes
-// requests on to it.
-// Thread: UI.
-class ProfileCacheHooks {
- public:
-  // `cache` and `profile` must outlive this object.
-  ProfileCacheHooks(gameshell::ResourceCache* cache, QWebEngineProfile* profile);
-  // Unhooks; downloads still running are dropped.
-  ~ProfileCacheHooks();
+// The resource cache hooked into a profile's requests for the object's lifetime, and the one owner
+// of a request's way through it. Each request of a page is seen before it is made
+// (OnPageRequest) and gets the cache's decision: it passes through; it is served from disk, by a
+// redirect to the internal cache scheme whose requests come back here (OnCacheRequest); or the
+// resource is fetched once, in the shell's own download, which every request for it joins. A
+// request with an older file on disk gets that file this once; one without waits for the
+// download and gets its body, or, when the download did not complete, is sent back to the
+// network as if the shell were not there, so the page sees the origin's own answer. A file that
+// is missing, empty or unreadable when served sends its request back to the network too.
+// Thread: UI (where this engine calls interceptors and scheme handlers; the engine reads an
+// answered file on its own thread).
+class ProfileCacheHooks : public QObject {
+  Q_OBJECT
 
+ public:
+  // Downloads send the profile's user agent and cookies, as the page's own requests do. `cache`
+  // and `profile` must outlive this object.
+  ProfileCacheHooks(gameshell::ResourceCache* cache, QWebEngineProfile* profile);
+  // Unhooks; downloads still running are dropped, kept bodies removed.
+  ~ProfileCacheHooks() override;
+
+  // The profile's to call: whoever installs interceptors on the profile passes requests on to it.
   QWebEngineUrlRequestInterceptor* request_interceptor() const;
 
  private:
+  class Interceptor;
+  class SchemeHandler;
+
+  // A resource being fetched, and the requests waiting for its answer.
+  struct InFlight {
+    std::unique_ptr<ResourceDownloadClient> download;
+    // Once answered, later requests are served from disk (or a kept body).
+    bool answered = false;
+    QList<QPointer<QWebEngineUrlRequestJob>> waiting;
+  };
+
+  void OnPageRequest(QWebEngineUrlRequestInfo& info);
+  void OnCacheRequest(QWebEngineUrlRequestJob* job);
+
+  void JoinOrStartDownload(const QUrl& url, const QUrl& referer, const gameshell::ResourceKey& key);
+  // The download's answer for the requests waiting on it: the stored file, the body kept in the
+  // file `kept` (removed once they have it), or none (they go to the network).
+  void Answer(const gameshell::ResourceKey& key, bool stored, const QString& kept = QString());
+  void OnDownloadFinished(const gameshell::ResourceKey& key, bool stored, const QString& kept);
+  // A body that could not be put in place, for the requests on their way to it when the download
+  // ended; it goes after kKeptBodyMs.
+  void KeepBody(const gameshell::ResourceKey& key, const QString& kept);
+
+  // Answers `job` with the file at `path` once one may be opened, or sends it to the network.
+  void Serve(QWebEngineUrlRequestJob* job, const std::string& path);
+  void Reply(QWebEngineUrlRequestJob* job, std::shared_ptr<QFile> file, const std::string& path);
+  void SendToNetwork(QWebEngineUrlRequestJob* job);
+
+  gameshell::ResourceCache* const cache_;
   QWebEngineProfile* const profile_;
-  // In this order, so that the downloads go before the handler they answer into.
-  NetworkBypass bypass_;
-  std::unique_ptr<CachedResourceHandler> handler_;
-  std::unique_ptr<ResourceRequestInterceptor> interceptor_;
+  const QByteArray user_agent_;
+  QNetworkAccessManager network_;
+  std::unordered_map<gameshell::ResourceKey, InFlight, gameshell::ResourceKeyHash> in_flight_;
+  std::unordered_map<gameshell::ResourceKey, QString, gameshell::ResourceKeyHash> kept_bodies_;
+  static constexpr int kKeptBodyMs = 10000;
+  // Requests handed back to the network: the next request for each such URL goes out untouched,
+  // once per hand-back.
+  QHash<QUrl, int> handed_back_;
+  // Before the held files, which count against it.
+  ServingFiles serving_files_;
+  HeldCacheFiles held_files_;
+  std::unique_ptr<SchemeHandler> scheme_handler_;
+  std::unique_ptr<Interceptor> interceptor_;
 };

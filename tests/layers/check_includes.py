@@ -1,5 +1,6 @@
 """Every include of the shell's sources points down the layers, or stays within its component;
-engine-neutral code (core/, and platform/ outside qt/) includes no Qt glue.
+engine-neutral code (core/, and platform/ outside qt/) includes no Qt glue; and no files include
+each other in a loop (a header and its source count as one file).
 
 Usage: check_includes.py <source root>"""
 import pathlib
@@ -35,8 +36,45 @@ def violations(root):
                 yield f"{relative}: engine-neutral code includes the Qt glue {included}"
 
 
+def include_loops(root):
+    edges = {}
+    for source in root.glob("*/**/*"):
+        relative = source.relative_to(root).as_posix()
+        if source.suffix not in (".h", ".cpp") or component_and_part(relative)[0] is None:
+            continue
+        unit = relative.rsplit(".", 1)[0]
+        for included in INCLUDE.findall(source.read_text(encoding="utf-8")):
+            if component_and_part(included)[0] is not None and included.rsplit(".", 1)[0] != unit:
+                edges.setdefault(unit, set()).add(included.rsplit(".", 1)[0])
+    # Strongly connected components (Tarjan's algorithm); any with two files is a loop.
+    index, low, stack, on_stack, loops = {}, {}, [], set(), []
+
+    def visit(unit):
+        index[unit] = low[unit] = len(index)
+        stack.append(unit)
+        on_stack.add(unit)
+        for next_unit in edges.get(unit, ()):
+            if next_unit not in index:
+                visit(next_unit)
+                low[unit] = min(low[unit], low[next_unit])
+            elif next_unit in on_stack:
+                low[unit] = min(low[unit], index[next_unit])
+        if low[unit] == index[unit]:
+            component = []
+            while not component or component[-1] != unit:
+                component.append(stack.pop())
+                on_stack.discard(component[-1])
+            if len(component) > 1:
+                loops.append("include loop: " + " <-> ".join(sorted(component)))
+
+    for unit in sorted(edges):
+        if unit not in index:
+            visit(unit)
+    return loops
+
+
 def main():
-    found = list(violations(pathlib.Path(sys.argv[1])))
+    found = list(violations(pathlib.Path(sys.argv[1]))) + include_loops(pathlib.Path(sys.argv[1]))
     for line in found:
         print(line)
     print(f"{len(found)} include(s) against the layers")

@@ -151,5 +151,13 @@ TEST(CachePathSafetyTest, HostilePathTable) {
   EXPECT_FALSE(IsConfinedCachePath(std::string_view("a\0b.png", 7)));
 }
 
+TEST(ContentTypeTest, FromTheCachePathsExtension) {
+  EXPECT_STREQ(ContentTypeForCachePath("a/b.png"), "image/png");
+  EXPECT_STREQ(ContentTypeForCachePath("b.jpg"), "image/jpeg");
+  EXPECT_STREQ(ContentTypeForCachePath("c.mp3"), "audio/mpeg");
+  EXPECT_STREQ(ContentTypeForCachePath("d.dat"), "application/octet-stream");
+  EXPECT_STREQ(ContentTypeForCachePath("e.png.bak"), "application/octet-stream");
+}
+
 }  // namespace
 }  // namespace gameshell

@@ -38,8 +38,11 @@ TEST(CommandLineTest, ArgumentsThatAreNeitherParametersNorSwitchesAreIgnored) {
 }
 
 TEST(CommandLineTest, TheShellsOwnOptionsAreTakenOutWhereverTheyStand) {
-  std::vector<std::string> args = {"gameshell", "a:1", "--errors-in-window",
-                                   "--refused-cache-dir=/home/p/.cache/varnholt", "b:2",
+  std::vector<std::string> args = {"gameshell",
+                                   "a:1",
+                                   "--errors-in-window",
+                                   "--refused-cache-dir=/home/p/.cache/varnholt",
+                                   "b:2",
                                    "--engine-failed=no helper: at all"};
   const ShellOptions options = TakeShellOptions(args);
   EXPECT_TRUE(options.errors_in_window);

@@ -40,11 +40,16 @@ TEST_F(DownloadDecisionTest, RedirectsStayWithinTheGamesHosts) {
   EXPECT_TRUE(MayFollowRedirect("https://h/a.png", "https://H:8080/a.png", hosts_));
   for (const char* to :
        {"http://evil.test/a.png", "http://[::1]:18433/a.png", "http://h.evil.test/a.png",
-        "https://x.cdn.test:444/a.png", "http://h:8081/a.png",
-        "file:///etc/passwd", "ftp://h/a.png", "data:image/png;base64,AAAA"}) {
+        "https://x.cdn.test:444/a.png", "http://h:8081/a.png", "file:///etc/passwd",
+        "ftp://h/a.png", "data:image/png;base64,AAAA"}) {
     EXPECT_FALSE(MayFollowRedirect("http://h/a.png", to, hosts_)) << to;
   }
   EXPECT_FALSE(MayFollowRedirect("https://h/a.png", "http://h/a.png", hosts_));
+  // Not to the debugging endpoint, even on a host of the game's.
+  EXPECT_TRUE(
+      MayFollowRedirect("http://h/a.png", "http://h:19224/a.png", GameHosts("h", "h:19224")));
+  EXPECT_FALSE(
+      MayFollowRedirect("http://h/a.png", "http://h:19223/a.png", GameHosts("h", "h:19223")));
 }
 
 // The index takes a token only once its file is in place, never at the decision.

@@ -169,8 +169,8 @@ TEST_F(ResourceCacheTest, ResetAndScheduledSavesNeverWriteOnTheCallersThread) {
   EXPECT_EQ(disk.writers.count(std::this_thread::get_id()), 0u);
 }
 
-// A download's bytes queued and not yet written count in its backlog, which its reader holds
-// against its bound to pause while the writer is behind.
+// A download's bytes queued and not yet written count in its backlog; its reader pauses at a
+// bound and is woken once, by the writer, when the backlog is below it.
 TEST_F(ResourceCacheTest, BytesQueuedForTheWriterCountInTheBacklogUntilWritten) {
   class HeldDisk : public testing::FaultyFileSystem {
    public:
@@ -187,10 +187,15 @@ TEST_F(ResourceCacheTest, BytesQueuedForTheWriterCountInTheBacklogUntilWritten) 
   for (int i = 0; i < 3; ++i) {
     cache.AppendToDownload(id, std::string(size_t{1} << 20, 'x'));
   }
-  EXPECT_EQ(cache.DownloadBacklog(id), int64_t{3} << 20);
+  EXPECT_EQ(cache.DownloadBacklogForTesting(id), int64_t{3} << 20);
+  std::atomic<int> woken = 0;
+  EXPECT_FALSE(cache.WhenBacklogBelow(id, int64_t{3} << 20, [&] { ++woken; }));
   disk.release.set_value();
   cache.WaitForWriterForTesting();
-  EXPECT_EQ(cache.DownloadBacklog(id), 0);
+  EXPECT_EQ(cache.DownloadBacklogForTesting(id), 0);
+  EXPECT_EQ(woken, 1);
+  EXPECT_TRUE(cache.WhenBacklogBelow(id, 1, [&] { ++woken; }));
+  EXPECT_EQ(woken, 1);
   cache.FinishDownload(id, false);
   cache.WaitForWriterForTesting();
 }
@@ -352,14 +357,6 @@ TEST_F(ResourceCacheTest, ARequestWaitsForALoadOnlyAMoment) {
   EXPECT_EQ(cache.Decide("http://h/r/a.png?v=1").action, RequestAction::kPassThrough);
   cache.index().Load();
   EXPECT_EQ(cache.Decide("http://h/r/a.png?v=1").action, RequestAction::kStoredIsCurrent);
-}
-
-TEST(ContentTypeTest, FromTheCachePathsExtension) {
-  EXPECT_STREQ(ContentTypeForCachePath("a/b.png"), "image/png");
-  EXPECT_STREQ(ContentTypeForCachePath("b.jpg"), "image/jpeg");
-  EXPECT_STREQ(ContentTypeForCachePath("c.mp3"), "audio/mpeg");
-  EXPECT_STREQ(ContentTypeForCachePath("d.dat"), "application/octet-stream");
-  EXPECT_STREQ(ContentTypeForCachePath("e.png.bak"), "application/octet-stream");
 }
 
 }  // namespace
