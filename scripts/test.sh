@@ -22,21 +22,35 @@ if command -v clang++ >/dev/null; then
   bash scripts/fuzz.sh build-fuzz 5
 fi
 
-cmake -S . -B build-test -DGAMESHELL_LOGIN_HOST=127.0.0.1:18431 >/dev/null
+# The test builds have the login host's port compiled in: the port of the last build while it is
+# free (no rebuild), otherwise a free one, so that a second run on this machine does not collide.
+port_is_free() {
+  /usr/bin/python3 -c 'import socket, sys; socket.socket().bind(("127.0.0.1", int(sys.argv[1])))' \
+    "$1" 2>/dev/null
+}
+port=$(sed -n 's/^GAMESHELL_LOGIN_HOST:STRING=127\.0\.0\.1:\([0-9]*\)$/\1/p' \
+  build-test/CMakeCache.txt 2>/dev/null || true)
+port=${port:-18431}
+if ! port_is_free "$port"; then
+  port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+fi
+echo "test.sh: the tests' login host is 127.0.0.1:$port"
+
+cmake -S . -B build-test -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port >/dev/null
 cmake --build build-test -j"$jobs"
 # -noreset: the display must outlive each shell the tests start and stop.
 xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" \
   ctest --test-dir build-test --output-on-failure
 
 # The Debian package, built for the demo host, checked and run as extracted.
-bash scripts/package.sh -DGAMESHELL_LOGIN_HOST=127.0.0.1:18431 >/dev/null
+bash scripts/package.sh -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port >/dev/null
 (cd tests/e2e && GAMESHELL_DEB="$(ls "$PWD"/../../build-package/gameshell_*.deb)" \
-  GAMESHELL_BIN="$PWD/../../build-package/bin/gameshell" LOGIN_PORT=18431 \
+  GAMESHELL_BIN="$PWD/../../build-package/bin/gameshell" LOGIN_PORT=$port \
   DEMO_SERVER="$PWD/../../demo/server.py" DEMO_ROOT="$PWD/../../demo/www" PYTHONDONTWRITEBYTECODE=1 \
   xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" /usr/bin/python3 -m unittest -v test_package)
 
 # The same package on Debian 13 and its newer engine, in a clean root made from Debian's archive.
-bash scripts/check-debian13.sh "$(ls build-package/gameshell_*.deb)" 18431
+bash scripts/check-debian13.sh "$(ls build-package/gameshell_*.deb)" "$port"
 
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 cmake --build build-windows -j"$jobs"

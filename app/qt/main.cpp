@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
       QString::fromLocal8Bit(gameshell::LaunchParametersFromArgs(args)).toStdU16String();
   GameBrowserApp app(
       gameshell::BuildStartUrl(launch_parameters, gameshell::LoginPageUrl(gameshell::kLoginHost)),
-      gameshell::GameHosts(gameshell::kLoginHost, gameshell::kGameHosts), engine_options,
+      gameshell::GameHosts(gameshell::kLoginHost, gameshell::kExtraHosts), engine_options,
       options.errors_in_window);
   return app.Run(args);
 }

@@ -213,7 +213,7 @@ std::unique_ptr<ContentDecoder> ContentDecoder::ForEncoding(std::string_view con
   return nullptr;
 }
 
-bool ContentDecoder::Feed(std::string_view encoded, std::string* decoded) {
+bool ContentDecoder::FeedForTesting(std::string_view encoded, std::string* decoded) {
   const Sink append = [decoded](std::string_view piece) {
     decoded->append(piece);
     return true;

@@ -40,7 +40,7 @@ class ContentDecoder {
   // bomb) costs one piece of memory and bounded work per call.
   virtual Status Decode(std::string_view encoded, size_t max_output, const Sink& sink) = 0;
   // Decodes all of `encoded` onto `decoded`; false as kFailed.
-  bool Feed(std::string_view encoded, std::string* decoded);
+  bool FeedForTesting(std::string_view encoded, std::string* decoded);
   // True once the stream has ended where its format says; always true without an encoding, where
   // only the transfer's own framing tells.
   virtual bool AtEnd() const = 0;

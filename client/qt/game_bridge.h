@@ -29,10 +29,12 @@ class GameBridge : public QObject, public BridgeMessageHandler {
   ~GameBridge() override;
 
   // The launcher library's services and file name; tests substitute both.
-  void SetLauncherHost(std::unique_ptr<SystemLauncherHost> host) {
+  void SetLauncherHostForTesting(std::unique_ptr<SystemLauncherHost> host) {
     launcher_host_ = std::move(host);
   }
-  void SetLauncherLibraryName(std::string name) { launcher_library_name_ = std::move(name); }
+  void SetLauncherLibraryNameForTesting(std::string name) {
+    launcher_library_name_ = std::move(name);
+  }
 
   // BridgeMessageHandler:
   void OnBridgeMessage(QWebEnginePage* page, const gameshell::BridgeMessage& message) override;

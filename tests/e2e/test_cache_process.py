@@ -59,9 +59,12 @@ class CacheProcessTest(ShellTestCase):
         self.control(path=path, mode=mode)
         self.addCleanup(self.control, path=path, mode="ok")
 
-    def run_page(self, urls, rounds=1, between_rounds=None, close=True, extra=(), binary=None):
+    def run_page(self, urls, rounds=1, between_rounds=None, close=True, extra=(), binary=None,
+                 stored=None):
         """Starts the shell on the manifest `urls`; returns {(round, index): (status, len, sum)}.
-        Before each further round, `between_rounds()` runs, then the page is let go on."""
+        Before each further round, `between_rounds()` runs, then the page is let go on. With
+        `close`, the window closes once the files of `stored` (by default every URL of a storable
+        name) hold their origin's bytes."""
         self.control(manifest=",".join(urls), go=0)
         self.server.clear()
         shell = self.start(f"cache:1,rounds:{rounds}", *extra, cwd=self.cwd, binary=binary)
@@ -84,7 +87,7 @@ class CacheProcessTest(ShellTestCase):
                 r, i, status, length, checksum = map(int, m.groups())
                 got[(r, i)] = (status, length, checksum)
         if close:
-            self.wait_for_files(urls)
+            self.wait_for_files(urls if stored is None else stored)
             self.desktop.request_close(window)
             self.assertEqual(shell.wait(), 0)
         return got, shell
@@ -92,9 +95,11 @@ class CacheProcessTest(ShellTestCase):
     def wait_for_files(self, urls, salt="", timeout=20):
         deadline = time.time() + timeout
         while time.time() < deadline:
-            if all(self.read(u) == origin_bytes(u, salt) for u in urls if self.storable(u)):
+            missing = [u for u in urls if self.storable(u) and self.read(u) != origin_bytes(u, salt)]
+            if not missing:
                 return
             time.sleep(0.1)
+        self.fail(f"not stored within {timeout} s: {missing}")
 
     @staticmethod
     def storable(url):

@@ -44,7 +44,7 @@ class BridgeTest : public ::testing::Test {
                                           gameshell::GameHosts(Server().Host(), ""));
     auto host = std::make_unique<RecordingLauncherHost>();
     host_ = host.get();
-    game_->bridge().SetLauncherHost(std::move(host));
+    game_->bridge().SetLauncherHostForTesting(std::move(host));
     record_path_ = record_dir_.filePath("calls.txt");
     qputenv("ZD_TEST_RECORD", record_path_.toUtf8());
     page_ = game_->window_delegate().browser_view()->page();
@@ -204,7 +204,7 @@ TEST_F(BridgeTest, ManyCallsFromAFrameKeepTheirOrderAndThePageStaysResponsive) {
 
 TEST_F(BridgeTest, LauncherLibraryPaymentAndAuthentication) {
   Open("");
-  game_->bridge().SetLauncherLibraryName(TEST_LAUNCHER_FULL);
+  game_->bridge().SetLauncherLibraryNameForTesting(TEST_LAUNCHER_FULL);
   // Nobody has loaded the library yet: payment says so and calls nothing.
   Run("C_openPay('https://pay.test/')");
   ASSERT_TRUE(WaitUntil([&] { return host_->boxes.size() == 1; }));
@@ -233,7 +233,7 @@ TEST_F(BridgeTest, LauncherLibraryPaymentAndAuthentication) {
 
 TEST_F(BridgeTest, ALibraryWithoutTheExportsDoesNothing) {
   Open("");
-  game_->bridge().SetLauncherLibraryName(TEST_LAUNCHER_WITHOUT_EXPORTS);
+  game_->bridge().SetLauncherLibraryNameForTesting(TEST_LAUNCHER_WITHOUT_EXPORTS);
   Run("C_UserAuthentic(); C_openPay('https://pay.test/')");
   WaitForEarlierMessages();
   EXPECT_TRUE(host_->boxes.isEmpty());
@@ -243,7 +243,7 @@ TEST_F(BridgeTest, ALibraryWithoutTheExportsDoesNothing) {
 
 TEST_F(BridgeTest, NoLibraryMakesAuthenticationFailInABoxOwnedByTheGameWindow) {
   Open("");
-  game_->bridge().SetLauncherLibraryName("/nonexistent/libZendariGameLauncher.so");
+  game_->bridge().SetLauncherLibraryNameForTesting("/nonexistent/libZendariGameLauncher.so");
   Run("C_UserAuthentic()");
   ASSERT_TRUE(WaitUntil([&] { return host_->boxes.size() == 1; }));
   EXPECT_EQ(host_->boxes.front(), "owned|UserAuthentic|UserAuthentic失败");

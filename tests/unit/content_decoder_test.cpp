@@ -26,7 +26,7 @@ std::string Brotli(const std::string& data) {
 std::string Decode(ContentDecoder& decoder, const std::string& encoded, size_t piece = 7) {
   std::string decoded;
   for (size_t at = 0; at < encoded.size(); at += piece) {
-    if (!decoder.Feed(std::string_view(encoded).substr(at, piece), &decoded)) {
+    if (!decoder.FeedForTesting(std::string_view(encoded).substr(at, piece), &decoded)) {
       return "<failed>";
     }
   }
