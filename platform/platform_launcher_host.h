@@ -7,10 +7,12 @@
 #include "platform/dynamic_libraries.h"
 #include "platform/launcher_host.h"
 
+namespace gameshell {
+
 // The loader side of the launcher library's services, the same on every system; each platform
 // adds its message box.
 // Thread: UI.
-class PlatformLauncherHost : public gameshell::LauncherHost {
+class PlatformLauncherHost : public LauncherHost {
  public:
   void* FindLoadedLibrary(const std::string& name) override {
     return platform::FindLoadedLibrary(name);
@@ -54,3 +56,5 @@ class PlatformLauncherHost : public gameshell::LauncherHost {
   bool box_open_ = false;
   int64_t quiet_until_ms_ = 0;
 };
+
+}  // namespace gameshell

@@ -4,7 +4,7 @@
 
 // What the shell must know about the user and the directory it was started in.
 // Thread: the main thread, at start.
-namespace platform {
+namespace gameshell::platform {
 
 // True for the system's all-powerful user (root), for whom Chromium's engine will not sandbox its
 // pages. Windows has no such user for the engine: false there.
@@ -17,4 +17,4 @@ bool WorkingDirectoryIsHome();
 // The working directory as the user would write it, for messages; empty when unknown.
 std::string WorkingDirectoryForDisplay();
 
-}  // namespace platform
+}  // namespace gameshell::platform

@@ -6,6 +6,6 @@
 // for it; failures are silent. Callers decide which URLs may go there: only absolute http and
 // https URLs (see IsOpenableExternalUrl).
 // Thread: UI.
-namespace platform {
+namespace gameshell::platform {
 void OpenWithDesktop(const std::string& url);
 }

@@ -2,6 +2,8 @@
 
 #include "app/core/browser_switches.h"
 
+namespace gameshell {
+
 std::vector<std::string> EngineArgv(const std::vector<std::string>& args,
                                     const gameshell::EngineOptions& options) {
   std::vector<std::string> argv;
@@ -32,3 +34,5 @@ EngineCommandLine::EngineCommandLine(const std::vector<std::string>& args,
   argc_ = static_cast<int>(pointers_.size());
   pointers_.push_back(nullptr);
 }
+
+}  // namespace gameshell

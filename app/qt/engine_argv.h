@@ -5,6 +5,8 @@
 
 #include "app/core/browser_switches.h"
 
+namespace gameshell {
+
 // The argument list Qt and the engine are started with: the program name, the marker after which
 // Qt WebEngine hands switches to Chromium, the engine settings and the browser switches; in a
 // developer's build also the switches given on the command line, less those that would undo
@@ -29,3 +31,5 @@ class EngineCommandLine {
   std::vector<char*> pointers_;
   int argc_ = 0;
 };
+
+}  // namespace gameshell

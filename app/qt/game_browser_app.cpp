@@ -19,6 +19,14 @@
 #include "client/qt/game_page.h"
 #include "client/qt/game_session.h"
 
+// Resources compiled into a static library are registered only when asked for, and only from
+// outside any namespace.
+static void InitAppResources() {
+  Q_INIT_RESOURCE(resources);
+}
+
+namespace gameshell {
+
 namespace {
 
 // Set once, before the engine starts.
@@ -46,10 +54,9 @@ void EngineMessageHandler(QtMsgType type, const QMessageLogContext&, const QStri
 
 }  // namespace
 
-// Resources compiled into a static library are registered only when asked for.
 void InitShellResources() {
   static const bool done = [] {
-    Q_INIT_RESOURCE(resources);
+    InitAppResources();
     return true;
   }();
   (void)done;
@@ -116,3 +123,5 @@ int GameBrowserApp::Run(const std::vector<std::string>& args) {
   profile.reset();
   return 0;
 }
+
+}  // namespace gameshell

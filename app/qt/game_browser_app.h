@@ -7,6 +7,8 @@
 #include "app/core/browser_switches.h"
 #include "base/core/game_hosts.h"
 
+namespace gameshell {
+
 // The browser process: starts the engine with the shell's switches, opens the game (GameSession)
 // once the engine is up, and runs the event loop until the game's last browser has closed.
 // Thread: UI (the main thread).
@@ -41,3 +43,5 @@ void InitShellResources();
 // Qt reads no configuration and loads no plugin from outside its own installation (the cache root
 // may be the executable's directory). Before the application object exists and right after.
 void ConfineQtToItsInstallation();
+
+}  // namespace gameshell

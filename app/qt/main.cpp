@@ -22,18 +22,18 @@ int main(int argc, char** argv) {
   }
   const gameshell::ShellOptions options = gameshell::TakeShellOptions(args);
   if (options.engine_failed) {
-    return ReportStartRefusal(gameshell::EngineFailedRefusal(*options.engine_failed),
-                              options.errors_in_window);
+    return gameshell::ReportStartRefusal(gameshell::EngineFailedRefusal(*options.engine_failed),
+                                         options.errors_in_window);
   }
   if (options.refused_cache_dir) {
-    return ReportStartRefusal(gameshell::CacheDirectoryRefusal(*options.refused_cache_dir),
-                              options.errors_in_window);
+    return gameshell::ReportStartRefusal(
+        gameshell::CacheDirectoryRefusal(*options.refused_cache_dir), options.errors_in_window);
   }
   // The working directory is the cache root: game paths would be written among the user's own
   // files and settings.
-  if (platform::WorkingDirectoryIsHome()) {
-    return ReportStartRefusal(
-        gameshell::HomeDirectoryRefusal(platform::WorkingDirectoryForDisplay()),
+  if (gameshell::platform::WorkingDirectoryIsHome()) {
+    return gameshell::ReportStartRefusal(
+        gameshell::HomeDirectoryRefusal(gameshell::platform::WorkingDirectoryForDisplay()),
         options.errors_in_window);
   }
   gameshell::EngineOptions engine_options;
@@ -49,16 +49,16 @@ int main(int argc, char** argv) {
             ? ", and a player's build passes no switch to the engine"
             : "");
   }
-  if (platform::RunsAsRoot()) {
+  if (gameshell::platform::RunsAsRoot()) {
     engine_options.sandbox = false;
     std::fprintf(stderr,
                  "gameshell: running as root, so the pages run without the engine's "
                  "sandbox; start it as an ordinary user\n");
   }
-  platform::RaiseOpenFileLimit();
+  gameshell::platform::RaiseOpenFileLimit();
   std::u16string launch_parameters =
       QString::fromLocal8Bit(gameshell::LaunchParametersFromArgs(args)).toStdU16String();
-  GameBrowserApp app(
+  gameshell::GameBrowserApp app(
       gameshell::BuildStartUrl(launch_parameters, gameshell::LoginPageUrl(gameshell::kLoginHost)),
       gameshell::GameHosts(gameshell::kLoginHost, gameshell::kExtraHosts), engine_options,
       options.errors_in_window);

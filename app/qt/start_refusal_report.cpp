@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+namespace gameshell {
+
 int ReportStartRefusal(const gameshell::StartRefusal& refusal, bool in_window) {
   if (!refusal.said_on_stderr) {
     std::fprintf(stderr, "gameshell: %s\n", refusal.english.c_str());
@@ -23,3 +25,5 @@ int ReportStartRefusal(const gameshell::StartRefusal& refusal, bool in_window) {
   }
   return refusal.exit_code;
 }
+
+}  // namespace gameshell

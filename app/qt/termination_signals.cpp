@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QSocketNotifier>
 
+namespace gameshell {
+
 namespace {
 
 int g_signal_pipe[2] = {-1, -1};
@@ -39,3 +41,5 @@ void HandleTerminationSignals(QObject* context, std::function<void()> on_signal)
     ::sigaction(signal_number, &action, nullptr);
   }
 }
+
+}  // namespace gameshell

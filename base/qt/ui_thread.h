@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace gameshell {
+
 // Engine callbacks into the shell's widgets and pages must arrive on the UI thread; anything else
 // is a wiring fault worth stopping for, in release builds too.
 #define GS_REQUIRE_UI_THREAD()                                                    \
@@ -20,3 +22,5 @@ inline bool OnUiThread() {
   return QCoreApplication::instance() &&
          QThread::currentThread() == QCoreApplication::instance()->thread();
 }
+
+}  // namespace gameshell

@@ -15,6 +15,8 @@
 
 #include "base/qt/ui_thread.h"
 
+namespace gameshell {
+
 namespace {
 
 QString ReadResource(const QString& path) {
@@ -119,3 +121,5 @@ void PageBridge::post(const QVariantList& calls) {
       },
       Qt::QueuedConnection);
 }
+
+}  // namespace gameshell

@@ -8,6 +8,8 @@
 
 class QWebEnginePage;
 
+namespace gameshell {
+
 // The game's hosts as the pages' own rule (game_origin.js) takes them: a JSON list of
 // {name, port, subdomains}.
 QString GameHostsJson(const gameshell::GameHosts& hosts);
@@ -47,3 +49,5 @@ class PageBridge : public QObject {
   const gameshell::GameHosts game_hosts_;
   BridgeMessageHandler* const handler_;
 };
+
+}  // namespace gameshell

@@ -2,6 +2,8 @@
 
 #include <QWebEngineUrlScheme>
 
+namespace gameshell {
+
 namespace cache_scheme {
 namespace {
 
@@ -37,3 +39,5 @@ QUrl ToNetworkUrl(const QUrl& url) {
 }
 
 }  // namespace cache_scheme
+
+}  // namespace gameshell

@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+namespace gameshell {
+
 // The internal schemes through which cached files reach the page: a request to be served from
 // disk is redirected from http(s)://host/path?query to the same URL under the matching internal
 // scheme, whose handler answers with the file. Register before the application object exists;
@@ -19,3 +21,5 @@ QUrl ToCacheUrl(const QUrl& url);
 QUrl ToNetworkUrl(const QUrl& url);
 
 }  // namespace cache_scheme
+
+}  // namespace gameshell

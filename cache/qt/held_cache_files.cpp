@@ -4,6 +4,8 @@
 
 #include "base/qt/ui_thread.h"
 
+namespace gameshell {
+
 void HeldCacheFiles::Hold(const QUrl& cache_url, std::shared_ptr<QFile> file) {
   GS_REQUIRE_UI_THREAD();
   held_[cache_url].append(file);
@@ -32,3 +34,5 @@ std::shared_ptr<QFile> HeldCacheFiles::Take(const QUrl& cache_url) {
   }
   return file;
 }
+
+}  // namespace gameshell

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+namespace gameshell {
+
 // Cached files opened when a request was redirected to the cache scheme, kept until the scheme
 // handler serves that request. A download started for the same request may replace the file
 // meanwhile; the request still gets the file as it was when the shell decided to serve it.
@@ -28,3 +30,5 @@ class HeldCacheFiles : public QObject {
  private:
   QHash<QUrl, QList<std::shared_ptr<QFile>>> held_;
 };
+
+}  // namespace gameshell

@@ -16,6 +16,8 @@
 #include "cache/qt/cache_scheme.h"
 #include "cache/qt/resource_download_client.h"
 
+namespace gameshell {
+
 // The engine's two doors into the hooks: they only pass the call on.
 class ProfileCacheHooks::Interceptor : public QWebEngineUrlRequestInterceptor {
  public:
@@ -251,3 +253,5 @@ void ProfileCacheHooks::SendToNetwork(QWebEngineUrlRequestJob* job) {
   ++handed_back_[network_url];
   job->redirect(network_url);
 }
+
+}  // namespace gameshell

@@ -19,11 +19,12 @@ class QWebEngineProfile;
 class QWebEngineUrlRequestInfo;
 class QWebEngineUrlRequestInterceptor;
 class QWebEngineUrlRequestJob;
-class ResourceDownloadClient;
 
 namespace gameshell {
+
+class ResourceDownloadClient;
+
 class ResourceCache;
-}
 
 // The resource cache hooked into a profile's requests for the object's lifetime, and the one owner
 // of a request's way through it. Each request of a page is seen before it is made
@@ -94,3 +95,5 @@ class ProfileCacheHooks : public QObject {
   std::unique_ptr<SchemeHandler> scheme_handler_;
   std::unique_ptr<Interceptor> interceptor_;
 };
+
+}  // namespace gameshell

@@ -11,6 +11,8 @@
 #include "cache/core/content_decoder.h"
 #include "cache/core/download_decision.h"
 
+namespace gameshell {
+
 namespace {
 constexpr qint64 kChunkBytes = qint64{1} << 20;
 }
@@ -188,3 +190,5 @@ void ResourceDownloadClient::OnRequestComplete() {
         Qt::QueuedConnection);
   });
 }
+
+}  // namespace gameshell

@@ -11,6 +11,8 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 
+namespace gameshell {
+
 // The shell's one download of a resource, asking for compression as the engine does. The body
 // streams to the cache's writer, which decodes it, so memory stays bounded whatever its size; it
 // is kept only when the transfer ended without error, with HTTP status 200, at a known end (as
@@ -69,3 +71,5 @@ class ResourceDownloadClient : public QObject {
   bool headers_seen_ = false;
   bool encoded_ = false;
 };
+
+}  // namespace gameshell

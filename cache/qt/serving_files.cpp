@@ -4,6 +4,8 @@
 
 #include "base/qt/ui_thread.h"
 
+namespace gameshell {
+
 ServingFiles::~ServingFiles() {
   *self_ = nullptr;
 }
@@ -54,3 +56,5 @@ void ServingFiles::Pump() {
     next();
   }
 }
+
+}  // namespace gameshell

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+namespace gameshell {
+
 // The cached files held open to answer the page's requests, at most kMaxOpen at a time: a burst of
 // thousands of requests must not use up the process's file descriptors. Requests beyond the limit
 // wait for a file to close, in order.
@@ -34,3 +36,5 @@ class ServingFiles {
   // Deleters outliving this object do nothing.
   std::shared_ptr<ServingFiles*> self_ = std::make_shared<ServingFiles*>(this);
 };
+
+}  // namespace gameshell

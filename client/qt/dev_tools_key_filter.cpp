@@ -6,6 +6,8 @@
 
 #include "base/qt/ui_thread.h"
 
+namespace gameshell {
+
 DevToolsKeyFilter::DevToolsKeyFilter(QWebEngineView* view) : QObject(view), view_(view) {
   view_->installEventFilter(this);
   for (QObject* child : view_->children()) {
@@ -31,3 +33,5 @@ bool DevToolsKeyFilter::eventFilter(QObject* watched, QEvent* event) {
   }
   return false;
 }
+
+}  // namespace gameshell

@@ -5,6 +5,8 @@
 class QWebEnginePage;
 class QWebEngineView;
 
+namespace gameshell {
+
 // Asks for the developer tools of a view's page on F2 (any modifiers, auto-repeat included)
 // without taking the key from the page. Watches the view's child widgets, where the engine
 // delivers keys.
@@ -25,3 +27,5 @@ class DevToolsKeyFilter : public QObject {
  private:
   QWebEngineView* const view_;
 };
+
+}  // namespace gameshell

@@ -6,6 +6,8 @@
 #include "client/qt/game_client.h"
 #include "client/qt/game_page.h"
 
+namespace gameshell {
+
 namespace {
 constexpr char kDevToolsTitle[] = "DEVTOOL";
 constexpr QSize kDevToolsSize{1024, 700};
@@ -29,3 +31,5 @@ void ShowDevTools(QWebEnginePage* page, GameClient& client) {
   page->setDevToolsPage(tools);
   window->show();
 }
+
+}  // namespace gameshell

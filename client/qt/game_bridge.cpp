@@ -11,6 +11,8 @@
 #include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
 
+namespace gameshell {
+
 // The commands as they act for the page that sent one message.
 class GameBridge::Commands : public gameshell::BridgeCommands {
  public:
@@ -62,3 +64,5 @@ void GameBridge::OnBridgeMessage(QWebEnginePage* page, const gameshell::BridgeMe
   Commands commands(this, page);
   dispatcher_.OnMessage(message, commands);
 }
+
+}  // namespace gameshell

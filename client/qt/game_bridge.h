@@ -10,11 +10,11 @@
 #include "bridge/qt/page_bridge.h"
 #include "platform/qt/system_launcher_host.h"
 
+namespace gameshell {
+
 class GameWindowDelegate;
 
-namespace gameshell {
 class CacheIndex;
-}
 
 // The browser side of the page functions: each message of a game's page becomes a command on the
 // game window, the cache index, the launcher library or the desktop, run at once. Ending the game
@@ -52,3 +52,5 @@ class GameBridge : public QObject, public BridgeMessageHandler {
   std::unique_ptr<SystemLauncherHost> launcher_host_ = std::make_unique<SystemLauncherHost>();
   std::string launcher_library_name_ = gameshell::kLauncherLibraryName;
 };
+
+}  // namespace gameshell

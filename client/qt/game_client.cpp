@@ -8,6 +8,8 @@
 #include "cache/core/resource_cache.h"
 #include "client/qt/game_page.h"
 
+namespace gameshell {
+
 GameClient::GameClient(gameshell::ResourceCache* cache) : cache_(cache) {}
 
 GameClient::~GameClient() {
@@ -65,3 +67,5 @@ void GameClient::OnBrowserClosed(QWebEnginePage* page) {
     QCoreApplication::quit();
   }
 }
+
+}  // namespace gameshell

@@ -8,13 +8,14 @@
 #include "window/core/close_mode.h"
 #include "window/qt/browser_window.h"
 
-class GamePage;
 class QWebEnginePage;
-class WindowDelegate;
 
 namespace gameshell {
+
+class GamePage;
+class WindowDelegate;
+
 class ResourceCache;
-}
 
 // The browsers of the shell and their end. A browser is one page in its view, in a window of its
 // own: the game's, a popup's, the developer tools'. The client keeps the list of open browsers in
@@ -53,3 +54,5 @@ class GameClient : public QObject {
   gameshell::ResourceCache* const cache_;
   std::vector<QPointer<QWebEnginePage>> browser_list_;
 };
+
+}  // namespace gameshell

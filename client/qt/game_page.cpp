@@ -10,6 +10,8 @@
 #include "client/qt/request_guard.h"
 #include "window/qt/browser_window.h"
 
+namespace gameshell {
+
 namespace {
 bool console_to_stderr = false;
 }  // namespace
@@ -95,3 +97,5 @@ QWebEnginePage* GamePage::createWindow(WebWindowType) {
   GS_REQUIRE_UI_THREAD();
   return OpenPopup();
 }
+
+}  // namespace gameshell

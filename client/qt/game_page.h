@@ -4,6 +4,8 @@
 
 #include "base/core/game_hosts.h"
 
+namespace gameshell {
+
 class BridgeMessageHandler;
 
 // A page of the shell's: the game's, a popup's or the developer tools'. Pages of the game and its
@@ -52,3 +54,5 @@ class GamePage : public QWebEnginePage {
   const gameshell::GameHosts game_hosts_;
   BridgeMessageHandler* const bridge_;
 };
+
+}  // namespace gameshell

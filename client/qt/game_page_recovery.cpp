@@ -10,6 +10,8 @@
 
 #include "base/qt/ui_thread.h"
 
+namespace gameshell {
+
 namespace {
 
 constexpr int kProbeTimeoutMs = 10000;
@@ -183,3 +185,5 @@ void GamePageRecovery::LoadGame() {
   offline_page_shown_ = false;
   page_->load(start_url_);
 }
+
+}  // namespace gameshell

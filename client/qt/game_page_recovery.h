@@ -12,6 +12,8 @@
 class QNetworkReply;
 class QWebEngineLoadingInfo;
 
+namespace gameshell {
+
 // Keeps the game page going through what players meet. When the login page cannot be loaded (a
 // network error, or a 5xx answer), the page shows the shell's own page saying so, with a Retry
 // button, and the shell asks the login host again by itself with growing pauses; once the host
@@ -66,3 +68,5 @@ class GamePageRecovery : public QObject {
   QList<QDateTime> deaths_;
   bool offline_page_shown_ = false;
 };
+
+}  // namespace gameshell

@@ -19,16 +19,6 @@
 #include "client/qt/request_guard.h"
 #include "window/qt/game_window_delegate.h"
 
-namespace {
-
-void ApplyGameBrowserSettings(QWebEngineSettings* settings) {
-  settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
-  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-}
-
-}  // namespace
-
 // Resources compiled into a static library are registered only when asked for (outside any
 // namespace).
 static void InitClientResources() {
@@ -39,6 +29,18 @@ static void InitClientResources() {
   }();
   (void)done;
 }
+
+namespace gameshell {
+
+namespace {
+
+void ApplyGameBrowserSettings(QWebEngineSettings* settings) {
+  settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+}
+
+}  // namespace
 
 GameSession::GameSession(QWebEngineProfile* profile,
                          const std::string& start_url,
@@ -100,3 +102,5 @@ GameSession::~GameSession() {
   // Downloads still running end here, while the cache they would store into is alive.
   cache_hooks_.reset();
 }
+
+}  // namespace gameshell

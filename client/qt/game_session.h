@@ -10,13 +10,16 @@
 #include "cache/core/resource_cache.h"
 #include "client/qt/game_page.h"
 
+class QWebEngineProfile;
+
+namespace gameshell {
+
 class GameBridge;
 class GameClient;
 class GameWindowDelegate;
 class GameWindowPresenter;
 class PopupWindows;
 class ProfileCacheHooks;
-class QWebEngineProfile;
 class RequestGuard;
 
 // One run of the game, and the owner of its parts: the resource cache on the profile's requests
@@ -55,3 +58,5 @@ class GameSession : public QObject {
   std::unique_ptr<GameWindowPresenter> presenter_;
   QPointer<GamePage> game_page_;
 };
+
+}  // namespace gameshell

@@ -8,6 +8,8 @@
 #include "window/qt/first_paint_cover.h"
 #include "window/qt/loading_window.h"
 
+namespace gameshell {
+
 namespace {
 // A login page that answers within this long needs no loading window.
 constexpr int kLoadingWindowDelayMs = 400;
@@ -47,3 +49,5 @@ void GameWindowPresenter::ShowGameWindow() {
     loading_window_.reset();
   }
 }
+
+}  // namespace gameshell

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace gameshell {
+
 class BrowserWindow;
 class LoadingWindow;
 
@@ -30,3 +32,5 @@ class GameWindowPresenter : public QObject {
   bool shown_ = false;
   std::unique_ptr<LoadingWindow> loading_window_;
 };
+
+}  // namespace gameshell

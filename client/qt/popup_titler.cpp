@@ -11,6 +11,8 @@
 #include "base/qt/ui_thread.h"
 #include "window/core/popup_title.h"
 
+namespace gameshell {
+
 namespace {
 
 // The host, with its port where a game host has the same name ("127.0.0.1:18001"); for an opaque
@@ -95,3 +97,5 @@ void PopupTitler::Apply(const QString& origin_text) {
       gameshell::PopupTitle(view_->title().toStdString(),
                             OriginLabel(origin, view_->url(), game_hosts_).toStdString(), game)));
 }
+
+}  // namespace gameshell

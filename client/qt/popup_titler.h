@@ -12,6 +12,8 @@ class QWebEnginePage;
 class QWebEngineView;
 class QWidget;
 
+namespace gameshell {
+
 // Keeps a popup's window titled by its page, and by its origin whenever that is not one of the
 // game's: a popup of any other origin could pass for the game (a login form, say). The origin is
 // the document's own, as the engine has it, asked of the page in a world of the shell's where no
@@ -44,3 +46,5 @@ class PopupTitler : public QObject {
   const QString written_by_;
   int asked_ = 0;  // answers to older questions are stale
 };
+
+}  // namespace gameshell

@@ -9,6 +9,8 @@
 #include "client/qt/game_page.h"
 #include "client/qt/popup_titler.h"
 
+namespace gameshell {
+
 namespace {
 
 constexpr QSize kPopupSize{800, 600};
@@ -87,3 +89,5 @@ bool PopupWindows::IsEmptyDocument(const QString& html) {
   bare.remove(QRegularExpression(QStringLiteral("\\s")));
   return bare == QLatin1String("<html><head></head><body></body></html>") || bare.isEmpty();
 }
+
+}  // namespace gameshell

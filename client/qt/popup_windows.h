@@ -5,6 +5,8 @@
 
 #include "base/core/game_hosts.h"
 
+namespace gameshell {
+
 class GameClient;
 class GamePage;
 
@@ -31,3 +33,5 @@ class PopupWindows : public QObject {
   GameClient* const client_;
   const gameshell::GameHosts game_hosts_;
 };
+
+}  // namespace gameshell

@@ -8,6 +8,8 @@
 #include "cache/qt/cache_scheme.h"
 #include "client/core/request_rules.h"
 
+namespace gameshell {
+
 namespace {
 
 bool IsMainFrame(const QWebEngineUrlRequestInfo& info) {
@@ -79,3 +81,5 @@ void RequestGuard::interceptRequest(QWebEngineUrlRequestInfo& info) {
     next_->interceptRequest(info);
   }
 }
+
+}  // namespace gameshell

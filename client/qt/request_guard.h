@@ -4,6 +4,8 @@
 
 #include "base/core/game_hosts.h"
 
+namespace gameshell {
+
 // Keeps other origins' frames away from the game and the player's network (the rule is
 // JudgePageRequest). One guard sits on the profile, in front of the cache, and judges what
 // documents fetch and the frames they navigate; one sits on each page and judges that page's
@@ -29,3 +31,5 @@ class RequestGuard : public QWebEngineUrlRequestInterceptor {
   const Scope scope_;
   QWebEngineUrlRequestInterceptor* const next_;
 };
+
+}  // namespace gameshell

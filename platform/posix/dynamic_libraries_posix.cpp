@@ -2,7 +2,7 @@
 
 #include <dlfcn.h>
 
-namespace platform {
+namespace gameshell::platform {
 
 void* FindLoadedLibrary(const std::string& name) {
   // RTLD_NOLOAD hands out a reference, but libraries stay loaded for good anyway.
@@ -17,4 +17,4 @@ void* FindExport(void* library, const char* name) {
   return library ? ::dlsym(library, name) : nullptr;
 }
 
-}  // namespace platform
+}  // namespace gameshell::platform

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-namespace platform {
+namespace gameshell::platform {
 namespace {
 
 bool SameDirectory(const char* a, const char* b) {
@@ -36,4 +36,4 @@ std::string WorkingDirectoryForDisplay() {
   return ::getcwd(buffer, sizeof(buffer)) ? buffer : "";
 }
 
-}  // namespace platform
+}  // namespace gameshell::platform

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace platform {
+namespace gameshell::platform {
 
 void RaiseOpenFileLimit() {
   constexpr rlim_t kWanted = 65536;
@@ -16,4 +16,4 @@ void RaiseOpenFileLimit() {
   ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
-}  // namespace platform
+}  // namespace gameshell::platform

@@ -7,7 +7,7 @@
 
 extern char** environ;
 
-namespace platform {
+namespace gameshell::platform {
 
 void OpenWithDesktop(const std::string& url) {
   std::string argument = url;
@@ -32,4 +32,4 @@ void OpenWithDesktop(const std::string& url) {
   posix_spawn_file_actions_destroy(&actions);
 }
 
-}  // namespace platform
+}  // namespace gameshell::platform

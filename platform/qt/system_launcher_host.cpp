@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QPointer>
 
+namespace gameshell {
+
 void SystemLauncherHost::ShowModalBox(bool owned_by_game_window,
                                       std::string_view text,
                                       std::string_view caption) {
@@ -22,3 +24,5 @@ void SystemLauncherHost::ShowModalBox(bool owned_by_game_window,
   loop.exec();
   delete box;
 }
+
+}  // namespace gameshell

@@ -5,6 +5,8 @@
 
 #include "platform/platform_launcher_host.h"
 
+namespace gameshell {
+
 // The launcher library's system services on this platform: the dynamic loader and Qt's modal
 // message box.
 // Thread: UI.
@@ -21,3 +23,5 @@ class SystemLauncherHost : public PlatformLauncherHost {
  private:
   QPointer<QWidget> owner_;
 };
+
+}  // namespace gameshell

@@ -5,7 +5,7 @@
 #include "platform/dynamic_libraries.h"
 #include "platform/win/wide_text.h"
 
-namespace platform {
+namespace gameshell::platform {
 
 void* FindLoadedLibrary(const std::string& name) {
   return ::GetModuleHandleW(Utf8ToWide(name).c_str());
@@ -23,4 +23,4 @@ void* FindExport(void* library, const char* name) {
                  : nullptr;
 }
 
-}  // namespace platform
+}  // namespace gameshell::platform

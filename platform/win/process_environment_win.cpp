@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace platform {
+namespace gameshell::platform {
 namespace {
 
 std::wstring FullPath(const wchar_t* path) {
@@ -52,4 +52,4 @@ std::string WorkingDirectoryForDisplay() {
   return text;
 }
 
-}  // namespace platform
+}  // namespace gameshell::platform

@@ -1,8 +1,8 @@
 #include "platform/process_limits.h"
 
-namespace platform {
+namespace gameshell::platform {
 
 // Windows sets no per-process limit on handles that a burst of requests could reach.
 void RaiseOpenFileLimit() {}
 
-}  // namespace platform
+}  // namespace gameshell::platform

@@ -5,7 +5,7 @@
 #include "platform/url_opener.h"
 #include "platform/win/wide_text.h"
 
-namespace platform {
+namespace gameshell::platform {
 
 void OpenWithDesktop(const std::string& url) {
   const std::wstring wide = Utf8ToWide(url);
@@ -13,4 +13,4 @@ void OpenWithDesktop(const std::string& url) {
                   SW_SHOWNORMAL);
 }
 
-}  // namespace platform
+}  // namespace gameshell::platform

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace platform {
+namespace gameshell::platform {
 
 std::wstring Utf8ToWide(std::string_view text) {
   if (text.empty()) {
@@ -15,4 +15,4 @@ std::wstring Utf8ToWide(std::string_view text) {
   return wide;
 }
 
-}  // namespace platform
+}  // namespace gameshell::platform

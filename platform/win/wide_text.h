@@ -5,6 +5,6 @@
 
 // UTF-8 (the cache's paths, the shell's texts) to the UTF-16 the wide Windows calls take; never
 // through the code page. Any thread.
-namespace platform {
+namespace gameshell::platform {
 std::wstring Utf8ToWide(std::string_view text);
 }

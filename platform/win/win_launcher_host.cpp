@@ -4,6 +4,7 @@
 #include "platform/win/wide_text.h"
 #include "platform/win/win_launcher_host.h"
 
+namespace gameshell {
 namespace {
 
 int __stdcall SystemMessageBox(void* owner,
@@ -25,3 +26,5 @@ void WinLauncherHost::ShowModalBox(bool owned_by_game_window,
   message_box_(owner, platform::Utf8ToWide(text).c_str(), platform::Utf8ToWide(caption).c_str(),
                MB_OK);
 }
+
+}  // namespace gameshell

@@ -6,6 +6,8 @@
 
 #include "platform/platform_launcher_host.h"
 
+namespace gameshell {
+
 // The launcher library's system services on Windows: the loader (never searching the working
 // directory) and MessageBoxW with the texts in UTF-16.
 // Thread: UI.
@@ -28,3 +30,5 @@ class WinLauncherHost : public PlatformLauncherHost {
   const uintptr_t game_window_;
   const MessageBoxFunction message_box_;
 };
+
+}  // namespace gameshell

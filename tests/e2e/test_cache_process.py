@@ -36,6 +36,10 @@ def split(url):
     return parts.path, query.get("v", ["0"])[0], int(query.get("size", ["3000"])[0])
 
 
+def split_query(url):
+    return urllib.parse.urlsplit(url).query
+
+
 def origin_bytes(url, salt=""):
     path, version, size = split(url)
     host = urllib.parse.urlsplit(url).hostname
@@ -168,7 +172,9 @@ class CacheProcessTest(ShellTestCase):
         # A stalled new resource would hold the page's own request too; the others answer it.
         urls += [f"/gen/new/{m}.dat?v=1" for m in modes if m != "stall"]
         got, shell = self.run_page(urls, close=False)
-        time.sleep(2)
+        # Every download has been asked of the server (the stalled ones hang there).
+        for url in urls:
+            self.assertTrue(self.server.wait_for_line("GET " + url.split("&")[0]), url)
         self.desktop.request_close(self.desktop.find("Varnholt"))
         self.assertEqual(shell.wait(), 0)
         for mode, old in zip(modes, old_urls):
@@ -186,7 +192,7 @@ class CacheProcessTest(ShellTestCase):
         for mode, url in misses.items():
             self.fault(split(url)[0], mode)
         urls = [shared] * 6 + list(misses.values())
-        got, _ = self.run_page(urls)
+        got, _ = self.run_page(urls, stored=[shared])
         self.assert_page_got_origin(got, [shared] * 6)
         self.assertEqual(self.network_hits(shared), 1)
         refusal = b"failed on purpose\n"
@@ -200,7 +206,7 @@ class CacheProcessTest(ShellTestCase):
         old, new = "/gen/u/a.dat?v=1", "/gen/u/a.dat?v=2"
         self.run_page([old])
         self.fault("/gen/u/a.dat", "500")
-        self.run_page([new])
+        self.run_page([new], stored=[])
         self.assertEqual(self.read(old), origin_bytes(old))
         self.control(path="/gen/u/a.dat", mode="ok")
         self.run_page([new])
@@ -228,7 +234,7 @@ class CacheProcessTest(ShellTestCase):
                    # Other programs' hidden settings, and a path no file system takes.
                    "/.config/fontconfig/fonts.conf?gen=1", "/gen/p/.pki/cert9.dat?v=1",
                    "/" + "d/" * 600 + "x.png?gen=1"]
-        got, shell = self.run_page(kept + refused)
+        got, shell = self.run_page(kept + refused, stored=kept)
         self.assert_page_got_origin(got, kept)
         for url in kept:
             self.assertEqual(self.read(url), origin_bytes(url), url)
@@ -239,7 +245,7 @@ class CacheProcessTest(ShellTestCase):
 
     def test_another_hosts_bytes_never_become_the_games_resource(self):
         other = f"http://localhost:{PORT}/gen/h/a.conf?v=5"
-        got, _ = self.run_page([other])
+        got, _ = self.run_page([other], stored=[])
         self.assert_page_got_origin(got, [other])
         self.assertIsNone(self.read(other))
         own = "/gen/h/a.conf?v=5"
@@ -324,7 +330,7 @@ class CacheProcessTest(ShellTestCase):
         mirror = f"http://localhost:{PORT}/gen/m/a.conf?v=5"
         got, _ = self.run_page([mirror], binary=TWO_HOSTS_BIN)
         self.assertEqual(self.read(mirror), origin_bytes(mirror))
-        got, _ = self.run_page(["/gen/m/a.conf?v=5"], binary=TWO_HOSTS_BIN)
+        got, _ = self.run_page(["/gen/m/a.conf?v=5"], binary=TWO_HOSTS_BIN, stored=[mirror])
         # One file for both hosts: the mirror's copy answers the game's own URL.
         self.assertEqual(got[(1, 0)][2], fnv1a(origin_bytes(mirror)))
         self.assertEqual(self.network_hits("/gen/m/a.conf?v=5"), 0)
@@ -342,7 +348,7 @@ class CacheProcessTest(ShellTestCase):
         open(os.path.join(self.cwd, "gen", "empty", "e.dat"), "wb").close()
         with open(os.path.join(self.cwd, "fileList.txt"), "w") as index:
             index.write("gen/empty/e.dat v=1\nversion 1\n")
-        got, _ = self.run_page([url])
+        got, _ = self.run_page([url], stored=[])
         self.assert_page_got_origin(got, [url])
         self.assertEqual(self.network_hits(url), 1)
 
@@ -410,6 +416,17 @@ class CacheProcessTest(ShellTestCase):
                     entries[key] = value
         return entries
 
+    def wait_for_entries(self, urls, timeout=20):
+        """Until the index file names each URL's version."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            entries = self.index_entries()
+            missing = [u for u in urls if entries.get(split(u)[0].lstrip("/")) != split_query(u)]
+            if not missing:
+                return
+            time.sleep(0.05)
+        self.fail(f"not in the index within {timeout} s: {missing}")
+
     def wait_until_no_game_window(self):
         deadline = time.time() + 10
         while self.desktop.find("Varnholt") is not None and time.time() < deadline:
@@ -418,7 +435,7 @@ class CacheProcessTest(ShellTestCase):
     def test_entries_are_on_disk_at_once_and_no_kill_leaves_one_naming_other_bytes(self):
         urls = [f"/gen/kill/{i}.dat?v=1&size=40000" for i in range(30)]
         got, shell = self.run_page(urls, close=False)
-        time.sleep(3)
+        self.wait_for_entries(urls)
         shell.process.kill()
         shell.wait()
         self.wait_until_no_game_window()
@@ -490,7 +507,7 @@ class CacheProcessTest(ShellTestCase):
 
     def test_the_last_version_asked_for_wins_over_an_older_one_ending_later(self):
         older, newer = "/gen/o/r.png?v=1&delay=2", "/gen/o/r.png?v=2"
-        got, shell = self.run_page([older, newer])
+        got, shell = self.run_page([older, newer], stored=[newer])
         self.assert_page_got_origin(got, [older, newer])
         self.assertEqual(self.read(newer), origin_bytes(newer))
         self.assertIn("gen/o/r.png v=2\n", shell.index_text())

@@ -21,6 +21,7 @@
 #include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
 
+namespace gameshell {
 namespace {
 
 // Message boxes recorded instead of shown: "owned|text|caption" or "unowned|text|caption".
@@ -262,3 +263,4 @@ TEST_F(BridgeTest, MessagesBeforeTheWindowDelegateIsStoredAreDropped) {
 }
 
 }  // namespace
+}  // namespace gameshell

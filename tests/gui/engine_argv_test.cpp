@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+namespace gameshell {
 namespace {
 
 TEST(EngineArgvTest, ChromiumSwitchesFollowTheMarker) {
@@ -56,3 +57,4 @@ TEST(EngineArgvTest, APlayersBuildTakesNoSwitchFromItsCommandLine) {
 }
 
 }  // namespace
+}  // namespace gameshell

@@ -17,6 +17,7 @@
 #include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
 
+namespace gameshell {
 namespace {
 
 // One game browser and window, opened as the shell opens them, on a fixture page.
@@ -251,3 +252,4 @@ TEST_F(GameWindowTest, F2OpensDeveloperToolsOnceAndThePageStillGetsTheKey) {
 }
 
 }  // namespace
+}  // namespace gameshell

@@ -80,13 +80,13 @@ void Pump(int ms) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  InstallEngineMessageHandler(/*errors_in_window=*/false);
+  gameshell::InstallEngineMessageHandler(/*errors_in_window=*/false);
   // Tests run as root in CI, where the engine refuses to sandbox its pages.
-  EngineCommandLine command_line({argv[0]}, {.sandbox = ::geteuid() != 0});
-  cache_scheme::Register();
+  gameshell::EngineCommandLine command_line({argv[0]}, {.sandbox = ::geteuid() != 0});
+  gameshell::cache_scheme::Register();
   QApplication app(command_line.argc(), command_line.argv());
   app.setQuitOnLastWindowClosed(false);
-  InitShellResources();
+  gameshell::InitShellResources();
   // Before any page starts the engine, so the server inherits none of its sockets.
   Server();
   // The cache root of every client the tests make.

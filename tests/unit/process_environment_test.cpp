@@ -46,13 +46,13 @@ class HomeDirectoryTest : public testing::Test {
 TEST_F(HomeDirectoryTest, TheHomeDirectoryIsNoCacheRootButADirectoryOfItsOwnIs) {
   std::filesystem::create_directory("game");
   SetHome(cwd_.path().string());
-  EXPECT_TRUE(platform::WorkingDirectoryIsHome());
+  EXPECT_TRUE(gameshell::platform::WorkingDirectoryIsHome());
   // Spelled another way, with a trailing separator.
   SetHome((cwd_.path() / "game" / "..").string() + "/");
-  EXPECT_TRUE(platform::WorkingDirectoryIsHome());
+  EXPECT_TRUE(gameshell::platform::WorkingDirectoryIsHome());
   std::filesystem::current_path("game");
-  EXPECT_FALSE(platform::WorkingDirectoryIsHome());
-  EXPECT_NE(platform::WorkingDirectoryForDisplay().find("game"), std::string::npos);
+  EXPECT_FALSE(gameshell::platform::WorkingDirectoryIsHome());
+  EXPECT_NE(gameshell::platform::WorkingDirectoryForDisplay().find("game"), std::string::npos);
   std::filesystem::current_path(cwd_.path());
 }
 

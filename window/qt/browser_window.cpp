@@ -7,6 +7,8 @@
 
 #include "base/qt/ui_thread.h"
 
+namespace gameshell {
+
 namespace {
 constexpr char kWindowProperty[] = "gameshell_browser_window";
 }
@@ -104,3 +106,5 @@ void BrowserWindow::closeEvent(QCloseEvent* event) {
     emit BrowserClosed(page());
   }
 }
+
+}  // namespace gameshell

@@ -10,6 +10,8 @@
 class QWebEnginePage;
 #include <QWebEngineView>
 
+namespace gameshell {
+
 // A top-level window around one browser view: the game's window, a popup's, or the developer
 // tools'. Its close runs in one place (closeEvent): a window with a delegate asks the delegate,
 // then the page, whose unload handling has its say; a page that does not answer within
@@ -58,3 +60,5 @@ class BrowserWindow : public QWidget {
   // exit prompt waits on the page.
   QTimer hung_page_deadline_;
 };
+
+}  // namespace gameshell

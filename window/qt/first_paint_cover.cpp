@@ -9,6 +9,8 @@
 #include "base/qt/ui_thread.h"
 #include "window/qt/loading_window.h"
 
+namespace gameshell {
+
 namespace {
 constexpr int kCheckEveryMs = 20;
 // Counts the page's animation frames, in the shell's own script world: the page cannot see or
@@ -83,3 +85,5 @@ void FirstPaintCover::Check() {
                                  }
                                });
 }
+
+}  // namespace gameshell

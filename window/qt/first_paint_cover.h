@@ -6,6 +6,8 @@
 
 class QWebEngineView;
 
+namespace gameshell {
+
 // A dark cover over a view, from the moment it shows until the engine shows a frame of the page:
 // until then the engine's widget is blank (white), a flash between the dark loading window and
 // the game. Known by the page's animation frames (made only while the view shows) and then the
@@ -33,3 +35,5 @@ class FirstPaintCover : public QWidget {
   QElapsedTimer shown_for_;
   QElapsedTimer framed_for_;  // started once the page has made frames
 };
+
+}  // namespace gameshell

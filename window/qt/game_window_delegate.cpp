@@ -11,6 +11,8 @@
 #include "window/core/window_size.h"
 #include "window/qt/browser_window.h"
 
+namespace gameshell {
+
 GameWindowDelegate::GameWindowDelegate(gameshell::GameHosts game_hosts)
     : game_hosts_(std::move(game_hosts)) {}
 
@@ -77,3 +79,5 @@ void GameWindowDelegate::MaximizeWindow() {
     browser_view_->window()->showMaximized();
   }
 }
+
+}  // namespace gameshell

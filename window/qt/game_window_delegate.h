@@ -9,6 +9,8 @@
 
 #include <QWebEngineView>
 
+namespace gameshell {
+
 // The game window's delegate: its title, icon, size and limits, and the close decision. While the
 // page holds closing locked, a close request runs the page's close hook instead, so the game can
 // show its own exit prompt; the lock holds only while the window shows a page of the game's own
@@ -44,3 +46,5 @@ class GameWindowDelegate : public WindowDelegate {
   bool can_close_ = true;
   QPointer<QWebEngineView> browser_view_;
 };
+
+}  // namespace gameshell

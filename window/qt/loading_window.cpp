@@ -10,6 +10,8 @@
 #include "base/qt/ui_thread.h"
 #include "window/qt/game_window_delegate.h"
 
+namespace gameshell {
+
 namespace {
 constexpr QSize kSize{360, 200};
 constexpr QColor kText{0xe8, 0xe2, 0xd0};
@@ -60,3 +62,5 @@ void LoadingWindow::closeEvent(QCloseEvent* event) {
     emit ClosedByPlayer();
   }
 }
+
+}  // namespace gameshell

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QWidget>
 
+namespace gameshell {
+
 // A small window that tells the player the game is on its way while the login page loads, so a
 // slow server does not look like a game that never started. Closing it closes the game.
 // Thread: UI.
@@ -29,3 +31,5 @@ class LoadingWindow : public QWidget {
  private:
   bool dismissed_ = false;
 };
+
+}  // namespace gameshell

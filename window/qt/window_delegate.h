@@ -1,7 +1,9 @@
 #pragma once
+class QString;
+
+namespace gameshell {
 
 class BrowserWindow;
-class QString;
 
 // Decides a browser window's look and whether a close request may go on to its page.
 // Thread: UI. Outlives every window it is given to.
@@ -13,3 +15,5 @@ class WindowDelegate {
   // gave a script: the close request is the page's to answer.
   virtual bool CanClose(BrowserWindow* window, QString* instead) = 0;
 };
+
+}  // namespace gameshell
