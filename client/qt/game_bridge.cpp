@@ -7,6 +7,7 @@
 #include "base/qt/ui_thread.h"
 #include "bridge/core/launcher.h"
 #include "cache/core/cache_index.h"
+#include "client/qt/game_client.h"
 #include "platform/url_opener.h"
 #include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
@@ -20,7 +21,7 @@ class GameBridge::Commands : public gameshell::BridgeCommands {
 
   bool HasWindowDelegate() override { return bridge_->window_ != nullptr; }
   void SetCanClose(bool can_close) override { bridge_->window_->SetCanClose(can_close); }
-  void CloseGame() override { emit bridge_->CloseGameRequested(); }
+  void CloseGame() override { bridge_->client_->CloseGame(); }
   void MaximizeWindow() override { bridge_->window_->MaximizeWindow(); }
   void ResetCache(const std::string& generation) override { bridge_->index_->Reset(generation); }
   void ReloadSender() override { sender_->triggerAction(QWebEnginePage::Reload); }
@@ -54,8 +55,8 @@ class GameBridge::Commands : public gameshell::BridgeCommands {
   QWebEnginePage* const sender_;
 };
 
-GameBridge::GameBridge(GameWindowDelegate* window, gameshell::CacheIndex* index)
-    : window_(window), index_(index) {}
+GameBridge::GameBridge(GameWindowDelegate* window, gameshell::CacheIndex* index, GameClient* client)
+    : window_(window), index_(index), client_(client) {}
 
 GameBridge::~GameBridge() = default;
 

@@ -12,20 +12,21 @@
 
 namespace gameshell {
 
+class GameClient;
 class GameWindowDelegate;
 
 class CacheIndex;
 
 // The browser side of the page functions: each message of a game's page becomes a command on the
-// game window, the cache index, the launcher library or the desktop, run at once. Ending the game
-// is the client's: asked for with CloseGameRequested.
+// game window, the cache index, the client (which ends the game), the launcher library or the
+// desktop, run at once.
 // Thread: UI.
 class GameBridge : public QObject, public BridgeMessageHandler {
   Q_OBJECT
 
  public:
-  // `window` and `index` must outlive the bridge.
-  GameBridge(GameWindowDelegate* window, gameshell::CacheIndex* index);
+  // `window`, `index` and `client` must outlive the bridge.
+  GameBridge(GameWindowDelegate* window, gameshell::CacheIndex* index, GameClient* client);
   ~GameBridge() override;
 
   // The launcher library's services and file name; tests substitute both.
@@ -39,15 +40,12 @@ class GameBridge : public QObject, public BridgeMessageHandler {
   // BridgeMessageHandler:
   void OnBridgeMessage(QWebEnginePage* page, const gameshell::BridgeMessage& message) override;
 
- signals:
-  // The game's own close command: emitted while its message is handled.
-  void CloseGameRequested();
-
  private:
   class Commands;
 
   GameWindowDelegate* const window_;
   gameshell::CacheIndex* const index_;
+  GameClient* const client_;
   gameshell::BridgeDispatcher dispatcher_;
   std::unique_ptr<SystemLauncherHost> launcher_host_ = std::make_unique<SystemLauncherHost>();
   std::string launcher_library_name_ = gameshell::kLauncherLibraryName;

@@ -52,8 +52,10 @@ GameSession::GameSession(QWebEngineProfile* profile,
                                                     RequestGuard::Scope::kProfile,
                                                     cache_hooks_->request_interceptor())),
       window_delegate_(std::make_unique<GameWindowDelegate>(game_hosts)),
-      bridge_(std::make_unique<GameBridge>(window_delegate_.get(), &resource_cache_.index())),
       client_(std::make_unique<GameClient>(&resource_cache_)),
+      bridge_(std::make_unique<GameBridge>(window_delegate_.get(),
+                                           &resource_cache_.index(),
+                                           client_.get())),
       popups_(std::make_unique<PopupWindows>(client_.get(), game_hosts)) {
   GS_REQUIRE_UI_THREAD();
   InitClientResources();
@@ -69,9 +71,6 @@ GameSession::GameSession(QWebEngineProfile* profile,
     connect(filter, &DevToolsKeyFilter::DevToolsRequested, this,
             [this](QWebEnginePage* page) { ShowDevTools(page, *client_); });
   });
-  // The three ways the game ends on its own: its close command, the player closing the loading
-  // window, and (connected by the application) the system's termination signals.
-  connect(bridge_.get(), &GameBridge::CloseGameRequested, client_.get(), &GameClient::CloseGame);
 
   game_page_ =
       new GamePage(profile, GamePage::Role::kGame, game_hosts, bridge_.get(), /*parent=*/nullptr);
@@ -86,6 +85,7 @@ GameSession::GameSession(QWebEngineProfile* profile,
       client_->OpenBrowser(game_page_, window_delegate_.get(), BrowserWindow::Kind::kBrowserView);
   game_page_->load(url);
   presenter_ = std::make_unique<GameWindowPresenter>(window);
+  // Like the game's close command and the system's termination signals (the application's).
   connect(presenter_.get(), &GameWindowPresenter::LoadingWindowClosed, client_.get(),
           &GameClient::CloseGame);
 }
@@ -97,6 +97,7 @@ GameSession::~GameSession() {
   // profile or the bridge they post to.
   client_.reset();
   popups_.reset();
+  bridge_.reset();
   profile_->setUrlRequestInterceptor(nullptr);
   request_guard_.reset();
   // Downloads still running end here, while the cache they would store into is alive.

@@ -52,8 +52,8 @@ class GameSession : public QObject {
   // In front of the cache on the profile.
   std::unique_ptr<RequestGuard> request_guard_;
   std::unique_ptr<GameWindowDelegate> window_delegate_;
-  std::unique_ptr<GameBridge> bridge_;
   std::unique_ptr<GameClient> client_;
+  std::unique_ptr<GameBridge> bridge_;
   std::unique_ptr<PopupWindows> popups_;
   std::unique_ptr<GameWindowPresenter> presenter_;
   QPointer<GamePage> game_page_;

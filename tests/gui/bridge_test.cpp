@@ -256,7 +256,7 @@ TEST_F(BridgeTest, NoLibraryMakesAuthenticationFailInABoxOwnedByTheGameWindow) {
 TEST_F(BridgeTest, MessagesBeforeTheWindowDelegateIsStoredAreDropped) {
   Open("");
   // A bridge without the game window's delegate, as before start-up ends.
-  GameBridge without_window(nullptr, &game_->resource_cache().index());
+  GameBridge without_window(nullptr, &game_->resource_cache().index(), &client());
   without_window.OnBridgeMessage(page(), {"clearCache", u"dropped"});
   Pump(500);
   EXPECT_EQ(Generation(), "1");
