@@ -7,5 +7,4 @@ cd "$(dirname "$0")/.."
 port=18498
 bash bench/release_build.sh $port gameshell_ui_stalls
 run=(/usr/bin/python3 bench/big_cache.py "$PWD/build-bench-cache/bin/ui-stalls/gameshell" $port "${1:-5}")
-if [ -n "${DISPLAY:-}" ]; then "${run[@]}"; else
-  xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" "${run[@]}"; fi
+bash bench/on_display.sh "${run[@]}"

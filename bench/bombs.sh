@@ -6,5 +6,4 @@ cd "$(dirname "$0")/.."
 port=18498
 bash bench/release_build.sh $port gameshell
 run=(/usr/bin/python3 bench/bombs.py "$PWD/build-bench-cache/bin/gameshell" $port "${1:-3}")
-if [ -n "${DISPLAY:-}" ]; then "${run[@]}"; else
-  xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" "${run[@]}"; fi
+bash bench/on_display.sh "${run[@]}"

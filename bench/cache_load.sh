@@ -24,5 +24,4 @@ cmake -S . -B build-bench-cache -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port -DGAMESHE
 cmake --build build-bench-cache -j"$(nproc)" --target gameshell_ui_stalls minimal_browser >/dev/null
 run=(/usr/bin/python3 "bench/${GS_BENCH_SCRIPT:-cache_load.py}" "$PWD/build-bench-cache/bin/ui-stalls/gameshell"
      "$PWD/build-bench-cache/bin/minimal_browser" $port "${1:-3}")
-if [ -n "${DISPLAY:-}" ]; then "${run[@]}"; else
-  xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" "${run[@]}"; fi
+bash bench/on_display.sh "${run[@]}"

@@ -8,5 +8,4 @@ cmake -S . -B build-bench -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port -DGAMESHELL_TES
   -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-bench -j"$(nproc)" --target gameshell minimal_browser >/dev/null
 run=(/usr/bin/python3 bench/startup.py "$PWD/build-bench/bin/gameshell" "$PWD/build-bench/bin/minimal_browser" $port "${1:-5}")
-if [ -n "${DISPLAY:-}" ]; then "${run[@]}"; else
-  xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" "${run[@]}"; fi
+bash bench/on_display.sh "${run[@]}"
