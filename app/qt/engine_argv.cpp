@@ -5,20 +5,20 @@
 namespace gameshell {
 
 std::vector<std::string> EngineArgv(const std::vector<std::string>& args,
-                                    const gameshell::EngineOptions& options) {
+                                    const EngineOptions& options) {
   std::vector<std::string> argv;
   argv.push_back(args.empty() ? std::string("gameshell") : args.front());
   // Qt reads Chromium switches only after this marker; launch parameters before it would be
   // taken for Qt's own options, so none go there.
   argv.push_back("--webEngineArgs");
-  for (const gameshell::EngineSwitch& engine_switch : gameshell::EngineSettingSwitches(options)) {
-    argv.push_back(gameshell::FormatSwitch(engine_switch));
+  for (const EngineSwitch& engine_switch : EngineSettingSwitches(options)) {
+    argv.push_back(FormatSwitch(engine_switch));
   }
-  for (const gameshell::EngineSwitch& engine_switch : gameshell::BrowserSwitches()) {
-    argv.push_back(gameshell::FormatSwitch(engine_switch));
+  for (const EngineSwitch& engine_switch : BrowserSwitches()) {
+    argv.push_back(FormatSwitch(engine_switch));
   }
   for (size_t i = 1; options.command_line_switches && i < args.size(); ++i) {
-    if (args[i].starts_with("--") && !gameshell::OverridesEngineOptions(args[i], options)) {
+    if (args[i].starts_with("--") && !OverridesEngineOptions(args[i], options)) {
       argv.push_back(args[i]);
     }
   }
@@ -26,7 +26,7 @@ std::vector<std::string> EngineArgv(const std::vector<std::string>& args,
 }
 
 EngineCommandLine::EngineCommandLine(const std::vector<std::string>& args,
-                                     const gameshell::EngineOptions& options)
+                                     const EngineOptions& options)
     : strings_(EngineArgv(args, options)) {
   for (std::string& arg : strings_) {
     pointers_.push_back(arg.data());

@@ -13,13 +13,13 @@ namespace gameshell {
 // `options`. Nothing else of the command line reaches Qt.
 // Pure; any thread.
 std::vector<std::string> EngineArgv(const std::vector<std::string>& args,
-                                    const gameshell::EngineOptions& options);
+                                    const EngineOptions& options);
 
 // EngineArgv in the form QApplication takes, which keeps referring to argc and argv: the object
 // must outlive the application object.
 class EngineCommandLine {
  public:
-  EngineCommandLine(const std::vector<std::string>& args, const gameshell::EngineOptions& options);
+  EngineCommandLine(const std::vector<std::string>& args, const EngineOptions& options);
   EngineCommandLine(const EngineCommandLine&) = delete;
   EngineCommandLine& operator=(const EngineCommandLine&) = delete;
 

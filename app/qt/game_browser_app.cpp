@@ -68,8 +68,8 @@ void InstallEngineMessageHandler(bool errors_in_window) {
 }
 
 GameBrowserApp::GameBrowserApp(std::string start_url,
-                               gameshell::GameHosts game_hosts,
-                               gameshell::EngineOptions engine_options,
+                               GameHosts game_hosts,
+                               EngineOptions engine_options,
                                bool errors_in_window)
     : start_url_(std::move(start_url)),
       game_hosts_(std::move(game_hosts)),

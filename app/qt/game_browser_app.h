@@ -17,8 +17,8 @@ class GameBrowserApp {
   // `errors_in_window`: an engine that cannot start is also said in a window (a start from the
   // menu).
   GameBrowserApp(std::string start_url,
-                 gameshell::GameHosts game_hosts,
-                 gameshell::EngineOptions engine_options,
+                 GameHosts game_hosts,
+                 EngineOptions engine_options,
                  bool errors_in_window = false);
   ~GameBrowserApp();
 
@@ -28,8 +28,8 @@ class GameBrowserApp {
 
  private:
   const std::string start_url_;
-  const gameshell::GameHosts game_hosts_;
-  const gameshell::EngineOptions engine_options_;
+  const GameHosts game_hosts_;
+  const EngineOptions engine_options_;
   const bool errors_in_window_;
 };
 

@@ -7,7 +7,7 @@
 
 namespace gameshell {
 
-int ReportStartRefusal(const gameshell::StartRefusal& refusal, bool in_window) {
+int ReportStartRefusal(const StartRefusal& refusal, bool in_window) {
   if (!refusal.said_on_stderr) {
     std::fprintf(stderr, "gameshell: %s\n", refusal.english.c_str());
     std::fflush(stderr);

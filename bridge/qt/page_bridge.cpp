@@ -27,9 +27,9 @@ QString ReadResource(const QString& path) {
 
 }  // namespace
 
-QString GameHostsJson(const gameshell::GameHosts& hosts) {
+QString GameHostsJson(const GameHosts& hosts) {
   QJsonArray list;
-  for (const gameshell::GameHosts::Entry& entry : hosts.entries()) {
+  for (const GameHosts::Entry& entry : hosts.entries()) {
     QJsonObject object;
     object[QStringLiteral("name")] = QString::fromStdString(entry.name);
     object[QStringLiteral("port")] = entry.port ? QJsonValue(*entry.port) : QJsonValue();
@@ -42,7 +42,7 @@ QString GameHostsJson(const gameshell::GameHosts& hosts) {
 namespace {
 
 // The scripts share one function scope, so the page sees only the shell's eight functions.
-QWebEngineScript BridgeScript(const gameshell::GameHosts& hosts) {
+QWebEngineScript BridgeScript(const GameHosts& hosts) {
   static const QString library = ReadResource(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
   static const QString rule = ReadResource(QStringLiteral(":/bridge/game_origin.js"));
   static const QString bridge = ReadResource(QStringLiteral(":/bridge/page_bridge.js"));
@@ -57,7 +57,7 @@ QWebEngineScript BridgeScript(const gameshell::GameHosts& hosts) {
   return s;
 }
 
-gameshell::BridgeArgument ToArgument(const QVariantList& arguments) {
+BridgeArgument ToArgument(const QVariantList& arguments) {
   if (arguments.isEmpty()) {
     return {};
   }
@@ -74,12 +74,12 @@ gameshell::BridgeArgument ToArgument(const QVariantList& arguments) {
 }  // namespace
 
 PageBridge::PageBridge(QWebEnginePage* page,
-                       const gameshell::GameHosts& game_hosts,
+                       const GameHosts& game_hosts,
                        BridgeMessageHandler* handler)
     : QObject(page), page_(page), game_hosts_(game_hosts), handler_(handler) {}
 
 void PageBridge::Install(QWebEnginePage* page,
-                         const gameshell::GameHosts& game_hosts,
+                         const GameHosts& game_hosts,
                          BridgeMessageHandler* handler) {
   GS_REQUIRE_UI_THREAD();
   auto* bridge = new PageBridge(page, game_hosts, handler);
@@ -95,7 +95,7 @@ void PageBridge::post(const QVariantList& calls) {
   if (!game_hosts_.AllowsUrl(page_->url().toEncoded().toStdString())) {
     return;
   }
-  auto messages = std::make_shared<std::vector<gameshell::BridgeMessage>>();
+  auto messages = std::make_shared<std::vector<BridgeMessage>>();
   for (const QVariant& call : calls) {
     const QVariantList parts = call.toList();
     if (parts.size() != 2 || parts[0].typeId() != QMetaType::QString) {
@@ -112,7 +112,7 @@ void PageBridge::post(const QVariantList& calls) {
       [this, messages] {
         // A command may run a nested event loop (a message box) in which the page can go.
         QPointer<PageBridge> alive(this);
-        for (const gameshell::BridgeMessage& message : *messages) {
+        for (const BridgeMessage& message : *messages) {
           if (!alive) {
             return;
           }

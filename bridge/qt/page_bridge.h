@@ -12,14 +12,14 @@ namespace gameshell {
 
 // The game's hosts as the pages' own rule (game_origin.js) takes them: a JSON list of
 // {name, port, subdomains}.
-QString GameHostsJson(const gameshell::GameHosts& hosts);
+QString GameHostsJson(const GameHosts& hosts);
 
 // Where a page's bridge messages go: the client, which acts on them.
 // Thread: UI.
 class BridgeMessageHandler {
  public:
   // A message from `page` (any of its frames), in the order the page sent them.
-  virtual void OnBridgeMessage(QWebEnginePage* page, const gameshell::BridgeMessage& message) = 0;
+  virtual void OnBridgeMessage(QWebEnginePage* page, const BridgeMessage& message) = 0;
 
  protected:
   ~BridgeMessageHandler() = default;
@@ -34,19 +34,17 @@ class PageBridge : public QObject {
  public:
   // Lives as long as the page (its Qt parent); `handler` must outlive the page.
   static void Install(QWebEnginePage* page,
-                      const gameshell::GameHosts& game_hosts,
+                      const GameHosts& game_hosts,
                       BridgeMessageHandler* handler);
 
   // Called by the page: a batch of [name, [argument]] pairs.
   Q_INVOKABLE void post(const QVariantList& calls);
 
  private:
-  PageBridge(QWebEnginePage* page,
-             const gameshell::GameHosts& game_hosts,
-             BridgeMessageHandler* handler);
+  PageBridge(QWebEnginePage* page, const GameHosts& game_hosts, BridgeMessageHandler* handler);
 
   QWebEnginePage* const page_;
-  const gameshell::GameHosts game_hosts_;
+  const GameHosts game_hosts_;
   BridgeMessageHandler* const handler_;
 };
 

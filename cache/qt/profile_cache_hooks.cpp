@@ -37,7 +37,7 @@ class ProfileCacheHooks::SchemeHandler : public QWebEngineUrlSchemeHandler {
   ProfileCacheHooks* const hooks_;
 };
 
-ProfileCacheHooks::ProfileCacheHooks(gameshell::ResourceCache* cache, QWebEngineProfile* profile)
+ProfileCacheHooks::ProfileCacheHooks(ResourceCache* cache, QWebEngineProfile* profile)
     : cache_(cache),
       profile_(profile),
       user_agent_(profile->httpUserAgent().toUtf8()),
@@ -76,7 +76,7 @@ void ProfileCacheHooks::OnPageRequest(QWebEngineUrlRequestInfo& info) {
   const std::string url_text = url.toEncoded().toStdString();
   // Pages run without web security, so any of them could drive the engine through its debugging
   // endpoint (WebSocket handshakes included): that port is for tools outside the pages only.
-  if (gameshell::IsRemoteDebuggingUrl(url_text)) {
+  if (IsRemoteDebuggingUrl(url_text)) {
     info.block(true);
     return;
   }
@@ -94,15 +94,15 @@ void ProfileCacheHooks::OnPageRequest(QWebEngineUrlRequestInfo& info) {
       info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeSubFrame) {
     return;
   }
-  const gameshell::RequestDecision decision = cache_->Decide(url_text);
-  if (decision.action == gameshell::RequestAction::kPassThrough) {
+  const RequestDecision decision = cache_->Decide(url_text);
+  if (decision.action == RequestAction::kPassThrough) {
     return;
   }
   // A size check only; the file itself is read where the engine reads the answer.
   const bool on_disk = decision.disk_copy_usable && decision.stored_stamp &&
-                       gameshell::IsServableFileSize(decision.stored_stamp->size);
+                       IsServableFileSize(decision.stored_stamp->size);
   const QUrl cache_url = cache_scheme::ToCacheUrl(url);
-  if (decision.action == gameshell::RequestAction::kStoredIsCurrent) {
+  if (decision.action == RequestAction::kStoredIsCurrent) {
     if (on_disk) {
       info.redirect(cache_url);
     }
@@ -123,9 +123,9 @@ void ProfileCacheHooks::OnPageRequest(QWebEngineUrlRequestInfo& info) {
 void ProfileCacheHooks::OnCacheRequest(QWebEngineUrlRequestJob* job) {
   GS_REQUIRE_UI_THREAD();
   const QUrl url = job->requestUrl();
-  gameshell::ResourceKey key = gameshell::ResourceKeyFromUrl(url.toEncoded().toStdString());
+  ResourceKey key = ResourceKeyFromUrl(url.toEncoded().toStdString());
   // Pages can ask for this scheme directly: the same rules as for any cached path apply.
-  if (!gameshell::IsStorableCachePath(key.path)) {
+  if (!IsStorableCachePath(key.path)) {
     job->fail(QWebEngineUrlRequestJob::UrlInvalid);
     return;
   }
@@ -148,7 +148,7 @@ void ProfileCacheHooks::OnCacheRequest(QWebEngineUrlRequestJob* job) {
 
 void ProfileCacheHooks::JoinOrStartDownload(const QUrl& url,
                                             const QUrl& referer,
-                                            const gameshell::ResourceKey& key) {
+                                            const ResourceKey& key) {
   auto [it, started] = in_flight_.try_emplace(key);
   if (!started) {
     return;
@@ -162,9 +162,7 @@ void ProfileCacheHooks::JoinOrStartDownload(const QUrl& url,
           [this, key] { Answer(key, false); });
 }
 
-void ProfileCacheHooks::Answer(const gameshell::ResourceKey& key,
-                               bool stored,
-                               const QString& kept) {
+void ProfileCacheHooks::Answer(const ResourceKey& key, bool stored, const QString& kept) {
   auto it = in_flight_.find(key);
   if (it == in_flight_.end() || it->second.answered) {
     if (!kept.isEmpty()) {
@@ -193,7 +191,7 @@ void ProfileCacheHooks::Answer(const gameshell::ResourceKey& key,
   }
 }
 
-void ProfileCacheHooks::OnDownloadFinished(const gameshell::ResourceKey& key,
+void ProfileCacheHooks::OnDownloadFinished(const ResourceKey& key,
                                            bool stored,
                                            const QString& kept) {
   GS_REQUIRE_UI_THREAD();
@@ -207,7 +205,7 @@ void ProfileCacheHooks::OnDownloadFinished(const gameshell::ResourceKey& key,
   in_flight_.erase(it);
 }
 
-void ProfileCacheHooks::KeepBody(const gameshell::ResourceKey& key, const QString& kept) {
+void ProfileCacheHooks::KeepBody(const ResourceKey& key, const QString& kept) {
   // A request may still be on its way here (redirected before the download ended); opened copies
   // stay readable once the file is gone.
   if (auto [old, added] = kept_bodies_.try_emplace(key, kept); !added) {
@@ -239,13 +237,13 @@ void ProfileCacheHooks::Serve(QWebEngineUrlRequestJob* job, const std::string& p
 void ProfileCacheHooks::Reply(QWebEngineUrlRequestJob* job,
                               std::shared_ptr<QFile> file,
                               const std::string& path) {
-  if (!file->isOpen() || !gameshell::IsServableFileSize(file->size())) {
+  if (!file->isOpen() || !IsServableFileSize(file->size())) {
     SendToNetwork(job);
     return;
   }
   // The engine reads the device until the job is gone.
   QObject::connect(job, &QObject::destroyed, [file] {});
-  job->reply(gameshell::ContentTypeForCachePath(path), file.get());
+  job->reply(ContentTypeForCachePath(path), file.get());
 }
 
 void ProfileCacheHooks::SendToNetwork(QWebEngineUrlRequestJob* job) {

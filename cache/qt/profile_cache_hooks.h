@@ -43,7 +43,7 @@ class ProfileCacheHooks : public QObject {
  public:
   // Downloads send the profile's user agent and cookies, as the page's own requests do. `cache`
   // and `profile` must outlive this object.
-  ProfileCacheHooks(gameshell::ResourceCache* cache, QWebEngineProfile* profile);
+  ProfileCacheHooks(ResourceCache* cache, QWebEngineProfile* profile);
   // Unhooks; downloads still running are dropped, kept bodies removed.
   ~ProfileCacheHooks() override;
 
@@ -65,26 +65,26 @@ class ProfileCacheHooks : public QObject {
   void OnPageRequest(QWebEngineUrlRequestInfo& info);
   void OnCacheRequest(QWebEngineUrlRequestJob* job);
 
-  void JoinOrStartDownload(const QUrl& url, const QUrl& referer, const gameshell::ResourceKey& key);
+  void JoinOrStartDownload(const QUrl& url, const QUrl& referer, const ResourceKey& key);
   // The download's answer for the requests waiting on it: the stored file, the body kept in the
   // file `kept` (removed once they have it), or none (they go to the network).
-  void Answer(const gameshell::ResourceKey& key, bool stored, const QString& kept = QString());
-  void OnDownloadFinished(const gameshell::ResourceKey& key, bool stored, const QString& kept);
+  void Answer(const ResourceKey& key, bool stored, const QString& kept = QString());
+  void OnDownloadFinished(const ResourceKey& key, bool stored, const QString& kept);
   // A body that could not be put in place, for the requests on their way to it when the download
   // ended; it goes after kKeptBodyMs.
-  void KeepBody(const gameshell::ResourceKey& key, const QString& kept);
+  void KeepBody(const ResourceKey& key, const QString& kept);
 
   // Answers `job` with the file at `path` once one may be opened, or sends it to the network.
   void Serve(QWebEngineUrlRequestJob* job, const std::string& path);
   void Reply(QWebEngineUrlRequestJob* job, std::shared_ptr<QFile> file, const std::string& path);
   void SendToNetwork(QWebEngineUrlRequestJob* job);
 
-  gameshell::ResourceCache* const cache_;
+  ResourceCache* const cache_;
   QWebEngineProfile* const profile_;
   const QByteArray user_agent_;
   QNetworkAccessManager network_;
-  std::unordered_map<gameshell::ResourceKey, InFlight, gameshell::ResourceKeyHash> in_flight_;
-  std::unordered_map<gameshell::ResourceKey, QString, gameshell::ResourceKeyHash> kept_bodies_;
+  std::unordered_map<ResourceKey, InFlight, ResourceKeyHash> in_flight_;
+  std::unordered_map<ResourceKey, QString, ResourceKeyHash> kept_bodies_;
   static constexpr int kKeptBodyMs = 10000;
   // Requests handed back to the network: the next request for each such URL goes out untouched,
   // once per hand-back.

@@ -18,11 +18,11 @@ constexpr qint64 kChunkBytes = qint64{1} << 20;
 }
 
 ResourceDownloadClient::ResourceDownloadClient(QNetworkAccessManager* network,
-                                               gameshell::ResourceCache* cache,
+                                               ResourceCache* cache,
                                                const QUrl& url,
                                                const QUrl& referer,
                                                const QByteArray& user_agent,
-                                               const gameshell::ResourceKey& key)
+                                               const ResourceKey& key)
     : reply_([&] {
         QNetworkRequest request(url);
         if (referer.isValid()) {
@@ -33,7 +33,7 @@ ResourceDownloadClient::ResourceDownloadClient(QNetworkAccessManager* network,
         // Compressed as the engine would ask. Named here, so the network stack hands over the
         // bytes as sent: their count is held against Content-Length, and the cache decodes them
         // and checks that the encoded stream ended.
-        request.setRawHeader("Accept-Encoding", gameshell::ContentDecoder::kAcceptedEncodings);
+        request.setRawHeader("Accept-Encoding", ContentDecoder::kAcceptedEncodings);
         request.setTransferTimeout(kStallTimeoutMs);
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                              QNetworkRequest::AlwaysNetwork);
@@ -117,7 +117,7 @@ void ResourceDownloadClient::OnRedirect(const QUrl& target) {
   GS_REQUIRE_UI_THREAD();
   const std::string from = reply_->url().toEncoded().toStdString();
   const std::string to = target.toEncoded().toStdString();
-  if (gameshell::MayFollowRedirect(from, to, cache_->hosts())) {
+  if (MayFollowRedirect(from, to, cache_->hosts())) {
     emit reply_->redirectAllowed();
     return;
   }

@@ -33,11 +33,11 @@ class ResourceDownloadClient : public QObject {
   static constexpr qint64 kMaxBacklogBytes = qint64{8} << 20;
 
   ResourceDownloadClient(QNetworkAccessManager* network,
-                         gameshell::ResourceCache* cache,
+                         ResourceCache* cache,
                          const QUrl& url,
                          const QUrl& referer,
                          const QByteArray& user_agent,
-                         const gameshell::ResourceKey& key);
+                         const ResourceKey& key);
   ~ResourceDownloadClient() override;
 
  signals:
@@ -63,8 +63,8 @@ class ResourceDownloadClient : public QObject {
   void OnRequestComplete();
 
   QNetworkReply* const reply_;
-  gameshell::ResourceCache* const cache_;
-  const gameshell::ResourceCache::DownloadId id_;
+  ResourceCache* const cache_;
+  const ResourceCache::DownloadId id_;
   qint64 received_ = 0;
   bool finished_ = false;
   bool will_not_answer_ = false;

@@ -25,7 +25,7 @@ void ShowDevTools(QWebEnginePage* page, GameClient& client) {
     return;
   }
   GamePage* tools = inspected->NewPage(GamePage::Role::kDevTools, nullptr);
-  BrowserWindow* window = client.OpenBrowser(tools, nullptr, BrowserWindow::Kind::kDevTools);
+  BrowserWindow* window = client.OpenBrowser(tools, nullptr);
   window->setWindowTitle(QString::fromUtf8(kDevToolsTitle));
   window->resize(kDevToolsSize);
   page->setDevToolsPage(tools);

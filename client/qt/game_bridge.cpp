@@ -15,7 +15,7 @@
 namespace gameshell {
 
 // The commands as they act for the page that sent one message.
-class GameBridge::Commands : public gameshell::BridgeCommands {
+class GameBridge::Commands : public BridgeCommands {
  public:
   Commands(GameBridge* bridge, QWebEnginePage* sender) : bridge_(bridge), sender_(sender) {}
 
@@ -26,13 +26,13 @@ class GameBridge::Commands : public gameshell::BridgeCommands {
   void ResetCache(const std::string& generation) override { bridge_->index_->Reset(generation); }
   void ReloadSender() override { sender_->triggerAction(QWebEnginePage::Reload); }
   void OpenExternal(const std::u16string& url) override {
-    platform::OpenWithDesktop(gameshell::Utf16ToUtf8(url));
+    platform::OpenWithDesktop(Utf16ToUtf8(url));
   }
 
   void OpenPay(const std::u16string& url) override {
     SystemLauncherHost& host = *bridge_->launcher_host_;
     host.SetOwner(nullptr);
-    gameshell::LauncherOpenPay(host, bridge_->launcher_library_name_, url);
+    LauncherOpenPay(host, bridge_->launcher_library_name_, url);
   }
 
   void UserAuthentic() override {
@@ -41,12 +41,11 @@ class GameBridge::Commands : public gameshell::BridgeCommands {
     host.SetOwner(window);
     QPointer<QWebEnginePage> sender(sender_);
     std::optional<int32_t> result =
-        gameshell::LauncherUserAuthentic(host, bridge_->launcher_library_name_,
-                                         window ? static_cast<uintptr_t>(window->winId()) : 0);
+        LauncherUserAuthentic(host, bridge_->launcher_library_name_,
+                              window ? static_cast<uintptr_t>(window->winId()) : 0);
     // The library or its message box may have run the event loop; the page may be gone.
     if (result && sender) {
-      sender->runJavaScript(
-          QString::fromStdString(gameshell::AuthenticationCallbackScript(*result)));
+      sender->runJavaScript(QString::fromStdString(AuthenticationCallbackScript(*result)));
     }
   }
 
@@ -55,12 +54,12 @@ class GameBridge::Commands : public gameshell::BridgeCommands {
   QWebEnginePage* const sender_;
 };
 
-GameBridge::GameBridge(GameWindowDelegate* window, gameshell::CacheIndex* index, GameClient* client)
+GameBridge::GameBridge(GameWindowDelegate* window, CacheIndex* index, GameClient* client)
     : window_(window), index_(index), client_(client) {}
 
 GameBridge::~GameBridge() = default;
 
-void GameBridge::OnBridgeMessage(QWebEnginePage* page, const gameshell::BridgeMessage& message) {
+void GameBridge::OnBridgeMessage(QWebEnginePage* page, const BridgeMessage& message) {
   GS_REQUIRE_UI_THREAD();
   Commands commands(this, page);
   dispatcher_.OnMessage(message, commands);

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QObject>
-
 #include <memory>
 #include <string>
 
@@ -12,22 +10,19 @@
 
 namespace gameshell {
 
+class CacheIndex;
 class GameClient;
 class GameWindowDelegate;
-
-class CacheIndex;
 
 // The browser side of the page functions: each message of a game's page becomes a command on the
 // game window, the cache index, the client (which ends the game), the launcher library or the
 // desktop, run at once.
 // Thread: UI.
-class GameBridge : public QObject, public BridgeMessageHandler {
-  Q_OBJECT
-
+class GameBridge final : public BridgeMessageHandler {
  public:
   // `window`, `index` and `client` must outlive the bridge.
-  GameBridge(GameWindowDelegate* window, gameshell::CacheIndex* index, GameClient* client);
-  ~GameBridge() override;
+  GameBridge(GameWindowDelegate* window, CacheIndex* index, GameClient* client);
+  ~GameBridge();
 
   // The launcher library's services and file name; tests substitute both.
   void SetLauncherHostForTesting(std::unique_ptr<SystemLauncherHost> host) {
@@ -38,17 +33,17 @@ class GameBridge : public QObject, public BridgeMessageHandler {
   }
 
   // BridgeMessageHandler:
-  void OnBridgeMessage(QWebEnginePage* page, const gameshell::BridgeMessage& message) override;
+  void OnBridgeMessage(QWebEnginePage* page, const BridgeMessage& message) override;
 
  private:
   class Commands;
 
   GameWindowDelegate* const window_;
-  gameshell::CacheIndex* const index_;
+  CacheIndex* const index_;
   GameClient* const client_;
-  gameshell::BridgeDispatcher dispatcher_;
+  BridgeDispatcher dispatcher_;
   std::unique_ptr<SystemLauncherHost> launcher_host_ = std::make_unique<SystemLauncherHost>();
-  std::string launcher_library_name_ = gameshell::kLauncherLibraryName;
+  std::string launcher_library_name_ = kLauncherLibraryName;
 };
 
 }  // namespace gameshell

@@ -10,7 +10,7 @@
 
 namespace gameshell {
 
-GameClient::GameClient(gameshell::ResourceCache* cache) : cache_(cache) {}
+GameClient::GameClient(ResourceCache* cache) : cache_(cache) {}
 
 GameClient::~GameClient() {
   GS_REQUIRE_UI_THREAD();
@@ -19,15 +19,13 @@ GameClient::~GameClient() {
   }
 }
 
-BrowserWindow* GameClient::OpenBrowser(GamePage* page,
-                                       WindowDelegate* delegate,
-                                       BrowserWindow::Kind kind) {
+BrowserWindow* GameClient::OpenBrowser(GamePage* page, WindowDelegate* delegate) {
   GS_REQUIRE_UI_THREAD();
   auto* view = new QWebEngineView();
   page->setParent(view);
   view->setPage(page);
   browser_list_.emplace_back(page);
-  auto* window = new BrowserWindow(view, delegate, kind);
+  auto* window = new BrowserWindow(view, delegate);
   connect(window, &BrowserWindow::BrowserClosed, this, &GameClient::OnBrowserClosed);
   emit BrowserOpened(window);
   return window;

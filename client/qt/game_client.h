@@ -27,13 +27,13 @@ class GameClient : public QObject {
 
  public:
   // `cache` must outlive the client.
-  explicit GameClient(gameshell::ResourceCache* cache);
+  explicit GameClient(ResourceCache* cache);
   // Browsers still open go first: pages must not outlive their profile.
   ~GameClient() override;
 
   // Puts `page` in a view, in a window of its own, hidden; counted as open from now on.
   // `delegate` may be null and must outlive the window.
-  BrowserWindow* OpenBrowser(GamePage* page, WindowDelegate* delegate, BrowserWindow::Kind kind);
+  BrowserWindow* OpenBrowser(GamePage* page, WindowDelegate* delegate);
   // Every open browser, in the order they opened. kForce closes without asking the pages.
   void CloseAllBrowsers(CloseMode mode);
   // The game ends, at its own word, the system's, or the player's before it showed: every browser
@@ -51,7 +51,7 @@ class GameClient : public QObject {
  private:
   void OnBrowserClosed(QWebEnginePage* page);
 
-  gameshell::ResourceCache* const cache_;
+  ResourceCache* const cache_;
   std::vector<QPointer<QWebEnginePage>> browser_list_;
 };
 

@@ -33,7 +33,7 @@ void GamePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel,
 
 GamePage::GamePage(QWebEngineProfile* profile,
                    Role role,
-                   gameshell::GameHosts game_hosts,
+                   GameHosts game_hosts,
                    BridgeMessageHandler* bridge,
                    QObject* parent)
     : QWebEnginePage(profile, parent),
@@ -64,10 +64,10 @@ GamePage* GamePage::OpenPopup() {
 bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool is_main_frame) {
   GS_REQUIRE_UI_THREAD();
   // The guard sends a navigation it refuses here; refusing it here leaves the page as it was.
-  if (url == QUrl(QString::fromLatin1(gameshell::kRefusedNavigationUrl))) {
+  if (url == QUrl(QString::fromLatin1(kRefusedNavigationUrl))) {
     return false;
   }
-  if (!gameshell::IsRefusedNavigationUrl(url.toEncoded().toStdString(), role_ == Role::kDevTools)) {
+  if (!IsRefusedNavigationUrl(url.toEncoded().toStdString(), role_ == Role::kDevTools)) {
     return true;
   }
   if (url == QUrl(QString::fromUtf8(GamePageRecovery::kRetryUrl))) {

@@ -21,9 +21,11 @@ class GamePage : public QWebEnginePage {
   // the page.
   GamePage(QWebEngineProfile* profile,
            Role role,
-           gameshell::GameHosts game_hosts,
+           GameHosts game_hosts,
            BridgeMessageHandler* bridge,
            QObject* parent);
+
+  Role role() const { return role_; }
 
   // A page of the same profile, hosts and bridge.
   GamePage* NewPage(Role role, QObject* parent);
@@ -51,7 +53,7 @@ class GamePage : public QWebEnginePage {
 
  private:
   const Role role_;
-  const gameshell::GameHosts game_hosts_;
+  const GameHosts game_hosts_;
   BridgeMessageHandler* const bridge_;
 };
 

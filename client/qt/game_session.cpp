@@ -44,7 +44,7 @@ void ApplyGameBrowserSettings(QWebEngineSettings* settings) {
 
 GameSession::GameSession(QWebEngineProfile* profile,
                          const std::string& start_url,
-                         gameshell::GameHosts game_hosts)
+                         GameHosts game_hosts)
     : profile_(profile),
       resource_cache_(game_hosts),
       cache_hooks_(std::make_unique<ProfileCacheHooks>(&resource_cache_, profile)),
@@ -81,8 +81,7 @@ GameSession::GameSession(QWebEngineProfile* profile,
   auto* recovery = new GamePageRecovery(game_page_, url, url.adjusted(QUrl::RemoveQuery));
   connect(game_page_, &GamePage::RetryRequested, recovery, &GamePageRecovery::RetryNow);
   // Sized before the page loads, so its first script sees the window's size.
-  BrowserWindow* window =
-      client_->OpenBrowser(game_page_, window_delegate_.get(), BrowserWindow::Kind::kBrowserView);
+  BrowserWindow* window = client_->OpenBrowser(game_page_, window_delegate_.get());
   game_page_->load(url);
   presenter_ = std::make_unique<GameWindowPresenter>(window);
   // Like the game's close command and the system's termination signals (the application's).

@@ -33,21 +33,19 @@ class GameSession : public QObject {
  public:
   // Loads the cache index and opens the game's page on `start_url` in its window, which shows at
   // the page's first finished load. `profile` must outlive the session.
-  GameSession(QWebEngineProfile* profile,
-              const std::string& start_url,
-              gameshell::GameHosts game_hosts);
+  GameSession(QWebEngineProfile* profile, const std::string& start_url, GameHosts game_hosts);
   ~GameSession() override;
 
   GameClient& client() { return *client_; }
   GameBridge& bridge() { return *bridge_; }
   GameWindowDelegate& window_delegate() { return *window_delegate_; }
-  gameshell::ResourceCache& resource_cache() { return resource_cache_; }
+  ResourceCache& resource_cache() { return resource_cache_; }
   // Null once the game window has closed.
   GamePage* game_page() const { return game_page_; }
 
  private:
   QWebEngineProfile* const profile_;
-  gameshell::ResourceCache resource_cache_;
+  ResourceCache resource_cache_;
   std::unique_ptr<ProfileCacheHooks> cache_hooks_;
   // In front of the cache on the profile.
   std::unique_ptr<RequestGuard> request_guard_;

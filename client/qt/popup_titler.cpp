@@ -17,12 +17,12 @@ namespace {
 
 // The host, with its port where a game host has the same name ("127.0.0.1:18001"); for an opaque
 // origin, what the address is ("about:blank", "data:").
-QString OriginLabel(const QUrl& origin, const QUrl& address, const gameshell::GameHosts& hosts) {
+QString OriginLabel(const QUrl& origin, const QUrl& address, const GameHosts& hosts) {
   if (!origin.host().isEmpty()) {
     const std::string host = origin.host().toStdString();
     const bool shares_a_game_name =
         std::any_of(hosts.entries().begin(), hosts.entries().end(),
-                    [&](const gameshell::GameHosts::Entry& entry) { return entry.name == host; });
+                    [&](const GameHosts::Entry& entry) { return entry.name == host; });
     return origin.port() < 0 || !shares_a_game_name
                ? origin.host()
                : origin.host() + QLatin1Char(':') + QString::number(origin.port());
@@ -37,7 +37,7 @@ QString OriginLabel(const QUrl& origin, const QUrl& address, const gameshell::Ga
 
 PopupTitler::PopupTitler(QWidget* window,
                          QWebEngineView* view,
-                         gameshell::GameHosts game_hosts,
+                         GameHosts game_hosts,
                          QString written_by)
     : QObject(window),
       window_(window),
@@ -94,8 +94,8 @@ void PopupTitler::Apply(const QString& origin_text) {
       origin.scheme().toStdString(), origin.host().toStdString(),
       origin.port() < 0 ? std::nullopt : std::optional<int>(origin.port()));
   window_->setWindowTitle(QString::fromStdString(
-      gameshell::PopupTitle(view_->title().toStdString(),
-                            OriginLabel(origin, view_->url(), game_hosts_).toStdString(), game)));
+      PopupTitle(view_->title().toStdString(),
+                 OriginLabel(origin, view_->url(), game_hosts_).toStdString(), game)));
 }
 
 }  // namespace gameshell

@@ -33,7 +33,7 @@ class PopupTitler : public QObject {
 
   PopupTitler(QWidget* window,
               QWebEngineView* view,
-              gameshell::GameHosts game_hosts,
+              GameHosts game_hosts,
               QString written_by = QString());
 
  private:
@@ -42,7 +42,7 @@ class PopupTitler : public QObject {
 
   QWidget* const window_;
   QPointer<QWebEngineView> view_;
-  const gameshell::GameHosts game_hosts_;
+  const GameHosts game_hosts_;
   const QString written_by_;
   int asked_ = 0;  // answers to older questions are stale
 };

@@ -24,7 +24,7 @@ void StopWaitingToShow(GamePage* page, PopupWindows* popups) {
 
 }  // namespace
 
-PopupWindows::PopupWindows(GameClient* client, gameshell::GameHosts game_hosts)
+PopupWindows::PopupWindows(GameClient* client, GameHosts game_hosts)
     : client_(client), game_hosts_(std::move(game_hosts)) {}
 
 void PopupWindows::Adopt(GamePage* page) {
@@ -57,7 +57,7 @@ void PopupWindows::Show(GamePage* page, const QString& written_by) {
     return;
   }
   StopWaitingToShow(page, this);
-  BrowserWindow* window = client_->OpenBrowser(page, nullptr, BrowserWindow::Kind::kBrowserView);
+  BrowserWindow* window = client_->OpenBrowser(page, nullptr);
   // Unlike the game window, a popup is titled by its page, and by its origin when that is not
   // one of the game's.
   new PopupTitler(window, window->view(), game_hosts_, written_by);

@@ -18,7 +18,7 @@ class PopupWindows : public QObject {
 
  public:
   // `client` must outlive this object.
-  PopupWindows(GameClient* client, gameshell::GameHosts game_hosts);
+  PopupWindows(GameClient* client, GameHosts game_hosts);
 
   // Takes a popup a page opened (GamePage::PopupOpened): shown once it has navigated somewhere,
   // or as a copy of what its opener wrote into it.
@@ -31,7 +31,7 @@ class PopupWindows : public QObject {
   static bool IsEmptyDocument(const QString& html);
 
   GameClient* const client_;
-  const gameshell::GameHosts game_hosts_;
+  const GameHosts game_hosts_;
 };
 
 }  // namespace gameshell

@@ -36,7 +36,7 @@ bool StartedByShell(const QWebEngineUrlRequestInfo& info) {
 
 }  // namespace
 
-RequestGuard::RequestGuard(gameshell::GameHosts game_hosts,
+RequestGuard::RequestGuard(GameHosts game_hosts,
                            Scope scope,
                            QWebEngineUrlRequestInterceptor* next,
                            QObject* parent)
@@ -50,7 +50,7 @@ void RequestGuard::interceptRequest(QWebEngineUrlRequestInfo& info) {
   const bool main_frame = IsMainFrame(info);
   // Main frames are the pages' own guards' to judge: only they know which window is asking.
   if ((scope_ == Scope::kProfile) != main_frame) {
-    gameshell::PageRequest request;
+    PageRequest request;
     const std::string initiator = info.initiator().toEncoded().toStdString();
     // The cache's own addresses stand for the game's.
     QUrl target = info.requestUrl();
@@ -62,18 +62,18 @@ void RequestGuard::interceptRequest(QWebEngineUrlRequestInfo& info) {
     request.initiator = initiator;
     request.started_by_shell = StartedByShell(info);
     request.url = url;
-    request.kind = !main_frame ? (IsSubFrame(info) ? gameshell::RequestKind::kFrameNavigation
-                                                   : gameshell::RequestKind::kSubresource)
-                   : scope_ == Scope::kGameWindow ? gameshell::RequestKind::kGameWindowNavigation
-                                                  : gameshell::RequestKind::kPopupNavigation;
-    switch (gameshell::JudgePageRequest(request, game_hosts_)) {
-      case gameshell::RequestVerdict::kAllow:
+    request.kind =
+        !main_frame ? (IsSubFrame(info) ? RequestKind::kFrameNavigation : RequestKind::kSubresource)
+        : scope_ == Scope::kGameWindow ? RequestKind::kGameWindowNavigation
+                                       : RequestKind::kPopupNavigation;
+    switch (JudgePageRequest(request, game_hosts_)) {
+      case RequestVerdict::kAllow:
         break;
-      case gameshell::RequestVerdict::kBlock:
+      case RequestVerdict::kBlock:
         info.block(true);
         return;
-      case gameshell::RequestVerdict::kRefuseNavigation:
-        info.redirect(QUrl(QString::fromLatin1(gameshell::kRefusedNavigationUrl)));
+      case RequestVerdict::kRefuseNavigation:
+        info.redirect(QUrl(QString::fromLatin1(kRefusedNavigationUrl)));
         return;
     }
   }

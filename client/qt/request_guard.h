@@ -19,7 +19,7 @@ class RequestGuard : public QWebEngineUrlRequestInterceptor {
   enum class Scope { kProfile, kGameWindow, kPopup };
 
   // `next` (the profile's: the cache) sees what the guard lets through; it must outlive the guard.
-  RequestGuard(gameshell::GameHosts game_hosts,
+  RequestGuard(GameHosts game_hosts,
                Scope scope,
                QWebEngineUrlRequestInterceptor* next = nullptr,
                QObject* parent = nullptr);
@@ -27,7 +27,7 @@ class RequestGuard : public QWebEngineUrlRequestInterceptor {
   void interceptRequest(QWebEngineUrlRequestInfo& info) override;
 
  private:
-  const gameshell::GameHosts game_hosts_;
+  const GameHosts game_hosts_;
   const Scope scope_;
   QWebEngineUrlRequestInterceptor* const next_;
 };

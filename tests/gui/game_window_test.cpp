@@ -235,7 +235,7 @@ TEST_F(GameWindowTest, F2OpensDeveloperToolsOnceAndThePageStillGetsTheKey) {
   BrowserWindow* dev_tools = BrowserWindow::ForPage(page()->devToolsPage());
   ASSERT_NE(dev_tools, nullptr);
   EXPECT_EQ(dev_tools->windowTitle(), "DEVTOOL");
-  EXPECT_EQ(dev_tools->kind(), BrowserWindow::Kind::kDevTools);
+  EXPECT_EQ(qobject_cast<GamePage*>(dev_tools->page())->role(), GamePage::Role::kDevTools);
   // Held down: repeats raise the same window instead of opening more.
   QKeyEvent repeat(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier, QString(), true);
   QCoreApplication::sendEvent(target, &repeat);

@@ -13,8 +13,8 @@ namespace {
 constexpr char kWindowProperty[] = "gameshell_browser_window";
 }
 
-BrowserWindow::BrowserWindow(QWebEngineView* view, WindowDelegate* delegate, Kind kind)
-    : view_(view), delegate_(delegate), kind_(kind) {
+BrowserWindow::BrowserWindow(QWebEngineView* view, WindowDelegate* delegate)
+    : view_(view), delegate_(delegate) {
   GS_REQUIRE_UI_THREAD();
   setAttribute(Qt::WA_DeleteOnClose);
   auto* layout = new QVBoxLayout(this);

@@ -22,14 +22,11 @@ class BrowserWindow : public QWidget {
   Q_OBJECT
 
  public:
-  enum class Kind { kBrowserView, kDevTools };
-
   // `delegate` may be null; it must outlive the window.
-  BrowserWindow(QWebEngineView* view, WindowDelegate* delegate, Kind kind);
+  BrowserWindow(QWebEngineView* view, WindowDelegate* delegate);
 
   QWebEnginePage* page() const;
   QWebEngineView* view() const { return view_; }
-  Kind kind() const { return kind_; }
 
   // A page stuck in a script never answers a close request or the game's exit prompt.
   static constexpr int kHungPageMs = 3000;
@@ -52,7 +49,6 @@ class BrowserWindow : public QWidget {
 
   QPointer<QWebEngineView> view_;
   WindowDelegate* const delegate_;
-  const Kind kind_;
   bool page_agreed_to_close_ = false;
   bool forced_ = false;
   bool closed_ = false;

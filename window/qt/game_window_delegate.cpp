@@ -13,8 +13,7 @@
 
 namespace gameshell {
 
-GameWindowDelegate::GameWindowDelegate(gameshell::GameHosts game_hosts)
-    : game_hosts_(std::move(game_hosts)) {}
+GameWindowDelegate::GameWindowDelegate(GameHosts game_hosts) : game_hosts_(std::move(game_hosts)) {}
 
 void GameWindowDelegate::OnWindowCreated(BrowserWindow* window) {
   GS_REQUIRE_UI_THREAD();
@@ -25,9 +24,9 @@ void GameWindowDelegate::OnWindowCreated(BrowserWindow* window) {
   QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
   const QRect area = screen ? screen->availableGeometry() : QRect();
   // On a screen smaller than the window, the largest window of the same shape that fits.
-  const gameshell::WindowSize size = gameshell::FitWindowSize(
-      {kInitialSize.width(), kInitialSize.height()}, {area.width(), area.height()},
-      {kMinimumSize.width(), kMinimumSize.height()});
+  const WindowSize size =
+      FitWindowSize({kInitialSize.width(), kInitialSize.height()}, {area.width(), area.height()},
+                    {kMinimumSize.width(), kMinimumSize.height()});
   window->resize(size.width, size.height);
   if (screen) {
     window->move(area.center() - QPoint(size.width / 2, size.height / 2));

@@ -29,7 +29,7 @@ class GameWindowDelegate : public WindowDelegate {
   // switchers that show it larger (scaled up, 32 pixels would blur).
   static QIcon WindowIcon();
 
-  explicit GameWindowDelegate(gameshell::GameHosts game_hosts);
+  explicit GameWindowDelegate(GameHosts game_hosts);
 
   void OnWindowCreated(BrowserWindow* window) override;
   bool CanClose(BrowserWindow* window, QString* instead) override;
@@ -42,7 +42,7 @@ class GameWindowDelegate : public WindowDelegate {
   QWebEngineView* browser_view() const { return browser_view_; }
 
  private:
-  const gameshell::GameHosts game_hosts_;
+  const GameHosts game_hosts_;
   bool can_close_ = true;
   QPointer<QWebEngineView> browser_view_;
 };
