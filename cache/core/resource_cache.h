@@ -96,7 +96,8 @@ class ResourceCache {
 
  private:
   // Bytes of a download queued for the writer: the deciding thread adds, the writer takes off.
-  struct Backlog {
+  class Backlog {
+   public:
     void Add(int64_t size);
     void Written(int64_t size);
     bool WhenBelow(int64_t limit, std::function<void()> wake);
