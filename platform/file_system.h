@@ -35,7 +35,10 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Size of a regular file (following links); nullopt when missing, a directory, or unreadable.
+  // No operation follows a symbolic link (on Windows, a reparse point) anywhere in a path below
+  // the cache root: a path through one is refused (missing, or the operation fails).
+
+  // Size of a regular file; nullopt when missing, a directory, a link, or unreadable.
   virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
   // Size and time of last change of a regular file, in one look; nullopt as for FileSize.
   virtual std::optional<FileStamp> Stamp(const std::string& path) {
@@ -52,6 +55,9 @@ class FileSystem {
   virtual ReadOutcome ReadFileInPieces(const std::string& path,
                                        size_t piece,
                                        const std::function<bool(std::string_view)>& sink) = 0;
+  // A regular file opened for reading, as a descriptor of the C library the caller closes; -1
+  // when it cannot be (missing, no regular file, a link on the way).
+  virtual int OpenForReading(const std::string& path) = 0;
   // The whole regular file; false (and nothing) when it cannot be read to its end.
   bool ReadFile(const std::string& path, std::string* content);
   // Creates or truncates `path` and writes `content` whole; false on any shortfall.

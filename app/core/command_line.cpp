@@ -2,6 +2,7 @@
 
 #include "app/core/start_url.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace gameshell {
@@ -32,28 +33,36 @@ ShellOptions TakeShellOptions(std::vector<std::string>& args) {
   constexpr std::string_view kRefusedCacheDir = "--refused-cache-dir=";
   constexpr std::string_view kEngineFailed = "--engine-failed=";
   ShellOptions options;
-  std::erase_if(args, [&, first = true](const std::string& arg) mutable {
-    if (std::exchange(first, false)) {
-      return false;  // the program's name
-    }
-    if (arg == kInWindow) {
+  const auto marker = std::find(args.begin() + std::min<size_t>(args.size(), 1), args.end(), "--");
+  if (marker == args.end()) {
+    return options;
+  }
+  std::vector<std::string> rest;
+  for (auto it = args.begin(); it != marker; ++it) {
+    const std::string& arg = *it;
+    if (it == args.begin()) {
+      rest.push_back(arg);  // the program's name
+    } else if (arg == kInWindow) {
       options.errors_in_window = true;
-      return true;
-    }
-    if (arg.starts_with(kRefusedCacheDir)) {
+    } else if (arg.starts_with(kRefusedCacheDir)) {
       options.refused_cache_dir = arg.substr(kRefusedCacheDir.size());
-      return true;
-    }
-    if (arg.starts_with(kEngineFailed)) {
+    } else if (arg.starts_with(kEngineFailed)) {
       options.engine_failed = arg.substr(kEngineFailed.size());
-      return true;
+    } else {
+      rest.push_back(arg);
     }
-    return false;
-  });
+  }
+  rest.insert(rest.end(), marker + 1, args.end());
+  args = std::move(rest);
   return options;
 }
 
-bool IsEngineSubprocessCommandLine(const std::vector<std::string>& args) {
+bool IsEngineSubprocessCommandLine(const std::vector<std::string>& args,
+                                   bool launch_parameters_follow_marker) {
+  if (launch_parameters_follow_marker &&
+      std::find(args.begin() + std::min<size_t>(args.size(), 1), args.end(), "--") == args.end()) {
+    return false;
+  }
   return FindSwitchValue(args, "type").has_value();
 }
 

@@ -13,8 +13,10 @@ namespace gameshell {
 std::optional<std::string> FindSwitchValue(const std::vector<std::string>& args,
                                            std::string_view name);
 
-// Options of the shell itself, which the menu's launcher passes: neither launch parameters nor
-// engine switches.
+// Options of the shell itself, which the menu's launcher (and the shell, started afresh) pass
+// before a bare "--", with the player's launch parameters after it. Launch parameters may come
+// from a web page through the platform's protocol handler: without a "--", or after it, nothing is
+// ever one of the shell's options.
 struct ShellOptions {
   // "--errors-in-window": a refusal to start is also shown in a window (the player started the
   // game from the menu, where nobody reads stderr).
@@ -27,12 +29,17 @@ struct ShellOptions {
   std::optional<std::string> engine_failed;
 };
 
-// Takes the shell's own options out of `args` (all of them, wherever they stand).
+// Takes the shell's own options out of `args`, and the "--" that ends them; arguments before it
+// that are no option of the shell's stay. Without a "--", takes nothing.
 ShellOptions TakeShellOptions(std::vector<std::string>& args);
 
 // True when the command line carries a "type" switch: the engine meant it for one of its
-// sub-processes (renderer, GPU, utility), not for the shell.
-bool IsEngineSubprocessCommandLine(const std::vector<std::string>& args);
+// sub-processes (renderer, GPU, utility), not for the shell. Read where switches are: before a
+// bare "--". `launch_parameters_follow_marker` (this build: the engine never starts the shell as
+// one of its sub-processes) reads it only where a "--" ends the switches, so that no launch
+// parameter ends the shell.
+bool IsEngineSubprocessCommandLine(const std::vector<std::string>& args,
+                                   bool launch_parameters_follow_marker = false);
 
 // The launch parameters of a command line: every argument after the program name, joined with
 // single blanks.

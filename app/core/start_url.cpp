@@ -26,6 +26,24 @@ std::string PercentEncodeNonAscii(std::string_view text) {
   return out;
 }
 
+// A pair's text that would end the pair or the query ("&", "#"), or that an address parser drops
+// (tabs, line breaks and other controls), is written percent-encoded, so each pair arrives whole.
+std::string EncodeQueryPiece(std::string_view piece) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(piece.size());
+  for (unsigned char c : piece) {
+    if (c == '&' || c == '#' || c < 0x20 || c == 0x7F) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 // Deleting one occurrence can join two halves into a new one, so search again from the start.
 void RemoveAllExtraInfo(std::string& text) {
   for (auto pos = text.find(kExtraInfo); pos != std::string::npos; pos = text.find(kExtraInfo)) {
@@ -77,9 +95,9 @@ std::string QueryFromParameterText(std::string text) {
       continue;
     }
     query += '&';
-    query += pair[0];
+    query += EncodeQueryPiece(pair[0]);
     query += '=';
-    query += pair[1];
+    query += EncodeQueryPiece(pair[1]);
   }
   return query;
 }

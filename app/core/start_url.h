@@ -15,7 +15,9 @@ std::string LoginPageUrl(std::string_view login_host);
 std::vector<std::string> SplitString(std::string_view text, char separator);
 
 // Login page plus the accepted key=value pairs of the launch parameters, each joined with "&".
-// ASCII passes through byte for byte; every other character is written as percent-encoded UTF-8.
+// ASCII passes through byte for byte, except what would end a pair or the query ("&", "#") or be
+// dropped from an address (controls): that, and every character outside ASCII, is written as
+// percent-encoded UTF-8.
 std::string BuildStartUrl(std::u16string_view launch_parameters, std::string_view login_page);
 
 // True when one command-line argument gives the start address at least one key=value pair.

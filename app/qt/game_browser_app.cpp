@@ -44,7 +44,8 @@ void EngineMessageHandler(QtMsgType type, const QMessageLogContext&, const QStri
       std::string name = "gameshell";
       std::string in_window = "--errors-in-window";
       std::string failed = "--engine-failed=" + reason;
-      char* argv[] = {name.data(), in_window.data(), failed.data(), nullptr};
+      std::string end = "--";
+      char* argv[] = {name.data(), in_window.data(), failed.data(), end.data(), nullptr};
       ::execv("/proc/self/exe", argv);
     }
 #endif

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   // The engine runs its own helper executable for renderers and other sub-processes; a command
   // line meant for one has nothing to do here.
-  if (gameshell::IsEngineSubprocessCommandLine(args)) {
+  if (gameshell::IsEngineSubprocessCommandLine(args, true)) {
     return 0;
   }
   const gameshell::ShellOptions options = gameshell::TakeShellOptions(args);

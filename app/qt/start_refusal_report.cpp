@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "app/qt/game_browser_app.h"
+
 namespace gameshell {
 
 int ReportStartRefusal(const StartRefusal& refusal, bool in_window) {
@@ -17,10 +19,15 @@ int ReportStartRefusal(const StartRefusal& refusal, bool in_window) {
     int argc = 1;
     char name[] = "gameshell";
     char* argv[] = {name, nullptr};
+    // The same confinement as the game's: the executable's directory may be the cache root.
+    ConfineQtToItsInstallation();
     QApplication app(argc, argv);
+    ConfineQtToItsInstallation();
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Varnholt"),
                     QString::fromStdString(refusal.chinese + "\n\n" + refusal.english + "."),
                     QMessageBox::Ok);
+    // The reason may carry a path or the engine's words: text, never markup or links.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
   }
   return refusal.exit_code;

@@ -141,6 +141,17 @@ bool IsPrivateNetworkHost(std::string_view host) {
   if (std::optional<std::array<uint8_t, 16>> v6 = ParseIpv6(bare)) {
     return IsPrivateIpv6(*v6);
   }
+  // A name of one label is looked up on this machine and its network alone (/etc/hosts'
+  // "ip6-localhost", the machine's own name, a neighbour's), and so are the names of the local
+  // network's own domains.
+  if (!bare.empty() && bare.find_first_of(".:") == std::string_view::npos) {
+    return true;
+  }
+  for (std::string_view local : {".local", ".lan", ".home.arpa", ".internal"}) {
+    if (bare.ends_with(local)) {
+      return true;
+    }
+  }
   return false;
 }
 

@@ -41,19 +41,39 @@ QString GameHostsJson(const GameHosts& hosts) {
 
 namespace {
 
-// The scripts share one function scope, so the page sees only the shell's eight functions.
-QWebEngineScript BridgeScript(const GameHosts& hosts) {
-  static const QString library = ReadResource(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+// Each script is one function scope, so the page sees only the shell's eight functions.
+QWebEngineScript BridgeScript(const QString& name,
+                              const QString& prefix,
+                              const QString& body,
+                              const GameHosts& hosts) {
   static const QString rule = ReadResource(QStringLiteral(":/bridge/game_origin.js"));
-  static const QString bridge = ReadResource(QStringLiteral(":/bridge/page_bridge.js"));
   QWebEngineScript s;
-  s.setName(QStringLiteral("gameshell-bridge"));
+  s.setName(name);
   s.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  s.setSourceCode(QStringLiteral("(function () {\n") + prefix +
+                  QStringLiteral("\nvar GAME_HOSTS = %1;\n").arg(GameHostsJson(hosts)) + rule +
+                  QStringLiteral("\n") + body + QStringLiteral("\n})();"));
+  return s;
+}
+
+// The page functions, in the page's own world of every frame.
+QWebEngineScript FunctionsScript(const GameHosts& hosts) {
+  static const QString functions = ReadResource(QStringLiteral(":/bridge/page_bridge.js"));
+  QWebEngineScript s =
+      BridgeScript(QStringLiteral("gameshell-bridge"), QString(), functions, hosts);
   s.setWorldId(QWebEngineScript::MainWorld);
   s.setRunsOnSubFrames(true);
-  s.setSourceCode(QStringLiteral("(function () {\n") + library +
-                  QStringLiteral("\nvar GAME_HOSTS = %1;\n").arg(GameHostsJson(hosts)) + rule +
-                  QStringLiteral("\n") + bridge + QStringLiteral("\n})();"));
+  return s;
+}
+
+// The web channel's end, in the shell's own world of the top frame only.
+QWebEngineScript ChannelScript(const GameHosts& hosts) {
+  static const QString library = ReadResource(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+  static const QString channel = ReadResource(QStringLiteral(":/bridge/bridge_channel.js"));
+  QWebEngineScript s =
+      BridgeScript(QStringLiteral("gameshell-bridge-channel"), library, channel, hosts);
+  s.setWorldId(QWebEngineScript::ApplicationWorld);
+  s.setRunsOnSubFrames(false);
   return s;
 }
 
@@ -85,13 +105,17 @@ void PageBridge::Install(QWebEnginePage* page,
   auto* bridge = new PageBridge(page, game_hosts, handler);
   auto* channel = new QWebChannel(page);
   channel->registerObject(QStringLiteral("gameshellBridge"), bridge);
-  page->setWebChannel(channel);
-  page->scripts().insert(BridgeScript(game_hosts));
+  // Not in the page's own world: there, any document's script (an advertisement's popup) could
+  // post to it.
+  page->setWebChannel(channel, QWebEngineScript::ApplicationWorld);
+  page->scripts().insert(ChannelScript(game_hosts));
+  page->scripts().insert(FunctionsScript(game_hosts));
 }
 
 void PageBridge::post(const QVariantList& calls) {
   GS_REQUIRE_UI_THREAD();
-  // A popup, or the game page led elsewhere: a page of another host never drives the shell.
+  // The channel's script has judged each call by its document's origin. Besides, a popup, or the
+  // game page led elsewhere, never drives the shell.
   if (!game_hosts_.AllowsUrl(page_->url().toEncoded().toStdString())) {
     return;
   }

@@ -104,7 +104,7 @@ void ProfileCacheHooks::OnPageRequest(QWebEngineUrlRequestInfo& info) {
   const QUrl cache_url = cache_scheme::ToCacheUrl(url);
   if (decision.action == RequestAction::kStoredIsCurrent) {
     if (on_disk) {
-      info.redirect(cache_url);
+      SendToCache(info, cache_url);
     }
     return;
   }
@@ -117,14 +117,28 @@ void ProfileCacheHooks::OnPageRequest(QWebEngineUrlRequestInfo& info) {
     }
   }
   JoinOrStartDownload(url, info.firstPartyUrl(), decision.key);
+  SendToCache(info, cache_url);
+}
+
+void ProfileCacheHooks::SendToCache(QWebEngineUrlRequestInfo& info, const QUrl& cache_url) {
+  ++sent_to_cache_[cache_url];
   info.redirect(cache_url);
 }
 
 void ProfileCacheHooks::OnCacheRequest(QWebEngineUrlRequestJob* job) {
   GS_REQUIRE_UI_THREAD();
   const QUrl url = job->requestUrl();
+  // Any page can ask for this scheme directly, with any host and any version: only the cache's
+  // own redirects are answered, each once.
+  auto sent = sent_to_cache_.find(url);
+  if (sent == sent_to_cache_.end()) {
+    job->fail(QWebEngineUrlRequestJob::RequestDenied);
+    return;
+  }
+  if (--*sent == 0) {
+    sent_to_cache_.erase(sent);
+  }
   ResourceKey key = ResourceKeyFromUrl(url.toEncoded().toStdString());
-  // Pages can ask for this scheme directly: the same rules as for any cached path apply.
   if (!IsStorableCachePath(key.path)) {
     job->fail(QWebEngineUrlRequestJob::UrlInvalid);
     return;

@@ -78,6 +78,8 @@ class ProfileCacheHooks : public QObject {
   void Serve(QWebEngineUrlRequestJob* job, const std::string& path);
   void Reply(QWebEngineUrlRequestJob* job, std::shared_ptr<QFile> file, const std::string& path);
   void SendToNetwork(QWebEngineUrlRequestJob* job);
+  // Redirects the page's request to the cache scheme, which answers only what was sent so.
+  void SendToCache(QWebEngineUrlRequestInfo& info, const QUrl& cache_url);
 
   ResourceCache* const cache_;
   QWebEngineProfile* const profile_;
@@ -89,6 +91,9 @@ class ProfileCacheHooks : public QObject {
   // Requests handed back to the network: the next request for each such URL goes out untouched,
   // once per hand-back.
   QHash<QUrl, int> handed_back_;
+  // Requests redirected to the cache scheme and not arrived there yet, per address: the scheme
+  // answers these only, whoever else asks it for whatever address.
+  QHash<QUrl, int> sent_to_cache_;
   // Before the held files, which count against it.
   ServingFiles serving_files_;
   HeldCacheFiles held_files_;

@@ -2,7 +2,14 @@
 
 #include <QTimer>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "base/qt/ui_thread.h"
+#include "platform/file_system.h"
 
 namespace gameshell {
 
@@ -23,7 +30,15 @@ std::shared_ptr<QFile> ServingFiles::Open(const std::string& path) {
       (*alive)->Release();
     }
   });
-  file->open(QIODevice::ReadOnly);
+  // Opened by the cache's file system, which never follows a link below the cache root.
+  const int fd = DefaultFileSystem().OpenForReading(path);
+  if (fd >= 0 && !file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+#ifdef _WIN32
+    ::_close(fd);
+#else
+    ::close(fd);
+#endif
+  }
   return file;
 }
 

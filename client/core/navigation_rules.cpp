@@ -26,4 +26,19 @@ bool IsRefusedNavigationUrl(std::string_view url, bool dev_tools_page) {
   return !(dev_tools_page && scheme == "devtools");
 }
 
+bool IsRefusedGameWindowNavigation(std::string_view url,
+                                   bool history_move,
+                                   const GameHosts& hosts) {
+  if (history_move) {
+    return true;
+  }
+  const size_t colon = url.find(':');
+  const std::string scheme = AsciiLower(url.substr(0, colon));
+  if (scheme == "about") {
+    return true;
+  }
+  // A blob's address carries the origin that made it: "blob:http://host:port/uuid".
+  return scheme == "blob" && !hosts.AllowsUrl(url.substr(colon + 1));
+}
+
 }  // namespace gameshell

@@ -8,6 +8,12 @@
 namespace gameshell {
 
 RequestVerdict JudgePageRequest(const PageRequest& request, const GameHosts& game_hosts) {
+  if (request.kind == RequestKind::kWebSocket) {
+    const std::optional<UrlAuthority> target = ParseUrlAuthority(request.url);
+    return target && IsPrivateNetworkHost(target->host) && !game_hosts.AllowsUrl(request.url)
+               ? RequestVerdict::kBlock
+               : RequestVerdict::kAllow;
+  }
   if (request.initiator.empty() ? request.started_by_shell
                                 : game_hosts.AllowsUrl(request.initiator)) {
     return RequestVerdict::kAllow;

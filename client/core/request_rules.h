@@ -18,7 +18,8 @@ enum class RequestKind {
   kGameWindowNavigation,  // the game window's main frame
   kPopupNavigation,       // a popup's main frame
   kFrameNavigation,       // a sub-frame
-  kSubresource,           // anything a document fetches: images, scripts, XHR, WebSockets, ...
+  kSubresource,           // anything a document fetches: images, scripts, XHR, ...
+  kWebSocket,             // a WebSocket's handshake, whose initiator the engine names wrongly
 };
 
 enum class RequestVerdict {
@@ -42,7 +43,8 @@ struct PageRequest {
 // The game's origins and the shell itself reach anything. Any other origin, an opaque one
 // included, never replaces the game in its window, reaches the game's hosts only by navigating
 // a frame (never to read them), and reaches this machine or the player's network only at its
-// own host.
+// own host. A WebSocket, for which the engine names the page rather than the frame that opened
+// it, reaches this machine or the player's network only at a game host, whoever opened it.
 RequestVerdict JudgePageRequest(const PageRequest& request, const GameHosts& game_hosts);
 
 }  // namespace gameshell

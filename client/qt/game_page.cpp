@@ -48,6 +48,15 @@ GamePage::GamePage(QWebEngineProfile* profile,
         role_ == Role::kGame ? RequestGuard::Scope::kGameWindow : RequestGuard::Scope::kPopup,
         nullptr, this));
   }
+  if (role_ == Role::kGame) {
+    // Some documents commit in the main frame without a navigation the shell is asked about
+    // (another origin's frame setting top.location to about:blank): undone as soon as shown.
+    connect(this, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
+      if (IsRefusedGameWindowNavigation(url.toEncoded().toStdString(), false, game_hosts_)) {
+        emit ForeignDocumentShown();
+      }
+    });
+  }
 }
 
 GamePage* GamePage::NewPage(Role role, QObject* parent) {
@@ -61,10 +70,15 @@ GamePage* GamePage::OpenPopup() {
   return popup;
 }
 
-bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType, bool is_main_frame) {
+bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool is_main_frame) {
   GS_REQUIRE_UI_THREAD();
   // The guard sends a navigation it refuses here; refusing it here leaves the page as it was.
   if (url == QUrl(QString::fromLatin1(kRefusedNavigationUrl))) {
+    return false;
+  }
+  if (role_ == Role::kGame && is_main_frame &&
+      IsRefusedGameWindowNavigation(url.toEncoded().toStdString(),
+                                    type == NavigationTypeBackForward, game_hosts_)) {
     return false;
   }
   if (!IsRefusedNavigationUrl(url.toEncoded().toStdString(), role_ == Role::kDevTools)) {

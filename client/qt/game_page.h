@@ -40,6 +40,9 @@ class GamePage : public QWebEnginePage {
   void PopupOpened(GamePage* popup);
   // The shell's own page asked to try the game again.
   void RetryRequested();
+  // The game window's main frame shows a document the game never led it to, which came without
+  // a navigation the shell could refuse: the game is to be brought back.
+  void ForeignDocumentShown();
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool is_main_frame) override;

@@ -122,6 +122,11 @@ void GamePageRecovery::ShowOfflinePage(Trouble trouble, bool retry_by_itself) {
       html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("游戏意外停止了"));
       html.replace(QStringLiteral("@ENGLISH@"), QStringLiteral("The game stopped unexpectedly."));
       break;
+    case Trouble::kUrlTooLong:
+      html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("启动参数太长"));
+      html.replace(QStringLiteral("@ENGLISH@"),
+                   QStringLiteral("The game was started with too long launch parameters."));
+      break;
   }
   html.replace(QStringLiteral("@ICON@"), IconDataUrl());
   html.replace(QStringLiteral("@RETRY_URL@"), QString::fromUtf8(kRetryUrl));
@@ -182,6 +187,11 @@ void GamePageRecovery::OnProbeAnswered(QNetworkReply* reply) {
 }
 
 void GamePageRecovery::LoadGame() {
+  GS_REQUIRE_UI_THREAD();
+  if (start_url_.toEncoded().size() > kLongestUrlBytes) {
+    ShowOfflinePage(Trouble::kUrlTooLong, /*retry_by_itself=*/false);
+    return;
+  }
   offline_page_shown_ = false;
   page_->load(start_url_);
 }

@@ -39,6 +39,11 @@ class GamePageRecovery : public QObject {
   // parameters).
   GamePageRecovery(QWebEnginePage* page, QUrl start_url, QUrl probe_url);
 
+  // The engine's longest address (Chromium's kMaxURLChars): a longer one would never load.
+  static constexpr qsizetype kLongestUrlBytes = 2 * 1024 * 1024;
+
+  // Loads the game: the start URL, or the shell's page where the engine could never load it.
+  void LoadGame();
   // The player pressed Retry on the shell's page; nothing while the page shows anything else.
   void RetryNow();
 
@@ -50,11 +55,11 @@ class GamePageRecovery : public QObject {
     kUnreachable,  // no connection, or no answer
     kServerError,  // a 5xx answer
     kGameStopped,  // the page's process died, again and again
+    kUrlTooLong,   // the launch parameters make an address longer than the engine loads
   };
   void ShowOfflinePage(Trouble trouble, bool retry_by_itself);
   void Probe();
   void OnProbeAnswered(QNetworkReply* reply);
-  void LoadGame();
 
   QWebEnginePage* const page_;
   const QUrl start_url_;

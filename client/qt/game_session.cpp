@@ -63,6 +63,9 @@ GameSession::GameSession(QWebEngineProfile* profile,
   // A page opens a popup only from the player's own gesture (a click on a link); without it the
   // engine's popup blocker refuses.
   profile_->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+  // The engine shows the shell no WebRTC connection to judge: no page's WebRTC gathers this
+  // machine's or the player's network's addresses.
+  profile_->settings()->setAttribute(QWebEngineSettings::WebRTCPublicInterfacesOnly, true);
   resource_cache_.Start();
 
   // Every browser's view opens its page's developer tools on F2.
@@ -80,9 +83,12 @@ GameSession::GameSession(QWebEngineProfile* profile,
   // Whether the login host answers is asked without the launch parameters.
   auto* recovery = new GamePageRecovery(game_page_, url, url.adjusted(QUrl::RemoveQuery));
   connect(game_page_, &GamePage::RetryRequested, recovery, &GamePageRecovery::RetryNow);
+  // From the next turn of the loop: the engine is still committing the document.
+  connect(game_page_, &GamePage::ForeignDocumentShown, recovery, &GamePageRecovery::LoadGame,
+          Qt::QueuedConnection);
   // Sized before the page loads, so its first script sees the window's size.
   BrowserWindow* window = client_->OpenBrowser(game_page_, window_delegate_.get());
-  game_page_->load(url);
+  recovery->LoadGame();
   presenter_ = std::make_unique<GameWindowPresenter>(window);
   // Like the game's close command and the system's termination signals (the application's).
   connect(presenter_.get(), &GameWindowPresenter::LoadingWindowClosed, client_.get(),

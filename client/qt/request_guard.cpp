@@ -62,10 +62,12 @@ void RequestGuard::interceptRequest(QWebEngineUrlRequestInfo& info) {
     request.initiator = initiator;
     request.started_by_shell = StartedByShell(info);
     request.url = url;
-    request.kind =
-        !main_frame ? (IsSubFrame(info) ? RequestKind::kFrameNavigation : RequestKind::kSubresource)
-        : scope_ == Scope::kGameWindow ? RequestKind::kGameWindowNavigation
-                                       : RequestKind::kPopupNavigation;
+    request.kind = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeWebSocket
+                       ? RequestKind::kWebSocket
+                   : !main_frame ? (IsSubFrame(info) ? RequestKind::kFrameNavigation
+                                                     : RequestKind::kSubresource)
+                   : scope_ == Scope::kGameWindow ? RequestKind::kGameWindowNavigation
+                                                  : RequestKind::kPopupNavigation;
     switch (JudgePageRequest(request, game_hosts_)) {
       case RequestVerdict::kAllow:
         break;

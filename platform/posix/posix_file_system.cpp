@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 // The cache's file system on POSIX systems: paths are bytes, passed to the system unchanged.
@@ -49,20 +50,92 @@ class PosixWritableFile : public WritableFile {
   bool ok_ = true;
 };
 
+// The directory that holds a path's last component, reached from the cache root one component at
+// a time without following a symbolic link: whoever can write into the root (a shared game
+// directory) could otherwise plant "img -> /elsewhere" and have the cache write, or serve, files
+// outside it. Every operation below names its file relative to this directory, and never follows
+// a link in the last component either.
+class ParentDirectory {
+ public:
+  explicit ParentDirectory(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    leaf_ = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (leaf_.empty() || leaf_ == "." || leaf_ == "..") {
+      fd_ = -1;
+      errno = EINVAL;
+      return;
+    }
+    if (slash == std::string::npos) {
+      return;
+    }
+    // An absolute path (a test's own) is walked from the file system's root.
+    if (path[0] == '/') {
+      fd_ = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    size_t start = path[0] == '/' ? 1 : 0;
+    while (fd_ != -1 && start < slash) {
+      size_t end = std::min(path.find('/', start), slash);
+      const std::string component = path.substr(start, end - start);
+      start = end + 1;
+      if (component.empty() || component == ".") {
+        continue;
+      }
+      if (component == "..") {
+        Close();
+        fd_ = -1;
+        errno = EINVAL;
+        break;
+      }
+      const int next =
+          ::openat(fd_, component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      const int error = errno;
+      Close();
+      fd_ = next;
+      errno = error;
+    }
+  }
+  ~ParentDirectory() { Close(); }
+  ParentDirectory(const ParentDirectory&) = delete;
+  ParentDirectory& operator=(const ParentDirectory&) = delete;
+
+  bool ok() const { return fd_ != -1; }
+  int fd() const { return fd_; }
+  const char* leaf() const { return leaf_.c_str(); }
+
+  // The last component opened with `flags`, never through a link; -1 on failure.
+  int Open(int flags, mode_t mode = 0) const {
+    return ok() ? ::openat(fd_, leaf(), flags | O_NOFOLLOW | O_CLOEXEC, mode) : -1;
+  }
+  // The last component's own status (a link's, not its target's).
+  bool Status(struct stat* st) const {
+    return ok() && ::fstatat(fd_, leaf(), st, AT_SYMLINK_NOFOLLOW) == 0;
+  }
+
+ private:
+  void Close() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+
+  int fd_ = AT_FDCWD;
+  std::string leaf_;
+};
+
 // `path`, created if missing, opened and exclusively locked: the file that is at the path once the
 // lock is held (another shell may rename a new one over it while this one waits). -1 on failure.
 // Shells sharing a cache root take this lock around every append to and rewrite of the index.
 int OpenLocked(const std::string& path) {
+  const ParentDirectory parent(path);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int fd = parent.Open(O_RDWR | O_CREAT, 0644);
     if (fd < 0) {
       return -1;
     }
     struct stat held;
     struct stat current;
-    if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &held) == 0 &&
-        ::stat(path.c_str(), &current) == 0 && held.st_ino == current.st_ino &&
-        held.st_dev == current.st_dev) {
+    if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &held) == 0 && parent.Status(&current) &&
+        held.st_ino == current.st_ino && held.st_dev == current.st_dev) {
       return fd;
     }
     ::close(fd);
@@ -80,7 +153,7 @@ class PosixFileSystem : public FileSystem {
  public:
   std::optional<uint64_t> FileSize(const std::string& path) override {
     struct stat st;
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (path.empty() || !ParentDirectory(path).Status(&st) || !S_ISREG(st.st_mode)) {
       return std::nullopt;
     }
     return static_cast<uint64_t>(st.st_size);
@@ -88,7 +161,7 @@ class PosixFileSystem : public FileSystem {
 
   std::optional<FileStamp> Stamp(const std::string& path) override {
     struct stat st;
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (path.empty() || !ParentDirectory(path).Status(&st) || !S_ISREG(st.st_mode)) {
       return std::nullopt;
     }
     return FileStamp{static_cast<uint64_t>(st.st_size),
@@ -96,21 +169,22 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool CreateDirectory(const std::string& path) override {
-    if (path.empty()) {
+    const ParentDirectory parent(path);
+    if (path.empty() || !parent.ok()) {
       return false;
     }
-    if (::mkdir(path.c_str(), 0755) == 0) {
+    if (::mkdirat(parent.fd(), parent.leaf(), 0755) == 0) {
       return true;
     }
     struct stat st;
-    return errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return errno == EEXIST && parent.Status(&st) && S_ISDIR(st.st_mode);
   }
 
   ReadOutcome ReadFileInPieces(const std::string& path,
                                size_t piece,
                                const std::function<bool(std::string_view)>& sink) override {
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = ParentDirectory(path).Open(O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
       return errno == ENOENT || errno == ENOTDIR ? ReadOutcome::kMissing : ReadOutcome::kUnusable;
     }
@@ -130,6 +204,16 @@ class PosixFileSystem : public FileSystem {
     return ok ? ReadOutcome::kRead : ReadOutcome::kUnusable;
   }
 
+  int OpenForReading(const std::string& path) override {
+    int fd = ParentDirectory(path).Open(O_RDONLY | O_NONBLOCK);
+    struct stat st;
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+      ::close(fd);
+      return -1;
+    }
+    return fd;
+  }
+
   bool SyncFiles(const std::vector<std::string>& paths) override {
     // A few at a time, so that the descriptors held stay few. Every file's write-back is started
     // before the first waits: the waits then mostly share one journal commit instead of one each.
@@ -138,7 +222,7 @@ class PosixFileSystem : public FileSystem {
     for (size_t first = 0; first < paths.size(); first += kGroup) {
       std::vector<int> fds;
       for (size_t i = first; i < paths.size() && i < first + kGroup; ++i) {
-        int fd = ::open(paths[i].c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        int fd = ParentDirectory(paths[i]).Open(O_RDONLY | O_NONBLOCK);
         if (fd < 0) {
           ok = ok && errno == ENOENT;  // gone since: nothing of it to keep
           continue;
@@ -190,7 +274,7 @@ class PosixFileSystem : public FileSystem {
   }
 
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int fd = ParentDirectory(path).Open(O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) {
       return nullptr;
     }
@@ -200,31 +284,42 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool RemoveUnlockedFile(const std::string& path) override {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    const ParentDirectory parent(path);
+    int fd = parent.Open(O_RDONLY);
     if (fd < 0) {
       return false;
     }
-    const bool removed = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.c_str()) == 0;
+    const bool removed =
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlinkat(parent.fd(), parent.leaf(), 0) == 0;
     ::close(fd);
     return removed;
   }
 
   bool IsDirectory(const std::string& path) override {
     struct stat st;
-    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return !path.empty() && ParentDirectory(path).Status(&st) && S_ISDIR(st.st_mode);
   }
 
   bool Rename(const std::string& from, const std::string& to) override {
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    const ParentDirectory from_parent(from);
+    const ParentDirectory to_parent(to);
+    return from_parent.ok() && to_parent.ok() &&
+           ::renameat(from_parent.fd(), from_parent.leaf(), to_parent.fd(), to_parent.leaf()) == 0;
   }
 
   bool RemoveFile(const std::string& path) override {
-    return ::unlink(path.c_str()) == 0;
+    const ParentDirectory parent(path);
+    return parent.ok() && ::unlinkat(parent.fd(), parent.leaf(), 0) == 0;
   }
 
   bool ListDirectory(const std::string& path, std::vector<std::string>* names) override {
-    DIR* dir = ::opendir(path.empty() ? "." : path.c_str());
+    const int fd = path.empty() ? ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                : ParentDirectory(path).Open(O_RDONLY | O_DIRECTORY);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
     if (!dir) {
+      if (fd >= 0) {
+        ::close(fd);
+      }
       return false;
     }
     while (const dirent* entry = ::readdir(dir)) {

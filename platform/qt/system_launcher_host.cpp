@@ -15,6 +15,8 @@ void SystemLauncherHost::ShowModalBox(bool owned_by_game_window,
                       QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                       QMessageBox::Ok, owned_by_game_window ? owner_.data() : nullptr);
   box->setAttribute(Qt::WA_DeleteOnClose);
+  // Text as written: a message box guesses markup otherwise.
+  box->setTextFormat(Qt::PlainText);
   // Not modal: the player can still close the game while it waits (the box goes with its owner,
   // or with the application's end).
   box->setWindowModality(Qt::NonModal);

@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <chrono>
 #include <thread>
 
@@ -14,8 +17,28 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// A path one of whose components below the cache root is a reparse point (a symbolic link, a
+// junction) that whoever can write into the root planted: nothing is read or written through it.
+bool CrossesReparsePoint(const std::wstring& path) {
+  for (size_t end = path.find_first_of(L"\\/");; end = path.find_first_of(L"\\/", end + 1)) {
+    const std::wstring prefix = path.substr(0, end);
+    if (!prefix.empty() && prefix.back() != L':') {
+      const DWORD attributes = ::GetFileAttributesW(prefix.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return true;
+      }
+    }
+    if (end == std::wstring::npos) {
+      return false;
+    }
+  }
+}
+
+// The wide path for the system's calls; an empty one, which every call refuses, for a path
+// through a reparse point.
 std::wstring Wide(const std::string& path) {
-  return platform::Utf8ToWide(path);
+  std::wstring wide = platform::Utf8ToWide(path);
+  return CrossesReparsePoint(wide) ? std::wstring() : wide;
 }
 
 bool WriteAll(HANDLE file, std::string_view data) {
@@ -130,6 +153,23 @@ class WinFileSystem : public FileSystem {
     }
     DWORD attributes = ::GetFileAttributesW(wide.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  int OpenForReading(const std::string& path) override {
+    HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      return -1;
+    }
+    if (::GetFileType(file) != FILE_TYPE_DISK) {
+      ::CloseHandle(file);
+      return -1;
+    }
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+      ::CloseHandle(file);
+    }
+    return fd;
   }
 
   ReadOutcome ReadFileInPieces(const std::string& path,

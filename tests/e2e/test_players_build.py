@@ -95,7 +95,7 @@ class PlayersBuildTest(ShellTestCase):
         self.addCleanup(shutil.rmtree, cwd, True)
         # Started from the menu: the reason shows in a window as well as on stderr.
         process = subprocess.Popen(
-            [BIN, "--errors-in-window"], cwd=cwd,
+            [BIN, "--errors-in-window", "--"], cwd=cwd,
             env=dict(os.environ, QTWEBENGINEPROCESS_PATH="/nonexistent/QtWebEngineProcess"),
             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         self.addCleanup(process.kill)
@@ -119,7 +119,7 @@ class PlayersBuildTest(ShellTestCase):
         self.assertEqual(os.listdir(home), [])
         self.assertEqual(self.server.count("login.html"), 0)
         # Started from the menu (the launcher asks for it): the reason shows in a window as well.
-        process = subprocess.Popen([BIN, "--errors-in-window"], cwd=home,
+        process = subprocess.Popen([BIN, "--errors-in-window", "--"], cwd=home,
                                    env=dict(os.environ, HOME=home), stdout=subprocess.DEVNULL,
                                    stderr=subprocess.PIPE, text=True)
         window = self.desktop.wait_for("Varnholt", timeout=30)

@@ -126,10 +126,11 @@ class ShellProcessTest(ShellTestCase):
 
     def test_engine_sub_process_command_lines_exit_at_once(self):
         import subprocess
+        # Among the switches before "--" only: after it, or without it, "type" is the player's.
         for switch in ("--type=renderer", "--type=gpu-process", "--type=Renderer"):
             with self.subTest(switch=switch):
                 started = time.time()
-                result = subprocess.run([BIN, switch], timeout=10)
+                result = subprocess.run([BIN, switch, "--"], timeout=10)
                 self.assertEqual(result.returncode, 0)
                 self.assertLess(time.time() - started, 5)
         self.assertEqual(self.server.count("login.html"), 0)

@@ -5,6 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "cache_file_access.h"
 #include "test_file_systems.h"
 
@@ -113,6 +117,56 @@ TEST_F(CacheFilesTest, NeverTouchesPathsOutsideTheCacheRoot) {
   EXPECT_EQ(Slurp("outside.png"), "secret");
   EXPECT_EQ(FilesUnder(cwd_.path()), std::vector<std::string>{"outside.png"});
   EXPECT_FALSE(fs::exists("/tmp/planted.png"));
+}
+
+// Whoever can write into a shared root may plant links: the cache neither writes nor reads, stamps,
+// lists or removes anything through one, in a directory of the path or at its end.
+TEST_F(CacheFilesTest, NeverFollowsALinkPlantedInTheRoot) {
+#ifndef _WIN32
+  const fs::path elsewhere = fs::path(cwd_.path()).parent_path() /
+                             (fs::path(cwd_.path()).filename().string() + "-elsewhere");
+  fs::create_directories(elsewhere);
+  std::ofstream(elsewhere / "key") << "private";
+  struct Removed {
+    fs::path path;
+    ~Removed() { fs::remove_all(path); }
+  } removed{elsewhere};
+  fs::create_directory_symlink(elsewhere, "img");
+  fs::create_directories("data");
+  fs::create_symlink(elsewhere / "key", "data/secret.dat");
+  fs::create_symlink(elsewhere / "key", "fileList.txt");
+  FileSystem& disk = DefaultFileSystem();
+  const std::vector<std::string> planted = {"img/logo.png", "img/key", "data/secret.dat",
+                                            "fileList.txt"};
+  for (const std::string& path : planted) {
+    SCOPED_TRACE(path);
+    EXPECT_FALSE(disk.AppendFile(path, "line\n"));
+    EXPECT_EQ(ReadCacheFile(path), "");
+    EXPECT_FALSE(disk.FileSize(path));
+    EXPECT_FALSE(disk.Stamp(path));
+    EXPECT_EQ(disk.OpenForReading(path), -1);
+    EXPECT_FALSE(disk.RemoveUnlockedFile(path));
+  }
+  // A file written where a link ends takes the link's place; one below a linked directory is
+  // never written.
+  for (const std::string& path : planted) {
+    WriteCacheFile(path, "game bytes");
+  }
+  EXPECT_EQ(ReadCacheFile("data/secret.dat"), "game bytes");
+  EXPECT_FALSE(disk.FileSize("img/logo.png"));
+  std::vector<std::string> names;
+  EXPECT_FALSE(disk.ListDirectory("img", &names));
+  EXPECT_FALSE(disk.IsDirectory("img"));
+  EXPECT_FALSE(disk.CreateDirectory("img/sub"));
+  EXPECT_EQ(Slurp(elsewhere / "key"), "private");
+  EXPECT_EQ(FilesUnder(elsewhere), std::vector<std::string>{"key"});
+  // What is not a link still works, in the same directories.
+  WriteCacheFile("data/map.dat", "map");
+  EXPECT_EQ(ReadCacheFile("data/map.dat"), "map");
+  const int fd = disk.OpenForReading("data/map.dat");
+  EXPECT_GE(fd, 0);
+  ::close(fd);
+#endif
 }
 
 }  // namespace

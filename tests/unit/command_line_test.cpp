@@ -18,6 +18,10 @@ TEST(CommandLineTest, ATypeSwitchMeansAnEngineSubprocess) {
   EXPECT_FALSE(IsEngineSubprocessCommandLine({"gameshell", "--", "--type=renderer"}));
   // The program name is never a switch.
   EXPECT_FALSE(IsEngineSubprocessCommandLine({"--type=renderer"}));
+  // Where launch parameters follow a "--", only the switches before it count.
+  EXPECT_FALSE(IsEngineSubprocessCommandLine({"gameshell", "-type"}, true));
+  EXPECT_FALSE(IsEngineSubprocessCommandLine({"gameshell", "--", "--type=renderer"}, true));
+  EXPECT_TRUE(IsEngineSubprocessCommandLine({"gameshell", "--type=gpu", "--"}, true));
 }
 
 TEST(CommandLineTest, LaunchParametersAreTheArgumentsJoinedWithBlanks) {
@@ -37,19 +41,33 @@ TEST(CommandLineTest, ArgumentsThatAreNeitherParametersNorSwitchesAreIgnored) {
             (std::vector<std::string>{"-platform", "x", "extraInfo:", "k:v:w"}));
 }
 
-TEST(CommandLineTest, TheShellsOwnOptionsAreTakenOutWhereverTheyStand) {
+TEST(CommandLineTest, TheShellsOwnOptionsStandOnlyBeforeTheMarker) {
   std::vector<std::string> args = {"gameshell",
-                                   "a:1",
                                    "--errors-in-window",
                                    "--refused-cache-dir=/home/p/.cache/varnholt",
-                                   "b:2",
-                                   "--engine-failed=no helper: at all"};
+                                   "--proxy-server=x",
+                                   "--engine-failed=no helper: at all",
+                                   "--",
+                                   "a:1",
+                                   "--errors-in-window",
+                                   "--",
+                                   "--engine-failed=<h1>x"};
   const ShellOptions options = TakeShellOptions(args);
   EXPECT_TRUE(options.errors_in_window);
   EXPECT_EQ(options.refused_cache_dir, "/home/p/.cache/varnholt");
   EXPECT_EQ(options.engine_failed, "no helper: at all");
-  EXPECT_EQ(args, (std::vector<std::string>{"gameshell", "a:1", "b:2"}));
-  args = {"--errors-in-window"};  // the program's name is never an option
+  EXPECT_EQ(args, (std::vector<std::string>{"gameshell", "--proxy-server=x", "a:1",
+                                            "--errors-in-window", "--", "--engine-failed=<h1>x"}));
+  // Without a marker every argument is the player's: launch parameters may come from a web page.
+  const std::vector<std::string> players = {"gameshell", "--errors-in-window",
+                                            "--refused-cache-dir=/x", "--engine-failed=<b>y"};
+  args = players;
+  const ShellOptions none = TakeShellOptions(args);
+  EXPECT_FALSE(none.errors_in_window);
+  EXPECT_FALSE(none.refused_cache_dir);
+  EXPECT_FALSE(none.engine_failed);
+  EXPECT_EQ(args, players);
+  args = {"--", "--errors-in-window"};  // the program's name is never the marker
   EXPECT_FALSE(TakeShellOptions(args).errors_in_window);
 }
 

@@ -25,13 +25,14 @@ TEST(PrivateNetworkTest, ThisMachineAndThePlayersNetworkByAddress) {
        {"127.0.0.1",       "127.9.8.7", "localhost",  "LOCALHOST.",       "a.localhost",
         "0.0.0.0",         "10.1.2.3",  "172.16.0.1", "172.31.255.255",   "192.168.1.1",
         "169.254.169.254", "::1",       "::",         "::ffff:127.0.0.1", "::ffff:192.168.0.1",
-        "::ffff:7f00:1",   "fc00::1",   "fdab::1",    "fe80::1",          "FE80:0:0:0:0:0:0:1"}) {
+        "::ffff:7f00:1",   "fc00::1",   "fdab::1",    "fe80::1",          "FE80:0:0:0:0:0:0:1",
+        "ip6-localhost",   "nas",       "host.local", "printer.home.arpa"}) {
     EXPECT_TRUE(IsPrivateNetworkHost(host)) << host;
   }
   for (const char* host :
        {"8.8.8.8", "172.15.0.1", "172.32.0.1", "192.169.0.1", "11.0.0.1", "example.com",
-        "localhost.example.com", "127.0.0.1.nip.io", "2001:db8::1", "::ffff:8.8.8.8", "fec0::1",
-        "1.2.3", "256.1.1.1", "::1::2", ""}) {
+        "localhost.example.com", "127.0.0.1.nip.io", "local.example.com", "2001:db8::1",
+        "::ffff:8.8.8.8", "fec0::1", "1.2.3", "256.1.1.1", "::1::2", ""}) {
     EXPECT_FALSE(IsPrivateNetworkHost(host)) << host;
   }
 }

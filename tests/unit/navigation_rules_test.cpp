@@ -19,5 +19,21 @@ TEST(NavigationRulesTest, OnlyWebAndTheShellsOwnSchemes) {
   EXPECT_FALSE(IsRefusedNavigationUrl("devtools://devtools/bundled/x.html", true));
 }
 
+TEST(NavigationRulesTest, TheGameWindowTakesNoDocumentWithoutARequestFromAnotherOrigin) {
+  const GameHosts hosts("game.test:8080", "");
+  for (const char* url : {"http://game.test:8080/b.html", "https://other.test/pay",
+                          "blob:http://game.test:8080/5f0c", "data:text/html,x"}) {
+    EXPECT_FALSE(IsRefusedGameWindowNavigation(url, false, hosts)) << url;
+  }
+  for (const char* url :
+       {"about:blank", "ABOUT:blank#x", "about:srcdoc", "blob:http://ads.test/5f0c",
+        "blob:http://game.test/5f0c", "blob:null/5f0c", "BLOB:http://ads.test:8080/1"}) {
+    EXPECT_TRUE(IsRefusedGameWindowNavigation(url, false, hosts)) << url;
+  }
+  // Whoever moved the history, and wherever to, the game stays.
+  EXPECT_TRUE(IsRefusedGameWindowNavigation("http://game.test:8080/a.html", true, hosts));
+  EXPECT_TRUE(IsRefusedGameWindowNavigation("data:text/html,offline", true, hosts));
+}
+
 }  // namespace
 }  // namespace gameshell

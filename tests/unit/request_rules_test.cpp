@@ -9,6 +9,7 @@ constexpr auto kGameWindow = RequestKind::kGameWindowNavigation;
 constexpr auto kPopup = RequestKind::kPopupNavigation;
 constexpr auto kFrame = RequestKind::kFrameNavigation;
 constexpr auto kFetch = RequestKind::kSubresource;
+constexpr auto kSocket = RequestKind::kWebSocket;
 
 RequestVerdict Judge(const char* initiator,
                      RequestKind kind,
@@ -70,6 +71,24 @@ TEST(RequestRulesTest, OtherOriginsReachThePlayersNetworkOnlyAtTheirOwnHost) {
               RequestVerdict::kAllow);
     EXPECT_EQ(Judge("http://ads.example", kind, "https://other.example/x"), RequestVerdict::kAllow);
     EXPECT_EQ(Judge("http://ads.example", kind, "data:text/plain,x"), RequestVerdict::kAllow);
+    // Names only this machine or its network resolve.
+    for (const char* url :
+         {"http://ip6-localhost:631/", "http://ip6-loopback/", "http://nas/",
+          "http://printer.local/", "http://router.lan./", "http://db.internal/"}) {
+      EXPECT_EQ(Judge("http://ads.example", kind, url), RequestVerdict::kBlock) << url;
+    }
+  }
+}
+
+TEST(RequestRulesTest, AWebSocketReachesThePlayersNetworkOnlyAtAGameHost) {
+  // The engine names the page as every socket's initiator, whichever frame opened it.
+  for (const char* initiator : {"http://127.0.0.1:18431", "http://ads.example", ""}) {
+    for (const char* url : {"ws://10.9.0.1/", "ws://127.0.0.1:9/", "wss://[::1]:9/",
+                            "ws://127.0.0.1:19223/devtools", "ws://ip6-localhost/"}) {
+      EXPECT_EQ(Judge(initiator, kSocket, url), RequestVerdict::kBlock) << url;
+    }
+    EXPECT_EQ(Judge(initiator, kSocket, "ws://127.0.0.1:18431/game"), RequestVerdict::kAllow);
+    EXPECT_EQ(Judge(initiator, kSocket, "wss://chat.example/"), RequestVerdict::kAllow);
   }
 }
 

@@ -50,9 +50,13 @@ TEST(BuildStartUrlTest, KeepsOnlyTokensOfExactlyOneKeyAndOneValue) {
   EXPECT_EQ(Start(u"C:\\dir"), std::string(kLogin) + "&C=\\dir");
 }
 
-TEST(BuildStartUrlTest, CopiesUrlCharactersUnchanged) {
-  EXPECT_EQ(Start(u"k&?:v#%"), std::string(kLogin) + "&k&?=v#%");
-  EXPECT_EQ(Start(u"\"q\":\tv"), std::string(kLogin) + "&\"q\"=\tv");
+TEST(BuildStartUrlTest, EachPairArrivesWholeAndAlone) {
+  EXPECT_EQ(Start(u"k&?:v#%"), std::string(kLogin) + "&k%26?=v%23%");
+  EXPECT_EQ(Start(u"\"q\":\tv"), std::string(kLogin) + "&\"q\"=%09v");
+  EXPECT_EQ(Start(u"a:1#x user:alice token:abc"),
+            std::string(kLogin) + "&a=1%23x&user=alice&token=abc");
+  EXPECT_EQ(Start(u"a:1&admin"), std::string(kLogin) + "&a=1%26admin");
+  EXPECT_EQ(Start(u"n:a\nb\x7F"), std::string(kLogin) + "&n=a%0Ab%7F");
 }
 
 TEST(BuildStartUrlTest, PercentEncodesEverythingOutsideAscii) {

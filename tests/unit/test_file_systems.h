@@ -106,6 +106,7 @@ class FaultyFileSystem : public FileSystem {
     return real_.RemoveUnlockedFile(path);
   }
   bool IsDirectory(const std::string& path) override { return real_.IsDirectory(path); }
+  int OpenForReading(const std::string& path) override { return real_.OpenForReading(path); }
 
  private:
   FileSystem& real_ = DefaultFileSystem();
@@ -188,6 +189,7 @@ class MemoryFileSystem : public FileSystem {
   bool RemoveUnlockedFile(const std::string& path) override { return RemoveFile(path); }
   bool SyncFiles(const std::vector<std::string>&) override { return true; }
   bool IsDirectory(const std::string&) override { return false; }
+  int OpenForReading(const std::string&) override { return -1; }
 };
 
 }  // namespace gameshell::testing
