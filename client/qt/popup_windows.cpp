@@ -3,6 +3,9 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QWebEngineLoadingInfo>
+
+#include <memory>
 
 #include "base/qt/ui_thread.h"
 #include "client/qt/game_client.h"
@@ -17,7 +20,13 @@ constexpr QSize kPopupSize{800, 600};
 // What an opener writes into a new popup, it writes at once.
 constexpr int kWrittenPopupSettleMs = 500;
 
+// An address a popup may be shown at: not its first, empty document's.
+bool IsOwnAddress(const QUrl& url) {
+  return !url.isEmpty() && url.scheme() != QLatin1String("about");
+}
+
 void StopWaitingToShow(GamePage* page, PopupWindows* popups) {
+  QObject::disconnect(page, &QWebEnginePage::loadingChanged, popups, nullptr);
   QObject::disconnect(page, &QWebEnginePage::urlChanged, popups, nullptr);
   QObject::disconnect(page, &QWebEnginePage::windowCloseRequested, popups, nullptr);
 }
@@ -35,8 +44,17 @@ void PopupWindows::Adopt(GamePage* page) {
   // moment later but written is shown as a copy of what was written.
   page->setParent(this);
   connect(page, &GamePage::PopupOpened, this, &PopupWindows::Adopt);
-  connect(page, &QWebEnginePage::urlChanged, this, [this, page](const QUrl& url) {
-    if (!url.isEmpty() && url.scheme() != QLatin1String("about")) {
+  // Only a load of an address of its own counts: a popup written into takes its opener's address
+  // with the first fragment it moves to (w.location.hash), and is still the written document.
+  auto navigated = std::make_shared<bool>(false);
+  connect(
+      page, &QWebEnginePage::loadingChanged, this, [navigated](const QWebEngineLoadingInfo& info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus && IsOwnAddress(info.url())) {
+          *navigated = true;
+        }
+      });
+  connect(page, &QWebEnginePage::urlChanged, this, [this, page, navigated](const QUrl& url) {
+    if (*navigated && IsOwnAddress(url)) {
       Show(page);
     }
   });
