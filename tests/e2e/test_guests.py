@@ -26,13 +26,20 @@ class GuestsTest(ShellTestCase):
     def test_a_foreign_frame_neither_takes_the_window_nor_reads_the_game_or_this_machine(self):
         service = DemoServer(port=0, host="127.0.0.3")
         self.addCleanup(service.stop)
-        shell = self.start_as_player(f"takeover:1,alive:1,svc:127.0.0.3%3A{service.port}")
+        shell = self.start_as_player(
+            f"takeover:1,alive:1,redirects:40,svc:127.0.0.3%3A{service.port}")
         window = self.desktop.wait_for("Varnholt")
         self.assertIsNotNone(window)
         self.assertTrue(self.server.wait_for_line("event=taker-tried&n=6"))
         self.assertTrue(self.server.wait_for_line("event=read&what=svc"))
         self.assertTrue(self.server.wait_for_line("event=read&what=game"))
         self.assertTrue(self.server.wait_for_line("event=read&what=redirected"))
+        deadline = time.time() + 15
+        while self.server.count("event=read&what=redirect-") < 40 and time.time() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(self.server.count("event=read&what=redirect-"), 40)
+        self.assertEqual(sum(1 for line in self.server.lines()
+                             if "what=redirect-" in line and "ok=1" in line), 0)
         # Two reports of the game's page after every try: it is still the one in the window.
         alive = self.server.count("event=game-alive")
         deadline = time.time() + 10
