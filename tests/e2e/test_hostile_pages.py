@@ -52,6 +52,13 @@ class HostilePagesTest(ShellTestCase):
         self.assertTrue(self.server.wait_for_line("event=loaded"))
         self.desktop.request_close(window)
         self.assertEqual(shell.wait(), 0)
+        # A refusal to start shows in a window of its own, confined the same way.
+        refusal = self.start("--errors-in-window", "--refused-cache-dir=/nonexistent", "--",
+                             cwd=directory, binary=binary)
+        window = self.desktop.wait_for("Varnholt")
+        self.assertIsNotNone(window, "the refusal was not shown in a window")
+        self.desktop.request_close(window)
+        self.assertNotEqual(refusal.wait(), 0)
         self.assertFalse(os.path.exists(os.path.join(directory, "plugin-loaded")))
 
     def test_clicked_links_to_other_schemes_reach_no_opener(self):
