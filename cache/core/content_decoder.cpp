@@ -65,11 +65,18 @@ class ZlibDecoder : public ContentDecoder {
       return Status::kFailed;
     }
     if (!gzip_ && !sniffed_ && !encoded.empty()) {
+      // A zlib stream starts with a header whose 16-bit value is a multiple of 31: two bytes tell,
+      // however the body's first piece was cut.
+      input_.Take(encoded);
+      encoded = {};
+      const std::string_view head = input_.Rest();
+      if (head.size() < 2) {
+        return Status::kNeedsInput;
+      }
       sniffed_ = true;
-      // A zlib stream starts with a header whose 16-bit value is a multiple of 31.
-      const auto first = static_cast<unsigned char>(encoded[0]);
-      const bool zlib_header = encoded.size() >= 2 && (first & 0x0F) == 8 &&
-                               ((first << 8) | static_cast<unsigned char>(encoded[1])) % 31 == 0;
+      const auto first = static_cast<unsigned char>(head[0]);
+      const bool zlib_header =
+          (first & 0x0F) == 8 && ((first << 8) | static_cast<unsigned char>(head[1])) % 31 == 0;
       if (!zlib_header) {
         inflateEnd(&stream_);
         Init(-MAX_WBITS);

@@ -58,6 +58,12 @@ TEST(ContentDecoderTest, EveryOfferedEncodingDecodesToTheOriginalAndReachesItsEn
     ASSERT_NE(decoder, nullptr);
     EXPECT_EQ(Decode(*decoder, encoded, 4093), body);
     EXPECT_TRUE(decoder->AtEnd());
+    // The first byte alone, as a slow server may send it, then the rest.
+    auto split = ContentDecoder::ForEncoding(encoding);
+    std::string decoded;
+    ASSERT_TRUE(split->FeedForTesting(std::string_view(encoded).substr(0, 1), &decoded));
+    EXPECT_EQ(decoded + Decode(*split, encoded.substr(1), 4093), body);
+    EXPECT_TRUE(split->AtEnd());
   }
   EXPECT_EQ(std::string(ContentDecoder::kAcceptedEncodings), "gzip, deflate, br");
 }
