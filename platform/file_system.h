@@ -93,6 +93,10 @@ class FileSystem {
   virtual bool NamesIgnoreCase() const { return false; }
 };
 
+// How long an append to or rewrite of the index waits for another shell's lock on it before it
+// fails (and the index keeps its lines for a later write).
+inline constexpr int kIndexLockWaitMs = 500;
+
 // Every temporary file of an atomic write is named so; the name has no resource extension, so a
 // leftover is never taken for a resource.
 inline constexpr char kTemporaryFilePrefix[] = ".gameshell-tmp-";

@@ -261,18 +261,18 @@ void CacheIndex::Update(const std::string& key, const std::string& value) {
   FlushOrSchedule();
 }
 
-void CacheIndex::ForgetVersion(const std::string& key) {
+bool CacheIndex::ForgetVersion(const std::string& key) {
   std::string line;
   {
     MutexLock lock(&mutex_);
     WaitForLoad();
     auto it = entries_.find(key);
     if (it == entries_.end() || it->second == kNoVersionToken) {
-      return;
+      return true;
     }
     SetLocked(key, kNoVersionToken);
     if (Line(key, kNoVersionToken).empty()) {
-      return;  // a key no line can hold was never in the file either
+      return true;  // a key no line can hold was never in the file either
     }
     // Only this line, now: the other pending lines may name files not yet flushed to the disk
     // (SetBeforeWrite), and waiting for that here would hold up the replacement. A pending line of
@@ -283,7 +283,7 @@ void CacheIndex::ForgetVersion(const std::string& key) {
       return pending.size() > key.size() && pending.starts_with(key) && pending[key.size()] == ' ';
     });
     if (file_unusable_) {
-      return;
+      return true;  // a file that is never read names no version
     }
   }
   MutexLock write_lock(&write_mutex_);
@@ -294,6 +294,7 @@ void CacheIndex::ForgetVersion(const std::string& key) {
   } else {
     pending_.push_back(std::move(line));  // memory stays authoritative
   }
+  return ok;
 }
 
 void CacheIndex::DropEntriesWithoutFiles(const std::atomic<bool>* stop) {

@@ -90,8 +90,9 @@ class CacheIndex {
   void Update(const std::string& key, const std::string& value);
   // Before a file is replaced: records, on the file and before returning, that the path holds no
   // known version, so that no kill between the replacement and the new entry leaves the old
-  // version named over the new bytes. Nothing when the path has no entry.
-  void ForgetVersion(const std::string& key);
+  // version named over the new bytes. Nothing when the path has no entry. False when the line
+  // could not be written: the file must then not be replaced.
+  bool ForgetVersion(const std::string& key);
   // Appends the pending lines, or rewrites the file when one of the rewrite rules holds. Without
   // `compact`, a file grown past twice its live size is left for a later flush (the last one
   // before exit has no time for a rewrite: appends already hold everything).

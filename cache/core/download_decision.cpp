@@ -2,6 +2,7 @@
 
 #include "base/core/remote_debugging_port.h"
 #include "base/core/url_authority.h"
+#include "cache/core/cache_files.h"
 #include "cache/core/cache_paths.h"
 
 namespace gameshell {
@@ -40,8 +41,11 @@ RequestDecision DecideRequest(std::string_view url,
   decision.disk_copy_usable = index.OwnsFile(key.path);
   // The caller needs the size either way: one stat serves both.
   decision.stored_stamp = fs.Stamp(key.path);
+  // An empty file is never served (a body that never reached the disk reads back so): it counts as
+  // missing, so that the next answer replaces it instead of the network answering every run.
   if (stored && (*stored == IndexTokenFor(key.token) || !key.has_query) &&
-      decision.disk_copy_usable && decision.stored_stamp) {
+      decision.disk_copy_usable && decision.stored_stamp &&
+      IsServableFileSize(static_cast<int64_t>(decision.stored_stamp->size))) {
     decision.action = RequestAction::kStoredIsCurrent;
   } else {
     decision.action = RequestAction::kDownload;

@@ -124,6 +124,17 @@ void ResourceCache::NoteDiskRefused() {
   }
 }
 
+void ResourceCache::NoteIndexUnwritable() {
+  disk_refused_at_ = std::max<int64_t>(SteadySeconds(), 1);
+  if (!index_refusal_reported_.exchange(true)) {
+    std::fprintf(stderr,
+                 "gameshell: cannot write the cache index %s in %s; the game's files come from "
+                 "the network until it can\n",
+                 kIndexFileName, root_for_display_.c_str());
+    std::fflush(stderr);
+  }
+}
+
 ResourceCache::DownloadId ResourceCache::BeginDownload(const ResourceKey& key,
                                                        std::function<void()> abandoned) {
   const DownloadId id = ++next_download_id_;
@@ -313,8 +324,13 @@ bool ResourceCache::CommitOnWriter(DownloadId id,
   if (ok && keep) {
     CreateParentDirectories(download.cache_path, fs_);
     // A kill between the rename and the new entry must not leave the old version named over the
-    // new bytes.
-    index_.ForgetVersion(download.cache_path);
+    // new bytes; nor may a file whose index cannot say so be replaced at all. The body still
+    // answers the requests waiting for it.
+    if (!index_.ForgetVersion(download.cache_path)) {
+      NoteIndexUnwritable();
+      *kept = download.temporary_path;
+      return false;
+    }
     if (fs_.Rename(download.temporary_path, download.cache_path)) {
       // Flushed before its line is written, with the others of that write: a power cut may lose
       // the line, never leave it naming bytes that did not reach the disk.

@@ -130,6 +130,9 @@ class ResourceCache {
   // Downloads pause for a while; the first time, one line on stderr says why.
   void NoteDiskRefused();
   bool DiskRefusing() const;
+  // The index refused the line that had to precede a file's replacement: nothing is replaced, and
+  // downloads pause as for a refused root; the first time, one line on stderr says why.
+  void NoteIndexUnwritable();
   // True when this shell put the file at `path` in place and it is still as it left it.
   bool WroteHere(const std::string& path, const FileStamp& stamp) const;
   void SweepDirectory(const std::string& directory);
@@ -162,6 +165,7 @@ class ResourceCache {
   // Seconds on the steady clock of the last refused write; 0: none. Any thread.
   std::atomic<int64_t> disk_refused_at_{0};
   std::atomic<bool> disk_refusal_reported_{false};
+  std::atomic<bool> index_refusal_reported_{false};
   // Files changed since then (nanoseconds on the file system's clock) may be newer than what the
   // index says: changed while this shell ran, by it or by another shell on the same cache root.
   std::atomic<int64_t> trusted_before_ns_;

@@ -95,7 +95,8 @@ void ProfileCacheHooks::OnPageRequest(QWebEngineUrlRequestInfo& info) {
     return;
   }
   const RequestDecision decision = cache_->Decide(url_text);
-  if (decision.action == RequestAction::kPassThrough) {
+  if (decision.action == RequestAction::kPassThrough ||
+      (decision.action == RequestAction::kDownload && failed_.contains(decision.key))) {
     return;
   }
   // A size check only; the file itself is read where the engine reads the answer.
@@ -157,6 +158,11 @@ void ProfileCacheHooks::OnCacheRequest(QWebEngineUrlRequestJob* job) {
     Reply(job, std::move(file), key.path);
     return;
   }
+  // Sent here to wait for a download that has failed since: the file on disk is not this version.
+  if (failed_.contains(key)) {
+    SendToNetwork(job);
+    return;
+  }
   Serve(job, key.path);
 }
 
@@ -185,6 +191,11 @@ void ProfileCacheHooks::Answer(const ResourceKey& key, bool stored, const QStrin
     return;
   }
   it->second.answered = true;
+  if (stored) {
+    failed_.erase(key);
+  } else if (kept.isEmpty()) {
+    failed_.insert(key);
+  }
   const QList<QPointer<QWebEngineUrlRequestJob>> waiting = std::move(it->second.waiting);
   for (const QPointer<QWebEngineUrlRequestJob>& job : waiting) {
     if (!job) {  // the page gave up on it

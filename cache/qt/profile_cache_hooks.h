@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "cache/core/cache_paths.h"
 #include "cache/qt/held_cache_files.h"
@@ -87,6 +88,10 @@ class ProfileCacheHooks : public QObject {
   QNetworkAccessManager network_;
   std::unordered_map<ResourceKey, InFlight, ResourceKeyHash> in_flight_;
   std::unordered_map<ResourceKey, QString, ResourceKeyHash> kept_bodies_;
+  // Versions whose download ended without storing anything this run: their requests go to the
+  // network, never to a file on disk (another version's, perhaps a peer's) nor into another
+  // download (a resource that redirects to itself would start one per hop for ever).
+  std::unordered_set<ResourceKey, ResourceKeyHash> failed_;
   static constexpr int kKeptBodyMs = 10000;
   // Requests handed back to the network: the next request for each such URL goes out untouched,
   // once per hand-back.

@@ -37,9 +37,10 @@ ResourceDownloadClient::ResourceDownloadClient(QNetworkAccessManager* network,
         request.setTransferTimeout(kStallTimeoutMs);
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                              QNetworkRequest::AlwaysNetwork);
-        // Each redirect is vetted in OnRedirect.
+        // Each redirect is vetted in OnRedirect; no more are followed than the engine follows.
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                              QNetworkRequest::UserVerifiedRedirectPolicy);
+        request.setMaximumRedirectsAllowed(kMaxRedirects);
         return network->get(request);
       }()),
       cache_(cache),

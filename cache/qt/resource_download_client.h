@@ -27,6 +27,8 @@ class ResourceDownloadClient : public QObject {
  public:
   // A transfer that receives nothing for this long is abandoned.
   static constexpr int kStallTimeoutMs = 60000;
+  // The engine's own limit (Chromium's net::kMaxRedirects).
+  static constexpr int kMaxRedirects = 20;
   // A body larger than this (an endless stream, a misconfigured server) is abandoned.
   static constexpr qint64 kMaxBodyBytes = qint64{1} << 30;
   // Reading pauses while this much is queued for the writer and not yet written.

@@ -122,6 +122,21 @@ class ParentDirectory {
   std::string leaf_;
 };
 
+// An exclusive lock on `fd`, waited for at most `wait_ms`: a holder that was stopped (SIGSTOP, a
+// debugger) must not stop this shell's writes of the index, nor its close, with it.
+bool LockWithin(int fd, int wait_ms) {
+  constexpr int kPollMs = 5;
+  for (int waited = 0;; waited += kPollMs) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      return true;
+    }
+    if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= wait_ms) {
+      return false;
+    }
+    ::usleep(kPollMs * 1000);
+  }
+}
+
 // `path`, created if missing, opened and exclusively locked: the file that is at the path once the
 // lock is held (another shell may rename a new one over it while this one waits). -1 on failure.
 // Shells sharing a cache root take this lock around every append to and rewrite of the index.
@@ -132,10 +147,14 @@ int OpenLocked(const std::string& path) {
     if (fd < 0) {
       return -1;
     }
+    if (!LockWithin(fd, kIndexLockWaitMs)) {
+      ::close(fd);
+      return -1;
+    }
     struct stat held;
     struct stat current;
-    if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &held) == 0 && parent.Status(&current) &&
-        held.st_ino == current.st_ino && held.st_dev == current.st_dev) {
+    if (::fstat(fd, &held) == 0 && parent.Status(&current) && held.st_ino == current.st_ino &&
+        held.st_dev == current.st_dev) {
       return fd;
     }
     ::close(fd);

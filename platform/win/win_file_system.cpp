@@ -76,11 +76,26 @@ class WinWritableFile : public WritableFile {
 
 // Locks a byte far past any data: a marker that readers of the data never run into, released when
 // the handle closes or its process dies.
-bool LockMarker(HANDLE file, bool wait) {
+bool LockMarker(HANDLE file) {
   OVERLAPPED at{};
   at.OffsetHigh = 0x7FFFFFFF;
-  const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
+  const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
   return ::LockFileEx(file, flags, 0, 1, 0, &at) != 0;
+}
+
+// The lock, waited for at most `wait_ms`: a holder that was suspended must not stop this shell's
+// writes of the index, nor its close, with it.
+bool LockMarkerWithin(HANDLE file, int wait_ms) {
+  constexpr int kPollMs = 5;
+  for (int waited = 0;; waited += kPollMs) {
+    if (LockMarker(file)) {
+      return true;
+    }
+    if (waited >= wait_ms) {
+      return false;
+    }
+    ::Sleep(kPollMs);
+  }
 }
 
 bool SameFile(HANDLE a, HANDLE b) {
@@ -102,16 +117,18 @@ HANDLE OpenLocked(const std::wstring& path) {
     if (file == INVALID_HANDLE_VALUE) {
       return file;
     }
-    if (LockMarker(file, /*wait=*/true)) {
-      HANDLE current = ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-      const bool same = current != INVALID_HANDLE_VALUE && SameFile(file, current);
-      if (current != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(current);
-      }
-      if (same) {
-        return file;
-      }
+    if (!LockMarkerWithin(file, kIndexLockWaitMs)) {
+      ::CloseHandle(file);
+      return INVALID_HANDLE_VALUE;
+    }
+    HANDLE current = ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool same = current != INVALID_HANDLE_VALUE && SameFile(file, current);
+    if (current != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(current);
+    }
+    if (same) {
+      return file;
     }
     ::CloseHandle(file);
   }
@@ -237,7 +254,7 @@ class WinFileSystem : public FileSystem {
       return nullptr;
     }
     // The lock dies with the process, so a sweeper can tell a leftover from a file being written.
-    LockMarker(file, /*wait=*/false);
+    LockMarker(file);
     return std::make_unique<WinWritableFile>(file);
   }
 
@@ -249,7 +266,7 @@ class WinFileSystem : public FileSystem {
       return false;
     }
     // Deleted once this handle closes; the lock keeps a new writer out meanwhile.
-    const bool removed = LockMarker(file, /*wait=*/false) && ::DeleteFileW(wide.c_str());
+    const bool removed = LockMarker(file) && ::DeleteFileW(wide.c_str());
     ::CloseHandle(file);
     return removed;
   }

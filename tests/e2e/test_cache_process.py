@@ -185,6 +185,30 @@ class CacheProcessTest(ShellTestCase):
         self.assertEqual(glob.glob(os.path.join(self.cwd, "**", ".gameshell-tmp-*"),
                                    recursive=True), [])
 
+    def test_after_a_failed_download_that_version_comes_from_the_network_only(self):
+        # A peer shell's newer version is in place; this shell's version fails at the host.
+        url = "/gen/peer/x.dat?v=1"
+        newer = "/gen/peer/x.dat?v=2"
+        os.makedirs(os.path.join(self.cwd, "gen", "peer"))
+        with open(os.path.join(self.cwd, "gen", "peer", "x.dat"), "wb") as f:
+            f.write(origin_bytes(newer))
+        with open(os.path.join(self.cwd, "fileList.txt"), "w") as index:
+            index.write("gen/peer/x.dat v=2\nversion 1\n")
+        self.fault("/gen/peer/x.dat", "404")
+        got, _ = self.run_page([url] * 5, rounds=2, stored=[], between_rounds=lambda: None)
+        for i in range(5):
+            self.assertEqual(got[(2, i)][0], 404, i)
+        self.assertEqual(self.read(newer), origin_bytes(newer))
+
+    def test_a_resource_that_redirects_to_itself_ends_as_the_engine_ends_it(self):
+        url = "/gen/loop/x.png?v=1"
+        self.fault("/gen/loop/x.png", "loop")
+        got, _ = self.run_page([url], stored=[])
+        self.assertEqual(got[(1, 0)][0], 0)  # a network error, as for an uncached resource
+        time.sleep(1)
+        # The engine's 21 requests, the shell's download's 21, and no more.
+        self.assertLessEqual(self.network_hits(url), 50)
+
     def test_one_fetch_answers_every_request_and_misses_reach_the_page_as_sent(self):
         shared = "/gen/one/a.dat?v=1&size=300000"
         misses = {"404": "/gen/miss/404.dat?v=1", "500": "/gen/miss/500.dat?v=1",
@@ -342,15 +366,16 @@ class CacheProcessTest(ShellTestCase):
         self.assert_page_got_origin(got, [url])
         self.assertEqual(self.read(url), origin_bytes(url))
 
-    def test_an_empty_file_is_never_served(self):
+    def test_an_empty_file_is_never_served_and_the_next_answer_replaces_it(self):
         url = "/gen/empty/e.dat?v=1"
         os.makedirs(os.path.join(self.cwd, "gen", "empty"))
         open(os.path.join(self.cwd, "gen", "empty", "e.dat"), "wb").close()
         with open(os.path.join(self.cwd, "fileList.txt"), "w") as index:
             index.write("gen/empty/e.dat v=1\nversion 1\n")
-        got, _ = self.run_page([url], stored=[])
+        got, _ = self.run_page([url])
         self.assert_page_got_origin(got, [url])
         self.assertEqual(self.network_hits(url), 1)
+        self.assertEqual(self.read(url), origin_bytes(url))
 
     def test_a_kill_during_downloads_leaves_no_file_that_is_not_whole(self):
         urls = [f"/gen/k/{i}.dat?v=1&size={100000 + 3000 * i}" for i in range(150)]

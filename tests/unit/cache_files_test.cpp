@@ -6,6 +6,8 @@
 #include <fstream>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 
@@ -117,6 +119,22 @@ TEST_F(CacheFilesTest, NeverTouchesPathsOutsideTheCacheRoot) {
   EXPECT_EQ(Slurp("outside.png"), "secret");
   EXPECT_EQ(FilesUnder(cwd_.path()), std::vector<std::string>{"outside.png"});
   EXPECT_FALSE(fs::exists("/tmp/planted.png"));
+}
+
+// Another shell holding the index's lock and stopped there (SIGSTOP) holds up no write for long:
+// the write fails, and the index keeps its lines for a later one.
+TEST_F(CacheFilesTest, AStoppedLockHolderHoldsUpTheIndexOnlyAMoment) {
+#ifndef _WIN32
+  FileSystem& disk = DefaultFileSystem();
+  ASSERT_TRUE(disk.AppendFile("fileList.txt", "a v=1\n"));
+  const int holder = ::open("fileList.txt", O_RDWR);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  EXPECT_FALSE(disk.AppendFile("fileList.txt", "b v=1\n"));
+  EXPECT_FALSE(disk.ReplaceFileMerged("fileList.txt", [](const std::string&) { return "x"; }));
+  ::close(holder);
+  EXPECT_TRUE(disk.AppendFile("fileList.txt", "c v=1\n"));
+  EXPECT_EQ(Slurp("fileList.txt"), "a v=1\nc v=1\n");
+#endif
 }
 
 // Whoever can write into a shared root may plant links: the cache neither writes nor reads, stamps,

@@ -114,9 +114,11 @@ TEST_F(DownloadDecisionTest, SpellingsThatShareAFileNeverServeEachOthersBytes) {
   EXPECT_FALSE(decide("http://h/res/A.png?1").disk_copy_usable);
 }
 
-TEST_F(DownloadDecisionTest, AStoredEmptyFileStillCountsAsStored) {
+TEST_F(DownloadDecisionTest, AStoredEmptyFileCountsAsMissing) {
   index_.Update("a.conf", "0");
   disk_.files["a.conf"] = "";
+  EXPECT_EQ(Decide("http://h/a.conf").action, RequestAction::kDownload);
+  disk_.files["a.conf"] = "x";
   EXPECT_EQ(Decide("http://h/a.conf").action, RequestAction::kStoredIsCurrent);
 }
 

@@ -280,6 +280,36 @@ TEST_F(ResourceCacheTest, TheOldVersionIsForgottenOnDiskBeforeItsFileIsReplaced)
             RequestAction::kDownload);
 }
 
+// An index that takes no line (owned by another user) must not let a file change under the version
+// it names: nothing is replaced, and the body still answers the requests waiting for it.
+TEST_F(ResourceCacheTest, NoFileIsReplacedWhileTheIndexCannotSaySo) {
+  testing::FaultyFileSystem disk;
+  ResourceCache cache(GameHosts("h", ""), disk);
+  cache.index().Load();
+  ASSERT_TRUE(Download(cache, "http://h/r.png?v=1"));
+  cache.SaveAndWait();
+  disk.fail_index_write = true;
+  const RequestDecision decision = cache.Decide("http://h/r.png?v=2");
+  ASSERT_EQ(decision.action, RequestAction::kDownload);
+  const auto id = cache.BeginDownload(decision.key);
+  cache.AppendToDownload(id, "v2");
+  std::promise<std::pair<bool, std::string>> done;
+  cache.FinishDownloadKeeping(id, true, [&](bool stored, const std::string& kept) {
+    done.set_value({stored, kept});
+  });
+  const auto [stored, kept] = done.get_future().get();
+  EXPECT_FALSE(stored);
+  ASSERT_FALSE(kept.empty());
+  EXPECT_EQ(ReadCacheFile(kept, disk), "v2");
+  disk.RemoveFile(kept);
+  EXPECT_EQ(ReadCacheFile("r.png"), "bytes of http://h/r.png?v=1");
+  CacheIndex on_disk;
+  on_disk.Load();
+  EXPECT_EQ(on_disk.Find("r.png"), "v=1");
+  // Meanwhile new versions come from the network.
+  EXPECT_EQ(cache.Decide("http://h/r.png?v=3").action, RequestAction::kPassThrough);
+}
+
 // A power cut may lose an index line, but never leave one naming a file whose bytes were still
 // only in the system's memory.
 TEST_F(ResourceCacheTest, AFileIsFlushedToTheDiskBeforeTheLineNamingItIsWritten) {

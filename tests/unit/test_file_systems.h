@@ -39,6 +39,8 @@ class FaultyFileSystem : public FileSystem {
  public:
   bool fail_rename = false;
   bool fail_write = false;
+  // The index file refuses every write (owned by another user, say); resource files do not.
+  bool fail_index_write = false;
   // Writes only this many bytes, then fails as a full disk does.
   size_t write_limit = SIZE_MAX;
   uint64_t bytes_written = 0;
@@ -68,7 +70,7 @@ class FaultyFileSystem : public FileSystem {
     return real_.WriteFile(path, content);
   }
   bool AppendFile(const std::string& path, std::string_view content) override {
-    if (fail_write) {
+    if (fail_write || (fail_index_write && path == kIndexFileName)) {
       return false;
     }
     bytes_written += content.size();
@@ -85,6 +87,9 @@ class FaultyFileSystem : public FileSystem {
   }
   bool ReplaceFileMerged(const std::string& path,
                          const std::function<std::string(const std::string&)>& make) override {
+    if (fail_index_write && path == kIndexFileName) {
+      return false;
+    }
     // Through this object's own writes and renames, so faults apply.
     return FileSystem::ReplaceFileMerged(path, make);
   }
