@@ -92,6 +92,36 @@ TEST_F(DownloadDecisionTest, AnUnfinishedDownloadNeverMakesAnOldFileCurrent) {
   EXPECT_EQ(Decide("http://h/res/a.png?v=2").action, RequestAction::kDownload);
 }
 
+// Only a version the index names is served, even the once while a newer one downloads.
+TEST_F(DownloadDecisionTest, AFileOfNoKnownVersionIsNeverServed) {
+  disk_.files["res/a.png"] = "bytes of who knows";
+  for (const char* url : {"http://h/res/a.png?v=2", "http://h/res/a.png"}) {
+    SCOPED_TRACE(url);
+    const RequestDecision unnamed = Decide(url);  // no line names it
+    EXPECT_EQ(unnamed.action, RequestAction::kDownload);
+    EXPECT_FALSE(unnamed.disk_copy_usable);
+  }
+  index_.Update("res/a.png", kNoVersionToken);  // in flux: a kill during its replacement
+  for (const char* url : {"http://h/res/a.png?v=2", "http://h/res/a.png"}) {
+    SCOPED_TRACE(url);
+    const RequestDecision in_flux = Decide(url);
+    EXPECT_EQ(in_flux.action, RequestAction::kDownload);
+    EXPECT_FALSE(in_flux.disk_copy_usable);
+  }
+  index_.Update("res/a.png", "v=1");
+  EXPECT_TRUE(Decide("http://h/res/a.png?v=2").disk_copy_usable);  // the old version, once
+  // A kill cut the new version's line short after the line marking the file in flux: the torn
+  // line is left out, and what the file holds (v=12's bytes) is no version at all.
+  CacheIndex torn(disk_);
+  disk_.files[kIndexFileName] =
+      "r/g/a.dat v=3\nr/g/a.dat " + std::string(kNoVersionToken) + "\nr/g/a.dat v=1";
+  disk_.files["r/g/a.dat"] = "bytes of v=12";
+  torn.Load();
+  const RequestDecision after_kill = DecideRequest("http://h/r/g/a.dat?v=1", hosts_, torn, disk_);
+  EXPECT_EQ(after_kill.action, RequestAction::kDownload);
+  EXPECT_FALSE(after_kill.disk_copy_usable);
+}
+
 TEST_F(DownloadDecisionTest, TwoRequestsForANewResourceStartTwoDownloads) {
   EXPECT_EQ(Decide("http://h/a.dat?v=1").action, RequestAction::kDownload);
   EXPECT_EQ(Decide("http://h/a.dat?v=1").action, RequestAction::kDownload);
