@@ -82,6 +82,9 @@ class FileSystem {
   virtual bool IsDirectory(const std::string& path) = 0;
   // Replaces `to` with `from` in one step, as seen by any reader.
   virtual bool Rename(const std::string& from, const std::string& to) = 0;
+  // Sets the file's time of last change to now: a file about to be put in place is stamped with
+  // that moment, not with its last write's (which may be long before, for a slow body).
+  virtual bool StampNow(const std::string& path) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
   // Makes what was written to these files durable, on the disk and not only in the system's
   // memory, so that a power cut cannot leave them named with bytes that never reached the disk.

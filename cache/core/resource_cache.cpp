@@ -331,6 +331,9 @@ bool ResourceCache::CommitOnWriter(DownloadId id,
       *kept = download.temporary_path;
       return false;
     }
+    // Stamped with the moment it is put in place: another shell that read the index since must
+    // not take it for the version its index names, however long ago its last byte was written.
+    fs_.StampNow(download.temporary_path);
     if (fs_.Rename(download.temporary_path, download.cache_path)) {
       // Flushed before its line is written, with the others of that write: a power cut may lose
       // the line, never leave it naming bytes that did not reach the disk.

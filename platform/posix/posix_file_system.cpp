@@ -326,6 +326,11 @@ class PosixFileSystem : public FileSystem {
            ::renameat(from_parent.fd(), from_parent.leaf(), to_parent.fd(), to_parent.leaf()) == 0;
   }
 
+  bool StampNow(const std::string& path) override {
+    const ParentDirectory parent(path);
+    return parent.ok() && ::utimensat(parent.fd(), parent.leaf(), nullptr, AT_SYMLINK_NOFOLLOW) == 0;
+  }
+
   bool RemoveFile(const std::string& path) override {
     const ParentDirectory parent(path);
     return parent.ok() && ::unlinkat(parent.fd(), parent.leaf(), 0) == 0;

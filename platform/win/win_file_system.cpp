@@ -172,6 +172,19 @@ class WinFileSystem : public FileSystem {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
   }
 
+  bool StampNow(const std::string& path) override {
+    HANDLE file = ::CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      return false;
+    }
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const bool ok = ::SetFileTime(file, nullptr, nullptr, &now) != 0;
+    ::CloseHandle(file);
+    return ok;
+  }
+
   int OpenForReading(const std::string& path) override {
     HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -111,6 +111,29 @@ TEST_F(ResourceCacheTest, AFileAnotherShellReplacedIsNeverServedForThisShellsVer
   EXPECT_EQ(b.Decide("http://h/x.dat?v=1").action, RequestAction::kStoredIsCurrent);
 }
 
+// A slow body's last byte was written before this shell read the index, but the other shell put it
+// in place after: it is not this shell's version however old its last write.
+TEST_F(ResourceCacheTest, APeersFilePutInPlaceAfterTheLoadIsNeverTakenForTheOldVersion) {
+  ResourceCache b(GameHosts("h", ""));
+  b.index().Load();
+  ASSERT_TRUE(Download(b, "http://h/x.dat?v=1"));
+  b.SaveAndWait();
+  const RequestDecision newer = b.Decide("http://h/x.dat?v=2");
+  const auto id = b.BeginDownload(newer.key);
+  b.AppendToDownload(id, "bytes of v2");
+  b.WaitForWriterForTesting();
+  // Longer than the margin the cache allows the file system's clock.
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  ResourceCache a(GameHosts("h", ""));
+  a.index().Load();
+  std::promise<bool> stored;
+  b.FinishDownload(id, true, [&](bool ok) { stored.set_value(ok); });
+  ASSERT_TRUE(stored.get_future().get());
+  const RequestDecision decision = a.Decide("http://h/x.dat?v=1");
+  EXPECT_EQ(decision.action, RequestAction::kDownload);
+  EXPECT_FALSE(decision.disk_copy_usable);
+}
+
 TEST_F(ResourceCacheTest, FailedAndSupersededDownloadsLeaveThePreviousFileAndEntry) {
   ResourceCache cache(GameHosts("h", ""));
   cache.index().Load();
