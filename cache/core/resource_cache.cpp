@@ -314,6 +314,15 @@ bool ResourceCache::CommitOnWriter(DownloadId id,
   auto it = receiving_.find(id);
   bool ok = it != receiving_.end() && it->second.ok && it->second.file &&
             (!it->second.decoder || it->second.decoder->AtEnd());
+  // A kill between the rename and the new entry must not leave the old version named over the
+  // new bytes; nor may a file whose index cannot say so be replaced at all. The line is written
+  // while the body's file is still open and locked: it may wait for another shell's lock on the
+  // index, and meanwhile a shell that starts sweeps every unlocked temporary file as a leftover.
+  bool index_refused = false;
+  if (ok && keep) {
+    CreateParentDirectories(download.cache_path, fs_);
+    index_refused = !index_.ForgetVersion(download.cache_path);
+  }
   if (ok && !it->second.file->Close()) {
     OnDiskRefused(it->second);
     ok = false;
@@ -322,11 +331,8 @@ bool ResourceCache::CommitOnWriter(DownloadId id,
     receiving_.erase(it);
   }
   if (ok && keep) {
-    CreateParentDirectories(download.cache_path, fs_);
-    // A kill between the rename and the new entry must not leave the old version named over the
-    // new bytes; nor may a file whose index cannot say so be replaced at all. The body still
-    // answers the requests waiting for it.
-    if (!index_.ForgetVersion(download.cache_path)) {
+    // The body still answers the requests waiting for it.
+    if (index_refused) {
       NoteIndexUnwritable();
       *kept = download.temporary_path;
       return false;

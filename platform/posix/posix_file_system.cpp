@@ -328,7 +328,8 @@ class PosixFileSystem : public FileSystem {
 
   bool StampNow(const std::string& path) override {
     const ParentDirectory parent(path);
-    return parent.ok() && ::utimensat(parent.fd(), parent.leaf(), nullptr, AT_SYMLINK_NOFOLLOW) == 0;
+    return parent.ok() &&
+           ::utimensat(parent.fd(), parent.leaf(), nullptr, AT_SYMLINK_NOFOLLOW) == 0;
   }
 
   bool RemoveFile(const std::string& path) override {

@@ -111,6 +111,27 @@ TEST_F(ResourceCacheTest, AFileAnotherShellReplacedIsNeverServedForThisShellsVer
   EXPECT_EQ(b.Decide("http://h/x.dat?v=1").action, RequestAction::kStoredIsCurrent);
 }
 
+// While the line before a replacement waits for the index (another shell holds its lock), a shell
+// that starts sweeps the unlocked temporary files it finds: the body's must not be one of them.
+TEST_F(ResourceCacheTest, ABodyStaysLockedUntilItIsInPlace) {
+  testing::FaultyFileSystem disk;
+  ResourceCache cache(GameHosts("h", ""), disk);
+  cache.index().Load();
+  ASSERT_TRUE(Download(cache, "http://h/r.png?v=1"));
+  cache.SaveAndWait();
+  int swept = 0;
+  disk.before_index_append = [&] {
+    std::vector<std::string> names;
+    disk.ListDirectory("", &names);
+    for (const std::string& name : names) {
+      swept += name.starts_with(kTemporaryFilePrefix) && disk.RemoveUnlockedFile(name);
+    }
+  };
+  EXPECT_TRUE(Download(cache, "http://h/r.png?v=2"));
+  EXPECT_EQ(swept, 0);
+  EXPECT_EQ(ReadCacheFile("r.png"), "bytes of http://h/r.png?v=2");
+}
+
 // A slow body's last byte was written before this shell read the index, but the other shell put it
 // in place after: it is not this shell's version however old its last write.
 TEST_F(ResourceCacheTest, APeersFilePutInPlaceAfterTheLoadIsNeverTakenForTheOldVersion) {

@@ -41,6 +41,8 @@ class FaultyFileSystem : public FileSystem {
   bool fail_write = false;
   // The index file refuses every write (owned by another user, say); resource files do not.
   bool fail_index_write = false;
+  // Runs before each append to the index (while it would wait for another shell's lock, say).
+  std::function<void()> before_index_append;
   // Writes only this many bytes, then fails as a full disk does.
   size_t write_limit = SIZE_MAX;
   uint64_t bytes_written = 0;
@@ -75,6 +77,9 @@ class FaultyFileSystem : public FileSystem {
     }
     bytes_written += content.size();
     if (path == kIndexFileName) {
+      if (before_index_append) {
+        before_index_append();
+      }
       events.push_back("index " + std::string(content));
     }
     return real_.AppendFile(path, content);
