@@ -53,6 +53,18 @@ TEST_F(CacheFilesTest, ReadsWhatWasWrittenAsRawBytes) {
   EXPECT_EQ(FilesUnder(cwd_.path()), std::vector<std::string>{"a.dat"});
 }
 
+// Escapes in a URL's path stay in the file's name as written, on either system: one file each.
+TEST_F(CacheFilesTest, EscapesNameFilesOfTheirOwn) {
+  const std::vector<std::string> names = {"r/a%00b.png", "r/a%2Fb.png", "r/a%5Cb.png"};
+  for (const std::string& name : names) {
+    WriteCacheFile(name, name);
+  }
+  for (const std::string& name : names) {
+    EXPECT_EQ(ReadCacheFile(name), name);
+  }
+  EXPECT_EQ(FilesUnder(cwd_.path()), names);
+}
+
 TEST_F(CacheFilesTest, MissingFilesAndDirectoriesReadAsAbsent) {
   EXPECT_FALSE(CacheFileExists("missing.png"));
   EXPECT_EQ(ReadCacheFile("missing.png"), "");

@@ -124,6 +124,10 @@ TEST(CachePathSafetyTest, HostilePathTable) {
       {"..png", true, false},
       {"...", false, false},
       {"res/%2e%2e/a.png", true, true},
+      // Escapes stay as written: a file name with a "%", never a separator or a zero byte.
+      {"res/a%2Fb.png", true, true},
+      {"res/a%5Cb.png", true, true},
+      {"res/a%00b.png", true, true},
       // Confined, but not a resource file: nothing is planted next to the program.
       {"ZendariGameLauncher.dll", true, false},
       {"libZendariGameLauncher.so", true, false},
