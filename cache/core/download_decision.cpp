@@ -38,9 +38,9 @@ RequestDecision DecideRequest(std::string_view url,
     return decision;
   }
   std::optional<std::string> stored = index.Find(key.path);
-  // Bytes of no version this shell knows (a path in flux, a file no line names: another shell's,
-  // left over, planted) are never served, not even once while the version asked for downloads.
-  decision.disk_copy_usable = index.OwnsFile(key.path) && stored && *stored != kNoVersionToken;
+  // A path in flux holds bytes of no known version (a kill came between its replacement and its
+  // new line): they are never served, not even once while the version asked for downloads.
+  decision.disk_copy_usable = index.OwnsFile(key.path) && !(stored && *stored == kNoVersionToken);
   // The caller needs the size either way: one stat serves both.
   decision.stored_stamp = fs.Stamp(key.path);
   // An empty file is never served (a body that never reached the disk reads back so): it counts as

@@ -24,9 +24,9 @@ enum class RequestAction {
 struct RequestDecision {
   RequestAction action = RequestAction::kPassThrough;
   ResourceKey key;  // set unless passed through
-  // False when a file at the path holds bytes of no version the index knows (no line names the
-  // path, or one marks it in flux) or another spelling's bytes (where names ignore case): it must
-  // not be served for this request, not even once.
+  // False when a file at the path holds bytes of no known version (its line marks it in flux) or
+  // another spelling's bytes (where names ignore case): it must not be served for this request,
+  // not even once.
   bool disk_copy_usable = true;
   // Size and time of last change of the file at the path when the decision was made (a stat,
   // never a read); none when no file is there.

@@ -64,16 +64,21 @@ class CacheProcessTest(ShellTestCase):
         self.addCleanup(self.control, path=path, mode="ok")
 
     def run_page(self, urls, rounds=1, between_rounds=None, close=True, extra=(), binary=None,
-                 stored=None):
+                 stored=None, before_first_round=None):
         """Starts the shell on the manifest `urls`; returns {(round, index): (status, len, sum)}.
         Before each further round, `between_rounds()` runs, then the page is let go on. With
         `close`, the window closes once the files of `stored` (by default every URL of a storable
         name) hold their origin's bytes."""
         self.control(manifest=",".join(urls), go=0)
         self.server.clear()
+        if before_first_round:
+            extra = (*extra, "wait1:1")
         shell = self.start(f"cache:1,rounds:{rounds}", *extra, cwd=self.cwd, binary=binary)
         window = self.desktop.wait_for("Varnholt")
         self.assertIsNotNone(window)
+        if before_first_round:
+            before_first_round(shell)
+            self.control(go=1)
         for r in range(1, rounds + 1):
             self.assertTrue(self.server.wait_for_line(f"event=round-done&round={r}", timeout=60))
             # Each report is a request of its own: "round-done" may arrive before the last "got".
@@ -104,6 +109,19 @@ class CacheProcessTest(ShellTestCase):
                 return
             time.sleep(0.1)
         self.fail(f"not stored within {timeout} s: {missing}")
+
+    def wait_for_generation(self, generation, timeout=20):
+        def wait(shell):
+            deadline = time.time() + timeout
+            while time.time() < deadline:
+                try:
+                    if f"version {generation}\n" in shell.index_text():
+                        return
+                except OSError:
+                    pass
+                time.sleep(0.05)
+            self.fail(f"generation {generation} never reached the index")
+        return wait
 
     @staticmethod
     def storable(url):
@@ -588,6 +606,9 @@ class CacheProcessTest(ShellTestCase):
         self.control(salt="after-clear")
         got, shell = self.run_page(
             urls, rounds=2, close=False, extra=("clear:2",),
+            # The page's clear and its requests travel different ways: the test lets the
+            # requests go once the clear is on the index.
+            before_first_round=self.wait_for_generation("2"),
             between_rounds=lambda: self.wait_for_files(urls, salt="after-clear"))
         # Round one still gets the kept files; the downloads the clear caused replace them.
         self.assert_page_got_origin(got, urls, round_=1)
