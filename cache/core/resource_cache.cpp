@@ -114,23 +114,20 @@ void ResourceCache::OnDiskRefused(Receiving& receiving) {
 }
 
 void ResourceCache::NoteDiskRefused() {
-  disk_refused_at_ = std::max<int64_t>(SteadySeconds(), 1);
-  if (!disk_refusal_reported_.exchange(true)) {
-    std::fprintf(stderr,
-                 "gameshell: cannot write the game's files in %s; they come from the network "
-                 "until it can\n",
-                 root_for_display_.c_str());
-    std::fflush(stderr);
-  }
+  PauseDownloads(disk_refusal_reported_, "cannot write the game's files in " + root_for_display_ +
+                                             "; they come from the network until it can");
 }
 
 void ResourceCache::NoteIndexUnwritable() {
+  PauseDownloads(index_refusal_reported_,
+                 std::string("cannot write the cache index ") + kIndexFileName + " in " +
+                     root_for_display_ + "; the game's files come from the network until it can");
+}
+
+void ResourceCache::PauseDownloads(std::atomic<bool>& said, const std::string& why) {
   disk_refused_at_ = std::max<int64_t>(SteadySeconds(), 1);
-  if (!index_refusal_reported_.exchange(true)) {
-    std::fprintf(stderr,
-                 "gameshell: cannot write the cache index %s in %s; the game's files come from "
-                 "the network until it can\n",
-                 kIndexFileName, root_for_display_.c_str());
+  if (!said.exchange(true)) {
+    std::fprintf(stderr, "gameshell: %s\n", why.c_str());
     std::fflush(stderr);
   }
 }

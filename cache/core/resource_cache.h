@@ -133,6 +133,8 @@ class ResourceCache {
   // The index refused the line that had to precede a file's replacement: nothing is replaced, and
   // downloads pause as for a refused root; the first time, one line on stderr says why.
   void NoteIndexUnwritable();
+  // Downloads pause for a while; the first time for this `said`, one line on stderr says why.
+  void PauseDownloads(std::atomic<bool>& said, const std::string& why);
   // True when this shell put the file at `path` in place and it is still as it left it.
   bool WroteHere(const std::string& path, const FileStamp& stamp) const;
   void SweepDirectory(const std::string& directory);
