@@ -13,6 +13,8 @@ namespace gameshell {
 
 namespace {
 constexpr int kCheckEveryMs = 20;
+// One frame at 60 Hz, and a little more.
+constexpr int kFrameReachesWidgetMs = 20;
 // Counts the page's animation frames, in the shell's own script world: the page cannot see or
 // change it. Frames run only while the view is shown, which it is under the cover.
 constexpr char kFramesScript[] = R"JS((function () {
@@ -51,9 +53,11 @@ bool FirstPaintCover::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::ChildAdded) {
       raise();  // over the engine's widget, should it make a new one
     }
-  } else if (event->type() == QEvent::Paint && framed_for_.isValid()) {
+  } else if (event->type() == QEvent::Paint && framed_for_.isValid() &&
+             framed_for_.elapsed() >= kFrameReachesWidgetMs) {
     // The engine's widget paints when a frame of the page reaches it: the cover goes as that
-    // paint reaches the screen.
+    // paint reaches the screen. A paint in the same moment as the count was asked for before the
+    // frame got there, and may still show the empty document's white.
     watched->removeEventFilter(this);
     QTimer::singleShot(0, this, &QObject::deleteLater);
   }
