@@ -1,8 +1,10 @@
 #include "app/core/start_url.h"
 
+#include "base/core/game_hosts.h"
 #include "base/core/text_conversion.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace gameshell {
 namespace {
@@ -56,8 +58,11 @@ std::string QueryFromParameterText(std::string text);
 }  // namespace
 
 std::string LoginPageUrl(std::string_view login_host) {
-  std::string url = "http://";
-  url += login_host;
+  // The build refuses a setting that does not parse; as written, then, behind http.
+  const std::optional<HostSetting> setting = ParseHostSetting(login_host);
+  std::string url = setting && !setting->scheme.empty() ? setting->scheme : "http";
+  url += "://";
+  url += setting ? std::string_view(setting->host_port) : login_host;
   url += "/login.html?id=2";
   return url;
 }

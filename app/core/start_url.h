@@ -8,7 +8,8 @@
 // Engine-neutral and stateless; callable from any thread.
 namespace gameshell {
 
-// "http://<host>/login.html?id=2".
+// "<scheme>://<host>/login.html?id=2": the scheme written in `login_host` ("https://host:port"),
+// http when none is.
 std::string LoginPageUrl(std::string_view login_host);
 
 // The non-empty pieces of `text` between occurrences of `separator`, in order.

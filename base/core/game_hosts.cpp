@@ -7,8 +7,13 @@ namespace gameshell {
 namespace {
 
 std::optional<GameHosts::Entry> ParseEntry(std::string_view text) {
-  std::string entry = AsciiLower(TrimBlanks(text));
+  std::optional<HostSetting> setting = ParseHostSetting(text);
+  if (!setting) {
+    return std::nullopt;
+  }
+  std::string entry = AsciiLower(setting->host_port);
   GameHosts::Entry parsed;
+  parsed.scheme = std::move(setting->scheme);
   if (entry.starts_with("*.")) {
     parsed.subdomains = true;
     entry.erase(0, 2);
@@ -22,7 +27,38 @@ std::optional<GameHosts::Entry> ParseEntry(std::string_view text) {
   return parsed;
 }
 
+// True when an address of `scheme` reaches a host of the entry's scheme: https and wss travel the
+// same secured connection, http and ws the same plain one.
+bool SchemeMatches(std::string_view entry_scheme, std::string_view scheme) {
+  if (entry_scheme.empty()) {
+    return true;
+  }
+  const bool secure = scheme == "https" || scheme == "wss";
+  return entry_scheme == (secure ? "https" : "http");
+}
+
 }  // namespace
+
+std::optional<HostSetting> ParseHostSetting(std::string_view text) {
+  text = TrimBlanks(text);
+  HostSetting setting;
+  if (const size_t separator = text.find("://"); separator != std::string_view::npos) {
+    setting.scheme = AsciiLower(text.substr(0, separator));
+    if (setting.scheme != "http" && setting.scheme != "https") {
+      return std::nullopt;
+    }
+    text.remove_prefix(separator + 3);
+    // "https://host/" as an operator may paste it: the slash ends the host, nothing follows.
+    if (text.ends_with('/')) {
+      text.remove_suffix(1);
+    }
+  }
+  if (text.find_first_of("/?#@") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  setting.host_port = std::string(text);
+  return setting;
+}
 
 std::optional<int> DefaultPort(std::string_view scheme) {
   if (scheme == "http" || scheme == "ws") {
@@ -62,7 +98,8 @@ bool GameHosts::AllowsOrigin(std::string_view scheme,
         entry.subdomains ? name.size() > entry.name.size() + 1 && name.ends_with(entry.name) &&
                                name[name.size() - entry.name.size() - 1] == '.'
                          : name == entry.name;
-    if (name_matches && effective_port == entry.port.value_or(*default_port)) {
+    if (name_matches && SchemeMatches(entry.scheme, lower_scheme) &&
+        effective_port == entry.port.value_or(*default_port)) {
       return true;
     }
   }

@@ -15,14 +15,18 @@ namespace gameshell {
 class GameHosts {
  public:
   // One name of the list: exact, or every subdomain of `name` ("*.example.net"), on `port` or,
-  // when none was written, on the default port of the address's scheme.
+  // when none was written, on the default port of the address's scheme. Written with "https://",
+  // the host is the game's over https and wss only; with "http://", over http and ws only;
+  // without a scheme, over all four, as the list has always meant.
   struct Entry {
-    std::string name;  // lower case, without IPv6 brackets
+    std::string scheme;  // "http", "https", or empty: either
+    std::string name;    // lower case, without IPv6 brackets
     std::optional<int> port;
     bool subdomains = false;
   };
 
-  // `login_host` and each entry of the comma-separated `extra_hosts` may carry a port.
+  // `login_host` and each entry of the comma-separated `extra_hosts` may carry a scheme
+  // ("https://") and a port. An entry with any other scheme, or a path, admits no one.
   // "*.example.net" admits every subdomain of example.net but not example.net itself.
   GameHosts(std::string_view login_host, std::string_view extra_hosts);
 
@@ -41,5 +45,14 @@ class GameHosts {
 
 // 80 for http and ws, 443 for https and wss; none for other schemes. `scheme` is lower case.
 std::optional<int> DefaultPort(std::string_view scheme);
+
+// A host setting ("login.example.net", "https://login.example.net:8443") split into its scheme
+// ("http" or "https", lower case; empty when none was written) and the rest; nullopt when it
+// names another scheme or carries a path.
+struct HostSetting {
+  std::string scheme;
+  std::string host_port;
+};
+std::optional<HostSetting> ParseHostSetting(std::string_view text);
 
 }  // namespace gameshell

@@ -31,6 +31,7 @@ QString GameHostsJson(const GameHosts& hosts) {
   QJsonArray list;
   for (const GameHosts::Entry& entry : hosts.entries()) {
     QJsonObject object;
+    object[QStringLiteral("scheme")] = QString::fromStdString(entry.scheme);
     object[QStringLiteral("name")] = QString::fromStdString(entry.name);
     object[QStringLiteral("port")] = entry.port ? QJsonValue(*entry.port) : QJsonValue();
     object[QStringLiteral("subdomains")] = entry.subdomains;

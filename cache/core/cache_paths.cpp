@@ -110,7 +110,15 @@ std::string VersionFromUrl(std::string_view url) {
 }
 
 ResourceKey ResourceKeyFromUrl(std::string_view url) {
-  return {CachePathFromUrl(url), VersionFromUrl(url), url.find('?') != std::string_view::npos};
+  ResourceKey key{CachePathFromUrl(url), VersionFromUrl(url),
+                  url.find('?') != std::string_view::npos};
+  // Checked before the tree is put in front: no URL's path may name a file of the other scheme's.
+  if (!IsStorableCachePath(key.path) || key.path.starts_with(kHttpsTree)) {
+    key.path.clear();
+  } else if (url.starts_with("https:")) {
+    key.path = std::string(kHttpsTree) + '/' + key.path;
+  }
+  return key;
 }
 
 size_t ResourceKeyHash::operator()(const ResourceKey& key) const {
@@ -149,6 +157,10 @@ bool IsConfinedCachePath(std::string_view path) {
 }
 
 bool IsStorableCachePath(std::string_view path) {
+  if (constexpr std::string_view kTree = kHttpsTree;
+      path.starts_with(kTree) && path.size() > kTree.size() && path[kTree.size()] == '/') {
+    path.remove_prefix(kTree.size() + 1);
+  }
   if (path.size() > kMaxCachePathBytes || !IsConfinedCachePath(path)) {
     return false;
   }

@@ -25,9 +25,17 @@ std::string CachePathFromUrl(std::string_view url);
 // The text after the first "?", or "0" when the URL has none.
 std::string VersionFromUrl(std::string_view url);
 
+// The directory of the cache root that holds the files of https resources, apart from the http
+// ones: bytes that came over plain http, which anyone on the player's network could have written,
+// are never served for an https address, nor the other way round. No URL's own path can name it
+// (no storable segment starts with a dot).
+inline constexpr char kHttpsTree[] = ".https";
+
 // A resource as the cache knows it, parsed once from a request URL.
 struct ResourceKey {
-  std::string path;   // CachePathFromUrl
+  // Where its file lives in the cache root: CachePathFromUrl, under kHttpsTree for an https URL;
+  // empty when that path is not storable (IsStorableCachePath).
+  std::string path;
   std::string token;  // VersionFromUrl: the index holds it
   // Without a query the URL names no version, and whichever is stored will do; "?0" names one.
   bool has_query = false;
@@ -51,7 +59,8 @@ bool IsConfinedCachePath(std::string_view path);
 inline constexpr size_t kMaxCachePathBytes = 1024;
 inline constexpr size_t kMaxCacheSegmentBytes = 255;
 
-// True when the cache may store and serve the path: confined, no longer than the limits above,
+// True when the cache may store and serve the path: kHttpsTree followed by a storable path, or
+// confined, no longer than the limits above,
 // its file name ends with a cacheable extension (".png", never ".png.so"), no segment starts with
 // "." (hidden files: settings, keys, autostart entries), and no segment is one of the shell's own
 // files (the index, the temporary files of atomic writes). This keeps a page from planting

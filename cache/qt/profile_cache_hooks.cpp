@@ -139,7 +139,7 @@ void ProfileCacheHooks::OnCacheRequest(QWebEngineUrlRequestJob* job) {
   if (--*sent == 0) {
     sent_to_cache_.erase(sent);
   }
-  ResourceKey key = ResourceKeyFromUrl(url.toEncoded().toStdString());
+  ResourceKey key = ResourceKeyFromUrl(cache_scheme::ToNetworkUrl(url).toEncoded().toStdString());
   if (!IsStorableCachePath(key.path)) {
     job->fail(QWebEngineUrlRequestJob::UrlInvalid);
     return;

@@ -1,5 +1,7 @@
 #include "client/qt/game_page.h"
 
+#include <QWebEngineCertificateError>
+
 #include <cstdio>
 
 #include "base/qt/ui_thread.h"
@@ -48,6 +50,10 @@ GamePage::GamePage(QWebEngineProfile* profile,
         role_ == Role::kGame ? RequestGuard::Scope::kGameWindow : RequestGuard::Scope::kPopup,
         nullptr, this));
   }
+  // Said here, not left to the engine's default: no build of the shell ever lets a certificate
+  // error through, for the game or for any popup.
+  connect(this, &QWebEnginePage::certificateError, this,
+          [](QWebEngineCertificateError error) { error.rejectCertificate(); });
   if (role_ == Role::kGame) {
     // Some documents commit in the main frame without a navigation the shell is asked about
     // (another origin's frame setting top.location to about:blank): undone as soon as shown.

@@ -73,6 +73,13 @@ void GamePageRecovery::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
   } else {
     no_answer_.stop();
   }
+  // A certificate the engine refused: someone may stand between the player and the game. Asking
+  // again by itself would not change that; the player retries once the network is one to trust.
+  if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus &&
+      info.errorDomain() == QWebEngineLoadingInfo::CertificateErrorDomain) {
+    ShowOfflinePage(Trouble::kNotPrivate, /*retry_by_itself=*/false);
+    return;
+  }
   const bool server_failed =
       info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain && info.errorCode() >= 500;
   if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus ||
@@ -121,6 +128,12 @@ void GamePageRecovery::ShowOfflinePage(Trouble trouble, bool retry_by_itself) {
     case Trouble::kGameStopped:
       html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("游戏意外停止了"));
       html.replace(QStringLiteral("@ENGLISH@"), QStringLiteral("The game stopped unexpectedly."));
+      break;
+    case Trouble::kNotPrivate:
+      html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("与游戏服务器的连接不是私密连接"));
+      html.replace(QStringLiteral("@ENGLISH@"),
+                   QStringLiteral("The connection to the game server is not private: its "
+                                  "certificate was refused."));
       break;
     case Trouble::kUrlTooLong:
       html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("启动参数太长"));
@@ -178,7 +191,9 @@ void GamePageRecovery::OnProbeAnswered(QNetworkReply* reply) {
   reply->disconnect(this);
   reply->abort();
   reply->deleteLater();
-  if (status.isValid() && status.toInt() < 500) {
+  // A refused certificate is an answer too: the page's own load then says so.
+  if ((status.isValid() && status.toInt() < 500) ||
+      reply->error() == QNetworkReply::SslHandshakeFailedError) {
     LoadGame();
     return;
   }

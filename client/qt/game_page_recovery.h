@@ -19,6 +19,7 @@ namespace gameshell {
 // button, and the shell asks the login host again by itself with growing pauses; once the host
 // answers, the game loads again. When the page's process dies, the game loads again, unless that
 // happened three times within a minute: then the shell's page shows, and only the player retries.
+// A certificate the engine refused is said apart, and only the player retries it.
 // The retries load the start URL as it was; the shell's page touches neither the cache nor the
 // launch parameters.
 // Thread: UI.
@@ -56,6 +57,7 @@ class GamePageRecovery : public QObject {
     kServerError,  // a 5xx answer
     kGameStopped,  // the page's process died, again and again
     kUrlTooLong,   // the launch parameters make an address longer than the engine loads
+    kNotPrivate,   // the engine refused the login host's certificate
   };
   void ShowOfflinePage(Trouble trouble, bool retry_by_itself);
   void Probe();

@@ -6,8 +6,6 @@
 #include <QWebEngineView>
 #include <QWidget>
 
-#include <algorithm>
-
 #include "base/qt/ui_thread.h"
 #include "window/core/popup_title.h"
 
@@ -15,17 +13,26 @@ namespace gameshell {
 
 namespace {
 
-// The host, with its port where a game host has the same name ("127.0.0.1:18001"); for an opaque
-// origin, what the address is ("about:blank", "data:").
+// The host, with its port where a game host has the same name ("127.0.0.1:18001"), and its scheme
+// too where that game host is written with another ("http://login.example.net" beside an https
+// game); for an opaque origin, what the address is ("about:blank", "data:").
 QString OriginLabel(const QUrl& origin, const QUrl& address, const GameHosts& hosts) {
   if (!origin.host().isEmpty()) {
     const std::string host = origin.host().toStdString();
-    const bool shares_a_game_name =
-        std::any_of(hosts.entries().begin(), hosts.entries().end(),
-                    [&](const GameHosts::Entry& entry) { return entry.name == host; });
-    return origin.port() < 0 || !shares_a_game_name
-               ? origin.host()
-               : origin.host() + QLatin1Char(':') + QString::number(origin.port());
+    const std::string scheme = origin.scheme().toStdString();
+    bool shares_a_game_name = false;
+    bool shares_it_on_another_scheme = false;
+    for (const GameHosts::Entry& entry : hosts.entries()) {
+      if (entry.name == host) {
+        shares_a_game_name = true;
+        shares_it_on_another_scheme |= !entry.scheme.empty() && entry.scheme != scheme;
+      }
+    }
+    QString label = origin.host();
+    if (shares_a_game_name && origin.port() >= 0) {
+      label += QLatin1Char(':') + QString::number(origin.port());
+    }
+    return shares_it_on_another_scheme ? origin.scheme() + QStringLiteral("://") + label : label;
   }
   if (address.scheme() == QLatin1String("about") || address.isEmpty()) {
     return QStringLiteral("about:blank");

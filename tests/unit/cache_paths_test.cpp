@@ -42,6 +42,14 @@ TEST(ResourceKeyTest, ParsedOnceWithWhetherTheUrlHadAQuery) {
   EXPECT_EQ(ResourceKeyFromUrl("http://h/a/b.png?v=3"), (ResourceKey{"a/b.png", "v=3", true}));
   EXPECT_EQ(ResourceKeyFromUrl("http://h/a/b.png"), (ResourceKey{"a/b.png", "0", false}));
   EXPECT_EQ(ResourceKeyFromUrl("http://h/a/b.png?0"), (ResourceKey{"a/b.png", "0", true}));
+  // An https resource's file lives apart; no address's own path reaches there, nor any path
+  // that is not storable.
+  EXPECT_EQ(ResourceKeyFromUrl("https://h/a/b.png?v=3"),
+            (ResourceKey{".https/a/b.png", "v=3", true}));
+  EXPECT_EQ(ResourceKeyFromUrl("http://h/.https/a.png").path, "");
+  EXPECT_EQ(ResourceKeyFromUrl("https://h/.https/a.png").path, "");
+  EXPECT_EQ(ResourceKeyFromUrl("https://h/../a.png").path, "");
+  EXPECT_EQ(ResourceKeyFromUrl("http://h/a.js").path, "");
   EXPECT_NE(ResourceKeyHash()(ResourceKeyFromUrl("http://h/a.png")),
             ResourceKeyHash()(ResourceKeyFromUrl("http://h/a.png?0")));
 }
@@ -141,6 +149,13 @@ TEST(CachePathSafetyTest, HostilePathTable) {
       {"res/.x.png", true, false},
       {".png", true, false},
       {"res/a.b/c.png", true, true},
+      // The https resources' own tree, and nothing else that starts with a dot.
+      {".https/res/a.png", true, true},
+      {".https/.https/a.png", true, false},
+      {".https/fileList.txt", true, false},
+      {".https/", false, false},
+      {".httpsx/a.png", true, false},
+      {"res/.https/a.png", true, false},
       // Within what a file system takes, or nothing is made at all.
       {std::string(255, 'a') + ".png", true, false},
       {std::string(251, 'a') + ".png", true, true},

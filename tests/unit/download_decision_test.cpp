@@ -63,8 +63,12 @@ TEST_F(DownloadDecisionTest, ANewResourceIsDownloadedAndNotYetRecorded) {
 TEST_F(DownloadDecisionTest, TheStoredCopyIsCurrentWithTheSameTokenAndAFile) {
   index_.Update("res/a.png", "v=2");
   disk_.files["res/a.png"] = "png";
-  EXPECT_EQ(Decide("https://other/res/a.png?v=2").action, RequestAction::kStoredIsCurrent);
-  EXPECT_EQ(Decide("https://a.CDN.test/res/a.png?v=2").action, RequestAction::kStoredIsCurrent);
+  EXPECT_EQ(Decide("http://other/res/a.png?v=2").action, RequestAction::kStoredIsCurrent);
+  EXPECT_EQ(Decide("http://a.CDN.test/res/a.png?v=2").action, RequestAction::kStoredIsCurrent);
+  // Bytes that came over plain http are never an https resource's.
+  RequestDecision secure = Decide("https://a.cdn.test/res/a.png?v=2");
+  EXPECT_EQ(secure.action, RequestAction::kDownload);
+  EXPECT_EQ(secure.key.path, ".https/res/a.png");
   // No query: any stored token will do.
   EXPECT_EQ(Decide("http://h/res/a.png").action, RequestAction::kStoredIsCurrent);
   // "?0" names a version, which is not the stored one.

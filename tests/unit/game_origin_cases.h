@@ -6,7 +6,9 @@ namespace game_origin_cases {
 
 inline constexpr char kLoginHost[] = "Login.Example.COM:8080";
 inline constexpr char kExtraHosts[] =
-    " res.example.org , *.cdn.example.net,10.0.0.7, [::1]:9000, wss.example.org:443";
+    " res.example.org , *.cdn.example.net,10.0.0.7, [::1]:9000, wss.example.org:443,"
+    "https://secure.example.org, HTTPS://*.s.example.net:8443/, http://plain.example.org,"
+    "ftp://ftp.example.org, https://path.example.org/x, me@at.example.org";
 
 struct Case {
   const char* origin;
@@ -38,6 +40,24 @@ inline constexpr Case kCases[] = {
     {"http://login.example.com.evil.org:8080", false},
     {"http://evillogin.example.com:8080", false},
     {"ftp://res.example.org", false},
+    // Written with a scheme: that scheme (and its WebSocket) only, on its default port.
+    {"https://secure.example.org", true},
+    {"wss://secure.example.org", true},
+    {"https://secure.example.org:443", true},
+    {"http://secure.example.org", false},
+    {"http://secure.example.org:443", false},
+    {"ws://secure.example.org:443", false},
+    {"https://a.s.example.net:8443", true},
+    {"http://a.s.example.net:8443", false},
+    {"https://a.s.example.net", false},
+    {"http://plain.example.org", true},
+    {"ws://plain.example.org", true},
+    {"https://plain.example.org", false},
+    {"https://plain.example.org:80", false},
+    // Settings that name another scheme, a path or a user admit no one.
+    {"http://ftp.example.org", false},
+    {"https://path.example.org", false},
+    {"http://at.example.org", false},
     {"file:///etc", false},
     {"null", false},
     {"", false},

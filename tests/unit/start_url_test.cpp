@@ -21,8 +21,19 @@ TEST(SplitStringTest, DropsEmptyPiecesAndKeepsOrder) {
   EXPECT_EQ(SplitString("x=y=z", '='), (std::vector<std::string>{"x", "y", "z"}));
 }
 
-TEST(LoginPageUrlTest, PlainHttpWithFixedPathAndQuery) {
-  EXPECT_EQ(LoginPageUrl("127.0.0.1:8080"), "http://127.0.0.1:8080/login.html?id=2");
+TEST(LoginPageUrlTest, TheSchemeWrittenOrHttpThenTheFixedPathAndQuery) {
+  const struct {
+    const char* login_host;
+    const char* url;
+  } cases[] = {
+      {"127.0.0.1:8080", "http://127.0.0.1:8080/login.html?id=2"},
+      {"https://login.example.net", "https://login.example.net/login.html?id=2"},
+      {"HTTPS://login.example.net:8443/", "https://login.example.net:8443/login.html?id=2"},
+      {" http://[::1]:8000 ", "http://[::1]:8000/login.html?id=2"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LoginPageUrl(c.login_host), c.url) << c.login_host;
+  }
 }
 
 TEST(BuildStartUrlTest, NoParametersGiveTheLoginPage) {
