@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""The demo game's web server: serves static files from one or more roots on 127.0.0.1 and logs
+"""The demo game's web server: serves static files from one or more roots on 127.0.0.1 (over https
+with --tls-cert and --tls-key) and logs
 every answered request as one line "METHOD target status bytes", so tests can count what reached
 the network. GET /report?... answers 204; pages use it to report what they saw. GET /redirect?to=URL, or any target with "redirect=URL" in its query, answers 302;
 "delay=<seconds>" in any query delays the answer, "status=<code>" answers with that status.
@@ -16,6 +17,7 @@ import gzip
 import hashlib
 import mimetypes
 import os
+import ssl
 import sys
 import threading
 import time
@@ -58,6 +60,11 @@ class Handler(BaseHTTPRequestHandler):
             super().handle()
         except (BrokenPipeError, ConnectionResetError):
             pass
+        except ssl.SSLError:
+            # The client refused the certificate: logged, so tests can tell it was asked.
+            if Handler.log_file:
+                with Handler.log_lock:
+                    Handler.log_file.write("TLS handshake refused 0\n")
 
     def record(self, status, size):
         line = f"{self.command} {self.path} {status} {size}\n"
@@ -248,6 +255,8 @@ def main():
     parser.add_argument("--host", default="127.0.0.1", help="loopback address to listen on")
     parser.add_argument("--root", action="append", help="directory to serve; the first match wins")
     parser.add_argument("--log", help="file receiving one line per answered request")
+    parser.add_argument("--tls-cert", help="serve https with this certificate chain (PEM)")
+    parser.add_argument("--tls-key", help="the certificate's private key (PEM)")
     parser.add_argument("--exit-with-parent", action="store_true",
                         help="stop when the process that started the server is gone")
     args = parser.parse_args()
@@ -255,6 +264,12 @@ def main():
     Handler.log_file = open(args.log, "a", buffering=1) if args.log else None
     server = ThreadingHTTPServer((args.host, args.port), Handler)
     server.daemon_threads = True
+    if args.tls_cert:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.tls_cert, args.tls_key)
+        # In each connection's own thread: a client that refuses the certificate holds up no other.
+        server.socket = context.wrap_socket(server.socket, server_side=True,
+                                            do_handshake_on_connect=False)
     print(f"listening on {server.server_address[1]}", flush=True)
     if args.exit_with_parent:
         parent = os.getppid()

@@ -49,10 +49,13 @@ def ordinary_user(test, cwd_mode=0o755):
 
 
 class DemoServer:
-    def __init__(self, port=PORT, roots=ROOTS, host="127.0.0.1"):
+    def __init__(self, port=PORT, roots=ROOTS, host="127.0.0.1", tls=None):
+        """`tls`: (certificate file, key file) to serve https."""
         self.dir = tempfile.mkdtemp(prefix="gs-server-")
         self.log_path = os.path.join(self.dir, "requests.log")
         args = [sys.executable, SERVER, "--host", host, "--port", str(port), "--log", self.log_path]
+        if tls:
+            args += ["--tls-cert", tls[0], "--tls-key", tls[1]]
         for root in roots:
             args += ["--root", root]
         self.process = subprocess.Popen(args, stdout=subprocess.PIPE, text=True)
