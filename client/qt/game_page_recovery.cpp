@@ -47,7 +47,7 @@ GamePageRecovery::GamePageRecovery(QWebEnginePage* page, QUrl start_url, QUrl pr
     // The engine's progress stays where a load starts until the first answer comes.
     if (progress_ <= kProgressBeforeAnAnswer) {
       page_->triggerAction(QWebEnginePage::Stop);
-      ShowOfflinePage(Trouble::kUnreachable, /*retry_by_itself=*/true);
+      ShowOfflinePage(Trouble::kNoAnswer, /*retry_by_itself=*/true);
     }
   });
   connect(page_, &QWebEnginePage::loadingChanged, this, &GamePageRecovery::OnLoadingChanged);
@@ -119,6 +119,10 @@ void GamePageRecovery::ShowOfflinePage(Trouble trouble, bool retry_by_itself) {
       html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("无法连接到游戏服务器"));
       html.replace(QStringLiteral("@ENGLISH@"),
                    QStringLiteral("The game server cannot be reached."));
+      break;
+    case Trouble::kNoAnswer:
+      html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("游戏服务器没有响应"));
+      html.replace(QStringLiteral("@ENGLISH@"), QStringLiteral("The game server does not answer."));
       break;
     case Trouble::kServerError:
       html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("游戏服务器出错了"));

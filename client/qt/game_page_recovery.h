@@ -53,7 +53,8 @@ class GamePageRecovery : public QObject {
   void OnRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
   // What the shell's page says happened.
   enum class Trouble {
-    kUnreachable,  // no connection, or no answer
+    kUnreachable,  // no connection
+    kNoAnswer,     // no answer within kNoAnswerMs (a host that takes the connection and is silent)
     kServerError,  // a 5xx answer
     kGameStopped,  // the page's process died, again and again
     kUrlTooLong,   // the launch parameters make an address longer than the engine loads

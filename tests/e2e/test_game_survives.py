@@ -62,6 +62,13 @@ class GameSurvivesTest(ShellTestCase):
             time.sleep(0.05)
         self.assertIsNone(self.desktop.find(LOADING_TITLE, visible=True))
 
+    def test_an_image_that_never_arrives_holds_up_neither_the_game_window_nor_the_page(self):
+        # The image's answer waits half a minute: the page's load ends only then.
+        self.start("img:%2Fgen%2Fstalled.png%3Fv%3D1%26delay%3D30")
+        self.assertIsNotNone(self.desktop.wait_for("Varnholt", timeout=12))
+        self.assertEqual(self.server.count("event=loaded"), 0)
+        self.assertEqual(self.server.count("event=img"), 0)
+
     def test_no_white_frame_shows_before_the_games_first(self):
         self.start("dark:1")
         window = self.desktop.wait_for("Varnholt", timeout=30)

@@ -1,6 +1,8 @@
+#include <QApplication>
 #include <QFile>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -131,6 +133,29 @@ TEST_F(GameWindowTest, TheShellsPageSaysWhatHappened) {
     emit page()->renderProcessTerminated(QWebEnginePage::CrashedTerminationStatus, 11);
   }
   EXPECT_EQ(heading(), QString::fromUtf8("游戏意外停止了|重试 Retry"));
+  game_.reset();
+  Pump(50);
+
+  // A host that takes the connection and never answers: the loading window says, well before the
+  // page does, that the shell is still waiting.
+  profile_ = std::make_unique<QWebEngineProfile>();
+  game_ = std::make_unique<GameSession>(profile_.get(), Server().Url("/login.html?id=2&delay=25"),
+                                        gameshell::GameHosts(Server().Host(), ""));
+  auto still_waiting = [] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      for (QLabel* label : top->findChildren<QLabel*>()) {
+        if (top->isVisible() && label->text().contains("Still waiting")) {
+          return true;
+        }
+      }
+    }
+    return false;
+  };
+  Pump(1000);
+  EXPECT_FALSE(still_waiting());
+  EXPECT_TRUE(WaitUntil(still_waiting, 10000));
+  Pump(10000);
+  EXPECT_EQ(heading(), QString::fromUtf8("游戏服务器没有响应|重试 Retry"));
   game_.reset();
   Pump(50);
 

@@ -37,18 +37,25 @@ LoadingWindow::LoadingWindow() {
   large.setBold(true);
   name->setFont(large);
   name->setAlignment(Qt::AlignCenter);
-  auto* status = new QLabel(
+  status_ = new QLabel(
       QString::fromUtf8("\xE6\xB8\xB8\xE6\x88\x8F\xE6\xAD\xA3\xE5\x9C\xA8\xE5\x8A\xA0\xE8\xBD\xBD"
                         "\xE2\x80\xA6  Loading\xE2\x80\xA6"),
       this);
-  status->setAlignment(Qt::AlignCenter);
+  status_->setAlignment(Qt::AlignCenter);
+  status_->setWordWrap(true);
   layout->addWidget(picture);
   layout->addWidget(name);
-  layout->addWidget(status);
+  layout->addWidget(status_);
   setFixedSize(kSize);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - QPoint(kSize.width() / 2, kSize.height() / 2));
   }
+}
+
+void LoadingWindow::SayStillWaiting() {
+  GS_REQUIRE_UI_THREAD();
+  status_->setText(
+      QString::fromUtf8("仍在等待游戏服务器的回应…\nStill waiting for the game server…"));
 }
 
 void LoadingWindow::Dismiss() {

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QWidget>
 
+class QLabel;
+
 namespace gameshell {
 
 // A small window that tells the player the game is on its way while the login page loads, so a
@@ -21,6 +23,8 @@ class LoadingWindow : public QWidget {
 
   // Closes it without counting as the player's close.
   void Dismiss();
+  // The server has not sent the game yet, a while after the start.
+  void SayStillWaiting();
 
  signals:
   void ClosedByPlayer();
@@ -30,6 +34,7 @@ class LoadingWindow : public QWidget {
 
  private:
   bool dismissed_ = false;
+  QLabel* status_ = nullptr;
 };
 
 }  // namespace gameshell
