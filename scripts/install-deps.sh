@@ -19,7 +19,7 @@ test_packages=(
   python3-xlib procps iproute2 clang libclang-rt-14-dev nginx-light
   g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev
   fontconfig dpkg-dev desktop-file-utils appstream lintian mmdebstrap
-  libnss3-tools python3-cryptography python3-websocket openssl
+  libnss3-tools python3-cryptography python3-websocket openssl openbox
 )
 packages=("${run_packages[@]}")
 if [ "$what" = test ]; then packages+=("${test_packages[@]}"); fi

@@ -2,12 +2,43 @@
 
 namespace gameshell {
 
+#ifndef _WIN32
+namespace {
+
+std::string_view FileName(std::string_view path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+#endif
+
+std::string PayNotFoundText([[maybe_unused]] std::string_view library_name) {
+#ifdef _WIN32
+  return kPayNotFoundText;
+#else
+  const std::string name(FileName(library_name));
+  return "没有找到" + name + "\nThe game platform's launcher library, " + name +
+         ", was not found: payment is not available.";
+#endif
+}
+
+std::string AuthenticFailedText([[maybe_unused]] std::string_view library_name) {
+#ifdef _WIN32
+  return kAuthenticFailedText;
+#else
+  const std::string name(FileName(library_name));
+  return std::string(kAuthenticFailedText) + "\nSigning in failed: the game platform's launcher " +
+         "library, " + name + ", was not found.";
+#endif
+}
+
 void LauncherOpenPay(LauncherHost& host,
                      const std::string& library_name,
                      const std::u16string& url) {
   void* library = host.FindLoadedLibrary(library_name);
   if (!library) {
-    host.ShowMessageBox(false, kPayNotFoundText, kPayNotFoundCaption);
+    host.ShowMessageBox(false, PayNotFoundText(library_name), kPayNotFoundCaption);
     return;
   }
   auto open_pay = reinterpret_cast<OpenPayUrlFunction>(host.FindExport(library, kOpenPayExport));
@@ -24,7 +55,7 @@ std::optional<int32_t> LauncherUserAuthentic(LauncherHost& host,
     library = host.LoadLibrary(library_name);
   }
   if (!library) {
-    host.ShowMessageBox(true, kAuthenticFailedText, kAuthenticFailedCaption);
+    host.ShowMessageBox(true, AuthenticFailedText(library_name), kAuthenticFailedCaption);
     return std::nullopt;
   }
   auto authenticate =

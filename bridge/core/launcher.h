@@ -33,6 +33,12 @@ inline constexpr char kPayNotFoundCaption[] = "Zendari支付";
 inline constexpr char kAuthenticFailedText[] = "UserAuthentic";
 inline constexpr char kAuthenticFailedCaption[] = "UserAuthentic失败";
 
+// The message boxes' texts when the library named `library_name` (a file name or a path) is not
+// there: on Windows the texts above, as players there know them; elsewhere those would name a file
+// this platform never looks for, so they name the one it does, with an English line under them.
+std::string PayNotFoundText(std::string_view library_name);
+std::string AuthenticFailedText(std::string_view library_name);
+
 // Opens the platform's payment page. Never loads the library: without it, says so in a message
 // box with no owner.
 void LauncherOpenPay(LauncherHost& host,

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include "base/core/text_conversion.h"
 #include "base/qt/ui_thread.h"
@@ -32,6 +33,7 @@ class GameBridge::Commands : public BridgeCommands {
   void OpenPay(const std::u16string& url) override {
     SystemLauncherHost& host = *bridge_->launcher_host_;
     host.SetOwner(nullptr);
+    host.SetGameWindow(GameWindow());
     LauncherOpenPay(host, bridge_->launcher_library_name_, url);
   }
 
@@ -39,6 +41,7 @@ class GameBridge::Commands : public BridgeCommands {
     BrowserWindow* window = BrowserWindow::ForPage(sender_);
     SystemLauncherHost& host = *bridge_->launcher_host_;
     host.SetOwner(window);
+    host.SetGameWindow(GameWindow());
     QPointer<QWebEnginePage> sender(sender_);
     std::optional<int32_t> result =
         LauncherUserAuthentic(host, bridge_->launcher_library_name_,
@@ -50,6 +53,11 @@ class GameBridge::Commands : public BridgeCommands {
   }
 
  private:
+  QWidget* GameWindow() const {
+    QWebEngineView* view = bridge_->window_ ? bridge_->window_->browser_view() : nullptr;
+    return view ? BrowserWindow::ForPage(view->page()) : nullptr;
+  }
+
   GameBridge* const bridge_;
   QWebEnginePage* const sender_;
 };

@@ -1,10 +1,47 @@
 #include "platform/qt/system_launcher_host.h"
 
+#include <QEvent>
 #include <QEventLoop>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPointer>
+#include <QSpacerItem>
+#include <QTimer>
+#include <QWindow>
 
 namespace gameshell {
+
+namespace {
+constexpr int kTitleBarButtonsPx = 160;
+
+// Brings the box back above the game window, with the keyboard, whenever that window shows or
+// takes the keyboard while the box is open.
+class KeepAbove : public QObject {
+ public:
+  KeepAbove(QWidget* box, QWidget* below) : QObject(box), box_(box) {
+    below->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate) {
+      // After the window manager has done with the game window.
+      QTimer::singleShot(0, this, [box = box_] {
+        if (box) {
+          box->raise();
+          box->activateWindow();
+        }
+      });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QPointer<QWidget> box_;
+};
+
+}  // namespace
 
 void SystemLauncherHost::ShowModalBox(bool owned_by_game_window,
                                       std::string_view text,
@@ -17,9 +54,27 @@ void SystemLauncherHost::ShowModalBox(bool owned_by_game_window,
   box->setAttribute(Qt::WA_DeleteOnClose);
   // Text as written: a message box guesses markup otherwise.
   box->setTextFormat(Qt::PlainText);
+  // A box narrower than its title has the title cut by the window manager ("Us… 失败"): it is made
+  // as wide as the title in the title bar's larger font, with room for its buttons. A message box
+  // sizes itself to its layout, so the width goes into that.
+  const int title_width =
+      QFontMetrics(box->font()).horizontalAdvance(box->windowTitle()) * 3 / 2 + kTitleBarButtonsPx;
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+    grid->addItem(new QSpacerItem(title_width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
   // Not modal: the player can still close the game while it waits (the box goes with its owner,
   // or with the application's end).
   box->setWindowModality(Qt::NonModal);
+  if (game_window_) {
+    // Transient for the game window, owned or not: window managers keep it above that window.
+    box->winId();
+    game_window_->winId();
+    if (box->windowHandle() && !box->parentWidget()) {
+      box->windowHandle()->setTransientParent(game_window_->windowHandle());
+    }
+    new KeepAbove(box, game_window_);
+  }
   QEventLoop loop;
   QObject::connect(box, &QObject::destroyed, &loop, &QEventLoop::quit);
   box->show();

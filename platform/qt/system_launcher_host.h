@@ -15,6 +15,10 @@ class SystemLauncherHost : public PlatformLauncherHost {
   // The window that owns message boxes marked as owned (none: unowned).
   void SetOwner(QWidget* owner) { owner_ = owner; }
   QWidget* owner() const { return owner_; }
+  // The game's window, which every box stays above, owned or not, and takes the keyboard back
+  // from, until it is closed: one opened while the game loads would be hidden when the game
+  // window shows.
+  void SetGameWindow(QWidget* game_window) { game_window_ = game_window; }
 
   void ShowModalBox(bool owned_by_game_window,
                     std::string_view text,
@@ -22,6 +26,7 @@ class SystemLauncherHost : public PlatformLauncherHost {
 
  private:
   QPointer<QWidget> owner_;
+  QPointer<QWidget> game_window_;
 };
 
 }  // namespace gameshell

@@ -6,6 +6,7 @@ import tempfile
 import time
 import unittest
 
+import x11
 from harness import ShellTestCase
 
 
@@ -64,6 +65,31 @@ class BridgeProcessTest(ShellTestCase):
                     time.sleep(0.05)
                 self.desktop.request_close(window)
                 self.assertEqual(shell.wait(), 0)
+
+    def test_a_box_opened_while_the_game_loads_stays_above_it_with_the_keyboard(self):
+        display_name, env = x11.start_display(self)
+        desktop = x11.Desktop(display_name)
+        self.addCleanup(desktop.close)
+        x11.start_window_manager(self, desktop, env)
+        # The page asks for payment as it is parsed; an image keeps its load going meanwhile.
+        shell = self.start("pay:1,keys:1,img:%2Fgen%2Fslow.png%3Fdelay%3D8", env=env)
+        box = desktop.wait_for("Zendari支付", timeout=20)
+        self.assertIsNotNone(box)
+        game = desktop.wait_for("Varnholt", timeout=20)
+        self.assertIsNotNone(game)
+        time.sleep(1.5)
+        self.assertTrue(desktop.is_viewable(box))
+        self.assertTrue(desktop.stacked_above(box, game))
+        self.assertEqual(desktop.focused(), box)
+        # The player's Return closes the box; the game gets no key.
+        desktop.press_key(None, "Return")
+        deadline = time.time() + 5
+        while time.time() < deadline and desktop.is_viewable(box):
+            time.sleep(0.05)
+        self.assertFalse(desktop.is_viewable(box))
+        self.assertEqual(self.server.count("event=key"), 0)
+        desktop.request_close(game)
+        self.assertEqual(shell.wait(), 0)
 
     def test_a_frame_of_another_host_drives_nothing(self):
         log = os.path.join(self.scratch_directory(), "opener.log")

@@ -1,4 +1,6 @@
 """Just enough X11 to look at and poke the shell's windows as a window manager and a user would."""
+import os
+import subprocess
 import time
 
 from Xlib import X, XK, display, protocol
@@ -37,8 +39,8 @@ class Desktop:
             except Exception:
                 return
             for child in children:
-                title = self.title(child)
-                if title is not None:
+                # A window manager's frames have no title, or an empty one: the client is inside.
+                if self.title(child):
                     found.append(child)
                 else:
                     walk(child)
@@ -62,6 +64,32 @@ class Desktop:
                 return window
             time.sleep(0.05)
         return None
+
+    def frame(self, window):
+        """The top-level window that holds `window`: a window manager's frame, or itself."""
+        while True:
+            tree = window.query_tree()
+            if tree.parent == self.root or tree.parent == 0:
+                return window
+            window = tree.parent
+
+    def focused(self):
+        """The client window that has the keyboard, or None."""
+        focus = self.display.get_input_focus().focus
+        if not hasattr(focus, "query_tree"):
+            return None
+        for window in self.windows():
+            walker = focus
+            while walker and hasattr(walker, "query_tree") and walker != self.root:
+                if walker == window:
+                    return window
+                walker = walker.query_tree().parent
+        return None
+
+    def stacked_above(self, upper, lower):
+        """True when `upper`'s top-level window lies above `lower`'s."""
+        order = [w.id for w in self.root.query_tree().children]
+        return order.index(self.frame(upper).id) > order.index(self.frame(lower).id)
 
     def is_viewable(self, window):
         try:
@@ -97,9 +125,11 @@ class Desktop:
         self.display.sync()
 
     def press_key(self, window, keysym_name, modifiers=()):
-        """A real key press through the X test extension, delivered to the focused window."""
-        self.focus(window)
-        time.sleep(0.2)
+        """A real key press through the X test extension, delivered to the focused window: `window`
+        after focusing it, or whichever has the keyboard when `window` is None."""
+        if window is not None:
+            self.focus(window)
+            time.sleep(0.2)
         codes = [self.display.keysym_to_keycode(XK.string_to_keysym(m)) for m in modifiers]
         key = self.display.keysym_to_keycode(XK.string_to_keysym(keysym_name))
         for code in codes:
@@ -122,3 +152,36 @@ class Desktop:
     def _root_point(self, window, x, y):
         left, top, _, _ = self.geometry(window)
         return left + x, top + y
+
+
+def start_display(test, screen="1920x1080x24"):
+    """A free display of its own for one test, named by Xvfb itself once it is ready; gone with the
+    test. Returns (display name, environment for programs on it)."""
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen,
+                             "-nolisten", "tcp"], stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+    os.close(write_end)
+    test.addCleanup(xvfb.wait)
+    test.addCleanup(xvfb.terminate)
+    with os.fdopen(read_end) as announced:
+        number = announced.readline().strip()
+    test.assertTrue(number, "Xvfb named no display")
+    env = dict(os.environ, DISPLAY=f":{number}")
+    env.pop("XAUTHORITY", None)
+    return f":{number}", env
+
+
+def start_window_manager(test, desktop, env):
+    """Openbox on the display, with its title bars, until the test ends; returns once it manages
+    the screen."""
+    manager = subprocess.Popen(["openbox", "--sm-disable"], env=env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+    test.addCleanup(manager.wait)
+    test.addCleanup(manager.terminate)
+    check = desktop.display.intern_atom("_NET_SUPPORTING_WM_CHECK")
+    deadline = time.time() + 10
+    while time.time() < deadline:
+        if desktop.root.get_full_property(check, X.AnyPropertyType) is not None:
+            return
+        time.sleep(0.05)
+    test.fail("the window manager did not start")

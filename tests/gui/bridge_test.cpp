@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "bridge/core/launcher.h"
 #include "bridge/qt/page_bridge.h"
 #include "client/qt/game_bridge.h"
 #include "client/qt/game_client.h"
@@ -210,7 +211,9 @@ TEST_F(BridgeTest, LauncherLibraryPaymentAndAuthentication) {
   // Nobody has loaded the library yet: payment says so and calls nothing.
   Run("C_openPay('https://pay.test/')");
   ASSERT_TRUE(WaitUntil([&] { return host_->boxes.size() == 1; }));
-  EXPECT_EQ(host_->boxes.front(), "unowned|没有找到ZendariGameLauncher.dll|Zendari支付");
+  EXPECT_EQ(
+      host_->boxes.front(),
+      QString::fromStdString("unowned|" + PayNotFoundText(TEST_LAUNCHER_FULL) + "|Zendari支付"));
   EXPECT_TRUE(Calls().isEmpty());
 
   const int results[] = {0, -1, INT_MAX, INT_MIN};
@@ -248,7 +251,9 @@ TEST_F(BridgeTest, NoLibraryMakesAuthenticationFailInABoxOwnedByTheGameWindow) {
   game_->bridge().SetLauncherLibraryNameForTesting("/nonexistent/libZendariGameLauncher.so");
   Run("C_UserAuthentic()");
   ASSERT_TRUE(WaitUntil([&] { return host_->boxes.size() == 1; }));
-  EXPECT_EQ(host_->boxes.front(), "owned|UserAuthentic|UserAuthentic失败");
+  EXPECT_EQ(host_->boxes.front(),
+            QString::fromStdString("owned|" + AuthenticFailedText(kLauncherLibraryName) +
+                                   "|UserAuthentic失败"));
   EXPECT_EQ(host_->last_owner, BrowserWindow::ForPage(page()));
   WaitForEarlierMessages();
   EXPECT_EQ(Run("authResults.length").toInt(), 0);

@@ -76,8 +76,8 @@ TEST_F(LauncherTest, PaymentNeverLoadsTheLibraryAndSaysSoWithoutAnOwner) {
   LauncherOpenPay(host_, kLauncherLibraryName, u"https://pay");
   EXPECT_EQ(host_.loads, 0);
   EXPECT_TRUE(g_pay_calls.empty());
-  EXPECT_EQ(host_.boxes,
-            std::vector<std::string>{"unowned|没有找到ZendariGameLauncher.dll|Zendari支付"});
+  EXPECT_EQ(host_.boxes, std::vector<std::string>{
+                             "unowned|" + PayNotFoundText(kLauncherLibraryName) + "|Zendari支付"});
 }
 
 TEST_F(LauncherTest, PaymentPassesZeroTerminatedUtf16OrNullForNothing) {
@@ -104,7 +104,26 @@ TEST_F(LauncherTest, AuthenticationLoadsTheLibraryOnceAndReturnsTheResult) {
 TEST_F(LauncherTest, AuthenticationWithoutALibraryShowsAnOwnedMessageBox) {
   host_.loadable = false;
   EXPECT_EQ(LauncherUserAuthentic(host_, kLauncherLibraryName, 1), std::nullopt);
-  EXPECT_EQ(host_.boxes, std::vector<std::string>{"owned|UserAuthentic|UserAuthentic失败"});
+  EXPECT_EQ(host_.boxes,
+            std::vector<std::string>{"owned|" + AuthenticFailedText(kLauncherLibraryName) +
+                                     "|UserAuthentic失败"});
+}
+
+// Windows players know the words as they are; elsewhere they name the file looked for, whatever
+// path it was looked for at, and say it in English too.
+TEST(LauncherWordsTest, NameTheFileThisPlatformLooksFor) {
+#ifdef _WIN32
+  EXPECT_EQ(PayNotFoundText("C:\\game\\ZendariGameLauncher.dll"),
+            "没有找到ZendariGameLauncher.dll");
+  EXPECT_EQ(AuthenticFailedText("ZendariGameLauncher.dll"), "UserAuthentic");
+#else
+  EXPECT_EQ(PayNotFoundText("/opt/game/libZendariGameLauncher.so"),
+            "没有找到libZendariGameLauncher.so\nThe game platform's launcher library, "
+            "libZendariGameLauncher.so, was not found: payment is not available.");
+  EXPECT_EQ(AuthenticFailedText("libZendariGameLauncher.so"),
+            "UserAuthentic\nSigning in failed: the game platform's launcher library, "
+            "libZendariGameLauncher.so, was not found.");
+#endif
 }
 
 TEST_F(LauncherTest, MissingExportsDoNothingAtAll) {

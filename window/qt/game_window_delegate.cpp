@@ -10,6 +10,7 @@
 #include "base/qt/ui_thread.h"
 #include "window/core/window_size.h"
 #include "window/qt/browser_window.h"
+#include "window/qt/screen_fit.h"
 
 namespace gameshell {
 
@@ -31,6 +32,8 @@ void GameWindowDelegate::OnWindowCreated(BrowserWindow* window) {
   if (screen) {
     window->move(area.center() - QPoint(size.width / 2, size.height / 2));
   }
+  // Fitted again with the window manager's frame, once that is known.
+  new ScreenFit(window, kInitialSize);
   // The page sizes itself from its first script on, while the window is still hidden: the view
   // takes the window's size now, not when it is first shown.
   if (browser_view_) {
