@@ -45,9 +45,8 @@ class PackageTest(ShellTestCase):
                      "./usr/bin/gameshell -> ../lib/gameshell/gameshell",
                      "./usr/share/applications/varnholt.desktop",
                      "./usr/share/metainfo/net.varnholt.Varnholt.metainfo.xml",
-                     "./usr/share/icons/hicolor/48x48/apps/varnholt.png",
-                     "./usr/share/icons/hicolor/128x128/apps/varnholt.png",
-                     "./usr/share/icons/hicolor/256x256/apps/varnholt.png",
+                     *(f"./usr/share/icons/hicolor/{size}x{size}/apps/varnholt.png"
+                       for size in (16, 24, 32, 48, 128, 256)),
                      "./usr/share/icons/hicolor/scalable/apps/varnholt.svg"):
             self.assertIn(path, listing)
         share = os.path.join(self.root, "usr", "share")
