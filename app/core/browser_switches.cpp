@@ -29,6 +29,10 @@ std::vector<EngineSwitch> EngineSettingSwitches(const EngineOptions& options) {
   switches.push_back({"site-per-process", ""});
   switches.push_back({"enable-features", "StrictOriginIsolation"});
   switches.push_back({"disable-logging", ""});
+  // The engine's own lines on stderr (its errors included) would bury a developer's page lines and
+  // tell a player nothing: only a fatal one is said. A developer's build takes "--log-level=0" from
+  // its command line.
+  switches.push_back({"log-level", "3"});
   if (options.remote_debugging) {
     switches.push_back({"remote-debugging-port", std::to_string(kRemoteDebuggingPort)});
   }

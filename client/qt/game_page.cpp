@@ -22,13 +22,19 @@ void GamePage::SetConsoleToStderr(bool on) {
   console_to_stderr = on;
 }
 
-void GamePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel,
+void GamePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                         const QString& message,
                                         int line,
                                         const QString& source) {
   if (console_to_stderr) {
-    std::fprintf(stderr, "js: %s:%d: %s\n", source.toLocal8Bit().constData(), line,
-                 message.toLocal8Bit().constData());
+    const char* level_name = level == ErrorMessageLevel     ? "error"
+                             : level == WarningMessageLevel ? "warning"
+                                                            : "info";
+    // One line per message, however many its text has, so that "js:" picks out every one.
+    QString text = message;
+    text.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    std::fprintf(stderr, "js: %s: %s:%d: %s\n", level_name, source.toLocal8Bit().constData(), line,
+                 text.toLocal8Bit().constData());
     std::fflush(stderr);
   }
 }

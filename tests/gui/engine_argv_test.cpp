@@ -35,6 +35,13 @@ TEST(EngineArgvTest, CommandLineCannotUndoTheBuildsChoices) {
   }
   EXPECT_EQ(argv.back(), "--lang=en");
 
+  // The engine is quiet but for fatal errors, unless a developer asks for more: the later switch
+  // wins.
+  argv = EngineArgv({"gameshell", "--log-level=0"}, {.command_line_switches = true});
+  auto at = [&](const std::string& s) { return std::find(argv.begin(), argv.end(), s); };
+  EXPECT_LT(at("--log-level=3"), at("--log-level=0"));
+  EXPECT_NE(at("--log-level=0"), argv.end());
+
   argv = EngineArgv({"gameshell"}, {.sandbox = false, .remote_debugging = true});
   auto has = [&](const std::string& s) {
     return std::find(argv.begin(), argv.end(), s) != argv.end();
