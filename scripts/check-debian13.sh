@@ -9,7 +9,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 deb=$(readlink -f "$1")
 port=$2
-mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
+# The archive this machine's own apt is configured with: the one that carries its release itself
+# (not its -updates or -security suites).
+release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+mirror=${DEBIAN_MIRROR:-$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' |
+  awk -v release="$release" '$2 == release { print $1; exit }')}
+if [ -z "$mirror" ]; then
+  echo "no archive of $release in this machine's apt sources; set DEBIAN_MIRROR" >&2
+  exit 1
+fi
 root=$(mktemp -d /var/tmp/gameshell-trixie-XXXXXX)
 cleanup() {
   umount -R "$root/dev" 2>/dev/null || true

@@ -11,9 +11,10 @@ run_packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin
   libgl1-mesa-dri libglx-mesa0 fonts-dejavu-core fonts-wqy-microhei
-  zlib1g-dev libbrotli-dev
-  xvfb xauth python3
+  zlib1g-dev libbrotli-dev python3
 )
+# A virtual display only where there is no real one (the tests always use one).
+if [ "$what" = test ] || [ -z "${DISPLAY:-}" ]; then run_packages+=(xvfb xauth); fi
 test_packages=(
   googletest libgtest-dev libgmock-dev
   python3-xlib procps iproute2 clang libclang-rt-14-dev nginx-light
@@ -23,5 +24,13 @@ test_packages=(
 )
 packages=("${run_packages[@]}")
 if [ "$what" = test ]; then packages+=("${test_packages[@]}"); fi
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+# With every package there, nothing is asked of the network: a later start takes a moment.
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [ "$status" = installed ] || missing+=("$package")
+done
+[ ${#missing[@]} -gt 0 ] || exit 0
+echo "Installing ${#missing[@]} Debian packages and what they need (once; a few minutes the first time)..."
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -7,8 +7,15 @@ cd "$(dirname "$0")/.."
 port=8431
 
 bash scripts/install-deps.sh run
-cmake -S . -B build-demo -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port -DGAMESHELL_TESTS=OFF >/dev/null
-cmake --build build-demo -j"$(nproc)" --target gameshell
+# Configured once; the build itself notices what changed since, and otherwise does nothing.
+if [ ! -f build-demo/CMakeCache.txt ]; then
+  cmake -S . -B build-demo -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port -DGAMESHELL_TESTS=OFF >/dev/null
+fi
+# Built only when a source is newer than the shell: asking the build tool costs seconds itself.
+if [ ! -x build-demo/bin/gameshell ] || [ -n "$(find CMakeLists.txt cmake app base bridge cache \
+    client platform window -newer build-demo/bin/gameshell -print -quit)" ]; then
+  cmake --build build-demo -j"$(nproc)" --target gameshell
+fi
 
 python3 demo/server.py --port $port --log build-demo/requests.log >/dev/null &
 server=$!
