@@ -44,6 +44,7 @@ ProfileCacheHooks::ProfileCacheHooks(ResourceCache* cache, QWebEngineProfile* pr
       scheme_handler_(std::make_unique<SchemeHandler>(this)),
       interceptor_(std::make_unique<Interceptor>(this)) {
   GS_REQUIRE_UI_THREAD();
+  clock_.start();
   profile_->installUrlSchemeHandler(cache_scheme::kHttp, scheme_handler_.get());
   profile_->installUrlSchemeHandler(cache_scheme::kHttps, scheme_handler_.get());
   // The engine's cookies, mirrored into the downloads' jar as they come and go.
@@ -81,10 +82,7 @@ void ProfileCacheHooks::OnPageRequest(QWebEngineUrlRequestInfo& info) {
     return;
   }
   // A request the cache handed back goes to the network untouched.
-  if (auto it = handed_back_.find(url); it != handed_back_.end()) {
-    if (--*it == 0) {
-      handed_back_.erase(it);
-    }
+  if (handed_back_.Arrived(url_text)) {
     return;
   }
   // Only resources fetched with GET: a download cannot repeat another method's body, and a
@@ -122,7 +120,7 @@ void ProfileCacheHooks::OnPageRequest(QWebEngineUrlRequestInfo& info) {
 }
 
 void ProfileCacheHooks::SendToCache(QWebEngineUrlRequestInfo& info, const QUrl& cache_url) {
-  ++sent_to_cache_[cache_url];
+  sent_to_cache_.Expect(cache_url.toEncoded().toStdString(), clock_.elapsed());
   info.redirect(cache_url);
 }
 
@@ -131,13 +129,9 @@ void ProfileCacheHooks::OnCacheRequest(QWebEngineUrlRequestJob* job) {
   const QUrl url = job->requestUrl();
   // Any page can ask for this scheme directly, with any host and any version: only the cache's
   // own redirects are answered, each once.
-  auto sent = sent_to_cache_.find(url);
-  if (sent == sent_to_cache_.end()) {
+  if (!sent_to_cache_.Arrived(url.toEncoded().toStdString())) {
     job->fail(QWebEngineUrlRequestJob::RequestDenied);
     return;
-  }
-  if (--*sent == 0) {
-    sent_to_cache_.erase(sent);
   }
   ResourceKey key = ResourceKeyFromUrl(cache_scheme::ToNetworkUrl(url).toEncoded().toStdString());
   if (!IsStorableCachePath(key.path)) {
@@ -273,7 +267,7 @@ void ProfileCacheHooks::Reply(QWebEngineUrlRequestJob* job,
 
 void ProfileCacheHooks::SendToNetwork(QWebEngineUrlRequestJob* job) {
   const QUrl network_url = cache_scheme::ToNetworkUrl(job->requestUrl());
-  ++handed_back_[network_url];
+  handed_back_.Expect(network_url.toEncoded().toStdString(), clock_.elapsed());
   job->redirect(network_url);
 }
 

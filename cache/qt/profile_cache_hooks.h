@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QHash>
+#include <QElapsedTimer>
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QObject>
@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "cache/core/cache_paths.h"
+#include "cache/core/expected_requests.h"
 #include "cache/qt/held_cache_files.h"
 #include "cache/qt/serving_files.h"
 
@@ -95,10 +96,11 @@ class ProfileCacheHooks : public QObject {
   static constexpr int kKeptBodyMs = 10000;
   // Requests handed back to the network: the next request for each such URL goes out untouched,
   // once per hand-back.
-  QHash<QUrl, int> handed_back_;
+  ExpectedRequests handed_back_;
   // Requests redirected to the cache scheme and not arrived there yet, per address: the scheme
   // answers these only, whoever else asks it for whatever address.
-  QHash<QUrl, int> sent_to_cache_;
+  ExpectedRequests sent_to_cache_;
+  QElapsedTimer clock_;
   // Before the held files, which count against it.
   ServingFiles serving_files_;
   HeldCacheFiles held_files_;
