@@ -205,9 +205,11 @@ void CacheIndex::Load() {
   // Kept in memory only: writing to what is not a regular file could block for good (a FIFO) or
   // replace what someone put there.
   file_unusable_ = outcome == FileSystem::ReadOutcome::kUnusable;
-  for (auto& [key, value] : loaded) {
-    entries_.insert_or_assign(key, std::move(value));
-  }
+  // The loaded nodes themselves become the entries: a copy of a large index's keys would leave as
+  // much memory again behind, freed but scattered where the allocator cannot give it back. What
+  // the file says wins over what was set meanwhile, as a later line would.
+  loaded.merge(entries_);
+  entries_.swap(loaded);
   for (auto& [folded, spelling] : spellings) {
     spelling_[folded] = std::move(spelling);
   }
