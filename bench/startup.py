@@ -19,7 +19,8 @@ ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 # The engine switches gameshell starts Chromium with (app/core/browser_switches.cpp, app/qt/engine_argv.cpp),
 # for a third column that tells the cost of the switches from the cost of the shell's own code.
 SHELL_SWITCHES = [
-    "--lang=zh-CN", "--disable-logging", "--remote-debugging-port=19224",
+    "--lang=zh-CN", "--site-per-process", "--enable-features=StrictOriginIsolation",
+    "--disable-logging", "--log-level=3", "--remote-debugging-port=19224",
     "--disable-background-timer-throttling", "--disable-backgrounding-occluded-windows",
     "--disable-renderer-backgrounding", "--enable-begin-frame-scheduling=1",
     "--disable-gpu-vsync=0", "--disable-web-security", "--allow-file-access-from-files=1",
