@@ -111,6 +111,9 @@ int GameBrowserApp::Run(const std::vector<std::string>& args) {
   // No storage name: the engine keeps its own caches and cookies in memory only.
   auto profile = std::make_unique<QWebEngineProfile>();
   auto game = std::make_unique<GameSession>(profile.get(), start_url_, game_hosts_);
+  if (errors_in_window_) {
+    game->SayCacheTroubleInWindow();
+  }
   if (game->client().browser_list().empty()) {
     std::fprintf(stderr, "gameshell: the game window could not be created\n");
     return 3;

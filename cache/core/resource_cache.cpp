@@ -114,21 +114,49 @@ void ResourceCache::OnDiskRefused(Receiving& receiving) {
 }
 
 void ResourceCache::NoteDiskRefused() {
-  PauseDownloads(disk_refusal_reported_, "cannot write the game's files in " + root_for_display_ +
-                                             "; they come from the network until it can");
+  PauseDownloads(disk_refusal_reported_,
+                 "无法在 " + root_for_display_ + " 中保存游戏文件，游戏文件将从网络获取。",
+                 "cannot write the game's files in " + root_for_display_ +
+                     "; they come from the network until it can");
 }
 
 void ResourceCache::NoteIndexUnwritable() {
   PauseDownloads(index_refusal_reported_,
+                 std::string("无法写入游戏文件的索引 ") + kIndexFileName + "（" +
+                     root_for_display_ + "），游戏文件将从网络获取。",
                  std::string("cannot write the cache index ") + kIndexFileName + " in " +
                      root_for_display_ + "; the game's files come from the network until it can");
 }
 
-void ResourceCache::PauseDownloads(std::atomic<bool>& said, const std::string& why) {
+void ResourceCache::PauseDownloads(std::atomic<bool>& said,
+                                   const std::string& chinese,
+                                   const std::string& english) {
   disk_refused_at_ = std::max<int64_t>(SteadySeconds(), 1);
-  if (!said.exchange(true)) {
-    std::fprintf(stderr, "gameshell: %s\n", why.c_str());
-    std::fflush(stderr);
+  if (said.exchange(true)) {
+    return;
+  }
+  std::fprintf(stderr, "gameshell: %s\n", english.c_str());
+  std::fflush(stderr);
+  TroubleReporter reporter;
+  {
+    MutexLock lock(&trouble_mutex_);
+    troubles_said_.emplace_back(chinese, english);
+    reporter = trouble_reporter_;
+  }
+  if (reporter) {
+    reporter(chinese, english);
+  }
+}
+
+void ResourceCache::SetTroubleReporter(TroubleReporter reporter) {
+  std::vector<std::pair<std::string, std::string>> said;
+  {
+    MutexLock lock(&trouble_mutex_);
+    trouble_reporter_ = reporter;
+    said = troubles_said_;
+  }
+  for (const auto& [chinese, english] : said) {
+    reporter(chinese, english);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "base/core/mutex.h"
@@ -75,6 +76,13 @@ class ResourceCache {
   // again.
   static constexpr int64_t kDiskRetrySeconds = 60;
 
+  // What was said once on stderr (the cache root or the index refusing writes), for whoever shows
+  // the player the shell's words where nobody reads stderr (a start from the menu): in Chinese and
+  // in English. Called on the thread that noticed; with what was said before, at once. Any thread.
+  using TroubleReporter =
+      std::function<void(const std::string& chinese, const std::string& english)>;
+  void SetTroubleReporter(TroubleReporter reporter);
+
   // At start, on the writer thread: loads the index (the index's users wait for it meanwhile);
   // finds out whether the cache root takes files; removes the temporary files, at any depth, that
   // killed runs left and that no running shell is writing (a shell holds a lock on each file it
@@ -134,7 +142,9 @@ class ResourceCache {
   // downloads pause as for a refused root; the first time, one line on stderr says why.
   void NoteIndexUnwritable();
   // Downloads pause for a while; the first time for this `said`, one line on stderr says why.
-  void PauseDownloads(std::atomic<bool>& said, const std::string& why);
+  void PauseDownloads(std::atomic<bool>& said,
+                      const std::string& chinese,
+                      const std::string& english);
   // True when this shell put the file at `path` in place and it is still as it left it.
   bool WroteHere(const std::string& path, const FileStamp& stamp) const;
   void SweepDirectory(const std::string& directory);
@@ -168,6 +178,9 @@ class ResourceCache {
   std::atomic<int64_t> disk_refused_at_{0};
   std::atomic<bool> disk_refusal_reported_{false};
   std::atomic<bool> index_refusal_reported_{false};
+  Mutex trouble_mutex_;
+  TroubleReporter trouble_reporter_ GUARDED_BY(trouble_mutex_);
+  std::vector<std::pair<std::string, std::string>> troubles_said_ GUARDED_BY(trouble_mutex_);
   // Files changed since then (nanoseconds on the file system's clock) may be newer than what the
   // index says: changed while this shell ran, by it or by another shell on the same cache root.
   std::atomic<int64_t> trusted_before_ns_;

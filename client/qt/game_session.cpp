@@ -1,5 +1,6 @@
 #include "client/qt/game_session.h"
 
+#include <QApplication>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -17,6 +18,8 @@
 #include "client/qt/game_window_presenter.h"
 #include "client/qt/popup_windows.h"
 #include "client/qt/request_guard.h"
+#include "platform/qt/system_launcher_host.h"
+#include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
 
 // Resources compiled into a static library are registered only when asked for (outside any
@@ -33,6 +36,9 @@ static void InitClientResources() {
 namespace gameshell {
 
 namespace {
+
+// Not the game window's title: only the game window is "Varnholt".
+constexpr char kCacheTroubleTitle[] = "Varnholt - 游戏文件";
 
 void ApplyGameBrowserSettings(QWebEngineSettings* settings) {
   settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
@@ -93,6 +99,27 @@ GameSession::GameSession(QWebEngineProfile* profile,
   // Like the game's close command and the system's termination signals (the application's).
   connect(presenter_.get(), &GameWindowPresenter::LoadingWindowClosed, client_.get(),
           &GameClient::CloseGame);
+}
+
+void GameSession::SayCacheTroubleInWindow() {
+  GS_REQUIRE_UI_THREAD();
+  // Told on the thread that noticed; shown on this one, in a box like the launcher's: above the
+  // game window, loading or not, while the game runs on.
+  resource_cache_.SetTroubleReporter([session = QPointer<GameSession>(this)](
+                                         const std::string& chinese, const std::string& english) {
+    QMetaObject::invokeMethod(
+        qApp,
+        [session, text = chinese + "\n\n" + english + "."] {
+          if (!session) {
+            return;
+          }
+          QWebEngineView* view = session->window_delegate_->browser_view();
+          SystemLauncherHost host;
+          host.SetGameWindow(view ? BrowserWindow::ForPage(view->page()) : nullptr);
+          host.ShowModalBox(false, text, kCacheTroubleTitle);
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 GameSession::~GameSession() {

@@ -43,6 +43,10 @@ class GameSession : public QObject {
   // Null once the game window has closed.
   GamePage* game_page() const { return game_page_; }
 
+  // What the cache says once on stderr (its root or its index refusing writes) shows in a box
+  // too, for a player who started the game from the menu.
+  void SayCacheTroubleInWindow();
+
  private:
   QWebEngineProfile* const profile_;
   ResourceCache resource_cache_;

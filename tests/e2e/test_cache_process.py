@@ -508,8 +508,13 @@ class CacheProcessTest(ShellTestCase):
         urls = [f"/gen/ro/{i}.dat?v=1" for i in range(10)]
         self.control(manifest=",".join(urls), go=0)
         self.server.clear()
-        shell = self.start("cache:1", cwd=cwd, binary=binary, env=env, preexec_fn=as_nobody)
+        # Started as from the menu, where nobody reads stderr: a box says it too.
+        shell = self.start("--errors-in-window", "--", "cache:1", cwd=cwd, binary=binary, env=env,
+                           preexec_fn=as_nobody)
         self.assertTrue(self.server.wait_for_line("event=round-done&round=1", timeout=60))
+        box = self.desktop.wait_for("Varnholt - 游戏文件", timeout=10)
+        self.assertIsNotNone(box)
+        self.desktop.request_close(box)
         self.desktop.request_close(self.desktop.find("Varnholt"))
         self.assertEqual(shell.process.wait(timeout=30), 0)
         shell.stderr.seek(0)

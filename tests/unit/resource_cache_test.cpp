@@ -352,6 +352,14 @@ TEST_F(ResourceCacheTest, NoFileIsReplacedWhileTheIndexCannotSaySo) {
   EXPECT_EQ(on_disk.Find("r.png"), "v=1");
   // Meanwhile new versions come from the network.
   EXPECT_EQ(cache.Decide("http://h/r.png?v=3").action, RequestAction::kPassThrough);
+  // Said once, in both languages, also to a reporter that came after (the window's, say).
+  std::vector<std::string> said;
+  cache.SetTroubleReporter([&](const std::string& chinese, const std::string& english) {
+    said.push_back(chinese + "|" + english);
+  });
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_NE(said[0].find("无法写入游戏文件的索引 fileList.txt"), std::string::npos) << said[0];
+  EXPECT_NE(said[0].find("|cannot write the cache index fileList.txt"), std::string::npos);
 }
 
 // A power cut may lose an index line, but never leave one naming a file whose bytes were still
