@@ -14,10 +14,13 @@ std::string NewTemporaryPath() {
 }
 
 bool FileSystem::ReplaceFileMerged(const std::string& path,
-                                   const std::function<std::string(const std::string&)>& make) {
-  std::string current;
-  ReadFile(path, &current);
-  return WriteFileAtomically(*this, path, make(current));
+                                   const std::function<void(std::string_view)>& take,
+                                   const std::function<std::string()>& make) {
+  const ReadOutcome read = ReadFileInPieces(path, size_t{1} << 16, [&](std::string_view piece) {
+    take(piece);
+    return true;
+  });
+  return read != ReadOutcome::kUnusable && WriteFileAtomically(*this, path, make());
 }
 
 bool FileSystem::ReadFile(const std::string& path, std::string* content) {

@@ -67,11 +67,14 @@ class FileSystem {
   }
   // Adds `content` at the end of `path`, creating it; false on any shortfall.
   virtual bool AppendFile(const std::string& path, std::string_view content) = 0;
-  // Replaces `path` in one step with make(what it holds now; empty when missing), so that no other
-  // process appends to or replaces it in between (where the system allows: here, the default
-  // reads and then writes atomically).
+  // Replaces `path` in one step with make(), after handing `take` what it holds now (nothing when
+  // missing) a piece at a time, so that no other process appends to or replaces it in between
+  // (where the system allows: here, the default reads and then writes atomically). The pieces are
+  // never gathered whole: a file of junk costs no memory. False, and nothing written, when it
+  // cannot be read to its end.
   virtual bool ReplaceFileMerged(const std::string& path,
-                                 const std::function<std::string(const std::string&)>& make);
+                                 const std::function<void(std::string_view)>& take,
+                                 const std::function<std::string()>& make);
   // Creates or truncates `path` for writing, locked against RemoveUnlockedFile until closed; null
   // when it cannot be opened.
   virtual std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) = 0;

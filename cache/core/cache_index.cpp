@@ -91,23 +91,75 @@ bool ParseIndexLine(std::string_view line, std::string_view* key, std::string_vi
   return true;
 }
 
+// Splits an index file's text, fed a piece at a time, into its lines (line end taken off). A line
+// past kMaxIndexLineBytes is skipped without being kept whole, and a last line without its line
+// end is never handed on: the shell ends every line it writes, so one cut short (a kill during an
+// append, a full disk) may read as another version ("v=1" of "v=12").
+class IndexLineSplitter {
+ public:
+  template <typename TakeLine>
+  void Feed(std::string_view piece, TakeLine&& take_line) {
+    while (!piece.empty()) {
+      const size_t end = piece.find('\n');
+      const std::string_view part = piece.substr(0, end);
+      overlong_ = overlong_ || line_.size() + part.size() > kMaxIndexLineBytes + 1;
+      if (end == std::string_view::npos) {
+        if (!overlong_) {
+          line_.append(part);
+        }
+        return;
+      }
+      if (!overlong_) {
+        if (line_.empty()) {
+          take_line(part);  // whole in this piece: no copy
+        } else {
+          line_.append(part);
+          take_line(std::string_view(line_));
+        }
+      }
+      line_.clear();
+      overlong_ = false;
+      piece.remove_prefix(end + 1);
+    }
+  }
+  // The text so far ends inside a line.
+  bool Torn() const { return !line_.empty() || overlong_; }
+
+ private:
+  std::string line_;
+  bool overlong_ = false;
+};
+
 }  // namespace
 
 void ParseIndex(std::string_view text, std::map<std::string, std::string>& entries) {
-  while (!text.empty()) {
-    size_t end = text.find('\n');
-    if (end == std::string_view::npos) {
-      // The shell ends every line it writes: a last line without its end was cut short (a kill
-      // during an append, a full disk) and may read as another version ("v=1" of "v=12").
-      return;
-    }
+  IndexLineSplitter().Feed(text, [&](std::string_view line) {
     std::string_view key, value;
-    if (ParseIndexLine(text.substr(0, end), &key, &value)) {
+    if (ParseIndexLine(line, &key, &value)) {
       entries.insert_or_assign(std::string(key), std::string(value));
     }
-    text.remove_prefix(end + 1);
+  });
+}
+
+namespace {
+
+// Adds a line to what a rewrite keeps. A junk line takes its key's earlier line with it, as it
+// did in memory when the index was loaded (where it names no version anyone asks for).
+void MergeLine(std::string_view line, std::map<std::string, std::string>& merged) {
+  std::string_view key, value;
+  if (!ParseIndexLine(line, &key, &value)) {
+    return;
+  }
+  std::string key_text(key);
+  std::string value_text(value);
+  if (IsIndexEntry(key_text, value_text)) {
+    merged.insert_or_assign(std::move(key_text), std::move(value_text));
+  } else {
+    merged.erase(key_text);
   }
 }
+
+}  // namespace
 
 CacheIndex::CacheIndex(FileSystem& fs, std::string file_name)
     : fs_(fs), file_name_(std::move(file_name)) {}
@@ -145,8 +197,7 @@ void CacheIndex::Load() {
   uint64_t bytes = 0;
   uint64_t junk_bytes = 0;
   bool junk = false;
-  std::string line;
-  bool overlong = false;  // the line being read is past kMaxIndexLineBytes: skipped to its end
+  IndexLineSplitter splitter;
   const auto take = [&](std::string_view text) {
     std::string_view key, value;
     if (!ParseIndexLine(text, &key, &value)) {
@@ -170,27 +221,10 @@ void CacheIndex::Load() {
   const FileSystem::ReadOutcome outcome =
       fs_.ReadFileInPieces(file_name_, kReadPieceBytes, [&](std::string_view piece) {
         bytes += piece.size();
-        while (!piece.empty()) {
-          const size_t end = piece.find('\n');
-          const std::string_view part = piece.substr(0, end);
-          overlong = overlong || line.size() + part.size() > kMaxIndexLineBytes + 1;
-          if (!overlong) {
-            line.append(part);
-          }
-          if (end == std::string_view::npos) {
-            break;
-          }
-          if (!overlong) {
-            take(line);
-          }
-          line.clear();
-          overlong = false;
-          piece.remove_prefix(end + 1);
-        }
+        splitter.Feed(piece, take);
         return true;
       });
-  // The shell ends every line: what is left without its end was torn (a kill during an append).
-  const bool torn = !line.empty() || overlong;
+  const bool torn = splitter.Torn();
   if (outcome == FileSystem::ReadOutcome::kUnusable) {
     std::fprintf(stderr,
                  "gameshell: cannot read the cache index %s/%s (not a regular file, or "
@@ -293,6 +327,7 @@ bool CacheIndex::ForgetVersion(const std::string& key) {
   MutexLock lock(&mutex_);
   if (ok) {
     file_bytes_ += line.size();
+    appends_unsynced_ = true;
   } else {
     pending_.push_back(std::move(line));  // memory stays authoritative
   }
@@ -449,17 +484,24 @@ void CacheIndex::Write(bool whole, bool compact) {
     ok = fs_.AppendFile(file_name_, appended);
     file_bytes = appended.size();
   } else {
-    ok = fs_.ReplaceFileMerged(file_name_, [&](const std::string& current) {
-      std::map<std::string, std::string> merged;
-      if (reset || current.empty()) {
+    // The file has this run's earlier lines and any another shell appended, in order. Only what a
+    // rewrite keeps is kept while reading it: a file of junk costs no memory.
+    std::map<std::string, std::string> merged;
+    uint64_t current_bytes = 0;
+    IndexLineSplitter current;
+    const auto take = [&](std::string_view piece) {
+      current_bytes += piece.size();
+      if (!reset) {
+        current.Feed(piece, [&](std::string_view line) { MergeLine(line, merged); });
+      }
+    };
+    ok = fs_.ReplaceFileMerged(file_name_, take, [&] {
+      if (reset || current_bytes == 0) {
         // A clear drops whatever the file held; a file gone is written anew from memory.
         merged = Entries();
         DropJunk(merged);
       } else {
-        // The file has this run's earlier lines and any another shell appended, in order.
-        ParseIndex(current, merged);
-        ParseIndex(appended, merged);
-        DropJunk(merged);
+        IndexLineSplitter().Feed(appended, [&](std::string_view line) { MergeLine(line, merged); });
         MutexLock lock(&mutex_);
         for (const std::string& key : dropped_) {
           if (!entries_.contains(key)) {
@@ -487,7 +529,25 @@ void CacheIndex::Write(bool whole, bool compact) {
     reset_pending_ = reset_pending_ && !reset;
   } else {
     file_bytes_ += file_bytes;
+    appends_unsynced_ = true;
   }
+}
+
+bool CacheIndex::SyncAppends() {
+  {
+    MutexLock lock(&mutex_);
+    if (!appends_unsynced_) {
+      return true;
+    }
+    // Cleared first: a line appended while the flush runs asks for the next one.
+    appends_unsynced_ = false;
+  }
+  if (fs_.SyncFiles({file_name_})) {
+    return true;
+  }
+  MutexLock lock(&mutex_);
+  appends_unsynced_ = true;
+  return false;
 }
 
 }  // namespace gameshell

@@ -99,6 +99,10 @@ class CacheIndex {
   void Flush(bool compact = true);
   // Rewrites the file whole, merged with what it holds.
   void Save();
+  // Makes the lines appended so far durable (a rewrite is durable when it lands). An append alone
+  // may sit in the system's memory for half a minute, and a power cut then takes every line of
+  // the run with it. False when the flush failed; the next call tries again.
+  bool SyncAppends();
   // Rewrites the file if Load found it torn, holding junk, or grown past twice its live size;
   // nothing else.
   void RewriteIfDue();
@@ -144,6 +148,8 @@ class CacheIndex {
   // Keys dropped as junk or for a missing file, which the next rewrite leaves out of what the file
   // held.
   std::set<std::string> dropped_ GUARDED_BY(mutex_);
+  // Lines were appended since the last flush to the disk.
+  bool appends_unsynced_ GUARDED_BY(mutex_) = false;
   // What the file holds, as far as this index knows.
   uint64_t file_bytes_ GUARDED_BY(mutex_) = 0;
   uint64_t live_bytes_ GUARDED_BY(mutex_) = 0;  // the entries as one sorted file

@@ -347,6 +347,7 @@ bool ResourceCache::CommitOnWriter(DownloadId id,
   if (ok && keep) {
     CreateParentDirectories(download.cache_path, fs_);
     index_refused = !index_.ForgetVersion(download.cache_path);
+    index_sync_.Request();
   }
   if (ok && !it->second.file->Close()) {
     OnDiskRefused(it->second);
@@ -460,6 +461,7 @@ void ResourceCache::ScheduleSave() {
   index_saver_.Post([this] {
     save_queued_ = false;
     index_.Flush();
+    index_sync_.Request();
   });
 }
 
@@ -471,6 +473,8 @@ void ResourceCache::SaveAndWait() {
   writer_.Flush();
   index_saver_.Post([this] { index_.Flush(/*compact=*/false); });
   index_saver_.Flush();
+  index_sync_.Request();
+  index_sync_.RunNowAndWait();
 }
 
 }  // namespace gameshell

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/core/mutex.h"
+#include "base/core/paced_job.h"
 #include "base/core/serial_executor.h"
 #include "cache/core/cache_index.h"
 #include "cache/core/content_decoder.h"
@@ -21,7 +22,8 @@
 
 // The resource cache as the browser uses it: the index, the decision for each request, one writer
 // thread that streams downloaded bodies to temporary files, puts complete ones in place and
-// records them, in order, and one that appends the index's lines once their files are on the disk.
+// records them, in order, one that appends the index's lines once their files are on the disk, and
+// one that flushes those lines to the disk, once a second at most.
 // Thread: the deciding thread (the UI thread in this engine) for Decide and the download calls;
 // the index's operations from any thread (the index locks); SaveAndWait from the UI thread at the
 // end. Resource files are written on the writer thread only.
@@ -201,6 +203,9 @@ class ResourceCache {
   // takes. Stops, running what is queued, after the writer (which may queue saves) and before the
   // index goes.
   SerialExecutor index_saver_;
+  // Makes the appended lines durable once a second at most: a power cut loses only the last
+  // moments' lines, and the flushes cost the same however many lines arrive.
+  PacedJob index_sync_{std::chrono::seconds(1), [this] { index_.SyncAppends(); }};
   // Last: its thread stops, running what is queued, before the index goes.
   SerialExecutor writer_;
 };

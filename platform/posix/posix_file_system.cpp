@@ -269,14 +269,15 @@ class PosixFileSystem : public FileSystem {
   }
 
   bool ReplaceFileMerged(const std::string& path,
-                         const std::function<std::string(const std::string&)>& make) override {
+                         const std::function<void(std::string_view)>& take,
+                         const std::function<std::string()>& make) override {
     int fd = OpenLocked(path);
     if (fd < 0) {
       return false;
     }
-    std::string current;
     char buffer[65536];
-    for (ssize_t n; (n = ::pread(fd, buffer, sizeof buffer, current.size())) != 0;) {
+    off_t offset = 0;
+    for (ssize_t n; (n = ::pread(fd, buffer, sizeof buffer, offset)) != 0;) {
       if (n < 0 && errno == EINTR) {
         continue;
       }
@@ -284,10 +285,11 @@ class PosixFileSystem : public FileSystem {
         ::close(fd);
         return false;
       }
-      current.append(buffer, static_cast<size_t>(n));
+      offset += n;
+      take(std::string_view(buffer, static_cast<size_t>(n)));
     }
     // Renamed over while still locked: a shell waiting for the lock finds the new file.
-    const bool ok = WriteFileAtomically(*this, path, make(current));
+    const bool ok = WriteFileAtomically(*this, path, make());
     ::close(fd);
     return ok;
   }

@@ -238,12 +238,12 @@ class WinFileSystem : public FileSystem {
   }
 
   bool ReplaceFileMerged(const std::string& path,
-                         const std::function<std::string(const std::string&)>& make) override {
+                         const std::function<void(std::string_view)>& take,
+                         const std::function<std::string()>& make) override {
     HANDLE file = OpenLocked(Wide(path));
     if (file == INVALID_HANDLE_VALUE) {
       return false;
     }
-    std::string current;
     char buffer[65536];
     bool ok = true;
     for (DWORD got = 0; ok;) {
@@ -251,11 +251,11 @@ class WinFileSystem : public FileSystem {
       if (!ok || got == 0) {
         break;
       }
-      current.append(buffer, got);
+      take(std::string_view(buffer, got));
     }
     // Renamed over (or the locked file moved aside) while still locked: a shell waiting for the
     // lock finds the new file.
-    ok = ok && WriteFileAtomically(*this, path, make(current));
+    ok = ok && WriteFileAtomically(*this, path, make());
     ::CloseHandle(file);
     return ok;
   }

@@ -181,9 +181,11 @@ TEST_F(CacheIndexTest, AForgottenVersionIsOnTheFileAtOnceAndMatchesNoToken) {
 TEST_F(CacheIndexTest, JunkAndEntriesWithoutFilesAreDroppedAndTheFileRewritten) {
   disk_.files["res/a.png"] = "a";
   disk_.files["res/long.png"] = "l";
+  disk_.files["res/c.png"] = "c";
   disk_.files[kIndexFileName] =
       "res/a.png 1\nres/gone.png 2\n../x.png 3\nbin\x01ary 4\n"
-      "res/b.png v\x02\n" +
+      // A damaged line takes its key's earlier one with it.
+      "res/b.png v\x02\nres/c.png 1\nres/c.png v\x03\n" +
       std::string(kMaxIndexLineBytes, 'k') + " 5\nversion 3\n" +
       // A storable path whose line is overlong all the same.
       "res/long.png " + std::string(kMaxIndexLineBytes, 'v') + "\n";

@@ -378,6 +378,12 @@ TEST_F(ResourceCacheTest, AFileIsFlushedToTheDiskBeforeTheLineNamingItIsWritten)
     ASSERT_NE(line, disk.events.end()) << path;
     EXPECT_NE(std::find(disk.events.begin(), line, "sync " + path), line) << path;
   }
+  // And the lines themselves reach the disk: an append may otherwise wait in memory long enough
+  // for a power cut to take every line of the run.
+  auto last_line = std::find_if(disk.events.rbegin(), disk.events.rend(),
+                                [](const std::string& e) { return e.starts_with("index "); });
+  EXPECT_NE(std::find(disk.events.rbegin(), last_line, std::string("sync ") + kIndexFileName),
+            last_line);
 }
 
 // The index loads on the writer thread; a request that comes first waits for it and is never

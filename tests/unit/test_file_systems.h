@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <random>
 #include <string>
 
@@ -47,7 +48,7 @@ class FaultyFileSystem : public FileSystem {
   size_t write_limit = SIZE_MAX;
   uint64_t bytes_written = 0;
   int renames = 0;
-  // "sync <path>" and "index <lines>" in the order they happened (from one thread at a time).
+  // "sync <path>" and "index <lines>" in the order they happened; read once the cache is done.
   std::vector<std::string> events;
 
   std::optional<uint64_t> FileSize(const std::string& path) override {
@@ -80,23 +81,26 @@ class FaultyFileSystem : public FileSystem {
       if (before_index_append) {
         before_index_append();
       }
+      std::lock_guard<std::mutex> lock(events_mutex_);
       events.push_back("index " + std::string(content));
     }
     return real_.AppendFile(path, content);
   }
   bool SyncFiles(const std::vector<std::string>& paths) override {
+    std::lock_guard<std::mutex> lock(events_mutex_);
     for (const std::string& path : paths) {
       events.push_back("sync " + path);
     }
     return real_.SyncFiles(paths);
   }
   bool ReplaceFileMerged(const std::string& path,
-                         const std::function<std::string(const std::string&)>& make) override {
+                         const std::function<void(std::string_view)>& take,
+                         const std::function<std::string()>& make) override {
     if (fail_index_write && path == kIndexFileName) {
       return false;
     }
     // Through this object's own writes and renames, so faults apply.
-    return FileSystem::ReplaceFileMerged(path, make);
+    return FileSystem::ReplaceFileMerged(path, take, make);
   }
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
     if (fail_write) {
@@ -121,6 +125,8 @@ class FaultyFileSystem : public FileSystem {
 
  private:
   FileSystem& real_ = DefaultFileSystem();
+  // The index's lines and its flushes come from different threads.
+  std::mutex events_mutex_;
 };
 
 // Files in memory: for index tests that count writes without touching a disk.
