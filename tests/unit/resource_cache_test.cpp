@@ -386,6 +386,69 @@ TEST_F(ResourceCacheTest, AFileIsFlushedToTheDiskBeforeTheLineNamingItIsWritten)
             last_line);
 }
 
+// Path forms that file systems treat differently, stored on the real disk (here, and under Wine
+// on Windows): each is served its own bytes or comes from the network, never another's bytes.
+TEST_F(ResourceCacheTest, EveryPathFormGetsItsOwnBytesOrTheNetworkOnThisFileSystem) {
+  const bool ignore_case = DefaultFileSystem().NamesIgnoreCase();
+  const std::string segment_255 = std::string(251, 'a') + ".png";
+  std::string chinese_255;  // 84 three-byte characters: 255 bytes, 88 UTF-16 units
+  while (chinese_255.size() < 251) {
+    chinese_255 += "\xE8\xB5\x84";
+  }
+  chinese_255 = chinese_255.substr(0, 249) + "ab.png";
+  enum Gets { kOwnBytes, kNetwork, kDownloadedAgain };
+  const struct {
+    std::string path;
+    Gets gets;
+  } forms[] = {
+      // Escapes stay as the URL wrote them: one name, never a separator or an end.
+      {"res/a%2Fb.png", kOwnBytes},
+      {"res/a%00b.png", kOwnBytes},
+      {"res/%2e%2e/up.png", kOwnBytes},
+      {"res/" + segment_255, kOwnBytes},
+      {"res/b" + segment_255, kNetwork},  // 256 bytes: a name no file system here takes
+      {"res/" + chinese_255, kOwnBytes},
+      // Two spellings of one name where names ignore case: the one stored last keeps the file.
+      {"res/Case.png", ignore_case ? kDownloadedAgain : kOwnBytes},
+      {"res/case.png", kOwnBytes},
+      // Composed and decomposed "é": neither system folds them, so two files.
+      {"res/caf\xC3\xA9.png", kOwnBytes},
+      {"res/cafe\xCC\x81.png", kOwnBytes},
+      // Names Windows keeps for devices, or would store without their last dot or blank.
+      {"res/CON.png", kNetwork},
+      {"res/nul/a.png", kNetwork},
+      {"res/dot./a.png", kNetwork},
+      {"res/blank /a.png", kNetwork},
+  };
+  ResourceCache cache(GameHosts("h", ""));
+  cache.index().Load();
+  for (const auto& form : forms) {
+    const std::string url = "http://h/" + form.path + "?v=1";
+    if (form.gets == kNetwork) {
+      EXPECT_EQ(cache.Decide(url).action, RequestAction::kPassThrough) << form.path;
+    } else {
+      EXPECT_TRUE(Download(cache, url)) << form.path;
+    }
+  }
+  for (const auto& form : forms) {
+    const std::string url = "http://h/" + form.path + "?v=1";
+    const RequestDecision decision = cache.Decide(url);
+    switch (form.gets) {
+      case kOwnBytes:
+        EXPECT_EQ(decision.action, RequestAction::kStoredIsCurrent) << form.path;
+        EXPECT_EQ(ReadCacheFile(decision.key.path), "bytes of " + url) << form.path;
+        break;
+      case kDownloadedAgain:
+        EXPECT_EQ(decision.action, RequestAction::kDownload) << form.path;
+        EXPECT_FALSE(decision.disk_copy_usable) << form.path;
+        break;
+      case kNetwork:
+        EXPECT_EQ(decision.action, RequestAction::kPassThrough) << form.path;
+        break;
+    }
+  }
+}
+
 // The index loads on the writer thread; a request that comes first waits for it and is never
 // taken for a new resource.
 TEST_F(ResourceCacheTest, ARequestBeforeTheIndexIsLoadedWaitsForIt) {
