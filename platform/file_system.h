@@ -95,6 +95,9 @@ class FileSystem {
   virtual bool SyncFiles(const std::vector<std::string>& paths) = 0;
   // Names of the entries of a directory ("" is the cache root); false when it cannot be read.
   virtual bool ListDirectory(const std::string& path, std::vector<std::string>* names) = 0;
+  // True when another process holds the lock that appends to and rewrites of `path` take (a shell
+  // stopped while holding it, say): what tells a busy index from one that refuses writes.
+  virtual bool LockHeldElsewhere(const std::string& /*path*/) { return false; }
   // True when names that differ only in letter case name one file (Windows).
   virtual bool NamesIgnoreCase() const { return false; }
 };

@@ -121,6 +121,17 @@ void ResourceCache::NoteDiskRefused() {
 }
 
 void ResourceCache::NoteIndexUnwritable() {
+  if (fs_.LockHeldElsewhere(kIndexFileName)) {
+    PauseDownloads(
+        index_refusal_reported_,
+        std::string("游戏文件的索引 ") + kIndexFileName + "（" + root_for_display_ +
+            "）被另一个程序占用，游戏文件将从网络获取。",
+        std::string("another program holds the cache index ") + kIndexFileName + " in " +
+            root_for_display_ +
+            " (another copy of the game, stopped?); the game's files come from the network "
+            "until it lets go");
+    return;
+  }
   PauseDownloads(index_refusal_reported_,
                  std::string("无法写入游戏文件的索引 ") + kIndexFileName + "（" +
                      root_for_display_ + "），游戏文件将从网络获取。",

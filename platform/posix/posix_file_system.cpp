@@ -268,6 +268,16 @@ class PosixFileSystem : public FileSystem {
     return ::lseek(fd, 0, SEEK_END) >= 0 && file.Append(content) && file.Close();
   }
 
+  bool LockHeldElsewhere(const std::string& path) override {
+    int fd = ParentDirectory(path).Open(O_RDONLY | O_NONBLOCK);
+    if (fd < 0) {
+      return false;
+    }
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);  // and with it a lock it got
+    return held;
+  }
+
   bool ReplaceFileMerged(const std::string& path,
                          const std::function<void(std::string_view)>& take,
                          const std::function<std::string()>& make) override {

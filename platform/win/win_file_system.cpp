@@ -237,6 +237,17 @@ class WinFileSystem : public FileSystem {
            writer.Close();
   }
 
+  bool LockHeldElsewhere(const std::string& path) override {
+    HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      return false;
+    }
+    const bool held = !LockMarker(file);
+    ::CloseHandle(file);  // and with it a lock it got
+    return held;
+  }
+
   bool ReplaceFileMerged(const std::string& path,
                          const std::function<void(std::string_view)>& take,
                          const std::function<std::string()>& make) override {

@@ -142,9 +142,11 @@ TEST_F(CacheFilesTest, AStoppedLockHolderHoldsUpTheIndexOnlyAMoment) {
   const int holder = ::open("fileList.txt", O_RDWR);
   ASSERT_EQ(::flock(holder, LOCK_EX), 0);
   EXPECT_FALSE(disk.AppendFile("fileList.txt", "b v=1\n"));
+  EXPECT_TRUE(disk.LockHeldElsewhere("fileList.txt"));
   EXPECT_FALSE(disk.ReplaceFileMerged(
       "fileList.txt", [](std::string_view) {}, [] { return "x"; }));
   ::close(holder);
+  EXPECT_FALSE(disk.LockHeldElsewhere("fileList.txt"));
   EXPECT_TRUE(disk.AppendFile("fileList.txt", "c v=1\n"));
   EXPECT_EQ(Slurp("fileList.txt"), "a v=1\nc v=1\n");
 #endif

@@ -324,42 +324,56 @@ TEST_F(ResourceCacheTest, TheOldVersionIsForgottenOnDiskBeforeItsFileIsReplaced)
             RequestAction::kDownload);
 }
 
-// An index that takes no line (owned by another user) must not let a file change under the version
-// it names: nothing is replaced, and the body still answers the requests waiting for it.
+// An index that takes no line (owned by another user, or its lock held by a stopped shell) must
+// not let a file change under the version it names: nothing is replaced, and the body still
+// answers the requests waiting for it. The player is told which of the two it is.
 TEST_F(ResourceCacheTest, NoFileIsReplacedWhileTheIndexCannotSaySo) {
-  testing::FaultyFileSystem disk;
-  ResourceCache cache(GameHosts("h", ""), disk);
-  cache.index().Load();
-  ASSERT_TRUE(Download(cache, "http://h/r.png?v=1"));
-  cache.SaveAndWait();
-  disk.fail_index_write = true;
-  const RequestDecision decision = cache.Decide("http://h/r.png?v=2");
-  ASSERT_EQ(decision.action, RequestAction::kDownload);
-  const auto id = cache.BeginDownload(decision.key);
-  cache.AppendToDownload(id, "v2");
-  std::promise<std::pair<bool, std::string>> done;
-  cache.FinishDownloadKeeping(id, true, [&](bool stored, const std::string& kept) {
-    done.set_value({stored, kept});
-  });
-  const auto [stored, kept] = done.get_future().get();
-  EXPECT_FALSE(stored);
-  ASSERT_FALSE(kept.empty());
-  EXPECT_EQ(ReadCacheFile(kept, disk), "v2");
-  disk.RemoveFile(kept);
-  EXPECT_EQ(ReadCacheFile("r.png"), "bytes of http://h/r.png?v=1");
-  CacheIndex on_disk;
-  on_disk.Load();
-  EXPECT_EQ(on_disk.Find("r.png"), "v=1");
-  // Meanwhile new versions come from the network.
-  EXPECT_EQ(cache.Decide("http://h/r.png?v=3").action, RequestAction::kPassThrough);
-  // Said once, in both languages, also to a reporter that came after (the window's, say).
-  std::vector<std::string> said;
-  cache.SetTroubleReporter([&](const std::string& chinese, const std::string& english) {
-    said.push_back(chinese + "|" + english);
-  });
-  ASSERT_EQ(said.size(), 1u);
-  EXPECT_NE(said[0].find("无法写入游戏文件的索引 fileList.txt"), std::string::npos) << said[0];
-  EXPECT_NE(said[0].find("|cannot write the cache index fileList.txt"), std::string::npos);
+  const struct {
+    bool locked_elsewhere;
+    const char* chinese;
+    const char* english;
+  } causes[] = {
+      {false, "无法写入游戏文件的索引 fileList.txt", "|cannot write the cache index fileList.txt"},
+      {true, "游戏文件的索引 fileList.txt", "|another program holds the cache index fileList.txt"},
+  };
+  for (const auto& cause : causes) {
+    SCOPED_TRACE(cause.english);
+    ScopedTempCwd cwd;
+    testing::FaultyFileSystem disk;
+    ResourceCache cache(GameHosts("h", ""), disk);
+    cache.index().Load();
+    ASSERT_TRUE(Download(cache, "http://h/r.png?v=1"));
+    cache.SaveAndWait();
+    disk.fail_index_write = true;
+    disk.lock_held_elsewhere = cause.locked_elsewhere;
+    const RequestDecision decision = cache.Decide("http://h/r.png?v=2");
+    ASSERT_EQ(decision.action, RequestAction::kDownload);
+    const auto id = cache.BeginDownload(decision.key);
+    cache.AppendToDownload(id, "v2");
+    std::promise<std::pair<bool, std::string>> done;
+    cache.FinishDownloadKeeping(id, true, [&](bool stored, const std::string& kept) {
+      done.set_value({stored, kept});
+    });
+    const auto [stored, kept] = done.get_future().get();
+    EXPECT_FALSE(stored);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(ReadCacheFile(kept, disk), "v2");
+    disk.RemoveFile(kept);
+    EXPECT_EQ(ReadCacheFile("r.png"), "bytes of http://h/r.png?v=1");
+    CacheIndex on_disk;
+    on_disk.Load();
+    EXPECT_EQ(on_disk.Find("r.png"), "v=1");
+    // Meanwhile new versions come from the network.
+    EXPECT_EQ(cache.Decide("http://h/r.png?v=3").action, RequestAction::kPassThrough);
+    // Said once, in both languages, also to a reporter that came after (the window's, say).
+    std::vector<std::string> said;
+    cache.SetTroubleReporter([&](const std::string& chinese, const std::string& english) {
+      said.push_back(chinese + "|" + english);
+    });
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_NE(said[0].find(cause.chinese), std::string::npos) << said[0];
+    EXPECT_NE(said[0].find(cause.english), std::string::npos) << said[0];
+  }
 }
 
 // A power cut may lose an index line, but never leave one naming a file whose bytes were still

@@ -42,6 +42,8 @@ class FaultyFileSystem : public FileSystem {
   bool fail_write = false;
   // The index file refuses every write (owned by another user, say); resource files do not.
   bool fail_index_write = false;
+  // Says another process holds the index's lock (with fail_index_write, as a stopped shell would).
+  bool lock_held_elsewhere = false;
   // Runs before each append to the index (while it would wait for another shell's lock, say).
   std::function<void()> before_index_append;
   // Writes only this many bytes, then fails as a full disk does.
@@ -122,6 +124,9 @@ class FaultyFileSystem : public FileSystem {
   bool IsDirectory(const std::string& path) override { return real_.IsDirectory(path); }
   int OpenForReading(const std::string& path) override { return real_.OpenForReading(path); }
   bool StampNow(const std::string& path) override { return real_.StampNow(path); }
+  bool LockHeldElsewhere(const std::string& path) override {
+    return lock_held_elsewhere || real_.LockHeldElsewhere(path);
+  }
 
  private:
   FileSystem& real_ = DefaultFileSystem();

@@ -136,6 +136,23 @@ TEST(WinFileSystemTest, TwoIndexesSharingTheFileLoseNoEntry) {
 }
 
 // A writer's lock marks its temporary file as in use; a dead writer's file is anybody's to remove.
+TEST(WinFileSystemTest, AnIndexLockHeldElsewhereIsToldFromARefusal) {
+  ScopedTempCwd cwd;
+  FileSystem& disk = DefaultFileSystem();
+  ASSERT_TRUE(disk.AppendFile("fileList.txt", "a v=1\n"));
+  EXPECT_FALSE(disk.LockHeldElsewhere("fileList.txt"));
+  HANDLE holder = ::CreateFileW(L"fileList.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  OVERLAPPED at{};
+  at.OffsetHigh = 0x7FFFFFFF;  // where the shell's writers lock
+  ASSERT_TRUE(::LockFileEx(holder, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at));
+  EXPECT_FALSE(disk.AppendFile("fileList.txt", "b v=1\n"));
+  EXPECT_TRUE(disk.LockHeldElsewhere("fileList.txt"));
+  ::CloseHandle(holder);
+  EXPECT_FALSE(disk.LockHeldElsewhere("fileList.txt"));
+}
+
 TEST(WinFileSystemTest, OnlyAnUnlockedTemporaryFileIsRemoved) {
   ScopedTempCwd cwd;
   FileSystem& disk = DefaultFileSystem();
