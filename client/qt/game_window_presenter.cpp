@@ -14,7 +14,7 @@ namespace gameshell {
 namespace {
 // A login page that answers within this long needs no loading window.
 constexpr int kLoadingWindowDelayMs = 400;
-constexpr int kAskEveryMs = 100;
+constexpr int kAskEveryMs = 20;
 // Parsed, in a document of the web (not the empty one a page starts with, nor the shell's own
 // page, whose load ends at once). Asked in the shell's own script world, out of the page's reach.
 constexpr char kDocumentThereScript[] =
@@ -23,6 +23,10 @@ constexpr char kDocumentThereScript[] =
 
 GameWindowPresenter::GameWindowPresenter(BrowserWindow* game_window) : game_window_(game_window) {
   GS_REQUIRE_UI_THREAD();
+  // Drawn from the start, as a browser's page is, while the window waits to show: otherwise the
+  // engine starts drawing only when the window shows, and the game's first frame comes half a
+  // second later. The cover hides whatever comes before that frame.
+  game_window->page()->setVisible(true);
   // Any finished load counts, the shell's own page of a server that is down included.
   connect(game_window->page(), &QWebEnginePage::loadFinished, this,
           &GameWindowPresenter::ShowGameWindow);

@@ -15,6 +15,9 @@ namespace {
 constexpr int kCheckEveryMs = 20;
 // One frame at 60 Hz, and a little more.
 constexpr int kFrameReachesWidgetMs = 20;
+// A page that is still after its first frame makes no further paint to wait for: by then its frame
+// has reached the screen (three frames at 60 Hz).
+constexpr int kFrameShownMs = 50;
 // Counts the page's animation frames, in the shell's own script world: the page cannot see or
 // change it. Frames run only while the view is shown, which it is under the cover.
 constexpr char kFramesScript[] = R"JS((function () {
@@ -66,8 +69,7 @@ bool FirstPaintCover::eventFilter(QObject* watched, QEvent* event) {
 
 void FirstPaintCover::Check() {
   GS_REQUIRE_UI_THREAD();
-  if (shown_for_.elapsed() > kMaxCoverMs ||
-      (framed_for_.isValid() && framed_for_.elapsed() > kMaxFrameWaitMs)) {
+  if (shown_for_.elapsed() > kMaxCoverMs) {
     check_.stop();
     deleteLater();
     return;
@@ -77,17 +79,18 @@ void FirstPaintCover::Check() {
   }
   // The page's frames reach the engine's widget some moments after they are made: its next paint
   // from then on shows the page.
-  view_->page()->runJavaScript(QString::fromLatin1(kFramesScript),
-                               QWebEngineScript::ApplicationWorld,
-                               [self = QPointer<FirstPaintCover>(this)](const QVariant& frames) {
-                                 if (!self || self->framed_for_.isValid() || frames.toInt() < 2) {
-                                   return;
-                                 }
-                                 self->framed_for_.start();
-                                 if (QWidget* engine = self->view_->focusProxy()) {
-                                   engine->installEventFilter(self);
-                                 }
-                               });
+  view_->page()->runJavaScript(
+      QString::fromLatin1(kFramesScript), QWebEngineScript::ApplicationWorld,
+      [self = QPointer<FirstPaintCover>(this)](const QVariant& frames) {
+        if (!self || self->framed_for_.isValid() || frames.toInt() < 2) {
+          return;
+        }
+        self->framed_for_.start();
+        if (QWidget* engine = self->view_->focusProxy()) {
+          engine->installEventFilter(self);
+        }
+        QTimer::singleShot(kFrameShownMs, self.data(), &QObject::deleteLater);
+      });
 }
 
 }  // namespace gameshell

@@ -11,16 +11,14 @@ namespace gameshell {
 // A dark cover over a view, from the moment it shows until the engine shows a frame of the page:
 // until then the engine's widget is blank (white), a flash between the dark loading window and
 // the game. Known by the page's animation frames (made only while the view shows) and then the
-// engine's widget's next paint. The page's own background stays as the engine gives it. The cover
-// goes by itself. Thread: UI.
+// engine's widget's next paint, or a few frames' time for a page that paints no more. The page's
+// own background stays as the engine gives it. The cover goes by itself. Thread: UI.
 class FirstPaintCover : public QWidget {
   Q_OBJECT
 
  public:
   // A renderer that makes no frame for this long (stuck) is uncovered all the same.
   static constexpr int kMaxCoverMs = 3000;
-  // A page whose frames never reach the engine's widget within this long is uncovered all the same.
-  static constexpr int kMaxFrameWaitMs = 1000;
 
   explicit FirstPaintCover(QWebEngineView* view);
 
