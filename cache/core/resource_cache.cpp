@@ -121,22 +121,20 @@ void ResourceCache::NoteDiskRefused() {
 }
 
 void ResourceCache::NoteIndexUnwritable() {
+  const std::string where = std::string(kIndexFileName) + " in " + root_for_display_;
+  const std::string named = std::string(kIndexFileName) + "（" + root_for_display_ + "）";
   if (fs_.LockHeldElsewhere(kIndexFileName)) {
-    PauseDownloads(
-        index_refusal_reported_,
-        std::string("游戏文件的索引 ") + kIndexFileName + "（" + root_for_display_ +
-            "）被另一个程序占用，游戏文件将从网络获取。",
-        std::string("another program holds the cache index ") + kIndexFileName + " in " +
-            root_for_display_ +
-            " (another copy of the game, stopped?); the game's files come from the network "
-            "until it lets go");
-    return;
+    PauseDownloads(index_refusal_reported_,
+                   "游戏文件的索引 " + named + "被另一个程序占用，游戏文件将从网络获取。",
+                   "another program holds the cache index " + where +
+                       " (another copy of the game, stopped?); the game's files come from the "
+                       "network until it lets go");
+  } else {
+    PauseDownloads(index_refusal_reported_,
+                   "无法写入游戏文件的索引 " + named + "，游戏文件将从网络获取。",
+                   "cannot write the cache index " + where +
+                       "; the game's files come from the network until it can");
   }
-  PauseDownloads(index_refusal_reported_,
-                 std::string("无法写入游戏文件的索引 ") + kIndexFileName + "（" +
-                     root_for_display_ + "），游戏文件将从网络获取。",
-                 std::string("cannot write the cache index ") + kIndexFileName + " in " +
-                     root_for_display_ + "; the game's files come from the network until it can");
 }
 
 void ResourceCache::PauseDownloads(std::atomic<bool>& said,

@@ -19,7 +19,8 @@ constexpr int kFrameReachesWidgetMs = 20;
 // has reached the screen (three frames at 60 Hz).
 constexpr int kFrameShownMs = 50;
 // Counts the page's animation frames, in the shell's own script world: the page cannot see or
-// change it. Frames run only while the view is shown, which it is under the cover.
+// change it. The page is drawn from the start, so its frames may be counted before the window
+// shows; the wait for the engine's widget's next paint (or kFrameShownMs) covers the rest.
 constexpr char kFramesScript[] = R"JS((function () {
   if (!window.__shellFrames) {
     window.__shellFrames = 1;
