@@ -228,13 +228,25 @@ TEST_F(CacheIndexTest, AMixedFileReadsByTheFormatsRuleAndATornLastLineIsRewritte
   EXPECT_EQ(File(), "a.png 2\nb.png 5\nversion 3\n");
 }
 
-// Cut from "v=12", a torn last line would name version 1 over version 12's bytes.
+// Cut from "v=12", a torn last line would name version 1 over version 12's bytes; an overlong one
+// left in the file would swallow the next line appended.
 TEST_F(CacheIndexTest, ATornLastLineIsNeverTakenWhole) {
-  disk_.files[kIndexFileName] = "a.dat v=11\nversion 1\na.dat v=1";
-  index_.Load();
-  EXPECT_EQ(index_.Find("a.dat"), "v=11");
-  index_.RewriteIfDue();
-  EXPECT_EQ(File(), "a.dat v=11\nversion 1\n");
+  // Live entries outweigh the torn line, so no rewrite for size hides one that is not done.
+  std::string lines = "a.dat v=11\nversion 1\n";
+  for (int i = 0; i < 40; ++i) {
+    lines += "r/" + std::to_string(i) + ".png v=" + std::string(500, 'v') + "\n";
+  }
+  for (const std::string& torn : {std::string("a.dat v=1"), std::string(9000, 'x')}) {
+    disk_.files[kIndexFileName] = lines + torn;
+    CacheIndex index(disk_);
+    index.Load();
+    EXPECT_EQ(index.Find("a.dat"), "v=11");
+    index.Update("b.dat", "v=2");
+    CacheIndex reloaded(disk_);
+    reloaded.Load();
+    EXPECT_EQ(reloaded.Find("a.dat"), "v=11");
+    EXPECT_EQ(reloaded.Find("b.dat"), "v=2");
+  }
 }
 
 // A long-lived game's index: many entries, a version changed now and then (appended later), and a
@@ -394,10 +406,10 @@ TEST(CacheIndexFileTest, AHugeJunkIndexLoadsItsUsefulLinesOnly) {
   ScopedTempCwd cwd;
   {
     std::ofstream file(kIndexFileName, std::ios::binary);
-    const std::string junk_line = std::string(100, '\x01') + " junk\n";
+    const std::string junk_key(100, '\x01');
     const std::string long_line(100000, 'x');
     for (int i = 0; i < 30000; ++i) {
-      file << junk_line << (i % 150 == 0 ? long_line + "\n" : "");
+      file << junk_key << i << " junk\n" << (i % 150 == 0 ? long_line + "\n" : "");
     }
     file << "res/a.png v=1\nversion 2\n";
   }

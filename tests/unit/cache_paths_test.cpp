@@ -96,6 +96,8 @@ TEST(CachePathSafetyTest, HostilePathTable) {
       // Names Windows cannot hold as files: devices, trailing dots and spaces, forbidden signs.
       {"CON", false, false},
       {"res/con.png", false, false},
+      {"res/con .png", false, false},
+      {"res/COM1  .dat", false, false},
       {"res/Aux.tar.png", false, false},
       {"nul /a.png", false, false},
       {"res/COM1.png", false, false},

@@ -83,10 +83,16 @@ TEST(ContentDecoderTest, ACutOrCorruptStreamNeverReachesItsEnd) {
   auto decoder = ContentDecoder::ForEncoding("gzip");
   EXPECT_EQ(Decode(*decoder, corrupt), "<failed>");
   EXPECT_FALSE(decoder->AtEnd());
-  // Bytes after the end are no part of a sound body.
-  decoder = ContentDecoder::ForEncoding("gzip");
-  EXPECT_EQ(Decode(*decoder, gzip + "more", gzip.size() + 4), "<failed>");
   const std::string br = Brotli(body);
+  // Bytes after the end are no part of a sound body, in the end's piece or a later one.
+  for (const auto& [encoding, encoded] : {std::pair{"gzip", gzip}, std::pair{"br", br}}) {
+    for (size_t piece : {encoded.size() + 4, encoded.size()}) {
+      SCOPED_TRACE(encoding + std::string(" in pieces of ") + std::to_string(piece));
+      decoder = ContentDecoder::ForEncoding(encoding);
+      EXPECT_EQ(Decode(*decoder, encoded + "more", piece), "<failed>");
+      EXPECT_FALSE(decoder->AtEnd());
+    }
+  }
   decoder = ContentDecoder::ForEncoding("br");
   Decode(*decoder, br.substr(0, br.size() - 1));
   EXPECT_FALSE(decoder->AtEnd());

@@ -21,12 +21,13 @@ TEST(GameHostsTest, AGameOriginIsAListedHostOnItsEntrysPort) {
 }
 
 TEST(PrivateNetworkTest, ThisMachineAndThePlayersNetworkByAddress) {
-  for (const char* host :
-       {"127.0.0.1",       "127.9.8.7", "localhost",  "LOCALHOST.",       "a.localhost",
-        "0.0.0.0",         "10.1.2.3",  "172.16.0.1", "172.31.255.255",   "192.168.1.1",
-        "169.254.169.254", "::1",       "::",         "::ffff:127.0.0.1", "::ffff:192.168.0.1",
-        "::ffff:7f00:1",   "fc00::1",   "fdab::1",    "fe80::1",          "FE80:0:0:0:0:0:0:1",
-        "ip6-localhost",   "nas",       "host.local", "printer.home.arpa"}) {
+  for (
+      const char* host :
+      {"127.0.0.1",       "127.9.8.7",     "localhost",  "LOCALHOST.",       "a.localhost",
+       "0.0.0.0",         "10.1.2.3",      "172.16.0.1", "172.31.255.255",   "192.168.1.1",
+       "169.254.169.254", "::1",           "::",         "::ffff:127.0.0.1", "::ffff:192.168.0.1",
+       "::ffff:7f00:1",   "fc00::1",       "fdab::1",    "fe80::1",          "FE80:0:0:0:0:0:0:1",
+       "febf::1",         "ip6-localhost", "nas",        "host.local",       "printer.home.arpa"}) {
     EXPECT_TRUE(IsPrivateNetworkHost(host)) << host;
   }
   for (const char* host :

@@ -24,6 +24,9 @@ inline constexpr Case kCases[] = {
     {"http://res.example.org", true},
     {"https://res.example.org", true},
     {"http://res.example.org:80", true},
+    // A user before the host names no host.
+    {"http://res.example.org:80@evil.org", false},
+    {"http://evil.org@res.example.org", true},
     {"https://res.example.org:443", true},
     {"http://res.example.org:8080", false},
     {"https://res.example.org:80", false},

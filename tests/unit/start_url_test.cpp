@@ -73,6 +73,7 @@ TEST(BuildStartUrlTest, EachPairArrivesWholeAndAlone) {
 TEST(BuildStartUrlTest, PercentEncodesEverythingOutsideAscii) {
   EXPECT_EQ(Start(u"name:玩家"), std::string(kLogin) + "&name=%E7%8E%A9%E5%AE%B6");
   EXPECT_EQ(Start(u"e:\u00e9"), std::string(kLogin) + "&e=%C3%A9");
+  EXPECT_EQ(Start(u"a:\u0100~"), std::string(kLogin) + "&a=%C4%80~");
   // A character outside the basic plane, and a lone surrogate which has no character at all.
   EXPECT_EQ(Start(u"g:\U0001F600"), std::string(kLogin) + "&g=%F0%9F%98%80");
   EXPECT_EQ(Start(std::u16string(u"s:") + char16_t(0xD800)), std::string(kLogin) + "&s=%EF%BF%BD");
