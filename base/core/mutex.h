@@ -14,6 +14,9 @@ class CAPABILITY("mutex") Mutex {
  public:
   void Lock() ACQUIRE() { mutex_.lock(); }
   void Unlock() RELEASE() { mutex_.unlock(); }
+  // Tells the analysis the caller holds it, where it cannot see so (a function called back under
+  // the lock). No check at run time: the standard mutex cannot tell its owner.
+  void AssertHeld() const ASSERT_CAPABILITY(this) {}
 
  private:
   friend class CondVar;
@@ -33,21 +36,22 @@ class SCOPED_CAPABILITY MutexLock {
 };
 
 // Waits are made with the mutex held, and return with it held again; callers loop on their
-// condition (a wait may end for nothing).
+// condition (a wait may end for nothing). Each wait names the mutex, so the analysis checks it is
+// held; it must be the same mutex for every wait on one condition.
 class CondVar {
  public:
-  explicit CondVar(Mutex* mutex) : mutex_(mutex) {}
+  CondVar() = default;
   CondVar(const CondVar&) = delete;
   CondVar& operator=(const CondVar&) = delete;
 
-  void Wait() {
-    std::unique_lock<std::mutex> lock(mutex_->mutex_, std::adopt_lock);
+  void Wait(Mutex& held) REQUIRES(held) {
+    std::unique_lock<std::mutex> lock(held.mutex_, std::adopt_lock);
     condition_.wait(lock);
     lock.release();
   }
   // False when `timeout` passed first.
-  bool WaitFor(std::chrono::steady_clock::duration timeout) {
-    std::unique_lock<std::mutex> lock(mutex_->mutex_, std::adopt_lock);
+  bool WaitFor(Mutex& held, std::chrono::steady_clock::duration timeout) REQUIRES(held) {
+    std::unique_lock<std::mutex> lock(held.mutex_, std::adopt_lock);
     const bool woken = condition_.wait_for(lock, timeout) == std::cv_status::no_timeout;
     lock.release();
     return woken;
@@ -56,7 +60,6 @@ class CondVar {
   void SignalAll() { condition_.notify_all(); }
 
  private:
-  Mutex* const mutex_;
   std::condition_variable condition_;
 };
 

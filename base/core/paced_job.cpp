@@ -30,7 +30,7 @@ void PacedJob::RunNowAndWait() {
   ++hurried_;
   wake_.Signal();
   while (requested_ || running_) {
-    idle_.Wait();
+    idle_.Wait(mutex_);
   }
   --hurried_;
 }
@@ -39,7 +39,7 @@ void PacedJob::Run() {
   mutex_.Lock();
   while (true) {
     while (!requested_ && !stopping_) {
-      wake_.Wait();
+      wake_.Wait(mutex_);
     }
     if (!requested_) {
       break;
@@ -48,7 +48,7 @@ void PacedJob::Run() {
     // the rest of the interval, gathering whatever else is asked meanwhile.
     for (auto due = last_run_ + interval_;
          !stopping_ && hurried_ == 0 && std::chrono::steady_clock::now() < due;) {
-      wake_.WaitFor(due - std::chrono::steady_clock::now());
+      wake_.WaitFor(mutex_, due - std::chrono::steady_clock::now());
     }
     requested_ = false;
     running_ = true;

@@ -32,8 +32,8 @@ class PacedJob {
   const std::chrono::steady_clock::duration interval_;
   const std::function<void()> job_;
   Mutex mutex_;
-  CondVar wake_{&mutex_};
-  CondVar idle_{&mutex_};
+  CondVar wake_;
+  CondVar idle_;
   bool requested_ GUARDED_BY(mutex_) = false;
   bool running_ GUARDED_BY(mutex_) = false;
   // Waiters that want the owed job now.

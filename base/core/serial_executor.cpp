@@ -26,7 +26,7 @@ void SerialExecutor::Flush() {
   MutexLock lock(&mutex_);
   const uint64_t target = posted_;
   while (finished_ < target) {
-    job_done_.Wait();
+    job_done_.Wait(mutex_);
   }
 }
 
@@ -34,7 +34,7 @@ void SerialExecutor::Run() {
   mutex_.Lock();
   while (true) {
     while (!stopping_ && jobs_.empty()) {
-      work_available_.Wait();
+      work_available_.Wait(mutex_);
     }
     if (jobs_.empty()) {
       break;

@@ -24,13 +24,15 @@ class SerialExecutor {
   void Post(std::function<void()> job) EXCLUDES(mutex_);
   // Returns once every job posted before the call has run.
   void Flush() EXCLUDES(mutex_);
+  // True on the executor's own thread: in a job.
+  bool RunsOnThisThread() const { return std::this_thread::get_id() == thread_.get_id(); }
 
  private:
   void Run() EXCLUDES(mutex_);
 
   Mutex mutex_;
-  CondVar work_available_{&mutex_};
-  CondVar job_done_{&mutex_};
+  CondVar work_available_;
+  CondVar job_done_;
   std::deque<std::function<void()>> jobs_ GUARDED_BY(mutex_);
   uint64_t posted_ GUARDED_BY(mutex_) = 0;
   uint64_t finished_ GUARDED_BY(mutex_) = 0;

@@ -15,3 +15,4 @@
 #define EXCLUDES(...) GS_THREAD_ANNOTATION(locks_excluded(__VA_ARGS__))
 #define ACQUIRE(...) GS_THREAD_ANNOTATION(acquire_capability(__VA_ARGS__))
 #define RELEASE(...) GS_THREAD_ANNOTATION(release_capability(__VA_ARGS__))
+#define ASSERT_CAPABILITY(x) GS_THREAD_ANNOTATION(assert_capability(x))

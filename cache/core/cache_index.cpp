@@ -177,14 +177,14 @@ bool CacheIndex::WaitUntilLoaded(std::chrono::milliseconds timeout) const {
     if (now >= deadline) {
       return false;
     }
-    loaded_.WaitFor(deadline - now);
+    loaded_.WaitFor(mutex_, deadline - now);
   }
   return true;
 }
 
 void CacheIndex::WaitForLoad() const {
   while (loading_) {
-    loaded_.Wait();
+    loaded_.Wait(mutex_);
   }
 }
 

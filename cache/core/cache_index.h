@@ -136,7 +136,7 @@ class CacheIndex {
   // Serialises the writes of the file (never taken while holding mutex_).
   Mutex write_mutex_;
   mutable Mutex mutex_;
-  mutable CondVar loaded_{&mutex_};
+  mutable CondVar loaded_;
   bool loading_ GUARDED_BY(mutex_) = false;
   std::map<std::string, std::string> entries_ GUARDED_BY(mutex_);
   // Lines of entries not yet in the file, oldest first.

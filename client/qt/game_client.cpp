@@ -1,16 +1,12 @@
 #include "client/qt/game_client.h"
 
-#include <QCoreApplication>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include "base/qt/ui_thread.h"
-#include "cache/core/resource_cache.h"
 #include "client/qt/game_page.h"
 
 namespace gameshell {
-
-GameClient::GameClient(ResourceCache* cache) : cache_(cache) {}
 
 GameClient::~GameClient() {
   GS_REQUIRE_UI_THREAD();
@@ -60,9 +56,7 @@ void GameClient::OnBrowserClosed(QWebEnginePage* page) {
     }
   }
   if (browser_list_.empty()) {
-    cache_->SaveAndWait();
     emit LastBrowserClosed();
-    QCoreApplication::quit();
   }
 }
 

@@ -15,19 +15,15 @@ namespace gameshell {
 class GamePage;
 class WindowDelegate;
 
-class ResourceCache;
-
-// The browsers of the shell and their end. A browser is one page in its view, in a window of its
-// own: the game's, a popup's, the developer tools'. The client keeps the list of open browsers in
-// the order they opened, closes them, and after the last has closed saves the cache index and
-// ends the event loop.
+// The browsers of the shell. A browser is one page in its view, in a window of its own: the
+// game's, a popup's, the developer tools'. The client keeps the list of open browsers in the order
+// they opened and closes them; the last one closed ends the run (whose end is the session's).
 // Thread: UI, except CloseAllBrowsers and CloseGame, which may be called from any thread.
 class GameClient : public QObject {
   Q_OBJECT
 
  public:
-  // `cache` must outlive the client.
-  explicit GameClient(ResourceCache* cache);
+  GameClient() = default;
   // Browsers still open go first: pages must not outlive their profile.
   ~GameClient() override;
 
@@ -45,13 +41,12 @@ class GameClient : public QObject {
  signals:
   // A browser opened: its window exists, not yet shown.
   void BrowserOpened(BrowserWindow* window);
-  // Emitted after the index was saved, right before the event loop is asked to quit.
+  // The last open browser closed.
   void LastBrowserClosed();
 
  private:
   void OnBrowserClosed(QWebEnginePage* page);
 
-  ResourceCache* const cache_;
   std::vector<QPointer<QWebEnginePage>> browser_list_;
 };
 

@@ -58,7 +58,7 @@ GameSession::GameSession(QWebEngineProfile* profile,
                                                     RequestGuard::Scope::kProfile,
                                                     cache_hooks_->request_interceptor())),
       window_delegate_(std::make_unique<GameWindowDelegate>(game_hosts)),
-      client_(std::make_unique<GameClient>(&resource_cache_)),
+      client_(std::make_unique<GameClient>()),
       bridge_(std::make_unique<GameBridge>(window_delegate_.get(),
                                            &resource_cache_.index(),
                                            client_.get())),
@@ -73,6 +73,11 @@ GameSession::GameSession(QWebEngineProfile* profile,
   // machine's or the player's network's addresses.
   profile_->settings()->setAttribute(QWebEngineSettings::WebRTCPublicInterfacesOnly, true);
   resource_cache_.Start();
+  // The run ends with its last browser: the index's last lines reach the disk, then the loop ends.
+  connect(client_.get(), &GameClient::LastBrowserClosed, this, [this] {
+    resource_cache_.SaveAndWait();
+    QCoreApplication::quit();
+  });
 
   // Every browser's view opens its page's developer tools on F2.
   connect(client_.get(), &GameClient::BrowserOpened, this, [this](BrowserWindow* window) {

@@ -287,6 +287,12 @@ TEST_F(ResourceCacheTest, EncodedBodiesAreStoredDecodedOnlyWhenTheirStreamEnds) 
   EXPECT_FALSE(store("b.conf", "gzip", gzip.substr(0, 20)));
   EXPECT_FALSE(std::filesystem::exists("b.conf"));
   EXPECT_FALSE(cache.SetBodyEncoding(cache.BeginDownload({"c.conf", "v=1"}), "compress"));
+  // Decoded past the cap on what is stored: dropped, whatever its size as sent.
+  cache.SetMaxStoredBytesForTesting(5);
+  EXPECT_TRUE(store("d.conf", "gzip", gzip));
+  cache.SetMaxStoredBytesForTesting(4);
+  EXPECT_FALSE(store("e.conf", "gzip", gzip));
+  EXPECT_FALSE(std::filesystem::exists("e.conf"));
 }
 
 // A read-only or full disk: the download is abandoned at once, and new resources pass through

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "base/core/paced_job.h"
+#include "base/core/serial_executor.h"
+#include "base/core/thread_role.h"
+#include "cache/core/cache_index.h"
+#include "cache/core/cache_trouble.h"
+#include "cache/core/content_decoder.h"
+#include "cache/core/download_table.h"
+#include "cache/core/placed_files.h"
+#include "platform/file_system.h"
+
+// The writer thread's side of the downloads: streams each body, decoded, to its temporary file, a
+// bounded piece per task, then puts a whole one in place and records it in the index, in the order
+// the downloads finished, or drops it.
+// Thread: the public calls post to the writer thread and return at once (the resource cache makes
+// them on the deciding thread); everything else runs on the writer thread, under writer_role_.
+namespace gameshell {
+
+class BodyWriter {
+ public:
+  BodyWriter(FileSystem& fs,
+             CacheIndex& index,
+             CacheTrouble& trouble,
+             PlacedFiles& placed,
+             PacedJob& index_sync);
+  // Runs what is queued.
+  ~BodyWriter() = default;
+
+  // A decoded body larger than this is not stored: a small compressed body may decode to far more.
+  static constexpr int64_t kMaxStoredBytes = int64_t{1} << 30;
+  // What one writer task decodes of a body at most, so that no body holds up the others.
+  static constexpr size_t kDecodedBytesPerTask = size_t{4} << 20;
+
+  // Opens the download's temporary file. `abandoned` runs on the writer thread if the disk refuses
+  // the body.
+  void Open(DownloadId id, std::string temporary_path, std::function<void()> abandoned);
+  // The body is decoded by `decoder` before it is written. Before the first piece.
+  void SetDecoder(DownloadId id, std::unique_ptr<ContentDecoder> decoder);
+  // Decodes and writes a piece of the body, as sent; `written` runs once it is.
+  void Write(DownloadId id, std::string piece, std::function<void()> written);
+  // Once the body's decoding has caught up: puts it in place and records it when `keep` and it is
+  // whole (complete, its encoding ended where its format says, within kMaxStoredBytes), or drops
+  // it. `done` is told whether the file is in place; when a whole body could not be put in place,
+  // also the path of a file that holds it (the caller removes it).
+  using Done = std::function<void(bool stored, const std::string& kept)>;
+  void Commit(DownloadId id, DownloadTarget target, bool keep, Done done);
+  // Drops the body unwritten.
+  void Drop(DownloadId id, std::string temporary_path);
+  // Other work of the writer thread (the start's housekeeping), in turn with the bodies.
+  void Post(std::function<void()> task) { writer_.Post(std::move(task)); }
+  // Returns once everything queued so far has run.
+  void Flush() { writer_.Flush(); }
+  void SetMaxStoredBytesForTesting(int64_t bytes);
+
+ private:
+  struct Receiving {
+    std::unique_ptr<WritableFile> file;
+    std::shared_ptr<ContentDecoder> decoder;
+    int64_t decoded_bytes = 0;
+    bool ok = true;
+    bool decoding = false;  // input is left that a later task decodes
+    std::function<void()> abandoned;
+  };
+
+  // Where every task of the writer thread starts.
+  void OnWriter() const ASSERT_CAPABILITY(writer_role_);
+  // The disk refused a write of the body: it is abandoned, and downloads pause for a while.
+  void OnDiskRefused(Receiving& receiving) REQUIRES(writer_role_);
+  // At most kDecodedBytesPerTask of the piece; the rest in later tasks.
+  void WriteOnWriter(DownloadId id, std::string_view piece) REQUIRES(writer_role_);
+  void CommitWhenDecoded(DownloadId id, DownloadTarget target, bool keep, Done done);
+  // True when the file is in place and recorded. A whole body that cannot be put in place is left
+  // at `*kept`.
+  bool CommitOnWriter(DownloadId id, const DownloadTarget& target, bool keep, std::string* kept)
+      REQUIRES(writer_role_);
+
+  FileSystem& fs_;
+  CacheIndex& index_;
+  CacheTrouble& trouble_;
+  PlacedFiles& placed_;
+  PacedJob& index_sync_;
+  ThreadRole writer_role_;
+  std::unordered_map<DownloadId, Receiving> receiving_ GUARDED_BY(writer_role_);
+  int64_t max_stored_bytes_ GUARDED_BY(writer_role_) = kMaxStoredBytes;
+  // Last: its thread stops, running what is queued, before the rest goes.
+  SerialExecutor writer_;
+};
+
+}  // namespace gameshell
