@@ -16,3 +16,4 @@
 #define ACQUIRE(...) GS_THREAD_ANNOTATION(acquire_capability(__VA_ARGS__))
 #define RELEASE(...) GS_THREAD_ANNOTATION(release_capability(__VA_ARGS__))
 #define ASSERT_CAPABILITY(x) GS_THREAD_ANNOTATION(assert_capability(x))
+#define RETURN_CAPABILITY(x) GS_THREAD_ANNOTATION(lock_returned(x))

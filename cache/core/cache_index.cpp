@@ -1,168 +1,23 @@
 #include "cache/core/cache_index.h"
 
 #include <algorithm>
-
-#include <cstdio>
+#include <utility>
 
 #include "base/core/ascii.h"
 #include "cache/core/cache_paths.h"
-#include "platform/process_environment.h"
+#include "cache/core/index_format.h"
 
 namespace gameshell {
 namespace {
 
-#ifdef _WIN32
-constexpr std::string_view kLineEnd = "\r\n";
-#else
-constexpr std::string_view kLineEnd = "\n";
-#endif
-
-bool RoundTrips(const std::string& key, const std::string& value) {
-  return key.find_first_of(" \r\n") == std::string::npos &&
-         value.find_first_of("\r\n") == std::string::npos;
-}
-
-// The entry's line as the file holds it; empty for one that cannot be read back as written.
-std::string Line(const std::string& key, const std::string& value) {
-  if (!RoundTrips(key, value)) {
-    return {};
-  }
-  std::string line;
-  line.reserve(key.size() + value.size() + 1 + kLineEnd.size());
-  line += key;
-  line += ' ';
-  line += value;
-  line += kLineEnd;
-  return line;
-}
-
-size_t LineBytes(const std::string& key, const std::string& value) {
-  return RoundTrips(key, value) ? key.size() + value.size() + 1 + kLineEnd.size() : 0;
-}
-
-// What an entry may be: the generation, or a storable cache path with a token that has no
-// control character (no URL's query has one). Anything else is junk from a damaged file.
-bool IsIndexEntry(const std::string& key, const std::string& value) {
-  if (key != kGenerationKey && !IsStorableCachePath(key)) {
-    return false;
-  }
-  return std::none_of(value.begin(), value.end(),
-                      [](unsigned char c) { return c < 0x20 || c == 0x7F; });
-}
-
-// Removes junk entries; true when there was any.
-bool DropJunk(std::map<std::string, std::string>& entries) {
-  return std::erase_if(entries, [](const auto& entry) {
-           return !IsIndexEntry(entry.first, entry.second);
-         }) > 0;
-}
-
-constexpr size_t kReadPieceBytes = size_t{1} << 20;
 // Junk lines kept in memory at the most; any more are left out at once (a file of junk may be
 // hundreds of megabytes).
 constexpr uint64_t kMaxJunkBytes = uint64_t{1} << 20;
 
 }  // namespace
 
-std::string SerializeIndex(const std::map<std::string, std::string>& entries) {
-  std::string text;
-  for (const auto& [key, value] : entries) {
-    text += Line(key, value);
-  }
-  return text;
-}
-
-namespace {
-
-// The key and value of one line (its line end taken off); false for a line the format skips.
-bool ParseIndexLine(std::string_view line, std::string_view* key, std::string_view* value) {
-  if (line.ends_with('\r')) {
-    line.remove_suffix(1);
-  }
-  if (line.size() > kMaxIndexLineBytes) {
-    return false;
-  }
-  size_t space = line.find(' ');
-  if (space == std::string_view::npos || space + 1 == line.size()) {
-    return false;
-  }
-  *key = line.substr(0, space);
-  *value = line.substr(space + 1);
-  return true;
-}
-
-// Splits an index file's text, fed a piece at a time, into its lines (line end taken off). A line
-// past kMaxIndexLineBytes is skipped without being kept whole, and a last line without its line
-// end is never handed on: the shell ends every line it writes, so one cut short (a kill during an
-// append, a full disk) may read as another version ("v=1" of "v=12").
-class IndexLineSplitter {
- public:
-  template <typename TakeLine>
-  void Feed(std::string_view piece, TakeLine&& take_line) {
-    while (!piece.empty()) {
-      const size_t end = piece.find('\n');
-      const std::string_view part = piece.substr(0, end);
-      overlong_ = overlong_ || line_.size() + part.size() > kMaxIndexLineBytes + 1;
-      if (end == std::string_view::npos) {
-        if (!overlong_) {
-          line_.append(part);
-        }
-        return;
-      }
-      if (!overlong_) {
-        if (line_.empty()) {
-          take_line(part);  // whole in this piece: no copy
-        } else {
-          line_.append(part);
-          take_line(std::string_view(line_));
-        }
-      }
-      line_.clear();
-      overlong_ = false;
-      piece.remove_prefix(end + 1);
-    }
-  }
-  // The text so far ends inside a line.
-  bool Torn() const { return !line_.empty() || overlong_; }
-
- private:
-  std::string line_;
-  bool overlong_ = false;
-};
-
-}  // namespace
-
-void ParseIndex(std::string_view text, std::map<std::string, std::string>& entries) {
-  IndexLineSplitter().Feed(text, [&](std::string_view line) {
-    std::string_view key, value;
-    if (ParseIndexLine(line, &key, &value)) {
-      entries.insert_or_assign(std::string(key), std::string(value));
-    }
-  });
-}
-
-namespace {
-
-// Adds a line to what a rewrite keeps. A junk line takes its key's earlier line with it, as it
-// did in memory when the index was loaded (where it names no version anyone asks for).
-void MergeLine(std::string_view line, std::map<std::string, std::string>& merged) {
-  std::string_view key, value;
-  if (!ParseIndexLine(line, &key, &value)) {
-    return;
-  }
-  std::string key_text(key);
-  std::string value_text(value);
-  if (IsIndexEntry(key_text, value_text)) {
-    merged.insert_or_assign(std::move(key_text), std::move(value_text));
-  } else {
-    merged.erase(key_text);
-  }
-}
-
-}  // namespace
-
 CacheIndex::CacheIndex(FileSystem& fs, std::string file_name)
-    : fs_(fs), file_name_(std::move(file_name)) {}
+    : fs_(fs), file_(fs, std::move(file_name)) {}
 
 void CacheIndex::ExpectLoad() {
   MutexLock lock(&mutex_);
@@ -194,11 +49,9 @@ void CacheIndex::Load() {
   std::map<std::string, std::string> loaded;
   std::unordered_map<std::string, std::string> spellings;
   const bool names_ignore_case = fs_.NamesIgnoreCase();
-  uint64_t bytes = 0;
   uint64_t junk_bytes = 0;
   bool junk = false;
-  IndexLineSplitter splitter;
-  const auto take = [&](std::string_view text) {
+  const IndexFile::ReadSummary read = file_.Read([&](std::string_view text) {
     std::string_view key, value;
     if (!ParseIndexLine(text, &key, &value)) {
       return;
@@ -217,28 +70,14 @@ void CacheIndex::Load() {
       spellings[AsciiLower(key_text)] = key_text;
     }
     loaded.insert_or_assign(std::move(key_text), std::move(value_text));
-  };
-  const FileSystem::ReadOutcome outcome =
-      fs_.ReadFileInPieces(file_name_, kReadPieceBytes, [&](std::string_view piece) {
-        bytes += piece.size();
-        splitter.Feed(piece, take);
-        return true;
-      });
-  const bool torn = splitter.Torn();
-  if (outcome == FileSystem::ReadOutcome::kUnusable) {
-    std::fprintf(stderr,
-                 "gameshell: cannot read the cache index %s/%s (not a regular file, or "
-                 "unreadable); the game's files are fetched again this run\n",
-                 platform::WorkingDirectoryForDisplay().c_str(), file_name_.c_str());
-    std::fflush(stderr);
-  }
+  });
 
   MutexLock lock(&mutex_);
   loading_ = false;
   loaded_.SignalAll();
   // Kept in memory only: writing to what is not a regular file could block for good (a FIFO) or
   // replace what someone put there.
-  file_unusable_ = outcome == FileSystem::ReadOutcome::kUnusable;
+  file_unusable_ = read.outcome == FileSystem::ReadOutcome::kUnusable;
   // The loaded nodes themselves become the entries: a copy of a large index's keys would leave as
   // much memory again behind, freed but scattered where the allocator cannot give it back. What
   // the file says wins over what was set meanwhile, as a later line would.
@@ -247,17 +86,23 @@ void CacheIndex::Load() {
   for (auto& [folded, spelling] : spellings) {
     spelling_[folded] = std::move(spelling);
   }
-  file_bytes_ = bytes;
+  file_bytes_ = read.bytes;
   live_bytes_ = 0;
   for (const auto& [key, value] : entries_) {
-    live_bytes_ += LineBytes(key, value);
+    live_bytes_ += IndexLineBytes(key, value);
   }
   // A torn last line is mended by a rewrite, and so is junk (which stays readable in memory
   // meanwhile: nothing asks for it).
-  rewrite_due_ = junk || torn;
+  rewrite_due_ = junk || read.torn;
   if (entries_.try_emplace(kGenerationKey, "1").second) {
-    pending_.push_back(Line(kGenerationKey, "1"));
+    pending_.push_back(IndexLine(kGenerationKey, "1"));
     live_bytes_ += pending_.back().size();
+  }
+  if (reset_after_load_) {
+    ResetLocked(*reset_after_load_);
+    reset_after_load_.reset();
+    // Written with the start's rewrite, or the next flush.
+    rewrite_due_ = true;
   }
 }
 
@@ -272,13 +117,13 @@ std::optional<std::string> CacheIndex::Find(const std::string& key) const {
 }
 
 void CacheIndex::SetLocked(const std::string& key, const std::string& value) {
-  std::string line = Line(key, value);
+  std::string line = IndexLine(key, value);
   if (fs_.NamesIgnoreCase()) {
     spelling_[AsciiLower(key)] = key;
   }
   auto [it, inserted] = entries_.try_emplace(key, value);
   if (!inserted) {
-    live_bytes_ -= LineBytes(key, it->second);
+    live_bytes_ -= IndexLineBytes(key, it->second);
     it->second = value;
   }
   live_bytes_ += line.size();
@@ -307,7 +152,7 @@ bool CacheIndex::ForgetVersion(const std::string& key) {
       return true;
     }
     SetLocked(key, kNoVersionToken);
-    if (Line(key, kNoVersionToken).empty()) {
+    if (IndexLine(key, kNoVersionToken).empty()) {
       return true;  // a key no line can hold was never in the file either
     }
     // Only this line, now: the other pending lines may name files not yet flushed to the disk
@@ -322,8 +167,8 @@ bool CacheIndex::ForgetVersion(const std::string& key) {
       return true;  // a file that is never read names no version
     }
   }
-  MutexLock write_lock(&write_mutex_);
-  const bool ok = fs_.AppendFile(file_name_, line);
+  MutexLock write_lock(&file_.write_mutex());
+  const bool ok = file_.Append(line);
   MutexLock lock(&mutex_);
   if (ok) {
     file_bytes_ += line.size();
@@ -374,7 +219,7 @@ void CacheIndex::DropEntriesWithoutFiles(const std::atomic<bool>* stop) {
       auto it = entries_.find(key);
       // A file put in place meanwhile brings its entry back.
       if (it != entries_.end() && !fs_.FileSize(key)) {
-        live_bytes_ -= LineBytes(key, it->second);
+        live_bytes_ -= IndexLineBytes(key, it->second);
         entries_.erase(it);
         dropped_.insert(key);
       }
@@ -413,15 +258,24 @@ void CacheIndex::Reset(const std::string& generation) {
   }
   {
     MutexLock lock(&mutex_);
-    WaitForLoad();
-    entries_.clear();
-    spelling_.clear();
-    pending_.clear();
-    live_bytes_ = 0;
-    reset_pending_ = true;
-    SetLocked(kGenerationKey, generation);
+    if (loading_) {
+      // Cleared once the load has run, in its place: the player's clear never waits for a large
+      // index to be read.
+      reset_after_load_ = generation;
+      return;
+    }
+    ResetLocked(generation);
   }
   FlushOrSchedule();
+}
+
+void CacheIndex::ResetLocked(const std::string& generation) {
+  entries_.clear();
+  spelling_.clear();
+  pending_.clear();
+  live_bytes_ = 0;
+  reset_pending_ = true;
+  SetLocked(kGenerationKey, generation);
 }
 
 bool CacheIndex::OwnsFile(const std::string& key) const {
@@ -449,7 +303,7 @@ void CacheIndex::FlushOrSchedule() {
 }
 
 void CacheIndex::Write(bool whole, bool compact) {
-  MutexLock write_lock(&write_mutex_);
+  MutexLock write_lock(&file_.write_mutex());
   std::vector<std::string> lines;
   bool reset = false;
   bool rewrite = false;
@@ -481,38 +335,26 @@ void CacheIndex::Write(bool whole, bool compact) {
   bool ok;
   uint64_t file_bytes = 0;
   if (!rewrite) {
-    ok = fs_.AppendFile(file_name_, appended);
+    ok = file_.Append(appended);
     file_bytes = appended.size();
   } else {
-    // The file has this run's earlier lines and any another shell appended, in order. Only what a
-    // rewrite keeps is kept while reading it: a file of junk costs no memory.
-    std::map<std::string, std::string> merged;
-    uint64_t current_bytes = 0;
-    IndexLineSplitter current;
-    const auto take = [&](std::string_view piece) {
-      current_bytes += piece.size();
-      if (!reset) {
-        current.Feed(piece, [&](std::string_view line) { MergeLine(line, merged); });
-      }
-    };
-    ok = fs_.ReplaceFileMerged(file_name_, take, [&] {
-      if (reset || current_bytes == 0) {
-        // A clear drops whatever the file held; a file gone is written anew from memory.
-        merged = Entries();
-        DropJunk(merged);
-      } else {
-        IndexLineSplitter().Feed(appended, [&](std::string_view line) { MergeLine(line, merged); });
-        MutexLock lock(&mutex_);
-        for (const std::string& key : dropped_) {
-          if (!entries_.contains(key)) {
-            merged.erase(key);
+    ok = file_.Rewrite(
+        reset, appended,
+        [&](std::map<std::string, std::string>& merged, bool from_file) {
+          if (!from_file) {
+            // A clear drops whatever the file held; a file gone is written anew from memory.
+            merged = Entries();
+            DropJunk(merged);
+            return;
           }
-        }
-      }
-      std::string text = SerializeIndex(merged);
-      file_bytes = text.size();
-      return text;
-    });
+          MutexLock lock(&mutex_);
+          for (const std::string& key : dropped_) {
+            if (!entries_.contains(key)) {
+              merged.erase(key);
+            }
+          }
+        },
+        &file_bytes);
   }
   MutexLock lock(&mutex_);
   if (!ok) {
@@ -542,7 +384,7 @@ bool CacheIndex::SyncAppends() {
     // Cleared first: a line appended while the flush runs asks for the next one.
     appends_unsynced_ = false;
   }
-  if (fs_.SyncFiles({file_name_})) {
+  if (file_.Sync()) {
     return true;
   }
   MutexLock lock(&mutex_);

@@ -14,11 +14,13 @@
 
 #include "base/core/mutex.h"
 #include "cache/core/cache_paths.h"
+#include "cache/core/index_file.h"
+#include "cache/core/index_format.h"
 #include "platform/file_system.h"
 
 // The resource cache's memory of which version of each resource is stored: cache path -> version
-// token, plus the reserved key "version" holding the cache generation. Kept in "fileList.txt" in
-// the cache root, one "key value" line per entry. During a run, new and changed entries are
+// token, plus the reserved key "version" holding the cache generation, and the lines not yet in
+// its file (IndexFile, "fileList.txt" in the cache root). During a run, new and changed entries are
 // appended as lines (a later line wins) at once, or, with a save scheduler, as soon as the
 // scheduler runs; the file is rewritten whole, in byte order of the keys, on Save, after Reset,
 // when its last line was torn or it held junk, and once it has grown past twice the size of its
@@ -30,28 +32,13 @@
 // file writes it on the caller's thread (the resource cache calls Load, the start's rewrites and
 // ForgetVersion on its writer thread, and Flush on its index thread). One mutex guards the
 // entries and the pending lines and is never held during file I/O, so Find and Update never wait
-// for the disk; another serialises the writes of the file.
+// for the disk; the file's write lock serialises its writes.
+// Waits: once ExpectLoad has announced a load, Find, Update, ForgetVersion, OwnsFile and Entries
+// wait for it without bound. The resource cache asks WaitUntilLoaded, with a bound, on the
+// deciding thread before any of them, and calls the others on the writer thread after the load;
+// Reset, which a page may ask for at any time on the UI thread, never waits: asked during the
+// load, it takes effect once the load has run.
 namespace gameshell {
-
-inline constexpr char kGenerationKey[] = "version";
-
-// The value of an entry whose file is being replaced: no version at all. It holds a space, which
-// no URL's query does, so it matches no request's token, and is never taken for the empty token
-// (a single space).
-inline constexpr char kNoVersionToken[] = " -";
-
-// Lines longer than this are junk (no cache path or URL query comes near it) and are skipped.
-inline constexpr size_t kMaxIndexLineBytes = 8192;
-
-// The index file's text for these entries. Entries whose key holds a space, or whose key or value
-// holds a line break, cannot be read back as written and are left out rather than let them spill
-// into other lines.
-std::string SerializeIndex(const std::map<std::string, std::string>& entries);
-
-// Adds the entries of an index file's text to `entries`; a later line wins over an earlier one.
-// Accepts LF and CR LF line ends; skips lines without a space or with nothing after it, lines
-// longer than kMaxIndexLineBytes, and a last line without its line end (torn).
-void ParseIndex(std::string_view text, std::map<std::string, std::string>& entries);
 
 class CacheIndex {
  public:
@@ -120,6 +107,7 @@ class CacheIndex {
 
  private:
   void SetLocked(const std::string& key, const std::string& value) REQUIRES(mutex_);
+  void ResetLocked(const std::string& generation) REQUIRES(mutex_);
   // Flushes now, or hands the flush to the scheduler.
   void FlushOrSchedule();
   void Write(bool whole, bool compact);
@@ -129,12 +117,11 @@ class CacheIndex {
   void WaitForLoad() const REQUIRES(mutex_);
 
   FileSystem& fs_;
-  const std::string file_name_;
+  // Its write lock is never taken while holding mutex_.
+  IndexFile file_;
   std::function<void()> schedule_save_;
   std::function<void()> before_write_;
 
-  // Serialises the writes of the file (never taken while holding mutex_).
-  Mutex write_mutex_;
   mutable Mutex mutex_;
   mutable CondVar loaded_;
   bool loading_ GUARDED_BY(mutex_) = false;
@@ -142,6 +129,8 @@ class CacheIndex {
   // Lines of entries not yet in the file, oldest first.
   std::vector<std::string> pending_ GUARDED_BY(mutex_);
   bool reset_pending_ GUARDED_BY(mutex_) = false;
+  // A Reset asked for while the index was loading.
+  std::optional<std::string> reset_after_load_ GUARDED_BY(mutex_);
   bool rewrite_due_ GUARDED_BY(mutex_) = false;
   // Not a regular file, or unreadable: nothing is written to it.
   bool file_unusable_ GUARDED_BY(mutex_) = false;

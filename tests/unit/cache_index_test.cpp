@@ -96,6 +96,16 @@ TEST_F(CacheIndexTest, ResetKeepsOnlyTheNewGeneration) {
   EXPECT_EQ(index_.Find("a.png"), std::nullopt);
   index_.Reset("8");
   EXPECT_EQ(File(), "version 8\n");
+  // Asked while the index loads (on another thread), a clear never waits for the load: it takes
+  // effect, over everything the file held, once the load has run.
+  disk_.files[kIndexFileName] = "a.png 1\nversion 8\n";
+  CacheIndex loading(disk_);
+  loading.ExpectLoad();
+  loading.Reset("9");
+  loading.Load();
+  EXPECT_EQ(loading.Entries(), (Entries{{"version", "9"}}));
+  loading.RewriteIfDue();
+  EXPECT_EQ(File(), "version 9\n");
 }
 
 TEST_F(CacheIndexTest, AGenerationWithALineBreakIsRefused) {
