@@ -114,7 +114,7 @@ int GameBrowserApp::Run(const std::vector<std::string>& args) {
   if (errors_in_window_) {
     game->SayCacheTroubleInWindow();
   }
-  if (game->client().browser_list().empty()) {
+  if (game->client().browsers().empty()) {
     std::fprintf(stderr, "gameshell: the game window could not be created\n");
     return 3;
   }

@@ -61,9 +61,13 @@ ProfileCacheHooks::~ProfileCacheHooks() {
   GS_REQUIRE_UI_THREAD();
   profile_->removeUrlSchemeHandler(scheme_handler_.get());
   // The downloads go before the files and requests they answer into.
-  in_flight_.clear();
-  for (const auto& [key, kept] : kept_bodies_) {
-    QFile::remove(kept);
+  for (auto& [key, resource] : resources_) {
+    resource.download.reset();
+  }
+  for (const auto& [key, resource] : resources_) {
+    if (!resource.kept_body.isEmpty()) {
+      QFile::remove(resource.kept_body);
+    }
   }
 }
 
@@ -93,8 +97,11 @@ void ProfileCacheHooks::OnPageRequest(QWebEngineUrlRequestInfo& info) {
     return;
   }
   const RequestDecision decision = cache_->Decide(url_text);
-  if (decision.action == RequestAction::kPassThrough ||
-      (decision.action == RequestAction::kDownload && failed_.contains(decision.key))) {
+  if (decision.action == RequestAction::kPassThrough) {
+    return;
+  }
+  if (auto it = resources_.find(decision.key);
+      decision.action == RequestAction::kDownload && it != resources_.end() && it->second.failed) {
     return;
   }
   // A size check only; the file itself is read where the engine reads the answer.
@@ -112,7 +119,7 @@ void ProfileCacheHooks::OnPageRequest(QWebEngineUrlRequestInfo& info) {
     // the older copy. Past the open-file limit, it gets whichever copy is there when served.
     std::shared_ptr<QFile> file = serving_files_.Open(decision.key.path);
     if (file && file->isOpen()) {
-      held_files_.Hold(cache_url, std::move(file));
+      HoldOlderCopy(decision.key, cache_url, std::move(file));
     }
   }
   JoinOrStartDownload(url, info.firstPartyUrl(), decision.key);
@@ -138,24 +145,28 @@ void ProfileCacheHooks::OnCacheRequest(QWebEngineUrlRequestJob* job) {
     job->fail(QWebEngineUrlRequestJob::UrlInvalid);
     return;
   }
-  if (std::shared_ptr<QFile> held = held_files_.Take(url)) {
+  if (std::shared_ptr<QFile> held = TakeOlderCopy(key, url)) {
     Reply(job, std::move(held), key.path);
     return;
   }
-  if (auto it = in_flight_.find(key); it != in_flight_.end() && !it->second.answered) {
-    it->second.waiting.append(job);
-    return;
-  }
-  if (auto it = kept_bodies_.find(key); it != kept_bodies_.end()) {
-    auto file = std::make_shared<QFile>(it->second);
-    file->open(QIODevice::ReadOnly);
-    Reply(job, std::move(file), key.path);
-    return;
-  }
-  // Sent here to wait for a download that has failed since: the file on disk is not this version.
-  if (failed_.contains(key)) {
-    SendToNetwork(job);
-    return;
+  if (auto it = resources_.find(key); it != resources_.end()) {
+    Resource& resource = it->second;
+    if (resource.InFlight() && !resource.answered) {
+      resource.waiting.append(job);
+      return;
+    }
+    if (!resource.kept_body.isEmpty()) {
+      auto file = std::make_shared<QFile>(resource.kept_body);
+      file->open(QIODevice::ReadOnly);
+      Reply(job, std::move(file), key.path);
+      return;
+    }
+    // Sent here to wait for a download that has failed since: the file on disk is not this
+    // version.
+    if (resource.failed) {
+      SendToNetwork(job);
+      return;
+    }
   }
   Serve(job, key.path);
 }
@@ -163,13 +174,14 @@ void ProfileCacheHooks::OnCacheRequest(QWebEngineUrlRequestJob* job) {
 void ProfileCacheHooks::JoinOrStartDownload(const QUrl& url,
                                             const QUrl& referer,
                                             const ResourceKey& key) {
-  auto [it, started] = in_flight_.try_emplace(key);
-  if (!started) {
+  Resource& resource = resources_[key];
+  if (resource.InFlight()) {
     return;
   }
-  it->second.download =
+  resource.answered = false;
+  resource.download =
       std::make_unique<ResourceDownloadClient>(&network_, cache_, url, referer, user_agent_, key);
-  ResourceDownloadClient* download = it->second.download.get();
+  ResourceDownloadClient* download = resource.download.get();
   connect(download, &ResourceDownloadClient::Finished, this,
           [this, key](bool stored, const QString& kept) { OnDownloadFinished(key, stored, kept); });
   connect(download, &ResourceDownloadClient::WillNotAnswer, this,
@@ -177,20 +189,21 @@ void ProfileCacheHooks::JoinOrStartDownload(const QUrl& url,
 }
 
 void ProfileCacheHooks::Answer(const ResourceKey& key, bool stored, const QString& kept) {
-  auto it = in_flight_.find(key);
-  if (it == in_flight_.end() || it->second.answered) {
+  auto it = resources_.find(key);
+  if (it == resources_.end() || !it->second.InFlight() || it->second.answered) {
     if (!kept.isEmpty()) {
       QFile::remove(kept);
     }
     return;
   }
-  it->second.answered = true;
+  Resource& resource = it->second;
+  resource.answered = true;
   if (stored) {
-    failed_.erase(key);
+    resource.failed = false;
   } else if (kept.isEmpty()) {
-    failed_.insert(key);
+    resource.failed = true;
   }
-  const QList<QPointer<QWebEngineUrlRequestJob>> waiting = std::move(it->second.waiting);
+  const QList<QPointer<QWebEngineUrlRequestJob>> waiting = std::move(resource.waiting);
   for (const QPointer<QWebEngineUrlRequestJob>& job : waiting) {
     if (!job) {  // the page gave up on it
       continue;
@@ -215,29 +228,73 @@ void ProfileCacheHooks::OnDownloadFinished(const ResourceKey& key,
                                            const QString& kept) {
   GS_REQUIRE_UI_THREAD();
   Answer(key, stored, kept);
-  auto it = in_flight_.find(key);
-  if (it == in_flight_.end()) {
+  auto it = resources_.find(key);
+  if (it == resources_.end() || !it->second.InFlight()) {
     return;
   }
   // Emitted from inside the download: it goes once its signal has returned.
   it->second.download.release()->deleteLater();
-  in_flight_.erase(it);
+  DropIfDone(key);
+}
+
+void ProfileCacheHooks::DropIfDone(const ResourceKey& key) {
+  if (auto it = resources_.find(key); it != resources_.end() && it->second.Done()) {
+    resources_.erase(it);
+  }
 }
 
 void ProfileCacheHooks::KeepBody(const ResourceKey& key, const QString& kept) {
   // A request may still be on its way here (redirected before the download ended); opened copies
   // stay readable once the file is gone.
-  if (auto [old, added] = kept_bodies_.try_emplace(key, kept); !added) {
-    QFile::remove(old->second);
-    old->second = kept;
+  Resource& resource = resources_[key];
+  if (!resource.kept_body.isEmpty()) {
+    QFile::remove(resource.kept_body);
   }
+  resource.kept_body = kept;
   QTimer::singleShot(kKeptBodyMs, this, [this, key, kept] {
-    auto it = kept_bodies_.find(key);
-    if (it != kept_bodies_.end() && it->second == kept) {
-      kept_bodies_.erase(it);
+    auto it = resources_.find(key);
+    if (it != resources_.end() && it->second.kept_body == kept) {
+      it->second.kept_body.clear();
+      DropIfDone(key);
     }
     QFile::remove(kept);
   });
+}
+
+void ProfileCacheHooks::HoldOlderCopy(const ResourceKey& key,
+                                      const QUrl& cache_url,
+                                      std::shared_ptr<QFile> file) {
+  resources_[key].held[cache_url].append(file);
+  QTimer::singleShot(kUnclaimedCloseMs, this, [this, key, cache_url, weak = std::weak_ptr(file)] {
+    std::shared_ptr<QFile> unclaimed = weak.lock();
+    auto it = resources_.find(key);
+    if (!unclaimed || it == resources_.end()) {
+      return;
+    }
+    auto held = it->second.held.find(cache_url);
+    if (held != it->second.held.end() && held->removeOne(unclaimed) && held->isEmpty()) {
+      it->second.held.erase(held);
+    }
+    DropIfDone(key);
+  });
+}
+
+std::shared_ptr<QFile> ProfileCacheHooks::TakeOlderCopy(const ResourceKey& key,
+                                                        const QUrl& cache_url) {
+  auto it = resources_.find(key);
+  if (it == resources_.end()) {
+    return nullptr;
+  }
+  auto held = it->second.held.find(cache_url);
+  if (held == it->second.held.end()) {
+    return nullptr;
+  }
+  std::shared_ptr<QFile> file = held->takeFirst();
+  if (held->isEmpty()) {
+    it->second.held.erase(held);
+  }
+  DropIfDone(key);
+  return file;
 }
 
 void ProfileCacheHooks::Serve(QWebEngineUrlRequestJob* job, const std::string& path) {

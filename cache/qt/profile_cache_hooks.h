@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QObject>
@@ -9,11 +10,9 @@
 
 #include <memory>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "cache/core/cache_paths.h"
 #include "cache/core/expected_requests.h"
-#include "cache/qt/held_cache_files.h"
 #include "cache/qt/serving_files.h"
 
 class QFile;
@@ -56,13 +55,30 @@ class ProfileCacheHooks : public QObject {
   class Interceptor;
   class SchemeHandler;
 
-  // A resource being fetched, and the requests waiting for its answer.
-  struct InFlight {
+  // One version of a resource, from the request that starts its download to the last answer.
+  struct Resource {
+    // While it is being fetched; the requests waiting for its answer.
     std::unique_ptr<ResourceDownloadClient> download;
-    // Once answered, later requests are served from disk (or a kept body).
+    // Once answered, later requests are served from disk (or the kept body).
     bool answered = false;
     QList<QPointer<QWebEngineUrlRequestJob>> waiting;
+    // A body that could not be put in place, for the requests on their way to it when the
+    // download ended; it goes after kKeptBodyMs.
+    QString kept_body;
+    // The download ended without storing anything: its requests go to the network this run, never
+    // to a file on disk (another version's, perhaps a peer's) nor into another download (a
+    // resource that redirects to itself would start one per hop for ever).
+    bool failed = false;
+    // The older copy on disk, opened for each request sent to the cache scheme while the download
+    // runs: the download may replace the file before the request arrives, and the request is to
+    // get the copy as it was when the shell decided. Per cache address, oldest first; closed after
+    // kUnclaimedCloseMs when the page dropped the request.
+    QHash<QUrl, QList<std::shared_ptr<QFile>>> held;
+
+    bool InFlight() const { return download != nullptr; }
+    bool Done() const { return !download && kept_body.isEmpty() && !failed && held.isEmpty(); }
   };
+  static constexpr int kUnclaimedCloseMs = 30000;
 
   void OnPageRequest(QWebEngineUrlRequestInfo& info);
   void OnCacheRequest(QWebEngineUrlRequestJob* job);
@@ -72,9 +88,12 @@ class ProfileCacheHooks : public QObject {
   // file `kept` (removed once they have it), or none (they go to the network).
   void Answer(const ResourceKey& key, bool stored, const QString& kept = QString());
   void OnDownloadFinished(const ResourceKey& key, bool stored, const QString& kept);
-  // A body that could not be put in place, for the requests on their way to it when the download
-  // ended; it goes after kKeptBodyMs.
   void KeepBody(const ResourceKey& key, const QString& kept);
+  void HoldOlderCopy(const ResourceKey& key, const QUrl& cache_url, std::shared_ptr<QFile> file);
+  // The oldest copy held for the request, or null.
+  std::shared_ptr<QFile> TakeOlderCopy(const ResourceKey& key, const QUrl& cache_url);
+  // Forgets a resource once nothing of it is left.
+  void DropIfDone(const ResourceKey& key);
 
   // Answers `job` with the file at `path` once one may be opened, or sends it to the network.
   void Serve(QWebEngineUrlRequestJob* job, const std::string& path);
@@ -87,12 +106,6 @@ class ProfileCacheHooks : public QObject {
   QWebEngineProfile* const profile_;
   const QByteArray user_agent_;
   QNetworkAccessManager network_;
-  std::unordered_map<ResourceKey, InFlight, ResourceKeyHash> in_flight_;
-  std::unordered_map<ResourceKey, QString, ResourceKeyHash> kept_bodies_;
-  // Versions whose download ended without storing anything this run: their requests go to the
-  // network, never to a file on disk (another version's, perhaps a peer's) nor into another
-  // download (a resource that redirects to itself would start one per hop for ever).
-  std::unordered_set<ResourceKey, ResourceKeyHash> failed_;
   static constexpr int kKeptBodyMs = 10000;
   // Requests handed back to the network: the next request for each such URL goes out untouched,
   // once per hand-back.
@@ -101,9 +114,9 @@ class ProfileCacheHooks : public QObject {
   // answers these only, whoever else asks it for whatever address.
   ExpectedRequests sent_to_cache_;
   QElapsedTimer clock_;
-  // Before the held files, which count against it.
+  // Before the resources, whose held copies count against it.
   ServingFiles serving_files_;
-  HeldCacheFiles held_files_;
+  std::unordered_map<ResourceKey, Resource, ResourceKeyHash> resources_;
   std::unique_ptr<SchemeHandler> scheme_handler_;
   std::unique_ptr<Interceptor> interceptor_;
 };

@@ -19,7 +19,7 @@ void ShowDevTools(QWebEnginePage* page, GameClient& client) {
   if (!inspected) {
     return;
   }
-  if (BrowserWindow* open = BrowserWindow::ForPage(page->devToolsPage())) {
+  if (BrowserWindow* open = client.WindowOf(page->devToolsPage())) {
     open->raise();
     open->activateWindow();
     return;

@@ -38,7 +38,7 @@ class GameBridge::Commands : public BridgeCommands {
   }
 
   void UserAuthentic() override {
-    BrowserWindow* window = BrowserWindow::ForPage(sender_);
+    BrowserWindow* window = bridge_->client_->WindowOf(sender_);
     SystemLauncherHost& host = *bridge_->launcher_host_;
     host.SetOwner(window);
     host.SetGameWindow(GameWindow());
@@ -55,7 +55,7 @@ class GameBridge::Commands : public BridgeCommands {
  private:
   QWidget* GameWindow() const {
     QWebEngineView* view = bridge_->window_ ? bridge_->window_->browser_view() : nullptr;
-    return view ? BrowserWindow::ForPage(view->page()) : nullptr;
+    return view ? bridge_->client_->WindowOf(view->page()) : nullptr;
   }
 
   GameBridge* const bridge_;

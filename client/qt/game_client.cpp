@@ -10,8 +10,8 @@ namespace gameshell {
 
 GameClient::~GameClient() {
   GS_REQUIRE_UI_THREAD();
-  for (const QPointer<QWebEnginePage>& page : browser_list_) {
-    delete BrowserWindow::ForPage(page);
+  for (const Browser& browser : browsers_) {
+    delete browser.window;
   }
 }
 
@@ -20,42 +20,41 @@ BrowserWindow* GameClient::OpenBrowser(GamePage* page, WindowDelegate* delegate)
   auto* view = new QWebEngineView();
   page->setParent(view);
   view->setPage(page);
-  browser_list_.emplace_back(page);
   auto* window = new BrowserWindow(view, delegate);
-  connect(window, &BrowserWindow::BrowserClosed, this, &GameClient::OnBrowserClosed);
+  browsers_.push_back({window, view, page});
+  connect(window, &BrowserWindow::BrowserClosed, this, [this, window] { OnBrowserClosed(window); });
   emit BrowserOpened(window);
   return window;
 }
 
-void GameClient::CloseAllBrowsers(CloseMode mode) {
-  if (!OnUiThread()) {
-    // The posted call is dropped if the client is gone by then.
-    QMetaObject::invokeMethod(
-        this, [this, mode] { CloseAllBrowsers(mode); }, Qt::QueuedConnection);
-    return;
+BrowserWindow* GameClient::WindowOf(const QWebEnginePage* page) const {
+  GS_REQUIRE_UI_THREAD();
+  if (!page) {
+    return nullptr;
   }
-  // Closing removes entries from the list as it goes.
-  const std::vector<QPointer<QWebEnginePage>> open = browser_list_;
-  for (const QPointer<QWebEnginePage>& page : open) {
-    if (BrowserWindow* window = BrowserWindow::ForPage(page)) {
-      window->CloseWindow(mode);
+  for (const Browser& browser : browsers_) {
+    if (browser.page == page) {
+      return browser.window;
     }
   }
+  return nullptr;
 }
 
 void GameClient::CloseGame() {
-  CloseAllBrowsers(CloseMode::kForce);
-}
-
-void GameClient::OnBrowserClosed(QWebEnginePage* page) {
   GS_REQUIRE_UI_THREAD();
-  for (auto it = browser_list_.begin(); it != browser_list_.end(); ++it) {
-    if (*it == page) {
-      browser_list_.erase(it);
-      break;
+  // Closing removes entries from the list as it goes.
+  const std::vector<Browser> open = browsers_;
+  for (const Browser& browser : open) {
+    if (browser.window) {
+      browser.window->ForceClose();
     }
   }
-  if (browser_list_.empty()) {
+}
+
+void GameClient::OnBrowserClosed(BrowserWindow* window) {
+  GS_REQUIRE_UI_THREAD();
+  std::erase_if(browsers_, [window](const Browser& browser) { return browser.window == window; });
+  if (browsers_.empty()) {
     emit LastBrowserClosed();
   }
 }

@@ -1,12 +1,10 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 
 #include <vector>
 
-#include "window/core/close_mode.h"
-#include "window/qt/browser_window.h"
+#include "client/qt/browser.h"
 
 class QWebEnginePage;
 
@@ -15,10 +13,9 @@ namespace gameshell {
 class GamePage;
 class WindowDelegate;
 
-// The browsers of the shell. A browser is one page in its view, in a window of its own: the
-// game's, a popup's, the developer tools'. The client keeps the list of open browsers in the order
-// they opened and closes them; the last one closed ends the run (whose end is the session's).
-// Thread: UI, except CloseAllBrowsers and CloseGame, which may be called from any thread.
+// The browsers of the shell, in the order they opened; the last one closed ends the run (whose end
+// is the session's).
+// Thread: UI.
 class GameClient : public QObject {
   Q_OBJECT
 
@@ -30,13 +27,13 @@ class GameClient : public QObject {
   // Puts `page` in a view, in a window of its own, hidden; counted as open from now on.
   // `delegate` may be null and must outlive the window.
   BrowserWindow* OpenBrowser(GamePage* page, WindowDelegate* delegate);
-  // Every open browser, in the order they opened. kForce closes without asking the pages.
-  void CloseAllBrowsers(CloseMode mode);
   // The game ends, at its own word, the system's, or the player's before it showed: every browser
-  // closes by force, and the game's close lock and exit prompt have no say.
+  // closes at once, and the game's close lock and exit prompt have no say.
   void CloseGame();
 
-  const std::vector<QPointer<QWebEnginePage>>& browser_list() const { return browser_list_; }
+  const std::vector<Browser>& browsers() const { return browsers_; }
+  // The window of the open browser showing `page`; null when none does (a popup not shown yet).
+  BrowserWindow* WindowOf(const QWebEnginePage* page) const;
 
  signals:
   // A browser opened: its window exists, not yet shown.
@@ -45,9 +42,9 @@ class GameClient : public QObject {
   void LastBrowserClosed();
 
  private:
-  void OnBrowserClosed(QWebEnginePage* page);
+  void OnBrowserClosed(BrowserWindow* window);
 
-  std::vector<QPointer<QWebEnginePage>> browser_list_;
+  std::vector<Browser> browsers_;
 };
 
 }  // namespace gameshell

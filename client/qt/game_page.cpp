@@ -10,7 +10,6 @@
 #include "client/core/request_rules.h"
 #include "client/qt/game_page_recovery.h"
 #include "client/qt/request_guard.h"
-#include "window/qt/browser_window.h"
 
 namespace gameshell {
 
@@ -105,16 +104,9 @@ bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType type, boo
   }
   // A popup whose first address is refused would stay an empty window.
   if (is_main_frame && (this->url().isEmpty() || this->url() == QUrl("about:blank"))) {
+    // As if it closed itself: its window closes, or a popup not shown yet goes.
     QMetaObject::invokeMethod(
-        this,
-        [this] {
-          if (BrowserWindow* window = BrowserWindow::ForPage(this)) {
-            window->CloseWindow(CloseMode::kForce);
-          } else {
-            deleteLater();  // a popup not shown yet
-          }
-        },
-        Qt::QueuedConnection);
+        this, [this] { emit windowCloseRequested(); }, Qt::QueuedConnection);
   }
   return false;
 }

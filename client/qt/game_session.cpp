@@ -120,7 +120,7 @@ void GameSession::SayCacheTroubleInWindow() {
           }
           QWebEngineView* view = session->window_delegate_->browser_view();
           SystemLauncherHost host;
-          host.SetGameWindow(view ? BrowserWindow::ForPage(view->page()) : nullptr);
+          host.SetGameWindow(view ? session->client_->WindowOf(view->page()) : nullptr);
           host.ShowModalBox(false, text, kCacheTroubleTitle);
         },
         Qt::QueuedConnection);

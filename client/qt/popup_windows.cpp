@@ -62,7 +62,7 @@ void PopupWindows::Adopt(GamePage* page) {
   connect(page, &QWebEnginePage::windowCloseRequested, this, [page] { page->deleteLater(); });
   QTimer::singleShot(kWrittenPopupSettleMs, page, [this, page] {
     page->toHtml([this, popup = QPointer<GamePage>(page)](const QString& html) {
-      if (popup && !BrowserWindow::ForPage(popup) && !IsEmptyDocument(html)) {
+      if (popup && !client_->WindowOf(popup) && !IsEmptyDocument(html)) {
         ShowWritten(popup, html);
       }
     });
@@ -71,7 +71,7 @@ void PopupWindows::Adopt(GamePage* page) {
 
 void PopupWindows::Show(GamePage* page, const QString& written_by) {
   GS_REQUIRE_UI_THREAD();
-  if (BrowserWindow::ForPage(page)) {
+  if (client_->WindowOf(page)) {
     return;
   }
   StopWaitingToShow(page, this);
@@ -87,7 +87,7 @@ void PopupWindows::ShowWritten(GamePage* written, const QString& html) {
   GS_REQUIRE_UI_THREAD();
   PopupTitler::AskOrigin(
       written, [this, written = QPointer<GamePage>(written), html](const QString& origin) {
-        if (!written || BrowserWindow::ForPage(written)) {
+        if (!written || client_->WindowOf(written)) {
           return;
         }
         StopWaitingToShow(written, this);

@@ -52,7 +52,7 @@ class BridgeTest : public ::testing::Test {
     qputenv("ZD_TEST_RECORD", record_path_.toUtf8());
     page_ = game_->window_delegate().browser_view()->page();
     ASSERT_TRUE(WaitUntil([this] {
-      BrowserWindow* window = BrowserWindow::ForPage(page_);
+      BrowserWindow* window = game_->client().WindowOf(page_);
       return window && window->isVisible();
     }));
     // The window shows before the page's frames have loaded: this page's own, not an earlier
@@ -144,7 +144,7 @@ TEST_F(BridgeTest, OnlyTheGamesOwnFramesHaveTheFunctionsAndReachTheShell) {
   Pump(300);
   EXPECT_EQ(Generation(), "same");
   RunInFrame("same", "C_maxWindow()");
-  EXPECT_TRUE(WaitUntil([&] { return BrowserWindow::ForPage(page())->isMaximized(); }));
+  EXPECT_TRUE(WaitUntil([&] { return game_->client().WindowOf(page())->isMaximized(); }));
   EXPECT_EQ(QFile::exists("fileList.txt"), true);
 }
 
@@ -258,7 +258,7 @@ TEST_F(BridgeTest, NoLibraryMakesAuthenticationFailInABoxOwnedByTheGameWindow) {
   EXPECT_EQ(host_->boxes.front(),
             QString::fromStdString("owned|" + AuthenticFailedText(kLauncherLibraryName) +
                                    "|UserAuthentic失败"));
-  EXPECT_EQ(host_->last_owner, BrowserWindow::ForPage(page()));
+  EXPECT_EQ(host_->last_owner, game_->client().WindowOf(page()));
   WaitForEarlierMessages();
   EXPECT_EQ(Run("authResults.length").toInt(), 0);
 }

@@ -43,7 +43,7 @@ class GameWindowTest : public ::testing::Test {
     game_->game_page()->OpenPopup()->load(
         QUrl(QString::fromStdString(Server().Url("/popup.html"))));
     ASSERT_TRUE(WaitUntil([&] { return Server().Count("event=popup-loaded") > loaded; }));
-    ASSERT_EQ(client().browser_list().size(), 2u);
+    ASSERT_EQ(client().browsers().size(), 2u);
   }
 
   void TearDown() override {
@@ -55,7 +55,7 @@ class GameWindowTest : public ::testing::Test {
   GameWindowDelegate* delegate() { return (game_ ? &game_->window_delegate() : nullptr); }
   BrowserWindow* window() {
     QWebEngineView* view = delegate() ? delegate()->browser_view() : nullptr;
-    return view ? BrowserWindow::ForPage(view->page()) : nullptr;
+    return view ? client().WindowOf(view->page()) : nullptr;
   }
   QWebEnginePage* page() { return delegate()->browser_view()->page(); }
 
@@ -77,7 +77,7 @@ TEST_F(GameWindowTest, LockedCloseRunsThePageHookOncePerRequestAndStaysOpen) {
   Pump(300);
   EXPECT_EQ(Server().Count("event=hook"), before + 2);
   EXPECT_TRUE(window()->isVisible());
-  EXPECT_EQ(client().browser_list().size(), 1u);
+  EXPECT_EQ(client().browsers().size(), 1u);
   EXPECT_EQ(last_browser_closed_, 0);
 }
 
@@ -97,7 +97,7 @@ TEST_F(GameWindowTest, UnlockedCloseSavesTheIndexBeforeTheLoopEnds) {
   window()->close();
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
   EXPECT_TRUE(index_saved_before_quit_);
-  EXPECT_TRUE(client().browser_list().empty());
+  EXPECT_TRUE(client().browsers().empty());
   // The delegate outlives its window (deleted a turn of the loop later); window commands then do
   // nothing.
   ASSERT_NE(delegate(), nullptr);
@@ -214,24 +214,28 @@ TEST_F(GameWindowTest, PopupsOpenInTheirOwnWindowAndKeepTheLoopAlive) {
   Open("");
   OpenPopup();
   window()->close();
-  ASSERT_TRUE(WaitUntil([&] { return client().browser_list().size() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return client().browsers().size() == 1; }));
   Pump(200);
   EXPECT_EQ(last_browser_closed_, 0);
   EXPECT_FALSE(QFile::exists("fileList.txt"));
-  client().CloseAllBrowsers(CloseMode::kForce);
+  client().CloseGame();
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
   EXPECT_TRUE(index_saved_before_quit_);
 }
 
+// Asked from another thread, the game closes on the UI thread, later.
 TEST_F(GameWindowTest, CloseAllWindowsFromAnotherThreadRunsOnTheUiThreadLater) {
   Open("");
   OpenPopup();
-  std::thread([this] { client().CloseAllBrowsers(CloseMode::kForce); }).join();
-  EXPECT_EQ(client().browser_list().size(), 2u);
+  const auto close_game_later = [this] {
+    QMetaObject::invokeMethod(&client(), &GameClient::CloseGame, Qt::QueuedConnection);
+  };
+  std::thread(close_game_later).join();
+  EXPECT_EQ(client().browsers().size(), 2u);
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
-  EXPECT_TRUE(client().browser_list().empty());
+  EXPECT_TRUE(client().browsers().empty());
   // With nothing left open it does nothing.
-  client().CloseAllBrowsers(CloseMode::kForce);
+  client().CloseGame();
   Pump(100);
   EXPECT_EQ(last_browser_closed_, 1);
 }
@@ -245,7 +249,11 @@ TEST_F(GameWindowTest, GentleCloseAllLetsThePageRunItsBeforeUnloadHandling) {
       [&](const QVariant&) { listening = true; });
   ASSERT_TRUE(WaitUntil([&] { return listening; }));
   const int unloads = Server().Count("event=unload");
-  client().CloseAllBrowsers(CloseMode::kAskPage);
+  // As the player's close does, for each window.
+  const std::vector<Browser> open = client().browsers();
+  for (const Browser& browser : open) {
+    browser.window->close();
+  }
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
   EXPECT_TRUE(WaitUntil([&] { return Server().Count("event=unload") > unloads; }));
 }
@@ -257,8 +265,8 @@ TEST_F(GameWindowTest, F2OpensDeveloperToolsOnceAndThePageStillGetsTheKey) {
   ASSERT_NE(target, nullptr);
   QKeyEvent press(QEvent::KeyPress, Qt::Key_F2, Qt::ShiftModifier);
   QCoreApplication::sendEvent(target, &press);
-  ASSERT_TRUE(WaitUntil([&] { return client().browser_list().size() == 2; }));
-  BrowserWindow* dev_tools = BrowserWindow::ForPage(page()->devToolsPage());
+  ASSERT_TRUE(WaitUntil([&] { return client().browsers().size() == 2; }));
+  BrowserWindow* dev_tools = client().WindowOf(page()->devToolsPage());
   ASSERT_NE(dev_tools, nullptr);
   EXPECT_EQ(dev_tools->windowTitle(), "DEVTOOL");
   EXPECT_EQ(qobject_cast<GamePage*>(dev_tools->page())->role(), GamePage::Role::kDevTools);
@@ -268,10 +276,10 @@ TEST_F(GameWindowTest, F2OpensDeveloperToolsOnceAndThePageStillGetsTheKey) {
   QKeyEvent other(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
   QCoreApplication::sendEvent(target, &other);
   Pump(300);
-  EXPECT_EQ(client().browser_list().size(), 2u);
+  EXPECT_EQ(client().browsers().size(), 2u);
   // The game window closing leaves the loop running for the developer tools.
   window()->close();
-  ASSERT_TRUE(WaitUntil([&] { return client().browser_list().size() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return client().browsers().size() == 1; }));
   EXPECT_EQ(last_browser_closed_, 0);
   dev_tools->close();
   ASSERT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));

@@ -9,10 +9,6 @@
 
 namespace gameshell {
 
-namespace {
-constexpr char kWindowProperty[] = "gameshell_browser_window";
-}
-
 BrowserWindow::BrowserWindow(QWebEngineView* view, WindowDelegate* delegate)
     : view_(view), delegate_(delegate) {
   GS_REQUIRE_UI_THREAD();
@@ -21,7 +17,6 @@ BrowserWindow::BrowserWindow(QWebEngineView* view, WindowDelegate* delegate)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(view_);
   if (QWebEnginePage* page = view_->page()) {
-    page->setProperty(kWindowProperty, QVariant::fromValue(static_cast<QObject*>(this)));
     // The page agreed (its unload handling is done): the close goes on.
     connect(page, &QWebEnginePage::windowCloseRequested, this, [this] {
       page_agreed_to_close_ = true;
@@ -30,7 +25,7 @@ BrowserWindow::BrowserWindow(QWebEngineView* view, WindowDelegate* delegate)
   }
   hung_page_deadline_.setSingleShot(true);
   hung_page_deadline_.setInterval(kHungPageMs);
-  connect(&hung_page_deadline_, &QTimer::timeout, this, [this] { CloseWindow(CloseMode::kForce); });
+  connect(&hung_page_deadline_, &QTimer::timeout, this, &BrowserWindow::ForceClose);
   if (delegate_) {
     delegate_->OnWindowCreated(this);
   }
@@ -40,21 +35,10 @@ QWebEnginePage* BrowserWindow::page() const {
   return view_ ? view_->page() : nullptr;
 }
 
-BrowserWindow* BrowserWindow::ForPage(QWebEnginePage* page) {
-  if (!page) {
-    return nullptr;
-  }
-  return qobject_cast<BrowserWindow*>(page->property(kWindowProperty).value<QObject*>());
-}
-
-void BrowserWindow::CloseWindow(CloseMode mode) {
+void BrowserWindow::ForceClose() {
   GS_REQUIRE_UI_THREAD();
-  if (mode == CloseMode::kForce) {
-    forced_ = true;
-    close();
-  } else {
-    AskPageToClose();
-  }
+  forced_ = true;
+  close();
 }
 
 void BrowserWindow::AskPageToClose() {

@@ -4,7 +4,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "window/core/close_mode.h"
 #include "window/qt/window_delegate.h"
 
 class QWebEnginePage;
@@ -31,10 +30,8 @@ class BrowserWindow : public QWidget {
   // A page stuck in a script never answers a close request or the game's exit prompt.
   static constexpr int kHungPageMs = 3000;
 
-  // kForce closes without giving the page's unload handling or the delegate a say.
-  void CloseWindow(CloseMode mode);
-
-  static BrowserWindow* ForPage(QWebEnginePage* page);
+  // Closes without giving the page's unload handling or the delegate a say.
+  void ForceClose();
 
  signals:
   // The window has accepted its close; it is deleted soon after.
