@@ -1,16 +1,12 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
+#include <chrono>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <utility>
-#include <vector>
 
 #include "base/core/paced_job.h"
 #include "base/core/serial_executor.h"
@@ -66,9 +62,9 @@ class ResourceCache {
   int64_t DownloadBacklogForTesting(DownloadId id);
   // `complete`: the whole body arrived by the transfer's own framing. It is put in place and then
   // recorded in the index only when complete, its encoding ended where its format says, its
-  // decoded size is within kMaxStoredBytes, and it is still the version its path waits for;
-  // otherwise it is dropped. `done` runs on the writer thread afterwards, told whether the file is
-  // in place.
+  // decoded size is within BodyWriter::kMaxStoredBytes, and it is still the version its path waits
+  // for; otherwise it is dropped. `done` runs on the writer thread afterwards, told whether the
+  // file is in place.
   void FinishDownload(DownloadId id, bool complete, std::function<void(bool stored)> done = {});
   // The same, and when a whole body could not be put in place (something in the way of its path,
   // a directory that takes no file), `done` gets the path of a file that holds it, for the
@@ -76,9 +72,6 @@ class ResourceCache {
   void FinishDownloadKeeping(DownloadId id,
                              bool complete,
                              std::function<void(bool stored, const std::string& kept)> done);
-  static constexpr int64_t kMaxStoredBytes = BodyWriter::kMaxStoredBytes;
-  static constexpr size_t kDecodedBytesPerTask = BodyWriter::kDecodedBytesPerTask;
-  static constexpr int64_t kDiskRetrySeconds = CacheTrouble::kDiskRetrySeconds;
   void SetMaxStoredBytesForTesting(int64_t bytes) { writer_.SetMaxStoredBytesForTesting(bytes); }
 
   // What was said once on stderr (the cache root or the index refusing writes), for whoever shows
