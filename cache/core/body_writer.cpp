@@ -102,16 +102,12 @@ void BodyWriter::WriteOnWriter(DownloadId id, std::string_view piece) {
 }
 
 void BodyWriter::Commit(DownloadId id, DownloadTarget target, bool keep, Done done) {
-  CommitWhenDecoded(id, std::move(target), keep, std::move(done));
-}
-
-void BodyWriter::CommitWhenDecoded(DownloadId id, DownloadTarget target, bool keep, Done done) {
   writer_.Post([this, id, target = std::move(target), keep, done = std::move(done)]() mutable {
     OnWriter();
     auto it = receiving_.find(id);
     if (it != receiving_.end() && it->second.decoding) {
       // Its body is still being decoded, a task at a time: after those tasks.
-      CommitWhenDecoded(id, std::move(target), keep, std::move(done));
+      Commit(id, std::move(target), keep, std::move(done));
       return;
     }
     std::string kept;

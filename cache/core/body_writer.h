@@ -75,7 +75,6 @@ class BodyWriter {
   void OnDiskRefused(Receiving& receiving) REQUIRES(writer_role_);
   // At most kDecodedBytesPerTask of the piece; the rest in later tasks.
   void WriteOnWriter(DownloadId id, std::string_view piece) REQUIRES(writer_role_);
-  void CommitWhenDecoded(DownloadId id, DownloadTarget target, bool keep, Done done);
   // True when the file is in place and recorded. A whole body that cannot be put in place is left
   // at `*kept`.
   bool CommitOnWriter(DownloadId id, const DownloadTarget& target, bool keep, std::string* kept)

@@ -4,7 +4,6 @@
 #include <QWebEngineView>
 
 #include "base/qt/ui_thread.h"
-#include "client/qt/game_page.h"
 
 namespace gameshell {
 
