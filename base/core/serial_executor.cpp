@@ -22,7 +22,7 @@ void SerialExecutor::Post(std::function<void()> job) {
   work_available_.Signal();
 }
 
-void SerialExecutor::Flush() {
+void SerialExecutor::WaitForPostedJobs() {
   MutexLock lock(&mutex_);
   const uint64_t target = posted_;
   while (finished_ < target) {

@@ -9,7 +9,7 @@
 
 // Runs jobs one at a time, in the order they were posted, on a thread of its own: the cache's
 // file writer, so that no file is written on the thread that drives the pages.
-// Shared between threads: Post and Flush may be called from any thread; jobs run on the
+// Shared between threads: Post and WaitForPostedJobs may be called from any thread; jobs run on the
 // executor's thread.
 namespace gameshell {
 
@@ -23,7 +23,7 @@ class SerialExecutor {
 
   void Post(std::function<void()> job) EXCLUDES(mutex_);
   // Returns once every job posted before the call has run.
-  void Flush() EXCLUDES(mutex_);
+  void WaitForPostedJobs() EXCLUDES(mutex_);
   // True on the executor's own thread: in a job.
   bool RunsOnThisThread() const { return std::this_thread::get_id() == thread_.get_id(); }
 

@@ -56,7 +56,7 @@ class BodyWriter {
   // Other work of the writer thread (the start's housekeeping), in turn with the bodies.
   void Post(std::function<void()> task) { writer_.Post(std::move(task)); }
   // Returns once everything queued so far has run.
-  void Flush() { writer_.Flush(); }
+  void WaitForWrites() { writer_.WaitForPostedJobs(); }
   void SetMaxStoredBytesForTesting(int64_t bytes);
 
  private:

@@ -1,6 +1,7 @@
 #include "cache/core/cache_index.h"
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 
 #include "base/core/ascii.h"
@@ -37,10 +38,8 @@ bool CacheIndex::WaitUntilLoaded(std::chrono::milliseconds timeout) const {
   return true;
 }
 
-void CacheIndex::WaitForLoad() const {
-  while (loading_) {
-    loaded_.Wait(mutex_);
-  }
+void CacheIndex::AssertLoadedLocked() const {
+  assert(!loading_ && "the index was asked before its announced load ran: WaitUntilLoaded first");
 }
 
 void CacheIndex::Load() {
@@ -108,7 +107,7 @@ void CacheIndex::Load() {
 
 std::optional<std::string> CacheIndex::Find(const std::string& key) const {
   MutexLock lock(&mutex_);
-  WaitForLoad();
+  AssertLoadedLocked();
   auto it = entries_.find(key);
   if (it == entries_.end()) {
     return std::nullopt;
@@ -135,7 +134,7 @@ void CacheIndex::SetLocked(const std::string& key, const std::string& value) {
 void CacheIndex::Update(const std::string& key, const std::string& value) {
   {
     MutexLock lock(&mutex_);
-    WaitForLoad();
+    AssertLoadedLocked();
     SetLocked(key, value);
   }
   // Appends are cheap: an entry reaches the file within moments, so a kill loses none.
@@ -146,7 +145,7 @@ bool CacheIndex::ForgetVersion(const std::string& key) {
   std::string line;
   {
     MutexLock lock(&mutex_);
-    WaitForLoad();
+    AssertLoadedLocked();
     auto it = entries_.find(key);
     if (it == entries_.end() || it->second == kNoVersionToken) {
       return true;
@@ -283,14 +282,14 @@ bool CacheIndex::OwnsFile(const std::string& key) const {
     return true;
   }
   MutexLock lock(&mutex_);
-  WaitForLoad();
+  AssertLoadedLocked();
   auto it = spelling_.find(AsciiLower(key));
   return it == spelling_.end() || it->second == key;
 }
 
 std::map<std::string, std::string> CacheIndex::Entries() const {
   MutexLock lock(&mutex_);
-  WaitForLoad();
+  AssertLoadedLocked();
   return entries_;
 }
 

@@ -33,11 +33,11 @@
 // ForgetVersion on its writer thread, and Flush on its index thread). One mutex guards the
 // entries and the pending lines and is never held during file I/O, so Find and Update never wait
 // for the disk; the file's write lock serialises its writes.
-// Waits: once ExpectLoad has announced a load, Find, Update, ForgetVersion, OwnsFile and Entries
-// wait for it without bound. The resource cache asks WaitUntilLoaded, with a bound, on the
-// deciding thread before any of them, and calls the others on the writer thread after the load;
-// Reset, which a page may ask for at any time on the UI thread, never waits: asked during the
-// load, it takes effect once the load has run.
+// Waits: only WaitUntilLoaded waits for the load, and only as long as it is told. Find, OwnsFile,
+// Entries, Update and ForgetVersion never wait for it: they are for after an announced load has
+// run (a debug build asserts it): the deciding thread asks WaitUntilLoaded first, and the
+// writer thread, which runs the load, calls them in later tasks. Reset, which a page may ask for
+// at any time, asked during the load takes effect once the load has run.
 namespace gameshell {
 
 class CacheIndex {
@@ -59,8 +59,8 @@ class CacheIndex {
     before_write_ = std::move(before_write);
   }
 
-  // The index is about to be loaded on another thread: until Load has run, every other operation
-  // waits for it, so no request is ever decided against an index not yet read.
+  // The index is about to be loaded on another thread: until Load has run, WaitUntilLoaded says
+  // so, and no request may be decided against the index.
   void ExpectLoad();
   // True once a load that ExpectLoad announced has run, waiting for it at most `timeout`.
   bool WaitUntilLoaded(std::chrono::milliseconds timeout) const;
@@ -113,8 +113,8 @@ class CacheIndex {
   void Write(bool whole, bool compact);
   // True once the file, with `added` more bytes, is past twice the size of its live entries.
   bool OutgrownLocked(uint64_t added) const REQUIRES(mutex_);
-  // Waits until a load that ExpectLoad announced has run.
-  void WaitForLoad() const REQUIRES(mutex_);
+  // The callers' promise that no announced load is still to run; a debug build holds them to it.
+  void AssertLoadedLocked() const REQUIRES(mutex_);
 
   FileSystem& fs_;
   // Its write lock is never taken while holding mutex_.

@@ -37,7 +37,7 @@ ResourceCache::~ResourceCache() {
   for (auto& [id, entry] : downloads_.TakeAll()) {
     writer_.Drop(id, entry.target.temporary_path);
   }
-  writer_.Flush();
+  writer_.WaitForWrites();
 }
 
 RequestDecision ResourceCache::Decide(std::string_view url) {
@@ -157,9 +157,9 @@ void ResourceCache::SaveAndWait() {
   closing_ = true;
   // The lines appended during the run already hold everything: closing adds the last of them,
   // after the writer has put its last files in place.
-  writer_.Flush();
+  writer_.WaitForWrites();
   index_saver_.Post([this] { index_.Flush(/*compact=*/false); });
-  index_saver_.Flush();
+  index_saver_.WaitForPostedJobs();
   index_sync_.Request();
   index_sync_.RunNowAndWait();
 }

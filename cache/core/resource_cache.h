@@ -92,8 +92,8 @@ class ResourceCache {
   // Returns once everything queued for the writer so far, the start's housekeeping included, has
   // run.
   void WaitForWriterForTesting() {
-    writer_.Flush();
-    index_saver_.Flush();
+    writer_.WaitForWrites();
+    index_saver_.WaitForPostedJobs();
   }
 
  private:

@@ -8,12 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <memory>
 
 #include "bridge/core/launcher.h"
 #include "bridge/qt/page_bridge.h"
+#include "cache/core/cache_index.h"
 #include "client/qt/game_bridge.h"
 #include "client/qt/game_client.h"
 #include "client/qt/game_session.h"
@@ -88,7 +90,11 @@ class BridgeTest : public ::testing::Test {
   }
 
   std::string Generation() {
-    return game_->resource_cache().index().Find("version").value_or("<none>");
+    CacheIndex& index = game_->resource_cache().index();
+    if (!index.WaitUntilLoaded(std::chrono::seconds(10))) {
+      return "<loading>";
+    }
+    return index.Find("version").value_or("<none>");
   }
 
   // The page's messages run in order: once a later one has, every earlier one has run too.

@@ -10,7 +10,7 @@
 namespace gameshell {
 namespace {
 
-TEST(SerialExecutorTest, RunsJobsInOrderOffTheCallingThreadAndFlushWaits) {
+TEST(SerialExecutorTest, RunsJobsInOrderOffTheCallingThreadAndWaitsForThem) {
   std::vector<int> order;
   std::thread::id worker;
   SerialExecutor executor;
@@ -20,7 +20,7 @@ TEST(SerialExecutorTest, RunsJobsInOrderOffTheCallingThreadAndFlushWaits) {
       worker = std::this_thread::get_id();
     });
   }
-  executor.Flush();
+  executor.WaitForPostedJobs();
   ASSERT_EQ(order.size(), 100u);
   for (int i = 0; i < 100; ++i) {
     EXPECT_EQ(order[i], i);
@@ -39,7 +39,7 @@ TEST(SerialExecutorTest, DestructionRunsWhatIsQueued) {
   EXPECT_EQ(ran, 50);
 }
 
-TEST(SerialExecutorTest, FlushFromManyThreadsAtOnce) {
+TEST(SerialExecutorTest, WaitForPostedJobsFromManyThreadsAtOnce) {
   SerialExecutor executor;
   std::atomic<int> ran{0};
   std::vector<std::thread> threads;
@@ -48,7 +48,7 @@ TEST(SerialExecutorTest, FlushFromManyThreadsAtOnce) {
       for (int i = 0; i < 100; ++i) {
         executor.Post([&ran] { ++ran; });
       }
-      executor.Flush();
+      executor.WaitForPostedJobs();
     });
   }
   for (auto& thread : threads) {
