@@ -5,24 +5,6 @@
 namespace gameshell {
 namespace {
 
-TEST(BrowserSwitchesTest, NineSwitchesInOrderWithTheirValues) {
-  std::vector<std::string> formatted;
-  for (const EngineSwitch& s : BrowserSwitches()) {
-    formatted.push_back(FormatSwitch(s));
-  }
-  EXPECT_EQ(formatted, (std::vector<std::string>{
-                           "--disable-background-timer-throttling",
-                           "--disable-backgrounding-occluded-windows",
-                           "--disable-renderer-backgrounding",
-                           "--enable-begin-frame-scheduling=1",
-                           "--disable-gpu-vsync=0",
-                           "--disable-web-security",
-                           "--allow-file-access-from-files=1",
-                           "--enable-webgl=1",
-                           "--ignore-gpu-blocklist=1",
-                       }));
-}
-
 // What a developer's command line may not undo: the build's sandbox and closed debugging endpoint,
 // and the process for every origin, which keeps other hosts' frames away from the bridge.
 TEST(BrowserSwitchesTest, CommandLineSwitchesThatUndoTheBuildsChoicesAreRefused) {

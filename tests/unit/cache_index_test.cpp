@@ -230,14 +230,6 @@ TEST_F(CacheIndexTest, FlushesAppendUntilTheFileOutgrowsTwiceItsLiveEntries) {
   EXPECT_EQ(File(), "a.png 1\nb.png 5\nversion 1\nc.png 1\n");
 }
 
-TEST_F(CacheIndexTest, AMixedFileReadsByTheFormatsRuleAndATornLastLineIsRewritten) {
-  disk_.files[kIndexFileName] = "b.png 1\nversion 3\na.png 2\nb.png 5\nc.pn";
-  index_.Load();
-  EXPECT_EQ(index_.Entries(), (Entries{{"a.png", "2"}, {"b.png", "5"}, {"version", "3"}}));
-  index_.Flush();
-  EXPECT_EQ(File(), "a.png 2\nb.png 5\nversion 3\n");
-}
-
 // Cut from "v=12", a torn last line would name version 1 over version 12's bytes; an overlong one
 // left in the file would swallow the next line appended.
 TEST_F(CacheIndexTest, ATornLastLineIsNeverTakenWhole) {

@@ -52,48 +52,53 @@ TEST_F(DownloadDecisionTest, RedirectsStayWithinTheGamesHosts) {
       MayFollowRedirect("http://h/a.png", "http://h:19223/a.png", GameHosts("h", "h:19223")));
 }
 
-// The index takes a token only once its file is in place, never at the decision.
-TEST_F(DownloadDecisionTest, ANewResourceIsDownloadedAndNotYetRecorded) {
-  RequestDecision decision = Decide("http://h:80/res/a.png?v=2");
-  EXPECT_EQ(decision.action, RequestAction::kDownload);
-  EXPECT_EQ(decision.key, (ResourceKey{"res/a.png", "v=2", true}));
-  EXPECT_EQ(index_.Find("res/a.png"), std::nullopt);
-}
-
-TEST_F(DownloadDecisionTest, TheStoredCopyIsCurrentWithTheSameTokenAndAFile) {
-  index_.Update("res/a.png", "v=2");
-  disk_.files["res/a.png"] = "png";
-  EXPECT_EQ(Decide("http://other/res/a.png?v=2").action, RequestAction::kStoredIsCurrent);
-  EXPECT_EQ(Decide("http://a.CDN.test/res/a.png?v=2").action, RequestAction::kStoredIsCurrent);
-  // Bytes that came over plain http are never an https resource's.
-  RequestDecision secure = Decide("https://a.cdn.test/res/a.png?v=2");
-  EXPECT_EQ(secure.action, RequestAction::kDownload);
-  EXPECT_EQ(secure.key.path, ".https/res/a.png");
-  // No query: any stored token will do.
-  EXPECT_EQ(Decide("http://h/res/a.png").action, RequestAction::kStoredIsCurrent);
-  // "?0" names a version, which is not the stored one.
-  EXPECT_EQ(Decide("http://h/res/a.png?0").action, RequestAction::kDownload);
-  EXPECT_EQ(index_.Find("res/a.png"), "v=2");
-}
-
-TEST_F(DownloadDecisionTest, ANewTokenIsDownloadedWhileTheOldFileAndEntryStay) {
-  index_.Update("res/a.png", "v=1");
-  disk_.files["res/a.png"] = "old";
-  EXPECT_EQ(Decide("http://h/res/a.png?v=2").action, RequestAction::kDownload);
-  EXPECT_EQ(index_.Find("res/a.png"), "v=1");
-  EXPECT_EQ(disk_.files["res/a.png"], "old");
-}
-
-TEST_F(DownloadDecisionTest, AMissingFileIsDownloadedEvenWhenTheTokenMatches) {
-  index_.Update("res/a.png", "v=1");
-  EXPECT_EQ(Decide("http://h/res/a.png").action, RequestAction::kDownload);
-}
-
-// Until a download succeeds, the old file is never taken for the new version.
-TEST_F(DownloadDecisionTest, AnUnfinishedDownloadNeverMakesAnOldFileCurrent) {
-  disk_.files["res/a.png"] = "old";
-  EXPECT_EQ(Decide("http://h/res/a.png?v=2").action, RequestAction::kDownload);
-  EXPECT_EQ(Decide("http://h/res/a.png?v=2").action, RequestAction::kDownload);
+// What a request gets from its path's entry and file. A decision records nothing and touches no
+// file: the index takes a token only once its file is in place, so until a download succeeds the
+// old file is never taken for the new version, and two requests for it start two downloads.
+TEST_F(DownloadDecisionTest, TheStoredCopyIsCurrentOnlyForItsTokenAndWithBytes) {
+  constexpr auto kStored = RequestAction::kStoredIsCurrent;
+  constexpr auto kDownload = RequestAction::kDownload;
+  const struct {
+    const char* token;  // none: no entry
+    const char* file;   // none: no file
+    const char* url;
+    RequestAction action;
+  } cases[] = {
+      {nullptr, nullptr, "http://h:80/res/a.png?v=2", kDownload},
+      {nullptr, "old", "http://h/res/a.png?v=2", kDownload},
+      {"v=2", "png", "http://other/res/a.png?v=2", kStored},
+      {"v=2", "png", "http://a.CDN.test/res/a.png?v=2", kStored},
+      // Bytes that came over plain http are never an https resource's.
+      {"v=2", "png", "https://a.cdn.test/res/a.png?v=2", kDownload},
+      {"v=2", "png", "http://h/res/a.png", kStored},      // no query: any stored token will do
+      {"v=2", "png", "http://h/res/a.png?0", kDownload},  // "?0" names another version
+      {"v=1", "old", "http://h/res/a.png?v=2", kDownload},
+      {"v=1", nullptr, "http://h/res/a.png", kDownload},
+      {"0", "", "http://h/res/a.png", kDownload},  // an empty file counts as missing
+      {"0", "x", "http://h/res/a.png", kStored},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.token ? c.token : "-") + " " + (c.file ? c.file : "-") + " " +
+                 c.url);
+    MemoryFileSystem disk;
+    CacheIndex index(disk);
+    index.Load();
+    if (c.token) {
+      index.Update("res/a.png", c.token);
+    }
+    if (c.file) {
+      disk.files["res/a.png"] = c.file;
+    }
+    const std::map<std::string, std::string> files = disk.files;
+    for (int twice = 0; twice < 2; ++twice) {
+      EXPECT_EQ(DecideRequest(c.url, hosts_, index, disk).action, c.action);
+    }
+    EXPECT_EQ(index.Find("res/a.png"),
+              c.token ? std::optional<std::string>(c.token) : std::nullopt);
+    EXPECT_EQ(disk.files, files);
+  }
+  EXPECT_EQ(Decide("http://h:80/res/a.png?v=2").key, (ResourceKey{"res/a.png", "v=2", true}));
+  EXPECT_EQ(Decide("https://h/res/a.png?v=2").key.path, ".https/res/a.png");
 }
 
 // A file whose path is in flux holds no known version: never served, not even the once while a
@@ -121,11 +126,6 @@ TEST_F(DownloadDecisionTest, AFileOfNoKnownVersionIsNeverServed) {
   EXPECT_FALSE(after_kill.disk_copy_usable);
 }
 
-TEST_F(DownloadDecisionTest, TwoRequestsForANewResourceStartTwoDownloads) {
-  EXPECT_EQ(Decide("http://h/a.dat?v=1").action, RequestAction::kDownload);
-  EXPECT_EQ(Decide("http://h/a.dat?v=1").action, RequestAction::kDownload);
-}
-
 // Where names ignore case, "A.png" and "a.png" are one file: neither may serve the other's bytes.
 TEST_F(DownloadDecisionTest, SpellingsThatShareAFileNeverServeEachOthersBytes) {
   disk_.ignore_case = true;
@@ -141,14 +141,6 @@ TEST_F(DownloadDecisionTest, SpellingsThatShareAFileNeverServeEachOthersBytes) {
   index.Update("res/a.png", "1");
   EXPECT_EQ(decide("http://h/res/a.png?1").action, RequestAction::kStoredIsCurrent);
   EXPECT_FALSE(decide("http://h/res/A.png?1").disk_copy_usable);
-}
-
-TEST_F(DownloadDecisionTest, AStoredEmptyFileCountsAsMissing) {
-  index_.Update("a.conf", "0");
-  disk_.files["a.conf"] = "";
-  EXPECT_EQ(Decide("http://h/a.conf").action, RequestAction::kDownload);
-  disk_.files["a.conf"] = "x";
-  EXPECT_EQ(Decide("http://h/a.conf").action, RequestAction::kStoredIsCurrent);
 }
 
 }  // namespace
