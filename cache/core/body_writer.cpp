@@ -132,6 +132,8 @@ bool BodyWriter::CommitOnWriter(DownloadId id,
   // while the body's file is still open and locked: it may wait for another shell's lock on the
   // index, and meanwhile a shell that starts sweeps every unlocked temporary file as a leftover.
   bool index_refused = false;
+  // No download begins before the load, which ran in an earlier task of this thread.
+  index_.AssertLoaded();
   if (ok && keep) {
     CreateParentDirectories(target.cache_path, fs_);
     index_refused = !index_.ForgetVersion(target.cache_path);

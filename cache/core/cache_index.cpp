@@ -38,6 +38,11 @@ bool CacheIndex::WaitUntilLoaded(std::chrono::milliseconds timeout) const {
   return true;
 }
 
+void CacheIndex::AssertLoaded() const {
+  MutexLock lock(&mutex_);
+  AssertLoadedLocked();
+}
+
 void CacheIndex::AssertLoadedLocked() const {
   assert(!loading_ && "the index was asked before its announced load ran: WaitUntilLoaded first");
 }
@@ -342,7 +347,8 @@ void CacheIndex::Write(bool whole, bool compact) {
         [&](std::map<std::string, std::string>& merged, bool from_file) {
           if (!from_file) {
             // A clear drops whatever the file held; a file gone is written anew from memory.
-            merged = Entries();
+            MutexLock lock(&mutex_);
+            merged = entries_;
             DropJunk(merged);
             return;
           }

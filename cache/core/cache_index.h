@@ -34,14 +34,18 @@
 // entries and the pending lines and is never held during file I/O, so Find and Update never wait
 // for the disk; the file's write lock serialises its writes.
 // Waits: only WaitUntilLoaded waits for the load, and only as long as it is told. Find, OwnsFile,
-// Entries, Update and ForgetVersion never wait for it: they are for after an announced load has
-// run (a debug build asserts it): the deciding thread asks WaitUntilLoaded first, and the
-// writer thread, which runs the load, calls them in later tasks. Reset, which a page may ask for
-// at any time, asked during the load takes effect once the load has run.
+// Entries, Update and ForgetVersion never wait for it: they require loaded(), which the analysis
+// checks like a lock, and which a caller asserts once WaitUntilLoaded said yes (the deciding
+// thread) or in a task after the load of its own thread (the writer); a debug build also checks
+// it at run time. Reset, which a page may ask for at any time, asked during the load takes effect
+// once the load has run.
 namespace gameshell {
 
 class CacheIndex {
  public:
+  // That the announced load has run (or none was announced).
+  class CAPABILITY("loaded index") Loaded {};
+
   explicit CacheIndex(FileSystem& fs = DefaultFileSystem(), std::string file_name = kIndexFileName);
   CacheIndex(const CacheIndex&) = delete;
   CacheIndex& operator=(const CacheIndex&) = delete;
@@ -64,22 +68,25 @@ class CacheIndex {
   void ExpectLoad();
   // True once a load that ExpectLoad announced has run, waiting for it at most `timeout`.
   bool WaitUntilLoaded(std::chrono::milliseconds timeout) const;
+  // What the caller knows: WaitUntilLoaded said yes, or the load ran before, on this thread.
+  void AssertLoaded() const ASSERT_CAPABILITY(load_ran_);
+  const Loaded& loaded() const RETURN_CAPABILITY(load_ran_) { return load_ran_; }
   // Reads the index file once at start; a missing generation becomes "1". When it holds junk
   // (entries whose key is no storable cache path, or whose token has a control character), the
   // file is due for a rewrite, which leaves the junk out.
-  void Load();
+  void Load() ASSERT_CAPABILITY(load_ran_);
   // Drops the entries whose file is gone; the file is rewritten when any was. One stat per entry:
   // for the writer thread, after Load. Once `*stop` holds it stops where it is, dropping nothing
   // (the next start does it all again).
   void DropEntriesWithoutFiles(const std::atomic<bool>* stop = nullptr);
-  std::optional<std::string> Find(const std::string& key) const;
+  std::optional<std::string> Find(const std::string& key) const REQUIRES(load_ran_);
   // Records a token; its line reaches the file at once, or when the scheduler runs.
-  void Update(const std::string& key, const std::string& value);
+  void Update(const std::string& key, const std::string& value) REQUIRES(load_ran_);
   // Before a file is replaced: records, on the file and before returning, that the path holds no
   // known version, so that no kill between the replacement and the new entry leaves the old
   // version named over the new bytes. Nothing when the path has no entry. False when the line
   // could not be written: the file must then not be replaced.
-  bool ForgetVersion(const std::string& key);
+  bool ForgetVersion(const std::string& key) REQUIRES(load_ran_);
   // Appends the pending lines, or rewrites the file when one of the rewrite rules holds. Without
   // `compact`, a file grown past twice its live size is left for a later flush (the last one
   // before exit has no time for a rewrite: appends already hold everything).
@@ -98,12 +105,12 @@ class CacheIndex {
   // index stays as it is: written out, it would become lines of its own, entries included.
   void Reset(const std::string& generation);
 
-  std::map<std::string, std::string> Entries() const;
+  std::map<std::string, std::string> Entries() const REQUIRES(load_ran_);
 
   // Where file names ignore letter case, "A.png" and "a.png" share one file: it holds the bytes of
   // the spelling recorded last, and only that spelling may take it for its own. Always true
   // where case matters.
-  bool OwnsFile(const std::string& key) const;
+  bool OwnsFile(const std::string& key) const REQUIRES(load_ran_);
 
  private:
   void SetLocked(const std::string& key, const std::string& value) REQUIRES(mutex_);
@@ -116,6 +123,7 @@ class CacheIndex {
   // The callers' promise that no announced load is still to run; a debug build holds them to it.
   void AssertLoadedLocked() const REQUIRES(mutex_);
 
+  Loaded load_ran_;
   FileSystem& fs_;
   // Its write lock is never taken while holding mutex_.
   IndexFile file_;

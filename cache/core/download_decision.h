@@ -53,6 +53,6 @@ bool MayFollowRedirect(std::string_view from, std::string_view to, const GameHos
 RequestDecision DecideRequest(std::string_view url,
                               const GameHosts& hosts,
                               CacheIndex& index,
-                              FileSystem& fs = DefaultFileSystem());
+                              FileSystem& fs = DefaultFileSystem()) REQUIRES(index.loaded());
 
 }  // namespace gameshell

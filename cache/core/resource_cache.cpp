@@ -47,6 +47,7 @@ RequestDecision ResourceCache::Decide(std::string_view url) {
   if (!index_.WaitUntilLoaded(load_wait_)) {
     return {};
   }
+  index_.AssertLoaded();
   RequestDecision decision = DecideRequest(url, hosts_, index_, fs_);
   // Another shell on the same cache root may have replaced the file since this one learnt its
   // version: a file changed since shortly before this shell started is taken as current only
