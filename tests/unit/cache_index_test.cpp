@@ -58,13 +58,16 @@ TEST_F(CacheIndexTest, LoadParsesLinesAsTheFileFormatSays) {
           {"", "empty-key"}, {"dup", "2"}, {"res/a.png", "v=1 extra words"}, {"version", "7"}}));
 }
 
-TEST_F(CacheIndexTest, SaveWritesKeysInByteOrder) {
+// In byte order of the keys; an entry no line can hold stays out, and never corrupts another line.
+TEST_F(CacheIndexTest, SaveWritesKeysInByteOrderAndOnlyWhatRoundTrips) {
   index_.Load();
-  index_.Update("sound/b.mp3", "0");
-  index_.Update("res/ui/a.png", "v=12");
-  index_.Update("Res/z.png", "1");
-  index_.Update("res/ui/a.png.png", "2");
-  index_.Update("\xc3\xa9.png", "3");
+  const std::pair<const char*, const char*> entries[] = {
+      {"sound/b.mp3", "0"},      {"res/ui/a.png", "v=12"}, {"Res/z.png", "1"},
+      {"res/ui/a.png.png", "2"}, {"\xc3\xa9.png", "3"},    {"a.png", "1\nversion 999"},
+      {"b.png", "1\r"},          {"c d.png", "1"},         {"e\n.png", "1"}};
+  for (const auto& [key, value] : entries) {
+    index_.Update(key, value);
+  }
   index_.Save();
   EXPECT_EQ(File(),
             "Res/z.png 1\n"
@@ -73,17 +76,6 @@ TEST_F(CacheIndexTest, SaveWritesKeysInByteOrder) {
             "sound/b.mp3 0\n"
             "version 1\n"
             "\xc3\xa9.png 3\n");
-}
-
-TEST_F(CacheIndexTest, EntriesThatCannotRoundTripNeverCorruptOtherLines) {
-  index_.Load();
-  index_.Update("a.png", "1\nversion 999");
-  index_.Update("b.png", "1\r");
-  index_.Update("c d.png", "1");
-  index_.Update("e\n.png", "1");
-  index_.Update("f.png", "ok");
-  index_.Save();
-  EXPECT_EQ(File(), "f.png ok\nversion 1\n");
   // They stay usable in memory for the rest of the run.
   EXPECT_EQ(index_.Find("a.png"), "1\nversion 999");
 }
