@@ -76,8 +76,11 @@ ResourceDownloadClient::~ResourceDownloadClient() {
 void ResourceDownloadClient::OnHeaders() {
   GS_REQUIRE_UI_THREAD();
   const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-  if (headers_seen_ || !status.isValid() || (status.toInt() >= 300 && status.toInt() < 400)) {
-    return;  // nothing known yet, or a redirect the network manager follows
+  if (headers_seen_ || !status.isValid() || status.toInt() < 200 ||
+      (status.toInt() >= 300 && status.toInt() < 400)) {
+    // Nothing known yet (the network stack shows 100 while it sends a request again on a new
+    // connection), or a redirect the network manager follows.
+    return;
   }
   headers_seen_ = true;
   const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);

@@ -224,8 +224,10 @@ class CacheProcessTest(ShellTestCase):
         got, _ = self.run_page([url], stored=[])
         self.assertEqual(got[(1, 0)][0], 0)  # a network error, as for an uncached resource
         time.sleep(1)
-        # The engine's 21 requests, the shell's download's 21, and no more.
-        self.assertLessEqual(self.network_hits(url), 50)
+        # The engine's 21 requests and one download's 21, which the network stack may send again
+        # on new connections (up to 68 in all on a loaded machine); a download per hop would make
+        # hundreds.
+        self.assertLessEqual(self.network_hits(url), 100)
 
     def test_one_fetch_answers_every_request_and_misses_reach_the_page_as_sent(self):
         shared = "/gen/one/a.dat?v=1&size=300000"
