@@ -5,6 +5,7 @@ compiled into it; DEMO_SERVER, the server script; PAGES, the fixture pages serve
 demo game."""
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -106,7 +107,13 @@ class Shell:
 
     def wait(self, timeout=30):
         try:
-            return self.process.wait(timeout=timeout)
+            code = self.process.wait(timeout=timeout)
+            if code < 0 and -code not in (signal.SIGKILL, signal.SIGTERM):
+                # A crash the test did not cause: what the shell and the engine said of it.
+                self.stderr.seek(0)
+                sys.stderr.write(f"\ngameshell ended by signal {-code}; its stderr:\n" +
+                                 self.stderr.read().decode(errors="replace")[-20000:] + "\n")
+            return code
         finally:
             self.stderr.close()
 
