@@ -11,7 +11,14 @@ cmake -S . -B build-bench-core -DCMAKE_BUILD_TYPE=Release -DGAMESHELL_CORE_ONLY=
 cmake --build build-bench-core -j"$(nproc)" --target power_cut_writer >/dev/null
 writer=$PWD/build-bench-core/power_cut_writer
 work=$(mktemp -d)
-trap 'umount -q "$work/live" "$work/cut" 2>/dev/null; losetup -D; rm -rf "$work"' EXIT
+# Only the loop devices this script attached: others on the machine are none of its business.
+devices=()
+cleanup() {
+  umount -q "$work/live" "$work/cut" 2>/dev/null || true
+  for device in "${devices[@]}"; do losetup -d "$device" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
 mkdir "$work/live" "$work/cut"
 resources=300
 echo "ext4, $resources resources of 20 kB stored over about 2 s, the disk cut N s after the last"
@@ -20,6 +27,7 @@ for settle in 0 0.5 2; do
     truncate -s 128M "$work/disk.img"
     mkfs.ext4 -q -F "$work/disk.img"
     live=$(losetup -f --show "$work/disk.img")
+    devices+=("$live")
     mount "$live" "$work/live"
     mkdir "$work/live/root"
     (cd "$work/live/root" && exec "$writer" $resources >"$work/out" 2>&1) &
@@ -32,6 +40,7 @@ for settle in 0 0.5 2; do
     umount "$work/live"
     losetup -d "$live"
     cut=$(losetup -f --show "$work/cut.img")
+    devices+=("$cut")
     mount "$cut" "$work/cut"
     lines=0
     wrong=0

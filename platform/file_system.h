@@ -24,10 +24,14 @@ class WritableFile {
   virtual bool Close() = 0;
 };
 
-// What tells one version of a file from another without reading it.
+// What tells one version of a file from another without reading it. Compared only for equality:
+// whoever changes or replaces a file changes its change time and, for a replacement, its file id,
+// whatever the clocks say.
 struct FileStamp {
   uint64_t size = 0;
   int64_t modified_ns = 0;  // since the Unix epoch; 0 where unknown
+  int64_t changed_ns = 0;   // of the file's status (a rename, a write); 0 where unknown
+  uint64_t file_id = 0;     // the inode, or Windows' file index; 0 where unknown
   bool operator==(const FileStamp&) const = default;
 };
 
@@ -40,7 +44,7 @@ class FileSystem {
 
   // Size of a regular file; nullopt when missing, a directory, a link, or unreadable.
   virtual std::optional<uint64_t> FileSize(const std::string& path) = 0;
-  // Size and time of last change of a regular file, in one look; nullopt as for FileSize.
+  // Size, times and identity of a regular file, in one look; nullopt as for FileSize.
   virtual std::optional<FileStamp> Stamp(const std::string& path) {
     std::optional<uint64_t> size = FileSize(path);
     return size ? std::optional<FileStamp>(FileStamp{*size, 0}) : std::nullopt;
@@ -85,9 +89,6 @@ class FileSystem {
   virtual bool IsDirectory(const std::string& path) = 0;
   // Replaces `to` with `from` in one step, as seen by any reader.
   virtual bool Rename(const std::string& from, const std::string& to) = 0;
-  // Sets the file's time of last change to now: a file about to be put in place is stamped with
-  // that moment, not with its last write's (which may be long before, for a slow body).
-  virtual bool StampNow(const std::string& path) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
   // Makes what was written to these files durable, on the disk and not only in the system's
   // memory, so that a power cut cannot leave them named with bytes that never reached the disk.

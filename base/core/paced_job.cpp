@@ -46,7 +46,7 @@ void PacedJob::Run() {
     }
     // The first request after a quiet spell runs at once; one that follows a run closely waits for
     // the rest of the interval, gathering whatever else is asked meanwhile.
-    for (auto due = last_run_ + interval_;
+    for (auto due = last_run_ ? *last_run_ + interval_ : std::chrono::steady_clock::now();
          !stopping_ && hurried_ == 0 && std::chrono::steady_clock::now() < due;) {
       wake_.WaitFor(mutex_, due - std::chrono::steady_clock::now());
     }

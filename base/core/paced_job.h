@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "base/core/mutex.h"
@@ -39,7 +40,8 @@ class PacedJob {
   // Waiters that want the owed job now.
   int hurried_ GUARDED_BY(mutex_) = 0;
   bool stopping_ GUARDED_BY(mutex_) = false;
-  std::chrono::steady_clock::time_point last_run_ GUARDED_BY(mutex_);
+  // None before the first run: the steady clock's epoch is the machine's boot, not a past run.
+  std::optional<std::chrono::steady_clock::time_point> last_run_ GUARDED_BY(mutex_);
   std::thread thread_;
 };
 

@@ -11,9 +11,8 @@ namespace gameshell {
 BodyWriter::BodyWriter(FileSystem& fs,
                        CacheIndex& index,
                        CacheTrouble& trouble,
-                       PlacedFiles& placed,
-                       PacedJob& index_sync)
-    : fs_(fs), index_(index), trouble_(trouble), placed_(placed), index_sync_(index_sync) {}
+                       PlacedFiles& placed)
+    : fs_(fs), index_(index), trouble_(trouble), placed_(placed) {}
 
 void BodyWriter::OnWriter() const {
   assert(writer_.RunsOnThisThread());
@@ -110,66 +109,95 @@ void BodyWriter::Commit(DownloadId id, DownloadTarget target, bool keep, Done do
       Commit(id, std::move(target), keep, std::move(done));
       return;
     }
-    std::string kept;
-    const bool stored = CommitOnWriter(id, target, keep, &kept);
-    if (done) {
-      done(stored, kept);
-    } else if (!kept.empty()) {
-      fs_.RemoveFile(kept);
+    ready_.push_back({id, std::move(target), keep, std::move(done)});
+    if (!batch_posted_) {
+      // Commits queued behind this one join it: their lines share one append and one flush.
+      batch_posted_ = true;
+      writer_.Post([this] {
+        OnWriter();
+        CommitReady();
+      });
     }
   });
 }
 
-bool BodyWriter::CommitOnWriter(DownloadId id,
-                                const DownloadTarget& target,
-                                bool keep,
-                                std::string* kept) {
-  auto it = receiving_.find(id);
-  bool ok = it != receiving_.end() && it->second.ok && it->second.file &&
-            (!it->second.decoder || it->second.decoder->AtEnd());
-  // A kill between the rename and the new entry must not leave the old version named over the
-  // new bytes; nor may a file whose index cannot say so be replaced at all. The line is written
-  // while the body's file is still open and locked: it may wait for another shell's lock on the
-  // index, and meanwhile a shell that starts sweeps every unlocked temporary file as a leftover.
+void BodyWriter::CommitReady() {
+  batch_posted_ = false;
+  std::vector<Ready> batch;
+  batch.swap(ready_);
+  // Which bodies are whole; their files stay open, and so locked, until the lines are written.
+  std::vector<bool> whole(batch.size());
+  std::vector<std::string> covered;
+  for (size_t i = 0; i < batch.size(); ++i) {
+    auto it = receiving_.find(batch[i].id);
+    whole[i] = batch[i].keep && it != receiving_.end() && it->second.ok && it->second.file &&
+               (!it->second.decoder || it->second.decoder->AtEnd());
+    if (whole[i]) {
+      covered.push_back(batch[i].target.cache_path);
+    }
+  }
+  // A kill or a power cut between a rename and its new entry must not leave an older version named
+  // over the new bytes, in this shell's index or in a peer's that reads the file later: each
+  // replacement waits until the line that says its path holds no known version is on the disk.
+  // Nor may a file whose index cannot say so be replaced at all. The lines are written while the
+  // bodies' files are still locked: they may wait for another shell's lock on the index, and
+  // meanwhile a shell that starts sweeps every unlocked temporary file as a leftover. Once the
+  // index refused, the commits that follow give up at once instead of each waiting for its lock.
   bool index_refused = false;
-  // No download begins before the load, which ran in an earlier task of this thread.
-  index_.AssertLoaded();
-  if (ok && keep) {
-    CreateParentDirectories(target.cache_path, fs_);
-    index_refused = !index_.ForgetVersion(target.cache_path);
-    index_sync_.Request();
-  }
-  if (ok && !it->second.file->Close()) {
-    OnDiskRefused(it->second);
-    ok = false;
-  }
-  if (it != receiving_.end()) {
-    receiving_.erase(it);
-  }
-  if (ok && keep) {
-    // The body still answers the requests waiting for it.
+  if (!covered.empty()) {
+    for (const std::string& path : covered) {
+      CreateParentDirectories(path, fs_);
+    }
+    // No download begins before the load, which ran in an earlier task of this thread.
+    index_.AssertLoaded();
+    index_refused =
+        trouble_.IndexRefusing() || !index_.CoverReplacements(covered) || !index_.SyncAppends();
     if (index_refused) {
       trouble_.NoteIndexUnwritable();
-      *kept = target.temporary_path;
-      return false;
     }
-    // Stamped with the moment it is put in place: another shell that read the index since must
-    // not take it for the version its index names, however long ago its last byte was written.
-    fs_.StampNow(target.temporary_path);
-    if (fs_.Rename(target.temporary_path, target.cache_path)) {
-      // Flushed before its line is written, with the others of that write: a power cut may lose
-      // the line, never leave it naming bytes that did not reach the disk.
-      placed_.Add(target.cache_path, fs_.Stamp(target.cache_path));
-      // Recorded only now: a failed or dropped download leaves the previous entry, so the next
-      // request asks the network again instead of taking an old file for the new version.
-      index_.Update(target.cache_path, IndexTokenFor(target.token));
-      return true;
+  }
+  for (size_t i = 0; i < batch.size(); ++i) {
+    auto it = receiving_.find(batch[i].id);
+    if (it != receiving_.end()) {
+      if (whole[i] && !it->second.file->Close()) {
+        OnDiskRefused(it->second);
+        whole[i] = false;
+      }
+      receiving_.erase(it);
     }
-    if (!trouble_.DiskRefusing()) {
-      trouble_.NoteUnplaceable(target.cache_path);
-      *kept = target.temporary_path;
-      return false;
+    std::string kept;
+    const bool stored = whole[i] && Place(batch[i].target, index_refused, &kept);
+    if (!whole[i]) {
+      fs_.RemoveFile(batch[i].target.temporary_path);
     }
+    if (batch[i].done) {
+      batch[i].done(stored, kept);
+    } else if (!kept.empty()) {
+      fs_.RemoveFile(kept);
+    }
+  }
+}
+
+bool BodyWriter::Place(const DownloadTarget& target, bool index_refused, std::string* kept) {
+  // The body still answers the requests waiting for it.
+  if (index_refused) {
+    *kept = target.temporary_path;
+    return false;
+  }
+  if (fs_.Rename(target.temporary_path, target.cache_path)) {
+    // Flushed before its line is written, with the others of that write: a power cut may lose
+    // the line, never leave it naming bytes that did not reach the disk.
+    placed_.Add(target.cache_path, fs_.Stamp(target.cache_path));
+    // Recorded only now: a failed or dropped download leaves the path in flux, so the next
+    // request asks the network again instead of taking an old file for the new version.
+    index_.AssertLoaded();
+    index_.Update(target.cache_path, IndexTokenFor(target.token));
+    return true;
+  }
+  if (!trouble_.DiskRefusing()) {
+    trouble_.NoteUnplaceable(target.cache_path);
+    *kept = target.temporary_path;
+    return false;
   }
   fs_.RemoveFile(target.temporary_path);
   return false;

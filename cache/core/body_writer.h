@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
-#include "base/core/paced_job.h"
 #include "base/core/serial_executor.h"
 #include "base/core/thread_role.h"
 #include "cache/core/cache_index.h"
@@ -25,11 +25,7 @@ namespace gameshell {
 
 class BodyWriter {
  public:
-  BodyWriter(FileSystem& fs,
-             CacheIndex& index,
-             CacheTrouble& trouble,
-             PlacedFiles& placed,
-             PacedJob& index_sync);
+  BodyWriter(FileSystem& fs, CacheIndex& index, CacheTrouble& trouble, PlacedFiles& placed);
   // Runs what is queued.
   ~BodyWriter() = default;
 
@@ -75,19 +71,31 @@ class BodyWriter {
   void OnDiskRefused(Receiving& receiving) REQUIRES(writer_role_);
   // At most kDecodedBytesPerTask of the piece; the rest in later tasks.
   void WriteOnWriter(DownloadId id, std::string_view piece) REQUIRES(writer_role_);
-  // True when the file is in place and recorded. A whole body that cannot be put in place is left
-  // at `*kept`.
-  bool CommitOnWriter(DownloadId id, const DownloadTarget& target, bool keep, std::string* kept)
+  // Puts the bodies committed so far in place, after one append and one flush of the lines that
+  // cover their replacements.
+  void CommitReady() REQUIRES(writer_role_);
+  // True when the whole body is in place and recorded. One that cannot be put in place is left at
+  // `*kept`.
+  bool Place(const DownloadTarget& target, bool index_refused, std::string* kept)
       REQUIRES(writer_role_);
+
+  struct Ready {
+    DownloadId id;
+    DownloadTarget target;
+    bool keep;
+    Done done;
+  };
 
   FileSystem& fs_;
   CacheIndex& index_;
   CacheTrouble& trouble_;
   PlacedFiles& placed_;
-  PacedJob& index_sync_;
   ThreadRole writer_role_;
   std::unordered_map<DownloadId, Receiving> receiving_ GUARDED_BY(writer_role_);
   int64_t max_stored_bytes_ GUARDED_BY(writer_role_) = kMaxStoredBytes;
+  // Commits whose bodies are decoded, for the next CommitReady.
+  std::vector<Ready> ready_ GUARDED_BY(writer_role_);
+  bool batch_posted_ GUARDED_BY(writer_role_) = false;
   // Last: its thread stops, running what is queued, before the rest goes.
   SerialExecutor writer_;
 };

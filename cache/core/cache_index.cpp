@@ -25,19 +25,6 @@ void CacheIndex::ExpectLoad() {
   loading_ = true;
 }
 
-bool CacheIndex::WaitUntilLoaded(std::chrono::milliseconds timeout) const {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  MutexLock lock(&mutex_);
-  while (loading_) {
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) {
-      return false;
-    }
-    loaded_.WaitFor(mutex_, deadline - now);
-  }
-  return true;
-}
-
 void CacheIndex::AssertLoaded() const {
 #ifndef NDEBUG
   // Every request asserts it: a player's build takes no lock for a check it does not make.
@@ -47,7 +34,7 @@ void CacheIndex::AssertLoaded() const {
 }
 
 void CacheIndex::AssertLoadedLocked() const {
-  assert(!loading_ && "the index was asked before its announced load ran: WaitUntilLoaded first");
+  assert(!loading_ && "the index was asked before its announced load ran: wait at the load gate");
 }
 
 void CacheIndex::Load() {
@@ -81,7 +68,6 @@ void CacheIndex::Load() {
 
   MutexLock lock(&mutex_);
   loading_ = false;
-  loaded_.SignalAll();
   // Kept in memory only: writing to what is not a regular file could block for good (a FIFO) or
   // replace what someone put there.
   file_unusable_ = read.outcome == FileSystem::ReadOutcome::kUnusable;
@@ -149,44 +135,50 @@ void CacheIndex::Update(const std::string& key, const std::string& value) {
   FlushOrSchedule();
 }
 
-bool CacheIndex::ForgetVersion(const std::string& key) {
-  std::string line;
+bool CacheIndex::CoverReplacements(const std::vector<std::string>& keys) {
+  std::vector<std::string> lines;
+  std::string text;
   {
     MutexLock lock(&mutex_);
     AssertLoadedLocked();
-    auto it = entries_.find(key);
-    if (it == entries_.end() || it->second == kNoVersionToken) {
-      return true;
+    for (const std::string& key : keys) {
+      std::string line = IndexLine(key, kNoVersionToken);
+      if (line.empty()) {
+        continue;  // a key no line can hold is never in the file either
+      }
+      SetLocked(key, kNoVersionToken);
+      pending_.pop_back();
+      // Only these lines, now: the other pending lines may name files not yet flushed to the disk
+      // (SetBeforeWrite), and waiting for that here would hold up the replacements. A pending line
+      // of a covered key is superseded and must not follow it into the file.
+      std::erase_if(pending_, [&](const std::string& pending) {
+        return pending.size() > key.size() && pending.starts_with(key) &&
+               pending[key.size()] == ' ';
+      });
+      text += line;
+      lines.push_back(std::move(line));
     }
-    SetLocked(key, kNoVersionToken);
-    if (IndexLine(key, kNoVersionToken).empty()) {
-      return true;  // a key no line can hold was never in the file either
-    }
-    // Only this line, now: the other pending lines may name files not yet flushed to the disk
-    // (SetBeforeWrite), and waiting for that here would hold up the replacement. A pending line of
-    // this key is superseded by it and must not follow it into the file.
-    line = std::move(pending_.back());
-    pending_.pop_back();
-    std::erase_if(pending_, [&](const std::string& pending) {
-      return pending.size() > key.size() && pending.starts_with(key) && pending[key.size()] == ' ';
-    });
-    if (file_unusable_) {
+    if (lines.empty() || file_unusable_) {
       return true;  // a file that is never read names no version
     }
   }
-  MutexLock write_lock(&file_.write_mutex());
-  const bool ok = file_.Append(line);
-  MutexLock lock(&mutex_);
-  if (ok) {
-    file_bytes_ += line.size();
-    appends_unsynced_ = true;
-  } else {
-    pending_.push_back(std::move(line));  // memory stays authoritative
+  bool ok;
+  {
+    MutexLock write_lock(&file_.write_mutex());
+    ok = file_.Append(text);
   }
-  return ok;
+  MutexLock lock(&mutex_);
+  if (!ok) {
+    // Memory stays authoritative: the lines go out with the next write that succeeds.
+    pending_.insert(pending_.end(), lines.begin(), lines.end());
+    return false;
+  }
+  file_bytes_ += text.size();
+  appends_unsynced_ = true;
+  return true;
 }
 
-void CacheIndex::DropEntriesWithoutFiles(const std::atomic<bool>* stop) {
+void CacheIndex::StampEntries(const TakeStamp& take, const std::atomic<bool>* stop) {
   // A slice of keys at a time: the stats run outside the lock, and a copy of every key of a large
   // index would cost as much memory as the index.
   constexpr size_t kSlice = 1024;
@@ -212,7 +204,12 @@ void CacheIndex::DropEntriesWithoutFiles(const std::atomic<bool>* stop) {
     first = false;
     after = keys.back();
     for (std::string& key : keys) {
-      if (key != kGenerationKey && !fs_.FileSize(key)) {
+      if (key == kGenerationKey) {
+        continue;
+      }
+      if (std::optional<FileStamp> stamp = fs_.Stamp(key)) {
+        take(key, *stamp);
+      } else {
         gone.push_back(std::move(key));
       }
     }
@@ -231,9 +228,9 @@ void CacheIndex::DropEntriesWithoutFiles(const std::atomic<bool>* stop) {
         dropped_.insert(key);
       }
     }
+    // Written by the start's rewrite: a peer's lock on the file must not hold up the look.
     rewrite_due_ = true;
   }
-  Write(false, true);
 }
 
 bool CacheIndex::OutgrownLocked(uint64_t added) const {

@@ -30,15 +30,14 @@
 //
 // Threads: the one object shared between threads, callable from any; every call that writes the
 // file writes it on the caller's thread (the resource cache calls Load, the start's rewrites and
-// ForgetVersion on its writer thread, and Flush on its index thread). One mutex guards the
+// CoverReplacements on its writer thread, and Flush on its index thread). One mutex guards the
 // entries and the pending lines and is never held during file I/O, so Find and Update never wait
 // for the disk; the file's write lock serialises its writes.
-// Waits: only WaitUntilLoaded waits for the load, and only as long as it is told. Find, OwnsFile,
-// Entries, Update and ForgetVersion never wait for it: they require loaded(), which the analysis
-// checks like a lock, and which a caller asserts once WaitUntilLoaded said yes (the deciding
-// thread) or in a task after the load of its own thread (the writer); a debug build also checks
-// it at run time. Reset, which a page may ask for at any time, asked during the load takes effect
-// once the load has run.
+// Waits: none for the load. Find, OwnsFile, Entries, Update and CoverReplacements require loaded(),
+// which the analysis checks like a lock, and which a caller asserts once the resource cache's load
+// gate said the start's look has run (the deciding thread) or in a task after the load of its own
+// thread (the writer); a debug build also checks it at run time. Reset, which a page may ask for
+// at any time, asked during the load takes effect once the load has run.
 namespace gameshell {
 
 class CacheIndex {
@@ -63,30 +62,30 @@ class CacheIndex {
     before_write_ = std::move(before_write);
   }
 
-  // The index is about to be loaded on another thread: until Load has run, WaitUntilLoaded says
-  // so, and no request may be decided against the index.
+  // The index is about to be loaded on another thread: a Reset meanwhile waits for the load, and
+  // a debug build checks that nothing else comes first.
   void ExpectLoad();
-  // True once a load that ExpectLoad announced has run, waiting for it at most `timeout`.
-  bool WaitUntilLoaded(std::chrono::milliseconds timeout) const;
-  // What the caller knows: WaitUntilLoaded said yes, or the load ran before, on this thread.
+  // What the caller knows: the load gate opened, or the load ran before, on this thread.
   void AssertLoaded() const ASSERT_CAPABILITY(load_ran_);
   const Loaded& loaded() const RETURN_CAPABILITY(load_ran_) { return load_ran_; }
   // Reads the index file once at start; a missing generation becomes "1". When it holds junk
   // (entries whose key is no storable cache path, or whose token has a control character), the
   // file is due for a rewrite, which leaves the junk out.
   void Load() ASSERT_CAPABILITY(load_ran_);
-  // Drops the entries whose file is gone; the file is rewritten when any was. One stat per entry:
-  // for the writer thread, after Load. Once `*stop` holds it stops where it is, dropping nothing
-  // (the next start does it all again).
-  void DropEntriesWithoutFiles(const std::atomic<bool>* stop = nullptr);
+  // Looks at each entry's file once: hands `take` the stamp of each that is there, and drops the
+  // entries whose file is gone (the file is then rewritten). For the writer thread, after Load.
+  // Once `*stop` holds it stops where it is, dropping nothing (the next start does it all again).
+  using TakeStamp = std::function<void(const std::string& key, const FileStamp& stamp)>;
+  void StampEntries(const TakeStamp& take, const std::atomic<bool>* stop = nullptr);
   std::optional<std::string> Find(const std::string& key) const REQUIRES(load_ran_);
   // Records a token; its line reaches the file at once, or when the scheduler runs.
   void Update(const std::string& key, const std::string& value) REQUIRES(load_ran_);
-  // Before a file is replaced: records, on the file and before returning, that the path holds no
-  // known version, so that no kill between the replacement and the new entry leaves the old
-  // version named over the new bytes. Nothing when the path has no entry. False when the line
-  // could not be written: the file must then not be replaced.
-  bool ForgetVersion(const std::string& key) REQUIRES(load_ran_);
+  // Before files are replaced: records, with one append to the file, that each of `keys` holds no
+  // known version, whether or not it had an entry, so that no kill between a replacement and its
+  // new entry leaves an older version named over the new bytes, in this index or in a peer's that
+  // reads the file later. False when the lines could not be written: no file may then be replaced.
+  // The caller makes the lines durable (SyncAppends) before the first replacement.
+  bool CoverReplacements(const std::vector<std::string>& keys) REQUIRES(load_ran_);
   // Appends the pending lines, or rewrites the file when one of the rewrite rules holds. Without
   // `compact`, a file grown past twice its live size is left for a later flush (the last one
   // before exit has no time for a rewrite: appends already hold everything).
@@ -131,7 +130,6 @@ class CacheIndex {
   std::function<void()> before_write_;
 
   mutable Mutex mutex_;
-  mutable CondVar loaded_;
   bool loading_ GUARDED_BY(mutex_) = false;
   std::map<std::string, std::string> entries_ GUARDED_BY(mutex_);
   // Lines of entries not yet in the file, oldest first.

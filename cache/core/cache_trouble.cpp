@@ -17,18 +17,26 @@ int64_t SteadySeconds() {
       .count();
 }
 
+bool RefusedRecently(const std::atomic<int64_t>& refused_at) {
+  const int64_t at = refused_at.load();
+  return at != 0 && SteadySeconds() - at < CacheTrouble::kDiskRetrySeconds;
+}
+
 }  // namespace
 
 CacheTrouble::CacheTrouble(FileSystem& fs)
     : fs_(fs), root_for_display_(platform::WorkingDirectoryForDisplay()) {}
 
 bool CacheTrouble::DiskRefusing() const {
-  const int64_t refused_at = disk_refused_at_.load();
-  return refused_at != 0 && SteadySeconds() - refused_at < kDiskRetrySeconds;
+  return RefusedRecently(disk_refused_at_) || IndexRefusing();
+}
+
+bool CacheTrouble::IndexRefusing() const {
+  return RefusedRecently(index_refused_at_);
 }
 
 void CacheTrouble::NoteDiskRefused() {
-  PauseDownloads(disk_refusal_reported_,
+  PauseDownloads(disk_refused_at_, disk_refusal_reported_,
                  "无法在 " + root_for_display_ + " 中保存游戏文件，游戏文件将从网络获取。",
                  "cannot write the game's files in " + root_for_display_ +
                      "; they come from the network until it can");
@@ -38,23 +46,24 @@ void CacheTrouble::NoteIndexUnwritable() {
   const std::string where = std::string(kIndexFileName) + " in " + root_for_display_;
   const std::string named = std::string(kIndexFileName) + "（" + root_for_display_ + "）";
   if (fs_.LockHeldElsewhere(kIndexFileName)) {
-    PauseDownloads(index_refusal_reported_,
+    PauseDownloads(index_refused_at_, index_refusal_reported_,
                    "游戏文件的索引 " + named + "被另一个程序占用，游戏文件将从网络获取。",
                    "another program holds the cache index " + where +
                        " (another copy of the game, stopped?); the game's files come from the "
                        "network until it lets go");
   } else {
-    PauseDownloads(index_refusal_reported_,
+    PauseDownloads(index_refused_at_, index_refusal_reported_,
                    "无法写入游戏文件的索引 " + named + "，游戏文件将从网络获取。",
                    "cannot write the cache index " + where +
                        "; the game's files come from the network until it can");
   }
 }
 
-void CacheTrouble::PauseDownloads(std::atomic<bool>& said,
+void CacheTrouble::PauseDownloads(std::atomic<int64_t>& refused_at,
+                                  std::atomic<bool>& said,
                                   const std::string& chinese,
                                   const std::string& english) {
-  disk_refused_at_ = std::max<int64_t>(SteadySeconds(), 1);
+  refused_at = std::max<int64_t>(SteadySeconds(), 1);
   if (said.exchange(true)) {
     return;
   }

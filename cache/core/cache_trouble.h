@@ -36,13 +36,16 @@ class CacheTrouble {
   // another program's lock where one holds it.
   void NoteIndexUnwritable();
   bool DiskRefusing() const;
+  // The index refused a line within the last kDiskRetrySeconds: commits give up at once.
+  bool IndexRefusing() const;
   // The first time a path cannot be put in place (something in the way of its directory, one that
   // takes no file): one line names it, and its resources come from the network for the run.
   void NoteUnplaceable(const std::string& path);
   bool Unplaceable(const std::string& path) const;
 
  private:
-  void PauseDownloads(std::atomic<bool>& said,
+  void PauseDownloads(std::atomic<int64_t>& refused_at,
+                      std::atomic<bool>& said,
                       const std::string& chinese,
                       const std::string& english);
 
@@ -51,6 +54,7 @@ class CacheTrouble {
   const std::string root_for_display_;
   // Seconds on the steady clock of the last refused write; 0: none.
   std::atomic<int64_t> disk_refused_at_{0};
+  std::atomic<int64_t> index_refused_at_{0};
   std::atomic<bool> disk_refusal_reported_{false};
   std::atomic<bool> index_refusal_reported_{false};
   mutable Mutex mutex_;

@@ -7,27 +7,12 @@
 
 namespace gameshell {
 
-namespace {
-
-// Files take their times from a coarse clock: one changed this shortly before the index was read
-// may be newer than the line that names it.
-constexpr int64_t kTrustMarginNs = int64_t{100'000'000};
-
-int64_t WallClockNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
-}  // namespace
-
 ResourceCache::ResourceCache(GameHosts hosts, FileSystem& fs)
     : fs_(fs),
       hosts_(std::move(hosts)),
       index_(fs),
       trouble_(fs),
-      trusted_before_ns_(WallClockNs() - kTrustMarginNs),
-      writer_(fs, index_, trouble_, placed_, index_sync_) {
+      writer_(fs, index_, trouble_, placed_) {
   index_.SetSaveScheduler([this] { ScheduleSave(); });
   index_.SetBeforeWrite([this] { fs_.SyncFiles(placed_.TakeUnsynced()); });
 }
@@ -44,16 +29,16 @@ RequestDecision ResourceCache::Decide(std::string_view url) {
   deciding_role_.AssertHeld();
   // A request never waits long for the index: a huge one, or one on a slow disk, would freeze the
   // window. Meanwhile the page gets its resources from the network.
-  if (!index_.WaitUntilLoaded(load_wait_)) {
+  if (!load_gate_.WaitUntilOpen(load_wait_)) {
     return {};
   }
   index_.AssertLoaded();
   RequestDecision decision = DecideRequest(url, hosts_, index_, fs_);
   // Another shell on the same cache root may have replaced the file since this one learnt its
-  // version: a file changed since shortly before this shell started is taken as current only
-  // when this shell wrote it, and is not served meanwhile, not even once.
+  // version: a file is taken as current only while it is as the start found it, or as this shell
+  // put it in place, and is not served otherwise, not even once.
   if (decision.action == RequestAction::kStoredIsCurrent && decision.stored_stamp &&
-      decision.stored_stamp->modified_ns >= trusted_before_ns_.load() &&
+      !start_stamps_.Matches(decision.key.path, *decision.stored_stamp) &&
       !placed_.WroteHere(decision.key.path, *decision.stored_stamp)) {
     decision.action = RequestAction::kDownload;
     decision.disk_copy_usable = false;
@@ -135,11 +120,11 @@ void ResourceCache::FinishDownloadKeeping(
 }
 
 void ResourceCache::Start() {
-  // Another shell puts a file in place and then appends its line: what changed before the index
-  // is read is named by it.
-  trusted_before_ns_ = WallClockNs() - kTrustMarginNs;
+  load_gate_.Close();
   index_.ExpectLoad();
-  writer_.Post([this] { RunStartHousekeeping(index_, fs_, trouble_, closing_); });
+  writer_.Post([this] {
+    RunStartHousekeeping({index_, fs_, trouble_, start_stamps_, load_gate_, closing_});
+  });
 }
 
 void ResourceCache::ScheduleSave() {

@@ -16,7 +16,9 @@
 #include "cache/core/cache_trouble.h"
 #include "cache/core/download_decision.h"
 #include "cache/core/download_table.h"
+#include "cache/core/load_gate.h"
 #include "cache/core/placed_files.h"
+#include "cache/core/start_stamps.h"
 #include "platform/file_system.h"
 
 // The resource cache as the browser uses it: the index, the decision for each request, and the
@@ -80,6 +82,11 @@ class ResourceCache {
   using TroubleReporter = CacheTrouble::Reporter;
   void SetTroubleReporter(TroubleReporter reporter) { trouble_.SetReporter(std::move(reporter)); }
 
+  // True once the start's look at the index and its files has run (or no start was made), waiting
+  // at most `timeout`: no request is decided against the index before.
+  bool WaitUntilLoaded(std::chrono::milliseconds timeout) const {
+    return load_gate_.WaitUntilOpen(timeout);
+  }
   // At start, queues the start's housekeeping (RunStartHousekeeping) on the writer thread.
   void Start();
   // Saves the index on its saver thread. Saves asked for while one is still queued are merged:
@@ -105,9 +112,9 @@ class ResourceCache {
   ThreadRole deciding_role_;
   DownloadTable downloads_ GUARDED_BY(deciding_role_);
   std::chrono::milliseconds load_wait_ GUARDED_BY(deciding_role_){kLoadWaitMs};
-  // Files changed since then (nanoseconds on the file system's clock) may be newer than what the
-  // index says: changed while this shell ran, by it or by another shell on the same cache root.
-  std::atomic<int64_t> trusted_before_ns_;
+  // The files as the start found them, and whether that look has run.
+  StartStamps start_stamps_;
+  LoadGate load_gate_;
   std::atomic<bool> save_queued_{false};
   std::atomic<bool> closing_{false};  // set by SaveAndWait, read on the writer thread
   // Appends the index's lines, each time after flushing the files they name. Off the writer: a

@@ -184,7 +184,9 @@ class PosixFileSystem : public FileSystem {
       return std::nullopt;
     }
     return FileStamp{static_cast<uint64_t>(st.st_size),
-                     static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+                     static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                     static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec,
+                     static_cast<uint64_t>(st.st_ino)};
   }
 
   bool CreateDirectory(const std::string& path) override {
@@ -336,12 +338,6 @@ class PosixFileSystem : public FileSystem {
     const ParentDirectory to_parent(to);
     return from_parent.ok() && to_parent.ok() &&
            ::renameat(from_parent.fd(), from_parent.leaf(), to_parent.fd(), to_parent.leaf()) == 0;
-  }
-
-  bool StampNow(const std::string& path) override {
-    const ParentDirectory parent(path);
-    return parent.ok() &&
-           ::utimensat(parent.fd(), parent.leaf(), nullptr, AT_SYMLINK_NOFOLLOW) == 0;
   }
 
   bool RemoveFile(const std::string& path) override {

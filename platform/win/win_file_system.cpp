@@ -156,8 +156,23 @@ class WinFileSystem : public FileSystem {
     const int64_t ticks =
         static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                              data.ftLastWriteTime.dwLowDateTime);
-    return FileStamp{(static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
-                     (ticks - 116444736000000000LL) * 100};
+    FileStamp stamp{(static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                    (ticks - 116444736000000000LL) * 100};
+    // The change time and the file index need a handle; without one they stay unknown.
+    HANDLE file = ::CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      BY_HANDLE_FILE_INFORMATION info;
+      if (::GetFileInformationByHandle(file, &info)) {
+        stamp.file_id = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+      }
+      FILE_BASIC_INFO basic;
+      if (::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof(basic))) {
+        stamp.changed_ns = (basic.ChangeTime.QuadPart - 116444736000000000LL) * 100;
+      }
+      ::CloseHandle(file);
+    }
+    return stamp;
   }
 
   bool CreateDirectory(const std::string& path) override {
@@ -170,19 +185,6 @@ class WinFileSystem : public FileSystem {
     }
     DWORD attributes = ::GetFileAttributesW(wide.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-  }
-
-  bool StampNow(const std::string& path) override {
-    HANDLE file = ::CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      return false;
-    }
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    const bool ok = ::SetFileTime(file, nullptr, nullptr, &now) != 0;
-    ::CloseHandle(file);
-    return ok;
   }
 
   int OpenForReading(const std::string& path) override {

@@ -90,11 +90,12 @@ class BridgeTest : public ::testing::Test {
   }
 
   std::string Generation() {
-    CacheIndex& index = game_->resource_cache().index();
-    if (!index.WaitUntilLoaded(std::chrono::seconds(10))) {
+    ResourceCache& cache = game_->resource_cache();
+    if (!cache.WaitUntilLoaded(std::chrono::seconds(10))) {
       return "<loading>";
     }
-    return index.Find("version").value_or("<none>");
+    cache.index().AssertLoaded();
+    return cache.index().Find("version").value_or("<none>");
   }
 
   // The page's messages run in order: once a later one has, every earlier one has run too.

@@ -523,14 +523,24 @@ TEST_F(ResourceCacheTest, ClosingStopsTheStartsHousekeeping) {
 // A load that takes longer than a moment (a huge index, a slow disk) never freezes the window:
 // requests meanwhile go to the network.
 TEST_F(ResourceCacheTest, ARequestWaitsForALoadOnlyAMoment) {
-  testing::MemoryFileSystem disk;
+  struct SlowDisk : testing::MemoryFileSystem {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    ReadOutcome ReadFileInPieces(const std::string& path,
+                                 size_t piece,
+                                 const std::function<bool(std::string_view)>& sink) override {
+      released.wait();
+      return MemoryFileSystem::ReadFileInPieces(path, piece, sink);
+    }
+  } disk;
   disk.files[kIndexFileName] = "r/a.png v=1\nversion 1\n";
   disk.files["r/a.png"] = "x";
   ResourceCache cache(GameHosts("h", ""), disk);
-  cache.index().ExpectLoad();  // a load that has not run yet
   cache.SetLoadWaitForTesting(std::chrono::milliseconds(20));
+  cache.Start();
   EXPECT_EQ(cache.Decide("http://h/r/a.png?v=1").action, RequestAction::kPassThrough);
-  cache.index().Load();
+  disk.release.set_value();
+  cache.WaitForWriterForTesting();
   EXPECT_EQ(cache.Decide("http://h/r/a.png?v=1").action, RequestAction::kStoredIsCurrent);
 }
 

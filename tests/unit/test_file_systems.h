@@ -123,7 +123,7 @@ class FaultyFileSystem : public FileSystem {
   }
   bool IsDirectory(const std::string& path) override { return real_.IsDirectory(path); }
   int OpenForReading(const std::string& path) override { return real_.OpenForReading(path); }
-  bool StampNow(const std::string& path) override { return real_.StampNow(path); }
+  std::optional<FileStamp> Stamp(const std::string& path) override { return real_.Stamp(path); }
   bool LockHeldElsewhere(const std::string& path) override {
     return lock_held_elsewhere || real_.LockHeldElsewhere(path);
   }
@@ -212,7 +212,6 @@ class MemoryFileSystem : public FileSystem {
   bool SyncFiles(const std::vector<std::string>&) override { return true; }
   bool IsDirectory(const std::string&) override { return false; }
   int OpenForReading(const std::string&) override { return -1; }
-  bool StampNow(const std::string&) override { return true; }
 };
 
 }  // namespace gameshell::testing
