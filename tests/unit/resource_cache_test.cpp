@@ -111,6 +111,79 @@ TEST_F(ResourceCacheTest, AFileAnotherShellReplacedIsNeverServedForThisShellsVer
   EXPECT_EQ(b.Decide("http://h/x.dat?v=1").action, RequestAction::kStoredIsCurrent);
 }
 
+// A peer replaces x.dat, stored as v=1 by an earlier run, with v=2's bytes of the same size, and
+// this shell's index says v=1: at whatever moment of this shell's start the peer acts, and
+// whatever the clocks say, v=2's bytes are never taken for v=1.
+TEST_F(ResourceCacheTest, APeersReplacementIsNeverTakenForThisShellsVersion) {
+  enum Moment {
+    // The peer had no entry for the path, and stopped between its rename and its line.
+    kBeforeTheStartByAPeerWithoutEntry,
+    // Between this shell's read of the index and its look at the files.
+    kBetweenTheLoadAndTheLook,
+    // After the start.
+    kAfterTheStartWithTheClockBack,
+  };
+  for (Moment moment : {kBeforeTheStartByAPeerWithoutEntry, kBetweenTheLoadAndTheLook,
+                        kAfterTheStartWithTheClockBack}) {
+    SCOPED_TRACE(moment);
+    ScopedTempCwd cwd;
+    testing::FaultyFileSystem peer_disk;
+    ResourceCache peer(GameHosts("h", ""), peer_disk);
+    peer.index().Load();  // before the earlier run: no entry for x.dat
+    {
+      ResourceCache earlier(GameHosts("h", ""));
+      earlier.index().Load();
+      ASSERT_TRUE(Download(earlier, "http://h/x.dat?v=1"));
+      earlier.SaveAndWait();
+    }
+    // This shell's start; what it decides for v=1 is asked on the thread it was made on.
+    std::optional<RequestDecision> seen;
+    auto start_this_shell = [&](FileSystem& fs, const std::function<void()>& later = {}) {
+      ResourceCache cache(GameHosts("h", ""), fs);
+      cache.Start();
+      cache.WaitForWriterForTesting();
+      if (later) {
+        ASSERT_EQ(cache.Decide("http://h/x.dat?v=1").action, RequestAction::kStoredIsCurrent);
+        later();
+      }
+      seen = cache.Decide("http://h/x.dat?v=1");
+    };
+    // Its time an hour back: long before this shell's start, as far as any clock can tell.
+    auto back_an_hour = [] {
+      std::filesystem::last_write_time(
+          "x.dat", std::filesystem::last_write_time("x.dat") - std::chrono::hours(1));
+    };
+    auto peer_stores_v2 = [&] {
+      ResourceCache fresh(GameHosts("h", ""));
+      fresh.index().Load();
+      ASSERT_TRUE(Download(fresh, "http://h/x.dat?v=2"));
+      fresh.SaveAndWait();
+      back_an_hour();
+    };
+    testing::FaultyFileSystem disk;
+    switch (moment) {
+      case kBeforeTheStartByAPeerWithoutEntry:
+        peer_disk.after_rename = [&](const std::string&) {
+          back_an_hour();
+          start_this_shell(DefaultFileSystem());
+        };
+        ASSERT_TRUE(Download(peer, "http://h/x.dat?v=2"));
+        break;
+      case kBetweenTheLoadAndTheLook:
+        disk.after_index_read = peer_stores_v2;
+        start_this_shell(disk);
+        break;
+      case kAfterTheStartWithTheClockBack:
+        start_this_shell(DefaultFileSystem(), peer_stores_v2);
+        break;
+    }
+    ASSERT_EQ(ReadCacheFile("x.dat"), "bytes of http://h/x.dat?v=2");
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->action, RequestAction::kDownload);
+    EXPECT_FALSE(seen->disk_copy_usable);
+  }
+}
+
 // While the line before a replacement waits for the index (another shell holds its lock), a shell
 // that starts sweeps the unlocked temporary files it finds: the body's must not be one of them.
 TEST_F(ResourceCacheTest, ABodyStaysLockedUntilItIsInPlace) {
@@ -130,29 +203,6 @@ TEST_F(ResourceCacheTest, ABodyStaysLockedUntilItIsInPlace) {
   EXPECT_TRUE(Download(cache, "http://h/r.png?v=2"));
   EXPECT_EQ(swept, 0);
   EXPECT_EQ(ReadCacheFile("r.png"), "bytes of http://h/r.png?v=2");
-}
-
-// A slow body's last byte was written before this shell read the index, but the other shell put it
-// in place after: it is not this shell's version however old its last write.
-TEST_F(ResourceCacheTest, APeersFilePutInPlaceAfterTheLoadIsNeverTakenForTheOldVersion) {
-  ResourceCache b(GameHosts("h", ""));
-  b.index().Load();
-  ASSERT_TRUE(Download(b, "http://h/x.dat?v=1"));
-  b.SaveAndWait();
-  const RequestDecision newer = b.Decide("http://h/x.dat?v=2");
-  const auto id = b.BeginDownload(newer.key);
-  b.AppendToDownload(id, "bytes of v2");
-  b.WaitForWriterForTesting();
-  // Longer than the margin the cache allows the file system's clock.
-  std::this_thread::sleep_for(std::chrono::milliseconds(250));
-  ResourceCache a(GameHosts("h", ""));
-  a.index().Load();
-  std::promise<bool> stored;
-  b.FinishDownload(id, true, [&](bool ok) { stored.set_value(ok); });
-  ASSERT_TRUE(stored.get_future().get());
-  const RequestDecision decision = a.Decide("http://h/x.dat?v=1");
-  EXPECT_EQ(decision.action, RequestAction::kDownload);
-  EXPECT_FALSE(decision.disk_copy_usable);
 }
 
 TEST_F(ResourceCacheTest, FailedAndSupersededDownloadsLeaveThePreviousFileAndEntry) {
@@ -323,6 +373,10 @@ TEST_F(ResourceCacheTest, TheOldVersionIsForgottenOnDiskBeforeItsFileIsReplaced)
   cache.SaveAndWait();
   disk.fail_rename = true;  // stands for the kill right after the entry was forgotten
   EXPECT_FALSE(Download(cache, "http://h/r.png?v=2"));
+  // The running cache takes the file for neither version, and its next save says so too.
+  EXPECT_NE(cache.Decide("http://h/r.png?v=2").action, RequestAction::kStoredIsCurrent);
+  EXPECT_NE(cache.Decide("http://h/r.png?v=1").action, RequestAction::kStoredIsCurrent);
+  cache.SaveAndWait();
   CacheIndex on_disk;
   on_disk.Load();
   EXPECT_EQ(on_disk.Find("r.png"), kNoVersionToken);
@@ -382,28 +436,95 @@ TEST_F(ResourceCacheTest, NoFileIsReplacedWhileTheIndexCannotSaySo) {
   }
 }
 
-// A power cut may lose an index line, but never leave one naming a file whose bytes were still
-// only in the system's memory.
-TEST_F(ResourceCacheTest, AFileIsFlushedToTheDiskBeforeTheLineNamingItIsWritten) {
+// A peer stopped while holding the index's lock: the commits queued behind the first refusal give
+// up at once instead of each waiting for the lock in turn, and closing tries once more.
+TEST_F(ResourceCacheTest, CommitsQueuedBehindARefusedIndexGiveUpAtOnce) {
   testing::FaultyFileSystem disk;
   ResourceCache cache(GameHosts("h", ""), disk);
   cache.index().Load();
-  ASSERT_TRUE(Download(cache, "http://h/a.png?v=1"));
-  ASSERT_TRUE(Download(cache, "http://h/b.png?v=1"));
-  cache.SaveAndWait();
-  for (const std::string path : {"a.png", "b.png"}) {
-    auto line = std::find_if(disk.events.begin(), disk.events.end(), [&](const std::string& e) {
-      return e.starts_with("index ") && e.find(path + " v=1") != std::string::npos;
-    });
-    ASSERT_NE(line, disk.events.end()) << path;
-    EXPECT_NE(std::find(disk.events.begin(), line, "sync " + path), line) << path;
+  disk.fail_index_write = true;
+  disk.lock_held_elsewhere = true;
+  std::vector<ResourceCache::DownloadId> ids;
+  for (int i = 0; i < 20; ++i) {
+    ids.push_back(cache.BeginDownload(cache.Decide("http://h/" + std::to_string(i) + ".dat").key));
+    cache.AppendToDownload(ids.back(), "bytes");
   }
-  // And the lines themselves reach the disk: an append may otherwise wait in memory long enough
-  // for a power cut to take every line of the run.
-  auto last_line = std::find_if(disk.events.rbegin(), disk.events.rend(),
-                                [](const std::string& e) { return e.starts_with("index "); });
-  EXPECT_NE(std::find(disk.events.rbegin(), last_line, std::string("sync ") + kIndexFileName),
-            last_line);
+  std::vector<std::future<bool>> stored;
+  for (auto id : ids) {
+    auto done = std::make_shared<std::promise<bool>>();
+    stored.push_back(done->get_future());
+    cache.FinishDownload(id, true, [done](bool ok) { done->set_value(ok); });
+  }
+  for (auto& one : stored) {
+    EXPECT_FALSE(one.get());
+  }
+  cache.SaveAndWait();
+  EXPECT_LE(disk.refused_index_writes.load(), 3);
+  EXPECT_EQ(disk.renames, 0);
+}
+
+// The order of writes a power cut, a kill or a peer may come between: the line that puts a path in
+// flux is on the disk before its file is replaced (one append and one flush for the commits that
+// queued together), the file's bytes are on the disk before the line naming its version, and that
+// line reaches the disk too.
+TEST_F(ResourceCacheTest, EachWriteReachesTheDiskBeforeTheOneItGuards) {
+  testing::FaultyFileSystem disk;
+  ResourceCache cache(GameHosts("h", ""), disk);
+  cache.index().Load();
+  // Holds the writer in c.png's rename while a.png and b.png are committed behind it.
+  std::promise<void> at_rename, queued;
+  disk.before_rename = [&](const std::string& to) {
+    if (to == "c.png") {
+      at_rename.set_value();
+      queued.get_future().wait();
+    }
+  };
+  std::vector<std::future<bool>> stored;
+  auto finish = [&](ResourceCache::DownloadId id) {
+    auto done = std::make_shared<std::promise<bool>>();
+    stored.push_back(done->get_future());
+    cache.FinishDownload(id, true, [done](bool ok) { done->set_value(ok); });
+  };
+  const auto c = cache.BeginDownload(cache.Decide("http://h/c.png?v=1").key);
+  const auto a = cache.BeginDownload(cache.Decide("http://h/a.png?v=1").key);
+  const auto b = cache.BeginDownload(cache.Decide("http://h/b.png?v=1").key);
+  for (auto id : {c, a, b}) {
+    cache.AppendToDownload(id, "bytes");
+  }
+  finish(c);
+  at_rename.get_future().wait();
+  finish(a);
+  finish(b);
+  queued.set_value();
+  for (auto& one : stored) {
+    ASSERT_TRUE(one.get());
+  }
+  cache.SaveAndWait();
+  const std::vector<std::string>& events = disk.events;
+  auto at = [&](const std::string& event) {
+    return std::find(events.begin(), events.end(), event) - events.begin();
+  };
+  auto first_with = [&](const std::string& part, size_t from = 0) {
+    return std::find_if(events.begin() + from, events.end(),
+                        [&](const std::string& e) { return e.find(part) != std::string::npos; }) -
+           events.begin();
+  };
+  const std::string index_synced = std::string("sync ") + kIndexFileName;
+  const std::string in_flux = std::string(" ") + kNoVersionToken + "\n";
+  // a.png and b.png share one append and one flush.
+  const auto covered = at("index a.png" + in_flux + "b.png" + in_flux);
+  ASSERT_LT(covered, events.size()) << ::testing::PrintToString(events);
+  EXPECT_LT(first_with(index_synced, covered), at("rename a.png"));
+  EXPECT_LT(at("rename a.png"), at("rename b.png"));
+  EXPECT_LT(first_with(index_synced, at("index c.png" + in_flux)), at("rename c.png"));
+  for (const std::string path : {"a.png", "b.png", "c.png"}) {
+    SCOPED_TRACE(path);
+    const auto renamed = at("rename " + path);
+    const auto synced = first_with(path, renamed + 1);
+    EXPECT_TRUE(events[synced].starts_with("sync ")) << events[synced];
+    EXPECT_LT(synced, first_with(path + " v=1"));
+  }
+  EXPECT_EQ(events.back(), index_synced);
 }
 
 // Path forms that file systems treat differently, stored on the real disk (here, and under Wine

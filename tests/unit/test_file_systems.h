@@ -1,12 +1,15 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cache/core/cache_index.h"
 #include "platform/file_system.h"
@@ -35,6 +38,14 @@ class ScopedTempCwd {
   std::filesystem::path dir_;
 };
 
+inline std::string Joined(const std::vector<std::string>& paths) {
+  std::string joined;
+  for (const std::string& path : paths) {
+    joined += (joined.empty() ? "" : " ") + path;
+  }
+  return joined;
+}
+
 // The real disk, with faults switched on by the test and the bytes written counted.
 class FaultyFileSystem : public FileSystem {
  public:
@@ -46,11 +57,18 @@ class FaultyFileSystem : public FileSystem {
   bool lock_held_elsewhere = false;
   // Runs before each append to the index (while it would wait for another shell's lock, say).
   std::function<void()> before_index_append;
+  // Run once the index has been read whole, and around each rename: the moments a peer may act.
+  std::function<void()> after_index_read;
+  std::function<void(const std::string& to)> before_rename;
+  std::function<void(const std::string& to)> after_rename;
+  // Appends and rewrites of the index refused meanwhile (each would have waited for the lock).
+  std::atomic<int> refused_index_writes{0};
   // Writes only this many bytes, then fails as a full disk does.
   size_t write_limit = SIZE_MAX;
   uint64_t bytes_written = 0;
   int renames = 0;
-  // "sync <path>" and "index <lines>" in the order they happened; read once the cache is done.
+  // "sync <paths>", "index <lines>" and "rename <to>" in the order they happened; read once the
+  // cache is done.
   std::vector<std::string> events;
 
   std::optional<uint64_t> FileSize(const std::string& path) override {
@@ -59,7 +77,11 @@ class FaultyFileSystem : public FileSystem {
   ReadOutcome ReadFileInPieces(const std::string& path,
                                size_t piece,
                                const std::function<bool(std::string_view)>& sink) override {
-    return real_.ReadFileInPieces(path, piece, sink);
+    const ReadOutcome outcome = real_.ReadFileInPieces(path, piece, sink);
+    if (path == kIndexFileName && after_index_read) {
+      std::exchange(after_index_read, nullptr)();
+    }
+    return outcome;
   }
   bool CreateDirectory(const std::string& path) override { return real_.CreateDirectory(path); }
   bool WriteFile(const std::string& path, std::string_view content) override {
@@ -75,7 +97,11 @@ class FaultyFileSystem : public FileSystem {
     return real_.WriteFile(path, content);
   }
   bool AppendFile(const std::string& path, std::string_view content) override {
-    if (fail_write || (fail_index_write && path == kIndexFileName)) {
+    if (fail_index_write && path == kIndexFileName) {
+      ++refused_index_writes;
+      return false;
+    }
+    if (fail_write) {
       return false;
     }
     bytes_written += content.size();
@@ -90,15 +116,14 @@ class FaultyFileSystem : public FileSystem {
   }
   bool SyncFiles(const std::vector<std::string>& paths) override {
     std::lock_guard<std::mutex> lock(events_mutex_);
-    for (const std::string& path : paths) {
-      events.push_back("sync " + path);
-    }
+    events.push_back("sync " + Joined(paths));
     return real_.SyncFiles(paths);
   }
   bool ReplaceFileMerged(const std::string& path,
                          const std::function<void(std::string_view)>& take,
                          const std::function<std::string()>& make) override {
     if (fail_index_write && path == kIndexFileName) {
+      ++refused_index_writes;
       return false;
     }
     // Through this object's own writes and renames, so faults apply.
@@ -112,7 +137,21 @@ class FaultyFileSystem : public FileSystem {
   }
   bool Rename(const std::string& from, const std::string& to) override {
     ++renames;
-    return !fail_rename && real_.Rename(from, to);
+    if (before_rename) {
+      before_rename(to);
+    }
+    if (fail_rename) {
+      return false;
+    }
+    {
+      std::lock_guard<std::mutex> lock(events_mutex_);
+      events.push_back("rename " + to);
+    }
+    const bool renamed = real_.Rename(from, to);
+    if (after_rename) {
+      after_rename(to);
+    }
+    return renamed;
   }
   bool RemoveFile(const std::string& path) override { return real_.RemoveFile(path); }
   bool ListDirectory(const std::string& path, std::vector<std::string>* names) override {
