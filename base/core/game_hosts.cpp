@@ -72,6 +72,7 @@ std::optional<int> DefaultPort(std::string_view scheme) {
 
 GameHosts::GameHosts(std::string_view login_host, std::string_view extra_hosts) {
   if (std::optional<Entry> entry = ParseEntry(login_host); entry && !entry->subdomains) {
+    login_over_https_ = entry->scheme == "https";
     entries_.push_back(std::move(*entry));
   }
   while (!extra_hosts.empty()) {

@@ -36,11 +36,15 @@ class GameHosts {
   // The same for an absolute address ("http://host:port/path?query").
   bool AllowsUrl(std::string_view url) const;
 
+  // The login address is https: its files keep the URLs' own paths in the cache root.
+  bool LoginOverHttps() const { return login_over_https_; }
+
   // The rule as data, for the pages' own script to apply the same rule.
   const std::vector<Entry>& entries() const { return entries_; }
 
  private:
   std::vector<Entry> entries_;
+  bool login_over_https_ = false;
 };
 
 // 80 for http and ws, 443 for https and wss; none for other schemes. `scheme` is lower case.

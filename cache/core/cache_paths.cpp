@@ -109,14 +109,29 @@ std::string VersionFromUrl(std::string_view url) {
   return question == std::string_view::npos ? "0" : std::string(url.substr(question + 1));
 }
 
-ResourceKey ResourceKeyFromUrl(std::string_view url) {
+namespace {
+
+// The tree a path starts with, or an empty view.
+std::string_view TreeOf(std::string_view path) {
+  for (std::string_view tree : {std::string_view(kHttpsTree), std::string_view(kHttpTree)}) {
+    if (path.size() > tree.size() && path.starts_with(tree) && path[tree.size()] == '/') {
+      return tree;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+ResourceKey ResourceKeyFromUrl(std::string_view url, bool login_over_https) {
   ResourceKey key{CachePathFromUrl(url), VersionFromUrl(url),
                   url.find('?') != std::string_view::npos};
-  // Checked before the tree is put in front: no URL's path may name a file of the other scheme's.
-  if (!IsStorableCachePath(key.path) || key.path.starts_with(kHttpsTree)) {
+  // Checked before a tree is put in front: no URL's path may name a file of the other scheme's.
+  const bool https = url.starts_with("https:");
+  if (!IsStorableCachePath(key.path) || !TreeOf(key.path).empty()) {
     key.path.clear();
-  } else if (url.starts_with("https:")) {
-    key.path = std::string(kHttpsTree) + '/' + key.path;
+  } else if (https != login_over_https) {
+    key.path = std::string(https ? kHttpsTree : kHttpTree) + '/' + key.path;
   }
   return key;
 }
@@ -157,9 +172,8 @@ bool IsConfinedCachePath(std::string_view path) {
 }
 
 bool IsStorableCachePath(std::string_view path) {
-  if (constexpr std::string_view kTree = kHttpsTree;
-      path.starts_with(kTree) && path.size() > kTree.size() && path[kTree.size()] == '/') {
-    path.remove_prefix(kTree.size() + 1);
+  if (std::string_view tree = TreeOf(path); !tree.empty()) {
+    path.remove_prefix(tree.size() + 1);
   }
   if (path.size() > kMaxCachePathBytes || !IsConfinedCachePath(path)) {
     return false;

@@ -25,16 +25,19 @@ std::string CachePathFromUrl(std::string_view url);
 // The text after the first "?", or "0" when the URL has none.
 std::string VersionFromUrl(std::string_view url);
 
-// The directory of the cache root that holds the files of https resources, apart from the http
-// ones: bytes that came over plain http, which anyone on the player's network could have written,
-// are never served for an https address, nor the other way round. No URL's own path can name it
-// (no storable segment starts with a dot).
-inline constexpr char kHttpsTree[] = ".https";
+// The directories of the cache root that hold the files of the scheme the login address does not
+// use, apart from those of the scheme it does, which keep the URLs' own paths: bytes that came over
+// plain http, which anyone on the player's network could have written, are never served for an
+// https address, nor the other way round. No URL's own path can name either (no storable segment
+// starts with a dot).
+inline constexpr char kHttpsTree[] = ".https";  // https files, for a login address over http
+inline constexpr char kHttpTree[] = ".http";    // http files, for a login address over https
 
 // A resource as the cache knows it, parsed once from a request URL.
 struct ResourceKey {
-  // Where its file lives in the cache root: CachePathFromUrl, under kHttpsTree for an https URL;
-  // empty when that path is not storable (IsStorableCachePath).
+  // Where its file lives in the cache root: CachePathFromUrl, under the other scheme's tree for a
+  // URL whose scheme is not the login address's; empty when that path is not storable
+  // (IsStorableCachePath).
   std::string path;
   std::string token;  // VersionFromUrl: the index holds it
   // Without a query the URL names no version, and whichever is stored will do; "?0" names one.
@@ -43,7 +46,7 @@ struct ResourceKey {
   bool operator==(const ResourceKey&) const = default;
 };
 
-ResourceKey ResourceKeyFromUrl(std::string_view url);
+ResourceKey ResourceKeyFromUrl(std::string_view url, bool login_over_https = false);
 
 struct ResourceKeyHash {
   size_t operator()(const ResourceKey& key) const;

@@ -33,7 +33,7 @@ RequestDecision DecideRequest(std::string_view url,
   if (!IsCacheableUrl(url) || !MayFillCacheFrom(url, hosts)) {
     return decision;
   }
-  ResourceKey key = ResourceKeyFromUrl(url);
+  ResourceKey key = ResourceKeyFromUrl(url, hosts.LoginOverHttps());
   if (!IsStorableCachePath(key.path)) {
     return decision;
   }

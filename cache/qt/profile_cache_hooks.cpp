@@ -140,7 +140,8 @@ void ProfileCacheHooks::OnCacheRequest(QWebEngineUrlRequestJob* job) {
     job->fail(QWebEngineUrlRequestJob::RequestDenied);
     return;
   }
-  ResourceKey key = ResourceKeyFromUrl(cache_scheme::ToNetworkUrl(url).toEncoded().toStdString());
+  ResourceKey key = ResourceKeyFromUrl(cache_scheme::ToNetworkUrl(url).toEncoded().toStdString(),
+                                       cache_->hosts().LoginOverHttps());
   if (!IsStorableCachePath(key.path)) {
     job->fail(QWebEngineUrlRequestJob::UrlInvalid);
     return;

@@ -42,12 +42,19 @@ TEST(ResourceKeyTest, ParsedOnceWithWhetherTheUrlHadAQuery) {
   EXPECT_EQ(ResourceKeyFromUrl("http://h/a/b.png?v=3"), (ResourceKey{"a/b.png", "v=3", true}));
   EXPECT_EQ(ResourceKeyFromUrl("http://h/a/b.png"), (ResourceKey{"a/b.png", "0", false}));
   EXPECT_EQ(ResourceKeyFromUrl("http://h/a/b.png?0"), (ResourceKey{"a/b.png", "0", true}));
-  // An https resource's file lives apart; no address's own path reaches there, nor any path
-  // that is not storable.
+  // The login address's scheme keeps the URLs' paths; the other scheme's files live apart. No
+  // address's own path reaches either tree, nor any path that is not storable.
   EXPECT_EQ(ResourceKeyFromUrl("https://h/a/b.png?v=3"),
             (ResourceKey{".https/a/b.png", "v=3", true}));
-  EXPECT_EQ(ResourceKeyFromUrl("http://h/.https/a.png").path, "");
-  EXPECT_EQ(ResourceKeyFromUrl("https://h/.https/a.png").path, "");
+  EXPECT_EQ(ResourceKeyFromUrl("https://h/a/b.png?v=3", true),
+            (ResourceKey{"a/b.png", "v=3", true}));
+  EXPECT_EQ(ResourceKeyFromUrl("http://h/a/b.png?v=3", true).path, ".http/a/b.png");
+  for (bool login_over_https : {false, true}) {
+    for (const char* url : {"http://h/.https/a.png", "https://h/.https/a.png",
+                            "http://h/.http/a.png", "https://h/.http/a.png"}) {
+      EXPECT_EQ(ResourceKeyFromUrl(url, login_over_https).path, "") << url;
+    }
+  }
   EXPECT_EQ(ResourceKeyFromUrl("https://h/../a.png").path, "");
   EXPECT_EQ(ResourceKeyFromUrl("http://h/a.js").path, "");
   EXPECT_NE(ResourceKeyHash()(ResourceKeyFromUrl("http://h/a.png")),
@@ -151,8 +158,10 @@ TEST(CachePathSafetyTest, HostilePathTable) {
       {"res/.x.png", true, false},
       {".png", true, false},
       {"res/a.b/c.png", true, true},
-      // The https resources' own tree, and nothing else that starts with a dot.
+      // The other scheme's trees, and nothing else that starts with a dot.
       {".https/res/a.png", true, true},
+      {".http/res/a.png", true, true},
+      {".http/.https/a.png", true, false},
       {".https/.https/a.png", true, false},
       {".https/fileList.txt", true, false},
       {".https/", false, false},

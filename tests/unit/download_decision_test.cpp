@@ -99,6 +99,13 @@ TEST_F(DownloadDecisionTest, TheStoredCopyIsCurrentOnlyForItsTokenAndWithBytes) 
   }
   EXPECT_EQ(Decide("http://h:80/res/a.png?v=2").key, (ResourceKey{"res/a.png", "v=2", true}));
   EXPECT_EQ(Decide("https://h/res/a.png?v=2").key.path, ".https/res/a.png");
+  // A game served over https keeps its files at their own paths.
+  MemoryFileSystem disk;
+  CacheIndex index(disk);
+  index.Load();
+  EXPECT_EQ(
+      DecideRequest("https://h/res/a.png?v=2", GameHosts("https://h", ""), index, disk).key.path,
+      "res/a.png");
 }
 
 // A file whose path is in flux holds no known version: never served, not even the once while a
