@@ -99,6 +99,8 @@ class FileSystem {
   // True when another process holds the lock that appends to and rewrites of `path` take (a shell
   // stopped while holding it, say): what tells a busy index from one that refuses writes.
   virtual bool LockHeldElsewhere(const std::string& /*path*/) { return false; }
+  // Bytes the cache root's file system has free for this user; nullopt where unknown.
+  virtual std::optional<uint64_t> FreeBytes() { return std::nullopt; }
   // True when names that differ only in letter case name one file (Windows).
   virtual bool NamesIgnoreCase() const { return false; }
 };

@@ -26,11 +26,16 @@ void BodyWriter::SetMaxStoredBytesForTesting(int64_t bytes) {
   });
 }
 
-void BodyWriter::Open(DownloadId id, std::string temporary_path, std::function<void()> abandoned) {
-  writer_.Post([this, id, path = std::move(temporary_path), abandoned = std::move(abandoned)] {
+void BodyWriter::Open(DownloadId id,
+                      std::string temporary_path,
+                      std::string cache_path,
+                      std::function<void()> abandoned) {
+  writer_.Post([this, id, path = std::move(temporary_path), cache_path = std::move(cache_path),
+                abandoned = std::move(abandoned)] {
     OnWriter();
     Receiving& receiving = receiving_[id];
     receiving.abandoned = abandoned;
+    receiving.cache_path = cache_path;
     receiving.file = fs_.NewWritableFile(path);
     if (!receiving.file) {
       OnDiskRefused(receiving);
@@ -80,6 +85,20 @@ void BodyWriter::WriteOnWriter(DownloadId id, std::string_view piece) {
     if (!receiving.file->Append(decoded)) {
       OnDiskRefused(receiving);
       return false;
+    }
+    // A body whose length nobody announced, or a lie: it stops before the disk is full, instead
+    // of every other write on that disk failing too.
+    receiving.unchecked_bytes += static_cast<int64_t>(decoded.size());
+    if (receiving.unchecked_bytes >= kFreeSpaceCheckBytes) {
+      receiving.unchecked_bytes = 0;
+      if (!trouble_.RoomFor(0)) {
+        receiving.ok = false;
+        trouble_.NoteNoRoomFor(receiving.cache_path, receiving.decoded_bytes);
+        if (receiving.abandoned) {
+          receiving.abandoned();
+        }
+        return false;
+      }
     }
     return true;
   };

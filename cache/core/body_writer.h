@@ -34,9 +34,14 @@ class BodyWriter {
   // What one writer task decodes of a body at most, so that no body holds up the others.
   static constexpr size_t kDecodedBytesPerTask = size_t{4} << 20;
 
-  // Opens the download's temporary file. `abandoned` runs on the writer thread if the disk refuses
-  // the body.
-  void Open(DownloadId id, std::string temporary_path, std::function<void()> abandoned);
+  // Opens the download's temporary file, for `cache_path`. `abandoned` runs on the writer thread if
+  // the disk refuses the body, or its bytes would leave too little free space.
+  void Open(DownloadId id,
+            std::string temporary_path,
+            std::string cache_path,
+            std::function<void()> abandoned);
+  // How many decoded bytes are written between two looks at the free space.
+  static constexpr int64_t kFreeSpaceCheckBytes = int64_t{4} << 20;
   // The body is decoded by `decoder` before it is written. Before the first piece.
   void SetDecoder(DownloadId id, std::unique_ptr<ContentDecoder> decoder);
   // Decodes and writes a piece of the body, as sent; `written` runs once it is.
@@ -63,6 +68,8 @@ class BodyWriter {
     bool ok = true;
     bool decoding = false;  // input is left that a later task decodes
     std::function<void()> abandoned;
+    std::string cache_path;
+    int64_t unchecked_bytes = 0;  // written since the last look at the free space
   };
 
   // Where every task of the writer thread starts.

@@ -106,6 +106,26 @@ void CacheTrouble::NoteUnplaceable(const std::string& path) {
   std::fflush(stderr);
 }
 
+bool CacheTrouble::RoomFor(int64_t bytes) const {
+  const std::optional<uint64_t> free = fs_.FreeBytes();
+  return !free || bytes < 0 || static_cast<uint64_t>(bytes) + kFreeMarginBytes <= *free;
+}
+
+void CacheTrouble::NoteNoRoomFor(const std::string& path, int64_t bytes) {
+  {
+    MutexLock lock(&mutex_);
+    unplaceable_.insert(path);
+  }
+  if (no_room_reported_.exchange(true)) {
+    return;
+  }
+  std::fprintf(stderr,
+               "gameshell: the game's file %s (%lld bytes) would leave too little free space in "
+               "%s; it comes from the network this run, and so does any other that would\n",
+               path.c_str(), static_cast<long long>(bytes), root_for_display_.c_str());
+  std::fflush(stderr);
+}
+
 bool CacheTrouble::Unplaceable(const std::string& path) const {
   MutexLock lock(&mutex_);
   return unplaceable_.contains(path);

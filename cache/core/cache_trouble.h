@@ -42,6 +42,12 @@ class CacheTrouble {
   // takes no file): one line names it, and its resources come from the network for the run.
   void NoteUnplaceable(const std::string& path);
   bool Unplaceable(const std::string& path) const;
+  // A body of `path` would leave the disk less than kFreeMarginBytes: the path is left to the
+  // network for the run, as an unplaceable one is. Said once a run, whatever the path.
+  void NoteNoRoomFor(const std::string& path, int64_t bytes);
+  // True when `bytes` more may be written and leave the margin free (or the free space is unknown).
+  bool RoomFor(int64_t bytes) const;
+  static constexpr int64_t kFreeMarginBytes = int64_t{16} << 20;
 
  private:
   void PauseDownloads(std::atomic<int64_t>& refused_at,
@@ -57,6 +63,7 @@ class CacheTrouble {
   std::atomic<int64_t> index_refused_at_{0};
   std::atomic<bool> disk_refusal_reported_{false};
   std::atomic<bool> index_refusal_reported_{false};
+  std::atomic<bool> no_room_reported_{false};
   mutable Mutex mutex_;
   Reporter reporter_ GUARDED_BY(mutex_);
   std::vector<std::pair<std::string, std::string>> said_ GUARDED_BY(mutex_);

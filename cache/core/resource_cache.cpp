@@ -56,7 +56,7 @@ ResourceCache::DownloadId ResourceCache::BeginDownload(const ResourceKey& key,
   deciding_role_.AssertHeld();
   std::string temporary_path = NewTemporaryPath();
   const DownloadId id = downloads_.Add(key, temporary_path);
-  writer_.Open(id, std::move(temporary_path), std::move(abandoned));
+  writer_.Open(id, std::move(temporary_path), key.path, std::move(abandoned));
   return id;
 }
 
@@ -68,6 +68,19 @@ bool ResourceCache::SetBodyEncoding(DownloadId id, std::string_view content_enco
   }
   writer_.SetDecoder(id, std::move(decoder));
   return true;
+}
+
+bool ResourceCache::RoomFor(DownloadId id, int64_t announced_bytes) {
+  deciding_role_.AssertHeld();
+  DownloadTable::Entry* entry = downloads_.Find(id);
+  if (!entry) {
+    return false;
+  }
+  if (trouble_.RoomFor(announced_bytes)) {
+    return true;
+  }
+  trouble_.NoteNoRoomFor(entry->target.cache_path, announced_bytes);
+  return false;
 }
 
 void ResourceCache::AppendToDownload(DownloadId id, std::string data) {

@@ -56,6 +56,10 @@ class ResourceCache {
   // The body comes with this Content-Encoding, to be stored decoded; false when it cannot be
   // decoded, and then nothing of it is stored. Before the first piece of the body.
   bool SetBodyEncoding(DownloadId id, std::string_view content_encoding);
+  // The body announced its length: false when storing it would leave the disk too little free
+  // space. The caller then stops the download and lets the page fetch it; the path comes from the
+  // network for the rest of the run, and the player is told once.
+  bool RoomFor(DownloadId id, int64_t announced_bytes);
   // Queues a piece of the body, as sent (still encoded), for the writer.
   void AppendToDownload(DownloadId id, std::string data);
   // True when fewer than `bytes` of the download are queued and not yet written. Otherwise false,

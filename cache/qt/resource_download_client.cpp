@@ -94,6 +94,11 @@ void ResourceDownloadClient::OnHeaders() {
     StopAnswering(/*abort=*/true);  // nothing here could store it
     return;
   }
+  if (length.isValid() && !cache_->RoomFor(id_, length.toLongLong())) {
+    // The disk keeps its free space; the page fetches the body itself, once.
+    StopAnswering(/*abort=*/true);
+    return;
+  }
   if (length.isValid() ? length.toLongLong() > kMaxBodyBytes : !encoded_) {
     // Too large, or no end that a count or a decoder could check (a live stream, say; a body that
     // ends when the connection closes looks complete to the network stack, and a chunked one cut

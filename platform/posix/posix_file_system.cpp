@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -187,6 +188,14 @@ class PosixFileSystem : public FileSystem {
                      static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
                      static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec,
                      static_cast<uint64_t>(st.st_ino)};
+  }
+
+  std::optional<uint64_t> FreeBytes() override {
+    struct statvfs fs;
+    if (::statvfs(".", &fs) != 0) {
+      return std::nullopt;
+    }
+    return static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
   }
 
   bool CreateDirectory(const std::string& path) override {

@@ -175,6 +175,14 @@ class WinFileSystem : public FileSystem {
     return stamp;
   }
 
+  std::optional<uint64_t> FreeBytes() override {
+    ULARGE_INTEGER available;
+    if (!::GetDiskFreeSpaceExW(L".", &available, nullptr, nullptr)) {
+      return std::nullopt;
+    }
+    return available.QuadPart;
+  }
+
   bool CreateDirectory(const std::string& path) override {
     if (path.empty()) {
       return false;

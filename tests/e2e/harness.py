@@ -105,6 +105,14 @@ class Shell:
         with open(os.path.join(self.cwd, "fileList.txt")) as index:
             return index.read()
 
+    def index_lines(self):
+        """The index as its reader takes it: the last line of each path wins."""
+        entries = {}
+        for line in self.index_text().splitlines():
+            key, _, value = line.partition(" ")
+            entries[key] = value
+        return sorted(f"{key} {value}" for key, value in entries.items() if value != " -")
+
     def wait(self, timeout=30):
         try:
             code = self.process.wait(timeout=timeout)

@@ -436,6 +436,36 @@ TEST_F(ResourceCacheTest, NoFileIsReplacedWhileTheIndexCannotSaySo) {
   }
 }
 
+// A body that would leave the disk less than a margin free is not stored, whether its length was
+// announced or its bytes run on: the path comes from the network for the run, and the disk keeps
+// room for every other write.
+TEST_F(ResourceCacheTest, ABodyLargerThanTheFreeSpaceIsLeftToTheNetwork) {
+  testing::FaultyFileSystem disk;
+  ResourceCache cache(GameHosts("h", ""), disk);
+  cache.index().Load();
+  disk.free_bytes = uint64_t{64} << 20;
+  const auto announced = cache.BeginDownload(cache.Decide("http://h/big.dat?v=1").key);
+  EXPECT_FALSE(cache.RoomFor(announced, int64_t{200} << 20));
+  cache.FinishDownload(announced, false);
+  EXPECT_EQ(cache.Decide("http://h/big.dat?v=2").action, RequestAction::kPassThrough);
+  // Room enough for a small one.
+  const auto small = cache.BeginDownload(cache.Decide("http://h/small.dat?v=1").key);
+  EXPECT_TRUE(cache.RoomFor(small, 20000));
+  cache.FinishDownload(small, false);
+  // A body of no announced length stops once the free space falls to the margin.
+  std::promise<void> abandoned;
+  const auto unannounced = cache.BeginDownload(cache.Decide("http://h/stream.dat?v=1").key,
+                                               [&] { abandoned.set_value(); });
+  disk.free_bytes = CacheTrouble::kFreeMarginBytes - 1;
+  cache.AppendToDownload(unannounced, std::string(BodyWriter::kFreeSpaceCheckBytes, 'x'));
+  abandoned.get_future().wait();
+  std::promise<bool> stored;
+  cache.FinishDownload(unannounced, true, [&](bool ok) { stored.set_value(ok); });
+  EXPECT_FALSE(stored.get_future().get());
+  EXPECT_EQ(cache.Decide("http://h/stream.dat?v=1").action, RequestAction::kPassThrough);
+  EXPECT_FALSE(std::filesystem::exists("stream.dat"));
+}
+
 // A peer stopped while holding the index's lock: the commits queued behind the first refusal give
 // up at once instead of each waiting for the lock in turn, and closing tries once more.
 TEST_F(ResourceCacheTest, CommitsQueuedBehindARefusedIndexGiveUpAtOnce) {

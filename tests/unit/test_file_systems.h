@@ -63,6 +63,8 @@ class FaultyFileSystem : public FileSystem {
   std::function<void(const std::string& to)> after_rename;
   // Appends and rewrites of the index refused meanwhile (each would have waited for the lock).
   std::atomic<int> refused_index_writes{0};
+  // What the file system says it has free; unknown when unset.
+  std::optional<uint64_t> free_bytes;
   // Writes only this many bytes, then fails as a full disk does.
   size_t write_limit = SIZE_MAX;
   uint64_t bytes_written = 0;
@@ -163,6 +165,7 @@ class FaultyFileSystem : public FileSystem {
   bool IsDirectory(const std::string& path) override { return real_.IsDirectory(path); }
   int OpenForReading(const std::string& path) override { return real_.OpenForReading(path); }
   std::optional<FileStamp> Stamp(const std::string& path) override { return real_.Stamp(path); }
+  std::optional<uint64_t> FreeBytes() override { return free_bytes; }
   bool LockHeldElsewhere(const std::string& path) override {
     return lock_held_elsewhere || real_.LockHeldElsewhere(path);
   }
