@@ -36,11 +36,18 @@ void BodyWriter::Open(DownloadId id,
     Receiving& receiving = receiving_[id];
     receiving.abandoned = abandoned;
     receiving.cache_path = cache_path;
-    receiving.file = fs_.NewWritableFile(path);
-    if (!receiving.file) {
-      OnDiskRefused(receiving);
-    }
+    receiving.temporary_path = path;
   });
+}
+
+void BodyWriter::OpenIfNeeded(Receiving& receiving) {
+  if (receiving.file || !receiving.ok) {
+    return;
+  }
+  receiving.file = fs_.NewWritableFile(receiving.temporary_path);
+  if (!receiving.file) {
+    OnDiskRefused(receiving);
+  }
 }
 
 void BodyWriter::SetDecoder(DownloadId id, std::unique_ptr<ContentDecoder> decoder) {
@@ -71,6 +78,8 @@ void BodyWriter::OnDiskRefused(Receiving& receiving) {
 
 void BodyWriter::WriteOnWriter(DownloadId id, std::string_view piece) {
   Receiving& receiving = receiving_[id];
+  // Opened with its first byte: downloads that wait for the network hold no file open.
+  OpenIfNeeded(receiving);
   if (!receiving.ok || !receiving.file) {
     return;
   }
@@ -119,16 +128,16 @@ void BodyWriter::WriteOnWriter(DownloadId id, std::string_view piece) {
   }
 }
 
-void BodyWriter::Commit(DownloadId id, DownloadTarget target, bool keep, Done done) {
-  writer_.Post([this, id, target = std::move(target), keep, done = std::move(done)]() mutable {
+void BodyWriter::Commit(DownloadId id, DownloadTarget target, Outcome outcome, Done done) {
+  writer_.Post([this, id, target = std::move(target), outcome, done = std::move(done)]() mutable {
     OnWriter();
     auto it = receiving_.find(id);
     if (it != receiving_.end() && it->second.decoding) {
       // Its body is still being decoded, a task at a time: after those tasks.
-      Commit(id, std::move(target), keep, std::move(done));
+      Commit(id, std::move(target), outcome, std::move(done));
       return;
     }
-    ready_.push_back({id, std::move(target), keep, std::move(done)});
+    ready_.push_back({id, std::move(target), outcome, std::move(done)});
     if (!batch_posted_) {
       // Commits queued behind this one join it: their lines share one append and one flush.
       batch_posted_ = true;
@@ -144,14 +153,18 @@ void BodyWriter::CommitReady() {
   batch_posted_ = false;
   std::vector<Ready> batch;
   batch.swap(ready_);
-  // Which bodies are whole; their files stay open, and so locked, until the lines are written.
+  // Which bodies are whole, and which of those go in place; their files stay open, and so locked,
+  // until the lines are written.
   std::vector<bool> whole(batch.size());
   std::vector<std::string> covered;
   for (size_t i = 0; i < batch.size(); ++i) {
     auto it = receiving_.find(batch[i].id);
-    whole[i] = batch[i].keep && it != receiving_.end() && it->second.ok && it->second.file &&
-               (!it->second.decoder || it->second.decoder->AtEnd());
-    if (whole[i]) {
+    if (batch[i].outcome.complete && it != receiving_.end() && it->second.ok) {
+      OpenIfNeeded(it->second);  // an empty body wrote nothing yet
+    }
+    whole[i] = batch[i].outcome.complete && it != receiving_.end() && it->second.ok &&
+               it->second.file && (!it->second.decoder || it->second.decoder->AtEnd());
+    if (whole[i] && batch[i].outcome.newest) {
       covered.push_back(batch[i].target.cache_path);
     }
   }
@@ -185,8 +198,14 @@ void BodyWriter::CommitReady() {
       receiving_.erase(it);
     }
     std::string kept;
-    const bool stored = whole[i] && Place(batch[i].target, index_refused, &kept);
-    if (!whole[i]) {
+    bool stored = false;
+    if (whole[i] && batch[i].outcome.newest) {
+      stored = Place(batch[i].target, index_refused, &kept);
+    } else if (whole[i]) {
+      // A newer version was asked for meanwhile: this body is not stored, but still answers the
+      // requests waiting for it, instead of sending each to the network again.
+      kept = batch[i].target.temporary_path;
+    } else {
       fs_.RemoveFile(batch[i].target.temporary_path);
     }
     if (batch[i].done) {

@@ -34,8 +34,9 @@ class BodyWriter {
   // What one writer task decodes of a body at most, so that no body holds up the others.
   static constexpr size_t kDecodedBytesPerTask = size_t{4} << 20;
 
-  // Opens the download's temporary file, for `cache_path`. `abandoned` runs on the writer thread if
-  // the disk refuses the body, or its bytes would leave too little free space.
+  // A download's temporary file, for `cache_path`, opened with the body's first byte. `abandoned`
+  // runs on the writer thread if the disk refuses the body, or its bytes would leave too little
+  // free space.
   void Open(DownloadId id,
             std::string temporary_path,
             std::string cache_path,
@@ -46,12 +47,17 @@ class BodyWriter {
   void SetDecoder(DownloadId id, std::unique_ptr<ContentDecoder> decoder);
   // Decodes and writes a piece of the body, as sent; `written` runs once it is.
   void Write(DownloadId id, std::string piece, std::function<void()> written);
-  // Once the body's decoding has caught up: puts it in place and records it when `keep` and it is
-  // whole (complete, its encoding ended where its format says, within kMaxStoredBytes), or drops
-  // it. `done` is told whether the file is in place; when a whole body could not be put in place,
-  // also the path of a file that holds it (the caller removes it).
+  // Once the body's decoding has caught up: puts it in place and records it when it is whole
+  // (complete, its encoding ended where its format says, within kMaxStoredBytes) and the newest
+  // version its path waits for, or drops it. `done` is told whether the file is in place, and
+  // gets the path of a file that still holds a whole body that is not (superseded, or nowhere to
+  // put it): the caller answers the requests waiting for it from there, then removes it.
+  struct Outcome {
+    bool complete = false;  // the whole body arrived by the transfer's own framing
+    bool newest = false;    // still the version its path waits for
+  };
   using Done = std::function<void(bool stored, const std::string& kept)>;
-  void Commit(DownloadId id, DownloadTarget target, bool keep, Done done);
+  void Commit(DownloadId id, DownloadTarget target, Outcome outcome, Done done);
   // Drops the body unwritten.
   void Drop(DownloadId id, std::string temporary_path);
   // Other work of the writer thread (the start's housekeeping), in turn with the bodies.
@@ -69,6 +75,7 @@ class BodyWriter {
     bool decoding = false;  // input is left that a later task decodes
     std::function<void()> abandoned;
     std::string cache_path;
+    std::string temporary_path;
     int64_t unchecked_bytes = 0;  // written since the last look at the free space
   };
 
@@ -78,6 +85,8 @@ class BodyWriter {
   void OnDiskRefused(Receiving& receiving) REQUIRES(writer_role_);
   // At most kDecodedBytesPerTask of the piece; the rest in later tasks.
   void WriteOnWriter(DownloadId id, std::string_view piece) REQUIRES(writer_role_);
+  // Opens the body's file unless it is open, or the body was given up.
+  void OpenIfNeeded(Receiving& receiving) REQUIRES(writer_role_);
   // Puts the bodies committed so far in place, after one append and one flush of the lines that
   // cover their replacements.
   void CommitReady() REQUIRES(writer_role_);
@@ -89,7 +98,7 @@ class BodyWriter {
   struct Ready {
     DownloadId id;
     DownloadTarget target;
-    bool keep;
+    Outcome outcome;
     Done done;
   };
 

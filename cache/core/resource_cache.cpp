@@ -127,7 +127,7 @@ void ResourceCache::FinishDownloadKeeping(
   deciding_role_.AssertHeld();
   std::optional<DownloadTable::Finished> finished = downloads_.Take(id);
   if (finished) {
-    writer_.Commit(id, std::move(finished->entry.target), complete && finished->newest,
+    writer_.Commit(id, std::move(finished->entry.target), {complete, finished->newest},
                    std::move(done));
   }
 }

@@ -72,9 +72,10 @@ class ResourceCache {
   // for; otherwise it is dropped. `done` runs on the writer thread afterwards, told whether the
   // file is in place.
   void FinishDownload(DownloadId id, bool complete, std::function<void(bool stored)> done = {});
-  // The same, and when a whole body could not be put in place (something in the way of its path,
-  // a directory that takes no file), `done` gets the path of a file that holds it, for the
-  // requests waiting on it: they are answered without a second fetch. The caller removes it.
+  // The same, and when a whole body is not put in place (a newer version was asked for meanwhile,
+  // something in the way of its path, a directory that takes no file), `done` gets the path of a
+  // file that holds it, for the requests waiting on it: they are answered without a second fetch.
+  // The caller removes it.
   void FinishDownloadKeeping(DownloadId id,
                              bool complete,
                              std::function<void(bool stored, const std::string& kept)> done);

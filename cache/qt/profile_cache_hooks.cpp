@@ -114,6 +114,12 @@ void ProfileCacheHooks::OnPageRequest(QWebEngineUrlRequestInfo& info) {
     }
     return;
   }
+  if (auto it = resources_.find(decision.key); (it == resources_.end() || !it->second.InFlight()) &&
+                                               downloads_in_flight_ >= kMaxDownloadsInFlight) {
+    // Each download holds a connection and, once its body comes, a file: past the cap (a page
+    // asking for thousands of addresses at once) the page fetches the rest itself.
+    return;
+  }
   if (on_disk) {
     // The download may replace the file before this request is served; this request is to get
     // the older copy. Past the open-file limit, it gets whichever copy is there when served.
@@ -182,6 +188,7 @@ void ProfileCacheHooks::JoinOrStartDownload(const QUrl& url,
   resource.answered = false;
   resource.download =
       std::make_unique<ResourceDownloadClient>(&network_, cache_, url, referer, user_agent_, key);
+  ++downloads_in_flight_;
   ResourceDownloadClient* download = resource.download.get();
   connect(download, &ResourceDownloadClient::Finished, this,
           [this, key](bool stored, const QString& kept) { OnDownloadFinished(key, stored, kept); });
@@ -235,6 +242,7 @@ void ProfileCacheHooks::OnDownloadFinished(const ResourceKey& key,
   }
   // Emitted from inside the download: it goes once its signal has returned.
   it->second.download.release()->deleteLater();
+  --downloads_in_flight_;
   DropIfDone(key);
 }
 

@@ -79,6 +79,8 @@ class ProfileCacheHooks : public QObject {
     bool Done() const { return !download && kept_body.isEmpty() && !failed && held.isEmpty(); }
   };
   static constexpr int kUnclaimedCloseMs = 30000;
+  // As many as the files served at once.
+  static constexpr int kMaxDownloadsInFlight = 256;
 
   void OnPageRequest(QWebEngineUrlRequestInfo& info);
   void OnCacheRequest(QWebEngineUrlRequestJob* job);
@@ -117,6 +119,7 @@ class ProfileCacheHooks : public QObject {
   // Before the resources, whose held copies count against it.
   ServingFiles serving_files_;
   std::unordered_map<ResourceKey, Resource, ResourceKeyHash> resources_;
+  int downloads_in_flight_ = 0;
   std::unique_ptr<SchemeHandler> scheme_handler_;
   std::unique_ptr<Interceptor> interceptor_;
 };

@@ -217,11 +217,19 @@ TEST_F(ResourceCacheTest, FailedAndSupersededDownloadsLeaveThePreviousFileAndEnt
   auto v3 = cache.BeginDownload({"r.png", "v=3"});
   cache.AppendToDownload(v3, "three");
   cache.AppendToDownload(v2, "two");
-  std::promise<bool> three_stored, two_stored;
+  std::promise<bool> three_stored;
+  std::promise<std::string> two_kept;
   cache.FinishDownload(v3, true, [&](bool ok) { three_stored.set_value(ok); });
-  cache.FinishDownload(v2, true, [&](bool ok) { two_stored.set_value(ok); });
+  cache.FinishDownloadKeeping(v2, true, [&](bool stored, const std::string& kept) {
+    EXPECT_FALSE(stored);
+    two_kept.set_value(kept);
+  });
   EXPECT_TRUE(three_stored.get_future().get());
-  EXPECT_FALSE(two_stored.get_future().get());
+  // Not stored, but its whole body still answers the requests that waited for v=2, with no
+  // second fetch.
+  const std::string kept = two_kept.get_future().get();
+  EXPECT_EQ(ReadCacheFile(kept), "two");
+  std::filesystem::remove(kept);
   EXPECT_EQ(ReadCacheFile("r.png"), "three");
   EXPECT_EQ(cache.index().Find("r.png"), "v=3");
   cache.SaveAndWait();
@@ -355,6 +363,7 @@ TEST_F(ResourceCacheTest, ARefusingDiskAbandonsTheDownloadAndStopsFurtherOnes) {
   disk.fail_write = true;
   std::promise<void> abandoned;
   auto id = cache.BeginDownload({"new.png", "0"}, [&] { abandoned.set_value(); });
+  cache.AppendToDownload(id, "first bytes");  // its file is opened with them
   abandoned.get_future().get();
   std::promise<bool> stored;
   cache.FinishDownload(id, true, [&](bool ok) { stored.set_value(ok); });
