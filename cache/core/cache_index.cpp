@@ -4,7 +4,6 @@
 #include <cassert>
 #include <utility>
 
-#include "base/core/ascii.h"
 #include "cache/core/cache_paths.h"
 #include "cache/core/index_format.h"
 
@@ -18,7 +17,7 @@ constexpr uint64_t kMaxJunkBytes = uint64_t{1} << 20;
 }  // namespace
 
 CacheIndex::CacheIndex(FileSystem& fs, std::string file_name)
-    : fs_(fs), file_(fs, std::move(file_name)) {}
+    : fs_(fs), file_(fs, std::move(file_name)), spellings_(fs.NamesIgnoreCase()) {}
 
 void CacheIndex::ExpectLoad() {
   MutexLock lock(&mutex_);
@@ -41,8 +40,8 @@ void CacheIndex::Load() {
   // Read a piece at a time and parsed line by line: the file's size costs no memory, and junk
   // (past kMaxJunkBytes) none either.
   std::map<std::string, std::string> loaded;
-  std::unordered_map<std::string, std::string> spellings;
-  const bool names_ignore_case = fs_.NamesIgnoreCase();
+  // Line by line, so the spelling written last wins, as its file did.
+  Spellings spellings(fs_.NamesIgnoreCase());
   uint64_t junk_bytes = 0;
   bool junk = false;
   const IndexFile::ReadSummary read = file_.Read([&](std::string_view text) {
@@ -59,10 +58,7 @@ void CacheIndex::Load() {
         return;
       }
     }
-    if (names_ignore_case) {
-      // Line by line, so the spelling written last wins, as its file did.
-      spellings[AsciiLower(key_text)] = key_text;
-    }
+    spellings.Record(key_text);
     loaded.insert_or_assign(std::move(key_text), std::move(value_text));
   });
 
@@ -76,9 +72,7 @@ void CacheIndex::Load() {
   // the file says wins over what was set meanwhile, as a later line would.
   loaded.merge(entries_);
   entries_.swap(loaded);
-  for (auto& [folded, spelling] : spellings) {
-    spelling_[folded] = std::move(spelling);
-  }
+  spellings_.MergeFrom(std::move(spellings));
   file_bytes_ = read.bytes;
   live_bytes_ = 0;
   for (const auto& [key, value] : entries_) {
@@ -111,9 +105,7 @@ std::optional<std::string> CacheIndex::Find(const std::string& key) const {
 
 void CacheIndex::SetLocked(const std::string& key, const std::string& value) {
   std::string line = IndexLine(key, value);
-  if (fs_.NamesIgnoreCase()) {
-    spelling_[AsciiLower(key)] = key;
-  }
+  spellings_.Record(key);
   auto [it, inserted] = entries_.try_emplace(key, value);
   if (!inserted) {
     live_bytes_ -= IndexLineBytes(key, it->second);
@@ -275,7 +267,7 @@ void CacheIndex::Reset(const std::string& generation) {
 
 void CacheIndex::ResetLocked(const std::string& generation) {
   entries_.clear();
-  spelling_.clear();
+  spellings_.Clear();
   pending_.clear();
   live_bytes_ = 0;
   reset_pending_ = true;
@@ -283,13 +275,9 @@ void CacheIndex::ResetLocked(const std::string& generation) {
 }
 
 bool CacheIndex::OwnsFile(const std::string& key) const {
-  if (!fs_.NamesIgnoreCase()) {
-    return true;
-  }
   MutexLock lock(&mutex_);
   AssertLoadedLocked();
-  auto it = spelling_.find(AsciiLower(key));
-  return it == spelling_.end() || it->second == key;
+  return spellings_.Owns(key);
 }
 
 std::map<std::string, std::string> CacheIndex::Entries() const {

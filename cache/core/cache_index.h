@@ -9,13 +9,13 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "base/core/mutex.h"
 #include "cache/core/cache_paths.h"
 #include "cache/core/index_file.h"
 #include "cache/core/index_format.h"
+#include "cache/core/spellings.h"
 #include "platform/file_system.h"
 
 // The resource cache's memory of which version of each resource is stored: cache path -> version
@@ -150,8 +150,7 @@ class CacheIndex {
   uint64_t live_bytes_ GUARDED_BY(mutex_) = 0;  // the entries as one sorted file
   // The last whole rewrite, other shells' entries included.
   uint64_t rewritten_bytes_ GUARDED_BY(mutex_) = 0;
-  // Letter-case-folded key -> the spelling recorded last; kept only where names ignore case.
-  std::unordered_map<std::string, std::string> spelling_ GUARDED_BY(mutex_);
+  Spellings spellings_ GUARDED_BY(mutex_);
 };
 
 }  // namespace gameshell
