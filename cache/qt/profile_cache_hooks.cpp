@@ -163,9 +163,7 @@ void ProfileCacheHooks::OnCacheRequest(QWebEngineUrlRequestJob* job) {
       return;
     }
     if (!resource.kept_body.isEmpty()) {
-      auto file = std::make_shared<QFile>(resource.kept_body);
-      file->open(QIODevice::ReadOnly);
-      Reply(job, std::move(file), key.path);
+      Serve(job, resource.kept_body.toStdString(), key.path);
       return;
     }
     // Sent here to wait for a download that has failed since: the file on disk is not this
@@ -175,7 +173,7 @@ void ProfileCacheHooks::OnCacheRequest(QWebEngineUrlRequestJob* job) {
       return;
     }
   }
-  Serve(job, key.path);
+  Serve(job, key.path, key.path);
 }
 
 void ProfileCacheHooks::JoinOrStartDownload(const QUrl& url,
@@ -217,11 +215,9 @@ void ProfileCacheHooks::Answer(const ResourceKey& key, bool stored, const QStrin
       continue;
     }
     if (stored) {
-      Serve(job, key.path);
+      Serve(job, key.path, key.path);
     } else if (!kept.isEmpty()) {
-      auto file = std::make_shared<QFile>(kept);
-      file->open(QIODevice::ReadOnly);
-      Reply(job, std::move(file), key.path);
+      Serve(job, kept.toStdString(), key.path);
     } else {
       SendToNetwork(job);
     }
@@ -306,17 +302,20 @@ std::shared_ptr<QFile> ProfileCacheHooks::TakeOlderCopy(const ResourceKey& key,
   return file;
 }
 
-void ProfileCacheHooks::Serve(QWebEngineUrlRequestJob* job, const std::string& path) {
-  std::shared_ptr<QFile> file = serving_files_.Open(path);
+void ProfileCacheHooks::Serve(QWebEngineUrlRequestJob* job,
+                              const std::string& file_path,
+                              const std::string& cache_path) {
+  std::shared_ptr<QFile> file = serving_files_.Open(file_path);
   if (!file) {
-    serving_files_.WhenAvailable([this, job = QPointer<QWebEngineUrlRequestJob>(job), path] {
-      if (job) {
-        Serve(job, path);
-      }
-    });
+    serving_files_.WhenAvailable(
+        [this, job = QPointer<QWebEngineUrlRequestJob>(job), file_path, cache_path] {
+          if (job) {
+            Serve(job, file_path, cache_path);
+          }
+        });
     return;
   }
-  Reply(job, std::move(file), path);
+  Reply(job, std::move(file), cache_path);
 }
 
 void ProfileCacheHooks::Reply(QWebEngineUrlRequestJob* job,

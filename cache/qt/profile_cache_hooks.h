@@ -97,8 +97,12 @@ class ProfileCacheHooks : public QObject {
   // Forgets a resource once nothing of it is left.
   void DropIfDone(const ResourceKey& key);
 
-  // Answers `job` with the file at `path` once one may be opened, or sends it to the network.
-  void Serve(QWebEngineUrlRequestJob* job, const std::string& path);
+  // Answers `job` with the file at `file_path` (the stored file of `cache_path`, or a body kept for
+  // it) once one may be opened, or sends it to the network. Every file served counts against the
+  // open-file limit.
+  void Serve(QWebEngineUrlRequestJob* job,
+             const std::string& file_path,
+             const std::string& cache_path);
   void Reply(QWebEngineUrlRequestJob* job, std::shared_ptr<QFile> file, const std::string& path);
   void SendToNetwork(QWebEngineUrlRequestJob* job);
   // Redirects the page's request to the cache scheme, which answers only what was sent so.
