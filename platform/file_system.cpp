@@ -23,6 +23,20 @@ bool FileSystem::ReplaceFileMerged(const std::string& path,
   return read != ReadOutcome::kUnusable && WriteFileAtomically(*this, path, make());
 }
 
+bool FileSystem::AppendLocked(const std::string& path,
+                              const std::function<std::string()>& make,
+                              bool sync,
+                              const std::function<void()>& then) {
+  const std::string content = make();
+  if ((!content.empty() && !AppendFile(path, content)) || (sync && !SyncFiles({path}))) {
+    return false;
+  }
+  if (then) {
+    then();
+  }
+  return true;
+}
+
 bool FileSystem::ReadFile(const std::string& path, std::string* content) {
   content->clear();
   const bool read = ReadFileInPieces(path, size_t{1} << 16, [content](std::string_view piece) {

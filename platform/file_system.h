@@ -71,6 +71,14 @@ class FileSystem {
   }
   // Adds `content` at the end of `path`, creating it; false on any shortfall.
   virtual bool AppendFile(const std::string& path, std::string_view content) = 0;
+  // Under the lock that appends to and rewrites of `path` take, so that no other process appends
+  // in between: appends what `make` returns (nothing when it is empty), makes the file durable
+  // when `sync`, and runs `then` before letting go. False, and `then` not run, when the lock could
+  // not be had or the append or the flush failed. (Here, without a lock: one step after another.)
+  virtual bool AppendLocked(const std::string& path,
+                            const std::function<std::string()>& make,
+                            bool sync,
+                            const std::function<void()>& then);
   // Replaces `path` in one step with make(), after handing `take` what it holds now (nothing when
   // missing) a piece at a time, so that no other process appends to or replaces it in between
   // (where the system allows: here, the default reads and then writes atomically). The pieces are

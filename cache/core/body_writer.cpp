@@ -169,45 +169,54 @@ void BodyWriter::CommitReady() {
     }
   }
   // A kill or a power cut between a rename and its new entry must not leave an older version named
-  // over the new bytes, in this shell's index or in a peer's that reads the file later: each
-  // replacement waits until the line that says its path holds no known version is on the disk.
-  // Nor may a file whose index cannot say so be replaced at all. The lines are written while the
-  // bodies' files are still locked: they may wait for another shell's lock on the index, and
-  // meanwhile a shell that starts sweeps every unlocked temporary file as a leftover. Once the
-  // index refused, the commits that follow give up at once instead of each waiting for its lock.
-  bool index_refused = false;
-  if (!covered.empty()) {
+  // over the new bytes, in this shell's index or in a peer's that reads the file later: the
+  // replacements wait until the lines that say their paths hold no known version are on the disk,
+  // and happen under the index's lock, so that no peer's line for the path falls between. Nor may
+  // a file whose index cannot say so be replaced at all. The lines are written while the bodies'
+  // files are still locked: they may wait for another shell's lock on the index, and meanwhile a
+  // shell that starts sweeps every unlocked temporary file as a leftover. Once the index refused,
+  // the commits that follow give up at once instead of each waiting for its lock.
+  std::vector<std::pair<bool, std::string>> results(batch.size());  // stored, kept
+  const auto finish = [&](bool index_refused) {
+    for (size_t i = 0; i < batch.size(); ++i) {
+      auto it = receiving_.find(batch[i].id);
+      if (it != receiving_.end()) {
+        if (whole[i] && !it->second.file->Close()) {
+          OnDiskRefused(it->second);
+          whole[i] = false;
+        }
+        receiving_.erase(it);
+      }
+      auto& [stored, kept] = results[i];
+      if (whole[i] && batch[i].outcome.newest) {
+        stored = Place(batch[i].target, index_refused, &kept);
+      } else if (whole[i]) {
+        // A newer version was asked for meanwhile: this body is not stored, but still answers
+        // the requests waiting for it, instead of sending each to the network again.
+        kept = batch[i].target.temporary_path;
+      } else {
+        fs_.RemoveFile(batch[i].target.temporary_path);
+      }
+    }
+  };
+  if (covered.empty()) {
+    finish(false);
+  } else {
     for (const std::string& path : covered) {
       CreateParentDirectories(path, fs_);
     }
     // No download begins before the load, which ran in an earlier task of this thread.
     index_.AssertLoaded();
-    index_refused =
-        trouble_.IndexRefusing() || !index_.CoverReplacements(covered) || !index_.SyncAppends();
-    if (index_refused) {
+    if (trouble_.IndexRefusing() || !index_.CoverReplacements(covered, [&] {
+          writer_role_.AssertHeld();
+          finish(false);
+        })) {
       trouble_.NoteIndexUnwritable();
+      finish(true);
     }
   }
   for (size_t i = 0; i < batch.size(); ++i) {
-    auto it = receiving_.find(batch[i].id);
-    if (it != receiving_.end()) {
-      if (whole[i] && !it->second.file->Close()) {
-        OnDiskRefused(it->second);
-        whole[i] = false;
-      }
-      receiving_.erase(it);
-    }
-    std::string kept;
-    bool stored = false;
-    if (whole[i] && batch[i].outcome.newest) {
-      stored = Place(batch[i].target, index_refused, &kept);
-    } else if (whole[i]) {
-      // A newer version was asked for meanwhile: this body is not stored, but still answers the
-      // requests waiting for it, instead of sending each to the network again.
-      kept = batch[i].target.temporary_path;
-    } else {
-      fs_.RemoveFile(batch[i].target.temporary_path);
-    }
+    const auto& [stored, kept] = results[i];
     if (batch[i].done) {
       batch[i].done(stored, kept);
     } else if (!kept.empty()) {

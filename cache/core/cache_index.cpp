@@ -127,7 +127,8 @@ void CacheIndex::Update(const std::string& key, const std::string& value) {
   FlushOrSchedule();
 }
 
-bool CacheIndex::CoverReplacements(const std::vector<std::string>& keys) {
+bool CacheIndex::CoverReplacements(const std::vector<std::string>& keys,
+                                   const std::function<void()>& then) {
   std::vector<std::string> lines;
   std::string text;
   {
@@ -150,14 +151,22 @@ bool CacheIndex::CoverReplacements(const std::vector<std::string>& keys) {
       text += line;
       lines.push_back(std::move(line));
     }
-    if (lines.empty() || file_unusable_) {
-      return true;  // a file that is never read names no version
+    // A file that is never read names no version: the files are replaced all the same.
+    if (file_unusable_) {
+      text.clear();
     }
   }
   bool ok;
   {
     MutexLock write_lock(&file_.write_mutex());
-    ok = file_.Append(text);
+    if (!text.empty()) {
+      ok = file_.AppendLocked([&] { return text; }, /*sync=*/true, then);
+    } else {
+      if (then) {
+        then();
+      }
+      ok = true;
+    }
   }
   MutexLock lock(&mutex_);
   if (!ok) {
@@ -166,7 +175,6 @@ bool CacheIndex::CoverReplacements(const std::vector<std::string>& keys) {
     return false;
   }
   file_bytes_ += text.size();
-  appends_unsynced_ = true;
   return true;
 }
 
@@ -326,8 +334,28 @@ void CacheIndex::Write(bool whole, bool compact) {
   }
   bool ok;
   uint64_t file_bytes = 0;
+  // Lines whose file a peer replaced since this shell put it in place: theirs name the new bytes.
+  std::vector<std::pair<std::string, std::string>> superseded;
   if (!rewrite) {
-    ok = file_.Append(appended);
+    // Checked under the lock the peers' replacements happen under: none can come in between.
+    ok = file_.AppendLocked(
+        [&] {
+          if (!replaced_by_peer_) {
+            return appended;
+          }
+          std::string kept;
+          for (const std::string& line : lines) {
+            std::string_view key, value;
+            if (ParseIndexLine(std::string_view(line).substr(0, line.size() - 1), &key, &value) &&
+                replaced_by_peer_(std::string(key))) {
+              superseded.emplace_back(key, value);
+            } else {
+              kept += line;
+            }
+          }
+          return kept;
+        },
+        /*sync=*/false, {});
     file_bytes = appended.size();
   } else {
     ok = file_.Rewrite(
@@ -365,6 +393,12 @@ void CacheIndex::Write(bool whole, bool compact) {
   } else {
     file_bytes_ += file_bytes;
     appends_unsynced_ = true;
+  }
+  for (const auto& [key, value] : superseded) {
+    // Not this shell's version any more; no line needed, the peer's says which it is.
+    if (auto it = entries_.find(key); it != entries_.end() && it->second == value) {
+      it->second = kNoVersionToken;
+    }
   }
 }
 

@@ -62,6 +62,13 @@ class CacheIndex {
     before_write_ = std::move(before_write);
   }
 
+  // Tells, under the lock peers replace files under, whether another shell replaced the file at
+  // `key` since this one put it in place: the line this shell queued for it is then left out.
+  // Set before use.
+  void SetReplacedByPeer(std::function<bool(const std::string& key)> replaced_by_peer) {
+    replaced_by_peer_ = std::move(replaced_by_peer);
+  }
+
   // The index is about to be loaded on another thread: a Reset meanwhile waits for the load, and
   // a debug build checks that nothing else comes first.
   void ExpectLoad();
@@ -80,12 +87,16 @@ class CacheIndex {
   std::optional<std::string> Find(const std::string& key) const REQUIRES(load_ran_);
   // Records a token; its line reaches the file at once, or when the scheduler runs.
   void Update(const std::string& key, const std::string& value) REQUIRES(load_ran_);
-  // Before files are replaced: records, with one append to the file, that each of `keys` holds no
-  // known version, whether or not it had an entry, so that no kill between a replacement and its
-  // new entry leaves an older version named over the new bytes, in this index or in a peer's that
-  // reads the file later. False when the lines could not be written: no file may then be replaced.
-  // The caller makes the lines durable (SyncAppends) before the first replacement.
-  bool CoverReplacements(const std::vector<std::string>& keys) REQUIRES(load_ran_);
+  // Before files are replaced: records, with one append to the file made durable at once, that
+  // each of `keys` holds no known version, whether or not it had an entry, so that no kill or
+  // power cut between a replacement and its new entry leaves an older version named over the new
+  // bytes, in this index or in a peer's that reads the file later. Then runs `then` (the
+  // replacements) while still holding the lock other shells' writes take: a peer's line can come
+  // only before the lines or after the replacements. `then` must not write the index itself
+  // (Update hands its line to the scheduler). False, and `then` not run, when the lines could not
+  // be written: no file may then be replaced.
+  bool CoverReplacements(const std::vector<std::string>& keys, const std::function<void()>& then)
+      REQUIRES(load_ran_);
   // Appends the pending lines, or rewrites the file when one of the rewrite rules holds. Without
   // `compact`, a file grown past twice its live size is left for a later flush (the last one
   // before exit has no time for a rewrite: appends already hold everything).
@@ -128,6 +139,7 @@ class CacheIndex {
   IndexFile file_;
   std::function<void()> schedule_save_;
   std::function<void()> before_write_;
+  std::function<bool(const std::string& key)> replaced_by_peer_;
 
   mutable Mutex mutex_;
   bool loading_ GUARDED_BY(mutex_) = false;

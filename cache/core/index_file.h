@@ -31,6 +31,13 @@ class IndexFile {
 
   Mutex& write_mutex() RETURN_CAPABILITY(write_mutex_) { return write_mutex_; }
   bool Append(std::string_view lines) REQUIRES(write_mutex_);
+  // Appends what `make` returns, durable when `sync`, and runs `then`, all under the lock other
+  // shells' writes take (FileSystem::AppendLocked).
+  bool AppendLocked(const std::function<std::string()>& make,
+                    bool sync,
+                    const std::function<void()>& then) REQUIRES(write_mutex_) {
+    return fs_.AppendLocked(name_, make, sync, then);
+  }
   // Replaces the file, under its lock, with the entries `finish` settles on. Unless
   // `drop_current`, they start as the file's lines merged (IndexLineMerge), then `appended`;
   // `finish` is told whether they came from the file (false: it held nothing, or was dropped),

@@ -16,6 +16,19 @@ bool PlacedFiles::WroteHere(const std::string& path, const FileStamp& stamp) con
   return it != stamps_.end() && it->second == stamp;
 }
 
+bool PlacedFiles::ChangedSince(const std::string& path, FileSystem& fs) const {
+  std::optional<FileStamp> placed;
+  {
+    MutexLock lock(&mutex_);
+    auto it = stamps_.find(path);
+    if (it == stamps_.end()) {
+      return false;
+    }
+    placed = it->second;
+  }
+  return fs.Stamp(path) != placed;
+}
+
 std::vector<std::string> PlacedFiles::TakeUnsynced() {
   std::vector<std::string> taken;
   MutexLock lock(&mutex_);

@@ -20,6 +20,9 @@ class PlacedFiles {
   void Add(const std::string& path, const std::optional<FileStamp>& stamp);
   // True when this shell put the file at `path` in place and it is still as it left it.
   bool WroteHere(const std::string& path, const FileStamp& stamp) const;
+  // True when this shell put the file at `path` in place and it is no longer as it left it (a
+  // peer replaced it).
+  bool ChangedSince(const std::string& path, FileSystem& fs) const;
   // The files added since the last call, for a flush before their lines are written.
   std::vector<std::string> TakeUnsynced();
 

@@ -15,6 +15,8 @@ ResourceCache::ResourceCache(GameHosts hosts, FileSystem& fs)
       writer_(fs, index_, trouble_, placed_) {
   index_.SetSaveScheduler([this] { ScheduleSave(); });
   index_.SetBeforeWrite([this] { fs_.SyncFiles(placed_.TakeUnsynced()); });
+  index_.SetReplacedByPeer(
+      [this](const std::string& key) { return placed_.ChangedSince(key, fs_); });
 }
 
 ResourceCache::~ResourceCache() {

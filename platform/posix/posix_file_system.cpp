@@ -279,6 +279,24 @@ class PosixFileSystem : public FileSystem {
     return ::lseek(fd, 0, SEEK_END) >= 0 && file.Append(content) && file.Close();
   }
 
+  bool AppendLocked(const std::string& path,
+                    const std::function<std::string()>& make,
+                    bool sync,
+                    const std::function<void()>& then) override {
+    int fd = OpenLocked(path);
+    if (fd < 0) {
+      return false;
+    }
+    PosixWritableFile file(fd);
+    const std::string content = make();
+    const bool ok = (content.empty() || (::lseek(fd, 0, SEEK_END) >= 0 && file.Append(content))) &&
+                    (!sync || Flushed(::fdatasync(fd)));
+    if (ok && then) {
+      then();  // the lock is let go with the descriptor, below
+    }
+    return file.Close() && ok;
+  }
+
   bool LockHeldElsewhere(const std::string& path) override {
     int fd = ParentDirectory(path).Open(O_RDONLY | O_NONBLOCK);
     if (fd < 0) {

@@ -247,6 +247,26 @@ class WinFileSystem : public FileSystem {
            writer.Close();
   }
 
+  bool AppendLocked(const std::string& path,
+                    const std::function<std::string()>& make,
+                    bool sync,
+                    const std::function<void()>& then) override {
+    HANDLE file = OpenLocked(Wide(path));
+    if (file == INVALID_HANDLE_VALUE) {
+      return false;
+    }
+    WinWritableFile writer(file);
+    const std::string content = make();
+    LARGE_INTEGER zero{};
+    const bool ok = (content.empty() || (::SetFilePointerEx(file, zero, nullptr, FILE_END) &&
+                                         writer.Append(content))) &&
+                    (!sync || ::FlushFileBuffers(file));
+    if (ok && then) {
+      then();  // the lock is let go with the handle, below
+    }
+    return writer.Close() && ok;
+  }
+
   bool LockHeldElsewhere(const std::string& path) override {
     HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -164,7 +164,10 @@ TEST_F(CacheIndexTest, CoveredPathsAreOnTheFileAtOnceAndMatchNoToken) {
   index_.Load();
   index_.Update("a.png", "v=1");
   index_.Update("b.png", "v=1");
-  EXPECT_TRUE(index_.CoverReplacements({"a.png", "new.png"}));
+  // The replacements run once the lines are on the file.
+  std::string file_then;
+  EXPECT_TRUE(index_.CoverReplacements({"a.png", "new.png"}, [&] { file_then = File(); }));
+  EXPECT_NE(file_then.find("new.png"), std::string::npos);
   CacheIndex reloaded(disk_);
   reloaded.Load();
   EXPECT_EQ(reloaded.Find("a.png"), kNoVersionToken);

@@ -184,6 +184,31 @@ TEST_F(ResourceCacheTest, APeersReplacementIsNeverTakenForThisShellsVersion) {
   }
 }
 
+// A peer replaces the file between this shell's rename and this shell's line for it: the line,
+// which would name this shell's version over the peer's bytes, is left out.
+TEST_F(ResourceCacheTest, ALineIsLeftOutWhenAPeerReplacedItsFileFirst) {
+  testing::FaultyFileSystem disk;
+  ResourceCache cache(GameHosts("h", ""), disk);
+  cache.index().Load();
+  // Between the two the index's lock is free: the placed file is flushed before its line.
+  disk.before_sync = [&](const std::vector<std::string>& paths) {
+    if (paths == std::vector<std::string>{"x.dat"}) {
+      disk.before_sync = nullptr;
+      ResourceCache peer(GameHosts("h", ""));
+      peer.index().Load();
+      ASSERT_TRUE(Download(peer, "http://h/x.dat?v=2"));
+      peer.SaveAndWait();
+    }
+  };
+  ASSERT_TRUE(Download(cache, "http://h/x.dat?v=1"));
+  cache.SaveAndWait();
+  EXPECT_EQ(ReadCacheFile("x.dat"), "bytes of http://h/x.dat?v=2");
+  CacheIndex on_disk;
+  on_disk.Load();
+  EXPECT_EQ(on_disk.Find("x.dat"), "v=2");
+  EXPECT_NE(cache.Decide("http://h/x.dat?v=1").action, RequestAction::kStoredIsCurrent);
+}
+
 // While the line before a replacement waits for the index (another shell holds its lock), a shell
 // that starts sweeps the unlocked temporary files it finds: the body's must not be one of them.
 TEST_F(ResourceCacheTest, ABodyStaysLockedUntilItIsInPlace) {

@@ -61,6 +61,8 @@ class FaultyFileSystem : public FileSystem {
   std::function<void()> after_index_read;
   std::function<void(const std::string& to)> before_rename;
   std::function<void(const std::string& to)> after_rename;
+  // Runs before files are flushed (placed files, before their lines are written).
+  std::function<void(const std::vector<std::string>& paths)> before_sync;
   // Appends and rewrites of the index refused meanwhile (each would have waited for the lock).
   std::atomic<int> refused_index_writes{0};
   // What the file system says it has free; unknown when unset.
@@ -116,7 +118,40 @@ class FaultyFileSystem : public FileSystem {
     }
     return real_.AppendFile(path, content);
   }
+  bool AppendLocked(const std::string& path,
+                    const std::function<std::string()>& make,
+                    bool sync,
+                    const std::function<void()>& then) override {
+    if (fail_index_write && path == kIndexFileName) {
+      ++refused_index_writes;
+      return false;
+    }
+    if (fail_write) {
+      return false;
+    }
+    const auto noted = [&] {
+      std::string content = make();
+      bytes_written += content.size();
+      if (path == kIndexFileName) {
+        if (before_index_append) {
+          before_index_append();
+        }
+        std::lock_guard<std::mutex> lock(events_mutex_);
+        if (!content.empty()) {
+          events.push_back("index " + content);
+        }
+        if (sync) {
+          events.push_back("sync " + path);
+        }
+      }
+      return content;
+    };
+    return real_.AppendLocked(path, noted, sync, then);
+  }
   bool SyncFiles(const std::vector<std::string>& paths) override {
+    if (before_sync) {
+      before_sync(paths);
+    }
     std::lock_guard<std::mutex> lock(events_mutex_);
     events.push_back("sync " + Joined(paths));
     return real_.SyncFiles(paths);
