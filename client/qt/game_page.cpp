@@ -87,6 +87,14 @@ bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType type, boo
   if (url == QUrl(QString::fromLatin1(kRefusedNavigationUrl))) {
     return false;
   }
+  // Before the game window's rules, which refuse it as no game document: Retry would do nothing.
+  if (url == QUrl(QString::fromUtf8(GamePageRecovery::kRetryUrl))) {
+    // Only the shell's own page, which fills the main frame, retries; a frame's link does not.
+    if (is_main_frame) {
+      emit RetryRequested();
+    }
+    return false;
+  }
   if (role_ == Role::kGame && is_main_frame &&
       IsRefusedGameWindowNavigation(url.toEncoded().toStdString(),
                                     type == NavigationTypeBackForward, game_hosts_)) {
@@ -94,13 +102,6 @@ bool GamePage::acceptNavigationRequest(const QUrl& url, NavigationType type, boo
   }
   if (!IsRefusedNavigationUrl(url.toEncoded().toStdString(), role_ == Role::kDevTools)) {
     return true;
-  }
-  if (url == QUrl(QString::fromUtf8(GamePageRecovery::kRetryUrl))) {
-    // Only the shell's own page, which fills the main frame, retries; a frame's link does not.
-    if (is_main_frame) {
-      emit RetryRequested();
-    }
-    return false;
   }
   // A popup whose first address is refused would stay an empty window.
   if (is_main_frame && (this->url().isEmpty() || this->url() == QUrl("about:blank"))) {

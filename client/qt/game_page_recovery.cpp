@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QWebEngineLoadingInfo>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 
 #include <algorithm>
 
@@ -60,8 +63,10 @@ GamePageRecovery::GamePageRecovery(QWebEnginePage* page, QUrl start_url, QUrl pr
 void GamePageRecovery::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
   GS_REQUIRE_UI_THREAD();
   // Whatever else the page starts to show replaces the shell's page (which is a data: address).
+  // Not its Retry, which the engine starts to load before the page refuses it and retries.
   if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus &&
-      info.url().scheme() != QLatin1String("data")) {
+      info.url().scheme() != QLatin1String("data") &&
+      info.url() != QUrl(QString::fromUtf8(kRetryUrl))) {
     offline_page_shown_ = false;
   }
   if (!IsStartPage(info.url(), start_url_)) {
@@ -90,7 +95,37 @@ void GamePageRecovery::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
     }
   } else if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
     pause_ms_ = kFirstPauseMs;
+    CheckPageFunctions();
   }
+}
+
+void GamePageRecovery::ReinstallScripts() {
+  const QList<QWebEngineScript> scripts = page_->scripts().toList();
+  page_->scripts().clear();
+  for (const QWebEngineScript& script : scripts) {
+    page_->scripts().insert(script);
+  }
+}
+
+void GamePageRecovery::CheckPageFunctions() {
+  const QUrl loaded = page_->url();
+  page_->runJavaScript(
+      QStringLiteral("typeof window.C_closeWindow"), QWebEngineScript::MainWorld,
+      [this, alive = QPointer<GamePageRecovery>(this), loaded](const QVariant& type) {
+        if (!alive || offline_page_shown_ || page_->url() != loaded) {
+          return;
+        }
+        if (type.toString() == QLatin1String("function")) {
+          reloads_for_functions_ = 0;
+          return;
+        }
+        // Paying, signing in and closing from the game would silently do nothing.
+        if (reloads_for_functions_ < kReloadsForMissingFunctions) {
+          ++reloads_for_functions_;
+          ReinstallScripts();
+          page_->triggerAction(QWebEnginePage::Reload);
+        }
+      });
 }
 
 void GamePageRecovery::OnRenderProcessTerminated(
@@ -102,6 +137,9 @@ void GamePageRecovery::OnRenderProcessTerminated(
   const QDateTime now = QDateTime::currentDateTimeUtc();
   deaths_.removeIf([&](const QDateTime& death) { return death.msecsTo(now) > kDeathWindowMs; });
   deaths_.append(now);
+  // The engine (Qt 6.4) may not hand a page's scripts to the process that replaces a dead one:
+  // the page functions would be missing from every load that follows.
+  ReinstallScripts();
   // Reloading a page that kills its process at once would loop for ever.
   if (deaths_.size() >= kDeathsBeforeGivingUp) {
     ShowOfflinePage(Trouble::kGameStopped, /*retry_by_itself=*/false);

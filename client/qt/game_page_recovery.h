@@ -35,6 +35,10 @@ class GamePageRecovery : public QObject {
   static constexpr int kNoAnswerMs = 20000;
   // Where the shell's page's Retry button leads; the page refuses the navigation and tells us.
   static constexpr char kRetryUrl[] = "gameshell-retry:now";
+  // Loads in a row of a game document that came without the page functions (the engine can
+  // commit a new process's first document before its scripts arrive) before the shell stops
+  // loading it again.
+  static constexpr int kReloadsForMissingFunctions = 3;
 
   // `probe_url`: asked to learn whether the login host answers (the login page without the launch
   // parameters).
@@ -61,6 +65,10 @@ class GamePageRecovery : public QObject {
     kNotPrivate,   // the engine refused the login host's certificate
   };
   void ShowOfflinePage(Trouble trouble, bool retry_by_itself);
+  // Loads the game document again when it came without the page functions.
+  void CheckPageFunctions();
+  // Hands the page's scripts (the page functions among them) to the engine anew.
+  void ReinstallScripts();
   void Probe();
   void OnProbeAnswered(QNetworkReply* reply);
 
@@ -75,6 +83,7 @@ class GamePageRecovery : public QObject {
   int pause_ms_ = kFirstPauseMs;
   QList<QDateTime> deaths_;
   bool offline_page_shown_ = false;
+  int reloads_for_functions_ = 0;
 };
 
 }  // namespace gameshell

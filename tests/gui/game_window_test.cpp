@@ -3,12 +3,14 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 #include <thread>
 
@@ -164,6 +166,81 @@ TEST_F(GameWindowTest, TheShellsPageSaysWhatHappened) {
   game_ = std::make_unique<GameSession>(profile_.get(), "http://127.0.0.1:1/login.html?id=2",
                                         gameshell::GameHosts("127.0.0.1:1", ""));
   EXPECT_EQ(heading(), QString::fromUtf8("无法连接到游戏服务器|重试 Retry"));
+}
+
+// The page's process dies for real, again and again: every load of the game has the page functions,
+// and once the shell's page shows, Retry loads the game at once, by mouse and by keyboard.
+TEST_F(GameWindowTest, EveryLoadHasThePageFunctionsAndRetryLoadsTheGameAtOnce) {
+  Open("&functions=1");
+  int loads = 0;
+  // A load the engine committed before the functions reached its new process is loaded again.
+  auto loaded_with_functions = [&] {
+    ++loads;
+    return WaitUntil([&] { return Server().Count("event=functions&ok=true") == loads; });
+  };
+  ASSERT_TRUE(loaded_with_functions());
+  auto kill_page = [&] {
+    const qint64 pid = page()->renderProcessPid();
+    ASSERT_GT(pid, 0);
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
+  };
+  auto shows_the_shells_page = [&] {
+    return WaitUntil([&] {
+      bool done = false;
+      bool shown = false;
+      page()->runJavaScript("!!document.querySelector('button')", [&](const QVariant& v) {
+        shown = v.toBool();
+        done = true;
+      });
+      WaitUntil([&] { return done; }, 2000);
+      return shown;
+    });
+  };
+  for (const char* how : {"mouse", "keyboard"}) {
+    SCOPED_TRACE(how);
+    for (int death = 0; death < 2; ++death) {
+      kill_page();
+      ASSERT_TRUE(loaded_with_functions())
+          << "after death " << death + 1 << ": loads with the functions "
+          << Server().Count("event=functions&ok=true") << ", without "
+          << Server().Count("event=functions&ok=false") << ", of " << loads;
+    }
+    kill_page();
+    ASSERT_TRUE(shows_the_shells_page());
+    QWidget* target = delegate()->browser_view()->focusProxy();
+    ASSERT_NE(target, nullptr);
+    if (std::string(how) == "mouse") {
+      QRect button;
+      bool done = false;
+      page()->runJavaScript(
+          "(function () { var r = document.querySelector('button').getBoundingClientRect();"
+          " return [r.left, r.top, r.width, r.height]; })()",
+          [&](const QVariant& v) {
+            const QVariantList r = v.toList();
+            button = QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
+            done = true;
+          });
+      ASSERT_TRUE(WaitUntil([&] { return done; }));
+      const QPointF at = button.center();
+      QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton,
+                        Qt::LeftButton, Qt::NoModifier);
+      QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton,
+                          Qt::NoButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(target, &press);
+      QCoreApplication::sendEvent(target, &release);
+    } else {
+      for (auto key : {Qt::Key_Tab, Qt::Key_Space}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_Space ? " " : "\t");
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier,
+                          key == Qt::Key_Space ? " " : "\t");
+        QCoreApplication::sendEvent(target, &press);
+        QCoreApplication::sendEvent(target, &release);
+        Pump(100);
+      }
+    }
+    // At once: well before the shell's own first retry would come, and this page has none.
+    ASSERT_TRUE(loaded_with_functions());
+  }
 }
 
 TEST_F(GameWindowTest, WindowCarriesTheShellIcon) {

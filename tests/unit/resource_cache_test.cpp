@@ -574,13 +574,13 @@ TEST_F(ResourceCacheTest, EachWriteReachesTheDiskBeforeTheOneItGuards) {
            events.begin();
   };
   const std::string index_synced = std::string("sync ") + kIndexFileName;
-  const std::string in_flux = std::string(" ") + kNoVersionToken + "\n";
+  auto in_flux = [](const std::string& path) { return IndexLine(path, kNoVersionToken); };
   // a.png and b.png share one append and one flush.
-  const auto covered = at("index a.png" + in_flux + "b.png" + in_flux);
+  const auto covered = at("index " + in_flux("a.png") + in_flux("b.png"));
   ASSERT_LT(covered, events.size()) << ::testing::PrintToString(events);
   EXPECT_LT(first_with(index_synced, covered), at("rename a.png"));
   EXPECT_LT(at("rename a.png"), at("rename b.png"));
-  EXPECT_LT(first_with(index_synced, at("index c.png" + in_flux)), at("rename c.png"));
+  EXPECT_LT(first_with(index_synced, at("index " + in_flux("c.png"))), at("rename c.png"));
   for (const std::string path : {"a.png", "b.png", "c.png"}) {
     SCOPED_TRACE(path);
     const auto renamed = at("rename " + path);
