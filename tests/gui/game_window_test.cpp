@@ -1,8 +1,10 @@
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -83,13 +85,42 @@ TEST_F(GameWindowTest, LockedCloseRunsThePageHookOncePerRequestAndStaysOpen) {
   EXPECT_EQ(last_browser_closed_, 0);
 }
 
-TEST_F(GameWindowTest, LockedCloseWithoutAHookDoesNothingVisible) {
-  Open("");
-  delegate()->SetCanClose(false);
-  window()->close();
-  Pump(500);
-  EXPECT_TRUE(window()->isVisible());
-  EXPECT_EQ(last_browser_closed_, 0);
+// A locked game with no close hook to run, or one that throws, would never close: the shell asks
+// the player itself, and closes on yes.
+TEST_F(GameWindowTest, LockedCloseWithoutAHookAsksThePlayer) {
+  for (const char* page : {"", "&hook=throw"}) {
+    SCOPED_TRACE(page);
+    Open(page);
+    delegate()->SetCanClose(false);
+    auto question = [] {
+      QMessageBox* shown = nullptr;
+      WaitUntil([&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+          if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) {
+            shown = box;
+          }
+        }
+        return shown != nullptr;
+      });
+      return shown;
+    };
+    window()->close();
+    QMessageBox* box = question();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QString::fromUtf8("要退出游戏吗？\nQuit the game?"));
+    box->button(QMessageBox::No)->click();
+    Pump(300);
+    EXPECT_TRUE(window()->isVisible());
+    EXPECT_EQ(last_browser_closed_, 0);
+    window()->close();
+    box = question();
+    ASSERT_NE(box, nullptr);
+    box->button(QMessageBox::Yes)->click();
+    EXPECT_TRUE(WaitUntil([&] { return last_browser_closed_ == 1; }));
+    game_.reset();
+    Pump(50);
+    last_browser_closed_ = 0;
+  }
 }
 
 TEST_F(GameWindowTest, UnlockedCloseSavesTheIndexBeforeTheLoopEnds) {

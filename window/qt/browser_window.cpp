@@ -1,6 +1,8 @@
 #include "window/qt/browser_window.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QMessageBox>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -59,11 +61,39 @@ void BrowserWindow::RunInsteadOfClosing(const QString& script) {
     hung_page_deadline_.start();
   }
   // Any answer shows the page still runs its scripts; the player closes again if need be.
-  p->runJavaScript(script, [window = QPointer<BrowserWindow>(this)](const QVariant&) {
-    if (window) {
-      window->hung_page_deadline_.stop();
+  p->runJavaScript(script, [window = QPointer<BrowserWindow>(this)](const QVariant& result) {
+    if (!window) {
+      return;
+    }
+    window->hung_page_deadline_.stop();
+    if (result.toString() == QLatin1String(WindowDelegate::kNothingRan)) {
+      window->AskPlayerToClose();
     }
   });
+}
+
+void BrowserWindow::AskPlayerToClose() {
+  GS_REQUIRE_UI_THREAD();
+  if (close_question_) {
+    close_question_->raise();
+    close_question_->activateWindow();
+    return;
+  }
+  // Not a nested loop: the engine keeps running the page while the box is open.
+  auto* box = new QMessageBox(QMessageBox::Question, windowTitle(),
+                              QString::fromUtf8("要退出游戏吗？\nQuit the game?"),
+                              QMessageBox::Yes | QMessageBox::No, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->button(QMessageBox::Yes)->setText(QString::fromUtf8("退出 Quit"));
+  box->button(QMessageBox::No)->setText(QString::fromUtf8("继续游戏 Keep playing"));
+  box->setDefaultButton(QMessageBox::No);
+  close_question_ = box;
+  connect(box, &QMessageBox::finished, this, [this, box](int) {
+    if (box->clickedButton() == box->button(QMessageBox::Yes)) {
+      ForceClose();
+    }
+  });
+  box->open();
 }
 
 void BrowserWindow::closeEvent(QCloseEvent* event) {

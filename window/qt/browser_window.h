@@ -9,6 +9,8 @@
 class QWebEnginePage;
 #include <QWebEngineView>
 
+class QMessageBox;
+
 namespace gameshell {
 
 // A top-level window around one browser view: the game's window, a popup's, or the developer
@@ -43,11 +45,14 @@ class BrowserWindow : public QWidget {
  private:
   void AskPageToClose();
   void RunInsteadOfClosing(const QString& script);
+  // The page showed nothing for a close it refused: the player is asked, and yes closes it.
+  void AskPlayerToClose();
 
   QPointer<QWebEngineView> view_;
   WindowDelegate* const delegate_;
   bool page_agreed_to_close_ = false;
   bool forced_ = false;
+  QPointer<QMessageBox> close_question_;
   bool closed_ = false;
   // The one deadline for a page that does not answer: runs while a close request or the game's
   // exit prompt waits on the page.

@@ -55,7 +55,12 @@ bool GameWindowDelegate::CanClose(BrowserWindow*, QString* instead) {
   if (can_close_ || !game_hosts_.AllowsUrl(page->url().toEncoded().toStdString())) {
     return true;
   }
-  *instead = QString::fromUtf8(kCloseHook);
+  // The game's own hook, as the game has always had it run; without one, or when it throws, the
+  // player would be left with a window that never closes.
+  *instead = QStringLiteral(
+                 "(function () { if (typeof window.onWindowBeforClose !== 'function') return '%2';"
+                 " try { %1 } catch (e) { return '%2'; } })()")
+                 .arg(QString::fromUtf8(kCloseHook), QString::fromUtf8(kNothingRan));
   return false;
 }
 

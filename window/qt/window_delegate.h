@@ -9,10 +9,12 @@ class BrowserWindow;
 // Thread: UI. Outlives every window it is given to.
 class WindowDelegate {
  public:
+  static constexpr char kNothingRan[] = "gameshell-nothing-ran";
   virtual ~WindowDelegate() = default;
   virtual void OnWindowCreated(BrowserWindow* window) = 0;
   // False keeps the window open. The window then runs `instead` in its page, when the delegate
-  // gave a script: the close request is the page's to answer.
+  // gave a script: the close request is the page's to answer. A script that yields kNothingRan
+  // showed the player nothing (no hook to run, or it threw): the window asks the player itself.
   virtual bool CanClose(BrowserWindow* window, QString* instead) = 0;
 };
 
