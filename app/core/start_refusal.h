@@ -7,8 +7,9 @@
 namespace gameshell {
 
 struct StartRefusal {
-  std::string chinese;
-  std::string english;  // also the stderr line, after "gameshell: "
+  std::string chinese;            // what happened and what the player can do, for the window
+  std::string english;            // the stderr line, after "gameshell: "
+  std::string english_sentences;  // the same as `chinese`, for the window
   int exit_code = 1;
   bool said_on_stderr = false;  // whoever started the shell has said it there already
 };

@@ -1,5 +1,6 @@
 #include "app/qt/start_refusal_report.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 
@@ -24,10 +25,11 @@ int ReportStartRefusal(const StartRefusal& refusal, bool in_window) {
     QApplication app(argc, argv);
     ConfineQtToItsInstallation();
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Varnholt"),
-                    QString::fromStdString(refusal.chinese + "\n\n" + refusal.english + "."),
+                    QString::fromStdString(refusal.chinese + "\n\n" + refusal.english_sentences),
                     QMessageBox::Ok);
     // The reason may carry a path or the engine's words: text, never markup or links.
     box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定 OK"));
     box.exec();
   }
   return refusal.exit_code;

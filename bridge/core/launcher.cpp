@@ -13,13 +13,28 @@ std::string_view FileName(std::string_view path) {
 }  // namespace
 #endif
 
+namespace {
+
+#ifndef _WIN32
+// What the player can do, and the file for whoever helps them.
+std::string Advice(std::string_view library_name) {
+  const std::string name(FileName(library_name));
+  return "请从游戏平台启动游戏；如果仍然如此，请联系游戏客服（缺少 " + name +
+         "）。\nStart the game from the game platform; if this happens again, ask the game's "
+         "support (" +
+         name + " is missing).";
+}
+#endif
+
+}  // namespace
+
 std::string PayNotFoundText([[maybe_unused]] std::string_view library_name) {
 #ifdef _WIN32
   return kPayNotFoundText;
 #else
-  const std::string name(FileName(library_name));
-  return "没有找到" + name + "\nThe game platform's launcher library, " + name +
-         ", was not found: payment is not available.";
+  return "这台电脑上无法支付：没有找到游戏平台的启动器。\nPayment is not available on this "
+         "computer: the game platform's launcher was not found.\n\n" +
+         Advice(library_name);
 #endif
 }
 
@@ -27,9 +42,9 @@ std::string AuthenticFailedText([[maybe_unused]] std::string_view library_name) 
 #ifdef _WIN32
   return kAuthenticFailedText;
 #else
-  const std::string name(FileName(library_name));
-  return std::string(kAuthenticFailedText) + "\nSigning in failed: the game platform's launcher " +
-         "library, " + name + ", was not found.";
+  return "这台电脑上无法登录：没有找到游戏平台的启动器。\nSigning in is not available on this "
+         "computer: the game platform's launcher was not found.\n\n" +
+         Advice(library_name);
 #endif
 }
 

@@ -1,5 +1,6 @@
 #include "platform/qt/system_launcher_host.h"
 
+#include <QAbstractButton>
 #include <QEvent>
 #include <QEventLoop>
 #include <QFontMetrics>
@@ -52,6 +53,8 @@ void SystemLauncherHost::ShowModalBox(bool owned_by_game_window,
                       QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                       QMessageBox::Ok, owned_by_game_window ? owner_.data() : nullptr);
   box->setAttribute(Qt::WA_DeleteOnClose);
+  // Qt's own word is English whatever the desktop's language: the words are the game's two.
+  box->button(QMessageBox::Ok)->setText(QString::fromUtf8("确定 OK"));
   // Text as written: a message box guesses markup otherwise.
   box->setTextFormat(Qt::PlainText);
   // A box narrower than its title has the title cut by the window manager ("Us… 失败"): it is made

@@ -109,20 +109,36 @@ TEST_F(LauncherTest, AuthenticationWithoutALibraryShowsAnOwnedMessageBox) {
                                      "|UserAuthentic失败"});
 }
 
-// Windows players know the words as they are; elsewhere they name the file looked for, whatever
-// path it was looked for at, and say it in English too.
-TEST(LauncherWordsTest, NameTheFileThisPlatformLooksFor) {
+// Windows players know the words as they are. Elsewhere each box says, in Chinese and then in
+// English, what is not available and what the player can do, and names the file for whoever
+// helps, whatever path it was looked for at; the start's refusals say what happened and what the
+// player can do, in sentences.
+TEST(PlayersWordsTest, SayWhatHappenedAndWhatThePlayerCanDo) {
 #ifdef _WIN32
   EXPECT_EQ(PayNotFoundText("C:\\game\\ZendariGameLauncher.dll"),
             "没有找到ZendariGameLauncher.dll");
   EXPECT_EQ(AuthenticFailedText("ZendariGameLauncher.dll"), "UserAuthentic");
 #else
-  EXPECT_EQ(PayNotFoundText("/opt/game/libZendariGameLauncher.so"),
-            "没有找到libZendariGameLauncher.so\nThe game platform's launcher library, "
-            "libZendariGameLauncher.so, was not found: payment is not available.");
-  EXPECT_EQ(AuthenticFailedText("libZendariGameLauncher.so"),
-            "UserAuthentic\nSigning in failed: the game platform's launcher library, "
-            "libZendariGameLauncher.so, was not found.");
+  const struct {
+    std::string text;
+    const char* chinese;
+    const char* english;
+  } boxes[] = {
+      {PayNotFoundText("/opt/game/libZendariGameLauncher.so"), "无法支付",
+       "Payment is not available on this computer"},
+      {AuthenticFailedText("libZendariGameLauncher.so"), "无法登录",
+       "Signing in is not available on this computer"},
+  };
+  for (const auto& box : boxes) {
+    SCOPED_TRACE(box.english);
+    EXPECT_TRUE(box.text.starts_with("这台电脑上")) << box.text;
+    EXPECT_NE(box.text.find(box.chinese), std::string::npos);
+    EXPECT_NE(box.text.find(box.english), std::string::npos);
+    EXPECT_NE(box.text.find("联系游戏客服"), std::string::npos);
+    EXPECT_NE(box.text.find("ask the game's support (libZendariGameLauncher.so is missing)."),
+              std::string::npos);
+    EXPECT_EQ(box.text.find("/opt/game"), std::string::npos);
+  }
 #endif
 }
 
