@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the shell needs: "run" (the default for scripts/run-demo.sh) what
-# building and running it takes; "test" also what the tests, the Windows cross-build, the package
-# and the benchmarks take. Safe to run again: apt-get skips what is already there.
+# building and running it takes; "package" also what building its Debian package takes; "test"
+# also what the tests, the Windows cross-build and the benchmarks take. Safe to run again: apt-get
+# skips what is already there.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 what=${1:-test}
@@ -22,8 +23,10 @@ test_packages=(
   fontconfig dpkg-dev desktop-file-utils appstream lintian mmdebstrap
   libnss3-tools python3-cryptography python3-websocket openssl openbox
 )
+package_packages=(dpkg-dev)
 packages=("${run_packages[@]}")
-if [ "$what" = test ]; then packages+=("${test_packages[@]}"); fi
+if [ "$what" = package ]; then packages+=("${package_packages[@]}"); fi
+if [ "$what" = test ]; then packages+=("${package_packages[@]}" "${test_packages[@]}"); fi
 # With every package there, nothing is asked of the network: a later start takes a moment.
 missing=()
 for package in "${packages[@]}"; do

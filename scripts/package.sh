@@ -3,7 +3,7 @@
 # example: scripts/package.sh -DGAMESHELL_LOGIN_HOST=login.example.net
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh package
 cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DGAMESHELL_TESTS=OFF "$@" >/dev/null
 cmake --build build-package -j"$(nproc)" --target gameshell
 (cd build-package && cpack -G DEB >/dev/null)

@@ -6,7 +6,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 port=8431
 
-bash scripts/install-deps.sh run
+[ -n "${GAMESHELL_DEMO_DEPS_DONE:-}" ] || bash scripts/install-deps.sh run
+# Started with sudo: root only installs the packages; the player who called builds and plays, with
+# the engine's sandbox on (as root it cannot sandbox its pages).
+if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
+  exec sudo -u "$SUDO_USER" env GAMESHELL_DEMO_DEPS_DONE=1 DISPLAY="${DISPLAY:-}" \
+    XAUTHORITY="${XAUTHORITY:-}" bash scripts/run-demo.sh "$@"
+fi
 # Configured once; the build itself notices what changed since, and otherwise does nothing.
 if [ ! -f build-demo/CMakeCache.txt ]; then
   cmake -S . -B build-demo -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port -DGAMESHELL_TESTS=OFF >/dev/null
