@@ -13,6 +13,7 @@
 #include "client/qt/dev_tools_window.h"
 #include "client/qt/game_bridge.h"
 #include "client/qt/game_client.h"
+#include "client/qt/game_features.h"
 #include "client/qt/game_page.h"
 #include "client/qt/game_page_recovery.h"
 #include "client/qt/game_window_presenter.h"
@@ -99,6 +100,7 @@ GameSession::GameSession(QWebEngineProfile* profile,
           Qt::QueuedConnection);
   // Sized before the page loads, so its first script sees the window's size.
   BrowserWindow* window = client_->OpenBrowser(game_page_, window_delegate_.get());
+  new GameFeatures(game_page_, window, game_hosts);
   recovery->LoadGame();
   presenter_ = std::make_unique<GameWindowPresenter>(window);
   // Like the game's close command and the system's termination signals (the application's).

@@ -274,6 +274,32 @@ TEST_F(GameWindowTest, EveryLoadHasThePageFunctionsAndRetryLoadsTheGameAtOnce) {
   }
 }
 
+// The game gets the whole screen and the pointer after the player's click, never without one;
+// Esc gives the window its size back.
+TEST_F(GameWindowTest, TheGameGetsTheWholeScreenAndThePointerAfterAClick) {
+  Open("&screen=1");
+  ASSERT_TRUE(WaitUntil([&] { return Server().Count("event=fullscreen&click=0&ok=0") == 1; }));
+  const QSize before = window()->size();
+  QWidget* target = delegate()->browser_view()->focusProxy();
+  ASSERT_NE(target, nullptr);
+  const QPointF at(target->width() / 2.0, target->height() / 2.0);
+  QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &press);
+  QCoreApplication::sendEvent(target, &release);
+  EXPECT_TRUE(WaitUntil([&] { return Server().Count("event=fullscreen&click=1&ok=1") == 1; }));
+  EXPECT_TRUE(WaitUntil([&] { return window()->isFullScreen(); }));
+  EXPECT_TRUE(WaitUntil([&] { return Server().Count("event=pointerlock&locked=true") == 1; }));
+  EXPECT_EQ(Server().Count("event=pointerlock&error=1"), 0);
+  target = delegate()->browser_view()->focusProxy();
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &escape);
+  EXPECT_TRUE(WaitUntil([&] { return Server().Count("event=fullscreenchange&on=false") == 1; }));
+  EXPECT_TRUE(WaitUntil([&] { return !window()->isFullScreen() && window()->size() == before; }));
+}
+
 TEST_F(GameWindowTest, WindowCarriesTheShellIcon) {
   Open("");
   EXPECT_FALSE(window()->windowIcon().isNull());
