@@ -62,6 +62,17 @@ class GameWindowTest : public ::testing::Test {
     return view ? client().WindowOf(view->page()) : nullptr;
   }
   QWebEnginePage* page() { return delegate()->browser_view()->page(); }
+  // A player's click at `at` in the page.
+  void Click(QPointF at) {
+    QWidget* target = delegate()->browser_view()->focusProxy();
+    ASSERT_NE(target, nullptr);
+    QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+    QCoreApplication::sendEvent(target, &release);
+  }
 
   std::unique_ptr<QWebEngineProfile> profile_;
   std::unique_ptr<GameSession> game_;
@@ -252,13 +263,7 @@ TEST_F(GameWindowTest, EveryLoadHasThePageFunctionsAndRetryLoadsTheGameAtOnce) {
             done = true;
           });
       ASSERT_TRUE(WaitUntil([&] { return done; }));
-      const QPointF at = button.center();
-      QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton,
-                        Qt::LeftButton, Qt::NoModifier);
-      QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton,
-                          Qt::NoButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(target, &press);
-      QCoreApplication::sendEvent(target, &release);
+      Click(button.center());
     } else {
       for (auto key : {Qt::Key_Tab, Qt::Key_Space}) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_Space ? " " : "\t");
@@ -282,13 +287,11 @@ TEST_F(GameWindowTest, TheGameGetsTheWholeScreenAndThePointerAfterAClick) {
   const QSize before = window()->size();
   QWidget* target = delegate()->browser_view()->focusProxy();
   ASSERT_NE(target, nullptr);
-  const QPointF at(target->width() / 2.0, target->height() / 2.0);
-  QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
-  QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton,
-                      Qt::NoButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(target, &press);
-  QCoreApplication::sendEvent(target, &release);
+  // The engine locks the pointer only for a page that has the keyboard, as a player's click gives.
+  window()->activateWindow();
+  target->setFocus();
+  ASSERT_TRUE(WaitUntil([&] { return target->hasFocus(); }));
+  Click(QPointF(target->width() / 2.0, target->height() / 2.0));
   EXPECT_TRUE(WaitUntil([&] { return Server().Count("event=fullscreen&click=1&ok=1") == 1; }));
   EXPECT_TRUE(WaitUntil([&] { return window()->isFullScreen(); }));
   EXPECT_TRUE(WaitUntil([&] { return Server().Count("event=pointerlock&locked=true") == 1; }));
