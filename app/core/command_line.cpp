@@ -32,6 +32,8 @@ ShellOptions TakeShellOptions(std::vector<std::string>& args) {
   constexpr std::string_view kInWindow = "--errors-in-window";
   constexpr std::string_view kRefusedCacheDir = "--refused-cache-dir=";
   constexpr std::string_view kEngineFailed = "--engine-failed=";
+  constexpr std::string_view kLoginHost = "--login-host=";
+  constexpr std::string_view kExtraHosts = "--extra-hosts=";
   ShellOptions options;
   const auto marker = std::find(args.begin() + std::min<size_t>(args.size(), 1), args.end(), "--");
   if (marker == args.end()) {
@@ -48,6 +50,10 @@ ShellOptions TakeShellOptions(std::vector<std::string>& args) {
       options.refused_cache_dir = arg.substr(kRefusedCacheDir.size());
     } else if (arg.starts_with(kEngineFailed)) {
       options.engine_failed = arg.substr(kEngineFailed.size());
+    } else if (arg.starts_with(kLoginHost)) {
+      options.login_host = arg.substr(kLoginHost.size());
+    } else if (arg.starts_with(kExtraHosts)) {
+      options.extra_hosts = arg.substr(kExtraHosts.size());
     } else {
       rest.push_back(arg);
     }

@@ -27,6 +27,10 @@ struct ShellOptions {
   // "--engine-failed=<reason>": the shell's browser engine could not start (it said so on stderr);
   // the shell, started again with this, only shows it in a window.
   std::optional<std::string> engine_failed;
+  // "--login-host=<host>" and "--extra-hosts=<list>": a developer's build plays against these
+  // instead of the hosts compiled in (a staging server, say); a player's build ignores them.
+  std::optional<std::string> login_host;
+  std::optional<std::string> extra_hosts;
 };
 
 // Takes the shell's own options out of `args`, and the "--" that ends them; arguments before it

@@ -55,12 +55,25 @@ int main(int argc, char** argv) {
                  "gameshell: running as root, so the pages run without the engine's "
                  "sandbox; start it as an ordinary user\n");
   }
+  // Another host without a rebuild, for developers only: a player's command line may come from a
+  // web page.
+  std::string login_host = gameshell::kLoginHost;
+  std::string extra_hosts = gameshell::kExtraHosts;
+  if (options.login_host || options.extra_hosts) {
+    if (gameshell::kRemoteDebugging) {
+      login_host = options.login_host.value_or(login_host);
+      extra_hosts = options.extra_hosts.value_or(extra_hosts);
+    } else {
+      std::fprintf(stderr,
+                   "gameshell: ignoring --login-host and --extra-hosts: a player's build plays "
+                   "only against the hosts it was built for\n");
+    }
+  }
   gameshell::platform::RaiseOpenFileLimit();
   std::u16string launch_parameters =
       QString::fromLocal8Bit(gameshell::LaunchParametersFromArgs(args)).toStdU16String();
   gameshell::GameBrowserApp app(
-      gameshell::BuildStartUrl(launch_parameters, gameshell::LoginPageUrl(gameshell::kLoginHost)),
-      gameshell::GameHosts(gameshell::kLoginHost, gameshell::kExtraHosts), engine_options,
-      options.errors_in_window);
+      gameshell::BuildStartUrl(launch_parameters, gameshell::LoginPageUrl(login_host)),
+      gameshell::GameHosts(login_host, extra_hosts), engine_options, options.errors_in_window);
   return app.Run(args);
 }

@@ -7,7 +7,7 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import BIN, ShellTestCase, ordinary_user
+from harness import BIN, DemoServer, ShellTestCase, ordinary_user
 
 DEVELOPER_BIN = os.environ.get("GAMESHELL_TWO_HOSTS_BIN", "")
 
@@ -65,6 +65,25 @@ class PlayersBuildTest(ShellTestCase):
         status, body = self.http_get("http://127.0.0.1:19223/json/version")
         self.assertEqual(status, 200)
         self.assertIn(b"webSocketDebuggerUrl", body)
+
+    def test_only_a_developers_build_plays_against_another_login_host(self):
+        staging = DemoServer(port=0)
+        self.addCleanup(staging.stop)
+        option = f"--login-host=127.0.0.1:{staging.port}"
+        for binary, served in ((BIN, self.server), (DEVELOPER_BIN, staging)):
+            with self.subTest(developers=binary == DEVELOPER_BIN):
+                self.server.clear()
+                staging.clear()
+                shell = self.start(option, "--", "user:me", binary=binary)
+                window = self.desktop.wait_for("Varnholt")
+                self.assertIsNotNone(window)
+                self.assertTrue(served.wait_for_line("GET /login.html?id=2&user=me"))
+                other = staging if served is self.server else self.server
+                self.assertEqual(other.count("GET /login.html"), 0)
+                self.desktop.request_close(window)
+                self.assertEqual(shell.wait(), 0)
+                ignored = "ignoring --login-host" in self.stderr_text(shell)
+                self.assertEqual(ignored, binary == BIN)
 
     @unittest.skipUnless(os.geteuid() == 0, "needs root to start the shell as another user")
     def test_an_ordinary_users_pages_run_in_the_sandbox(self):

@@ -47,8 +47,11 @@ TEST(CommandLineTest, TheShellsOwnOptionsStandOnlyBeforeTheMarker) {
                                    "--refused-cache-dir=/home/p/.cache/varnholt",
                                    "--proxy-server=x",
                                    "--engine-failed=no helper: at all",
+                                   "--login-host=https://staging.example.net:8443",
+                                   "--extra-hosts=cdn.example.net",
                                    "--",
                                    "a:1",
+                                   "--login-host=evil.example",
                                    "--errors-in-window",
                                    "--",
                                    "--engine-failed=<h1>x"};
@@ -56,16 +59,21 @@ TEST(CommandLineTest, TheShellsOwnOptionsStandOnlyBeforeTheMarker) {
   EXPECT_TRUE(options.errors_in_window);
   EXPECT_EQ(options.refused_cache_dir, "/home/p/.cache/varnholt");
   EXPECT_EQ(options.engine_failed, "no helper: at all");
+  EXPECT_EQ(options.login_host, "https://staging.example.net:8443");
+  EXPECT_EQ(options.extra_hosts, "cdn.example.net");
   EXPECT_EQ(args, (std::vector<std::string>{"gameshell", "--proxy-server=x", "a:1",
-                                            "--errors-in-window", "--", "--engine-failed=<h1>x"}));
+                                            "--login-host=evil.example", "--errors-in-window", "--",
+                                            "--engine-failed=<h1>x"}));
   // Without a marker every argument is the player's: launch parameters may come from a web page.
   const std::vector<std::string> players = {"gameshell", "--errors-in-window",
-                                            "--refused-cache-dir=/x", "--engine-failed=<b>y"};
+                                            "--refused-cache-dir=/x", "--engine-failed=<b>y",
+                                            "--login-host=evil.example"};
   args = players;
   const ShellOptions none = TakeShellOptions(args);
   EXPECT_FALSE(none.errors_in_window);
   EXPECT_FALSE(none.refused_cache_dir);
   EXPECT_FALSE(none.engine_failed);
+  EXPECT_FALSE(none.login_host);
   EXPECT_EQ(args, players);
   args = {"--", "--errors-in-window"};  // the program's name is never the marker
   EXPECT_FALSE(TakeShellOptions(args).errors_in_window);
