@@ -80,10 +80,10 @@ class PlayersBuildTest(ShellTestCase):
                 self.assertTrue(served.wait_for_line("GET /login.html?id=2&user=me"))
                 other = staging if served is self.server else self.server
                 self.assertEqual(other.count("GET /login.html"), 0)
-                self.desktop.request_close(window)
-                self.assertEqual(shell.wait(), 0)
                 ignored = "ignoring --login-host" in self.stderr_text(shell)
                 self.assertEqual(ignored, binary == BIN)
+                self.desktop.request_close(window)
+                self.assertEqual(shell.wait(), 0)
 
     @unittest.skipUnless(os.geteuid() == 0, "needs root to start the shell as another user")
     def test_an_ordinary_users_pages_run_in_the_sandbox(self):
