@@ -178,6 +178,7 @@ void BodyWriter::CommitReady() {
   // the commits that follow give up at once instead of each waiting for its lock.
   std::vector<std::pair<bool, std::string>> results(batch.size());  // stored, kept
   const auto finish = [&](bool index_refused) {
+    writer_role_.AssertHeld();  // run here, or by the index while this task waits
     for (size_t i = 0; i < batch.size(); ++i) {
       auto it = receiving_.find(batch[i].id);
       if (it != receiving_.end()) {
@@ -207,10 +208,7 @@ void BodyWriter::CommitReady() {
     }
     // No download begins before the load, which ran in an earlier task of this thread.
     index_.AssertLoaded();
-    if (trouble_.IndexRefusing() || !index_.CoverReplacements(covered, [&] {
-          writer_role_.AssertHeld();
-          finish(false);
-        })) {
+    if (trouble_.IndexRefusing() || !index_.CoverReplacements(covered, [&] { finish(false); })) {
       trouble_.NoteIndexUnwritable();
       finish(true);
     }

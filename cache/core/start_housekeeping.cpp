@@ -42,6 +42,7 @@ void ForgetWhatPeersChanged(CacheIndex& index, FileSystem& fs, StartStamps& stam
   IndexLineSplitter splitter;
   fs.ReadFileInPieces(kIndexFileName, size_t{1} << 20, [&](std::string_view piece) {
     splitter.Feed(piece, [&](std::string_view line) {
+      index.AssertLoaded();
       std::string_view key, value;
       if (!ParseIndexLine(line, &key, &value)) {
         return;
