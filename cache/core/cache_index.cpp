@@ -341,6 +341,7 @@ void CacheIndex::Write(bool whole, bool compact) {
     ok = file_.AppendLocked(
         [&] {
           if (!replaced_by_peer_) {
+            file_bytes = appended.size();
             return appended;
           }
           std::string kept;
@@ -353,10 +354,10 @@ void CacheIndex::Write(bool whole, bool compact) {
               kept += line;
             }
           }
+          file_bytes = kept.size();
           return kept;
         },
         /*sync=*/false, {});
-    file_bytes = appended.size();
   } else {
     ok = file_.Rewrite(
         reset, appended,
