@@ -65,12 +65,18 @@ void ForgetWhatPeersChanged(CacheIndex& index, FileSystem& fs, StartStamps& stam
 
 void RunStartHousekeeping(const StartHousekeeping& start) {
   // A large index is read here, not on the caller's thread; requests wait only if they come first.
+  // Another shell's line grows the file, and its rewrite replaces it: unchanged in size and
+  // identity, it holds no line the load did not read, and is not read again.
+  const std::optional<FileStamp> read = start.fs.Stamp(kIndexFileName);
   start.index.Load();
   start.index.StampEntries(
       [&](const std::string& key, const FileStamp& stamp) { start.stamps.Add(key, stamp); },
       &start.closing);
   start.stamps.Seal();
-  ForgetWhatPeersChanged(start.index, start.fs, start.stamps);
+  const std::optional<FileStamp> now = start.fs.Stamp(kIndexFileName);
+  if (!read || !now || read->size != now->size || read->file_id != now->file_id) {
+    ForgetWhatPeersChanged(start.index, start.fs, start.stamps);
+  }
   start.gate.Open();
   // A torn or junk-filled or overgrown file is rewritten now, not when the player closes.
   start.index.RewriteIfDue();

@@ -44,18 +44,21 @@ void StartStamps::Seal() {
   sealed_ = true;
 }
 
-std::vector<StartStamps::Entry>::iterator StartStamps::FindLocked(uint64_t path_hash) {
-  auto it = std::lower_bound(stamps_.begin(), stamps_.end(), Entry{path_hash, 0});
-  return it != stamps_.end() && it->first == path_hash ? it : stamps_.end();
+std::pair<std::vector<StartStamps::Entry>::const_iterator,
+          std::vector<StartStamps::Entry>::const_iterator>
+StartStamps::RangeLocked(const std::string& path) const {
+  const uint64_t path_hash = PathHash(path);
+  // Two paths of one hash share the range: both are forgotten, and a stamp matches only if it
+  // matches both, which costs a download, never wrong bytes.
+  return std::equal_range(stamps_.begin(), stamps_.end(), Entry{path_hash, 0},
+                          [](const Entry& a, const Entry& b) { return a.first < b.first; });
 }
 
 void StartStamps::Forget(const std::string& path) {
   MutexLock lock(&mutex_);
-  // Two paths of one hash: both are forgotten, which costs a download, never wrong bytes.
-  for (auto it = FindLocked(PathHash(path)); it != stamps_.end() && it->first == PathHash(path);
-       ++it) {
-    it->second = 0;
-  }
+  const auto [first, last] = RangeLocked(path);
+  const auto begin = stamps_.begin() + (first - stamps_.cbegin());
+  std::for_each(begin, begin + (last - first), [](Entry& entry) { entry.second = 0; });
 }
 
 bool StartStamps::Matches(const std::string& path, const FileStamp& stamp) const {
@@ -63,19 +66,10 @@ bool StartStamps::Matches(const std::string& path, const FileStamp& stamp) const
   if (!sealed_) {
     return false;
   }
-  const uint64_t path_hash = PathHash(path);
-  auto it = std::lower_bound(stamps_.begin(), stamps_.end(), Entry{path_hash, 0});
-  // Two paths of one hash: only a stamp that matches one of them counts, and a second path's
-  // different stamp never makes a changed file look current.
+  auto [first, last] = RangeLocked(path);
   const uint64_t wanted = StampHash(stamp);
-  bool matches = false;
-  for (; it != stamps_.end() && it->first == path_hash; ++it) {
-    if (it->second != wanted) {
-      return false;
-    }
-    matches = true;
-  }
-  return matches;
+  return first != last &&
+         std::all_of(first, last, [&](const Entry& entry) { return entry.second == wanted; });
 }
 
 }  // namespace gameshell

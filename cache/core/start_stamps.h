@@ -29,7 +29,9 @@ class StartStamps {
 
  private:
   using Entry = std::pair<uint64_t, uint64_t>;  // the path's hash, the stamp's
-  std::vector<Entry>::iterator FindLocked(uint64_t path_hash) REQUIRES(mutex_);
+  // The entries recorded under `path`'s hash; only once sealed (sorted).
+  std::pair<std::vector<Entry>::const_iterator, std::vector<Entry>::const_iterator> RangeLocked(
+      const std::string& path) const REQUIRES(mutex_);
 
   mutable Mutex mutex_;
   std::vector<Entry> stamps_ GUARDED_BY(mutex_);
