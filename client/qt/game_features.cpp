@@ -1,7 +1,5 @@
 #include "client/qt/game_features.h"
 
-#include <QChildEvent>
-#include <QKeyEvent>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -10,6 +8,7 @@
 #endif
 
 #include "base/qt/ui_thread.h"
+#include "client/qt/view_key_watcher.h"
 #include "window/qt/browser_window.h"
 
 namespace gameshell {
@@ -33,33 +32,14 @@ GameFeatures::GameFeatures(QWebEnginePage* page, BrowserWindow* window, GameHost
   connect(page_, &QWebEnginePage::featurePermissionRequested, this,
           &GameFeatures::OnFeatureRequested);
 #endif
-  // Esc leaves the whole screen, as in a browser. The engine creates the widget that receives the
-  // keys when the page first renders, and anew after its process died: watched as it comes.
+  // Esc leaves the whole screen, as in a browser; the page gets the key too.
   if (QWebEngineView* view = window_ ? window_->view() : nullptr) {
-    view_ = view;
-    view->installEventFilter(this);
-    for (QObject* child : view->children()) {
-      child->installEventFilter(this);
-    }
+    connect(new ViewKeyWatcher(view, Qt::Key_Escape), &ViewKeyWatcher::Pressed, this, [this] {
+      if (full_screen_) {
+        page_->triggerAction(QWebEnginePage::ExitFullScreen);
+      }
+    });
   }
-}
-
-bool GameFeatures::eventFilter(QObject* watched, QEvent* event) {
-  GS_REQUIRE_UI_THREAD();
-  if (watched == view_) {
-    if (event->type() == QEvent::ChildAdded) {
-      static_cast<QChildEvent*>(event)->child()->installEventFilter(this);
-    }
-    return false;
-  }
-  if (full_screen_ && event->type() == QEvent::KeyPress &&
-      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-    // The page gets the key too, as in a browser.
-    QMetaObject::invokeMethod(
-        this, [this] { page_->triggerAction(QWebEnginePage::ExitFullScreen); },
-        Qt::QueuedConnection);
-  }
-  return false;
 }
 
 bool GameFeatures::IsGameOrigin(const QUrl& origin) const {

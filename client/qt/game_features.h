@@ -6,7 +6,6 @@
 
 #include "base/core/game_hosts.h"
 
-class QWebEngineView;
 class QWebEngineFullScreenRequest;
 
 namespace gameshell {
@@ -24,9 +23,6 @@ class GameFeatures : public QObject {
  public:
   GameFeatures(QWebEnginePage* page, BrowserWindow* window, GameHosts hosts);
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   void OnFullScreenRequested(QWebEngineFullScreenRequest request);
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
@@ -37,7 +33,6 @@ class GameFeatures : public QObject {
   QWebEnginePage* const page_;
   QPointer<BrowserWindow> window_;
   const GameHosts hosts_;
-  QPointer<QWebEngineView> view_;
   bool full_screen_ = false;
   bool was_maximized_ = false;
 };

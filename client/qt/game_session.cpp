@@ -9,7 +9,6 @@
 
 #include "base/qt/ui_thread.h"
 #include "cache/qt/profile_cache_hooks.h"
-#include "client/qt/dev_tools_key_filter.h"
 #include "client/qt/dev_tools_window.h"
 #include "client/qt/game_bridge.h"
 #include "client/qt/game_client.h"
@@ -19,6 +18,7 @@
 #include "client/qt/game_window_presenter.h"
 #include "client/qt/popup_windows.h"
 #include "client/qt/request_guard.h"
+#include "client/qt/view_key_watcher.h"
 #include "platform/qt/system_launcher_host.h"
 #include "window/qt/browser_window.h"
 #include "window/qt/game_window_delegate.h"
@@ -82,9 +82,13 @@ GameSession::GameSession(QWebEngineProfile* profile,
 
   // Every browser's view opens its page's developer tools on F2.
   connect(client_.get(), &GameClient::BrowserOpened, this, [this](BrowserWindow* window) {
-    auto* filter = new DevToolsKeyFilter(window->view());
-    connect(filter, &DevToolsKeyFilter::DevToolsRequested, this,
-            [this](QWebEnginePage* page) { ShowDevTools(page, *client_); });
+    QWebEngineView* view = window->view();
+    connect(new ViewKeyWatcher(view, Qt::Key_F2), &ViewKeyWatcher::Pressed, this,
+            [this, view = QPointer<QWebEngineView>(view)] {
+              if (view) {
+                ShowDevTools(view->page(), *client_);
+              }
+            });
   });
 
   game_page_ =

@@ -1,4 +1,4 @@
-#include "client/qt/dev_tools_key_filter.h"
+#include "client/qt/view_key_watcher.h"
 
 #include <QChildEvent>
 #include <QKeyEvent>
@@ -8,14 +8,15 @@
 
 namespace gameshell {
 
-DevToolsKeyFilter::DevToolsKeyFilter(QWebEngineView* view) : QObject(view), view_(view) {
+ViewKeyWatcher::ViewKeyWatcher(QWebEngineView* view, int key)
+    : QObject(view), view_(view), key_(key) {
   view_->installEventFilter(this);
   for (QObject* child : view_->children()) {
     child->installEventFilter(this);
   }
 }
 
-bool DevToolsKeyFilter::eventFilter(QObject* watched, QEvent* event) {
+bool ViewKeyWatcher::eventFilter(QObject* watched, QEvent* event) {
   GS_REQUIRE_UI_THREAD();
   if (watched == view_) {
     // The engine creates the widget that receives keys when the page first renders.
@@ -25,11 +26,11 @@ bool DevToolsKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     // A key the page left unhandled travels on to the view: it was seen on the child already.
     return false;
   }
-  if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F2) {
+  if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == key_) {
     // Once the page has the key: a window shown now may take the focus before the key reaches
     // the page.
     QMetaObject::invokeMethod(
-        this, [this] { emit DevToolsRequested(view_->page()); }, Qt::QueuedConnection);
+        this, [this] { emit Pressed(); }, Qt::QueuedConnection);
   }
   return false;
 }
