@@ -12,7 +12,7 @@ run_packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin
   libgl1-mesa-dri libglx-mesa0 fonts-dejavu-core fonts-wqy-microhei
-  zlib1g-dev libbrotli-dev python3
+  zlib1g-dev libbrotli-dev libxcb1-dev python3
 )
 # A virtual display only where there is no real one (the tests always use one).
 if [ "$what" = test ] || [ -z "${DISPLAY:-}" ]; then run_packages+=(xvfb xauth); fi

@@ -141,7 +141,8 @@ class GameSurvivesTest(ShellTestCase):
         self.addCleanup(desktop.close)
         if window_manager:
             x11.start_window_manager(self, desktop, env)
-        shell = self.start(env=env)
+        self.server.clear()
+        shell = self.start("size:1", env=env)
         window = desktop.wait_for("Varnholt")
         self.assertIsNotNone(window)
         # Once the window manager has framed it (its title bar included), all of it is on the
@@ -159,6 +160,10 @@ class GameSurvivesTest(ShellTestCase):
         self.assertLessEqual(abs(width * 9 - height * 16), 16)
         if window_manager:
             self.assertGreater(desktop.geometry(window)[1], y)  # framed indeed
+        # The game lays itself out once: its first script already saw the size it keeps.
+        self.assertTrue(self.server.wait_for_line("event=size&when=script"))
+        self.assertEqual(self.server.count(f"event=size&when=script&w={width}&h={height}"), 1,
+                         self.server.lines())
         desktop.request_close(window)
         self.assertEqual(shell.wait(), 0)
 

@@ -10,6 +10,7 @@
 #include "base/qt/ui_thread.h"
 #include "window/core/window_size.h"
 #include "window/qt/browser_window.h"
+#include "window/qt/frame_extents.h"
 #include "window/qt/screen_fit.h"
 
 namespace gameshell {
@@ -31,6 +32,17 @@ void GameWindowDelegate::OnWindowCreated(BrowserWindow* window) {
   window->resize(size.width, size.height);
   if (screen) {
     window->move(area.center() - QPoint(size.width / 2, size.height / 2));
+    // Where the window manager tells its frame before the window maps, the window gets its final
+    // size now: the page's first script then sees the size it keeps.
+    if (const std::optional<FrameMargins> frame = AskFrameExtents(window)) {
+      const QRect client = window->geometry();
+      const WindowRect placed =
+          FitFramedWindow({client.x(), client.y(), client.width(), client.height()}, *frame,
+                          {area.x(), area.y(), area.width(), area.height()},
+                          {kInitialSize.width(), kInitialSize.height()},
+                          {kMinimumSize.width(), kMinimumSize.height()});
+      window->setGeometry(placed.x, placed.y, placed.width, placed.height);
+    }
   }
   // Fitted again with the window manager's frame, once that is known.
   new ScreenFit(window, kInitialSize);
