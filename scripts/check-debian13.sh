@@ -56,7 +56,7 @@ fi
 
 echo "The shell built against Debian 13's Qt, warnings as errors"
 in_root apt-get install -y -qq --no-install-recommends cmake g++ make pkg-config qt6-base-dev \
-  qt6-webengine-dev qt6-webchannel-dev zlib1g-dev libbrotli-dev >/dev/null
+  qt6-webengine-dev qt6-webchannel-dev zlib1g-dev libbrotli-dev libxcb1-dev >/dev/null
 mkdir -p "$root/opt/gameshell-src"
 git ls-files -z | xargs -0 tar -cf - | tar -xf - -C "$root/opt/gameshell-src"
 in_root cmake -S /opt/gameshell-src -B /opt/gameshell-build -DGAMESHELL_TESTS=OFF \
