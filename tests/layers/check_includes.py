@@ -1,6 +1,7 @@
 """Every include of the shell's sources points down the layers, or stays within its component;
-engine-neutral code (core/, and platform/ outside qt/) includes no Qt glue; and no files include
-each other in a loop (a header and its source count as one file).
+engine-neutral code (core/, and platform/ outside the engines' folders) includes no engine's glue;
+the glue of one engine includes none of another's, and devtools/ (which builds for Windows too)
+nothing of Qt; and no files include each other in a loop (a header and its source count as one file).
 
 Usage: check_includes.py <source root>"""
 import pathlib
@@ -9,13 +10,18 @@ import sys
 
 RANK = {"base": 0, "platform": 1, "cache": 2, "bridge": 2, "window": 2, "client": 3, "app": 4}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+QT_HEADER = re.compile(r'^\s*#\s*include\s+<Q', re.M)
+ENGINES = ("qt", "devtools")
 
 
 def component_and_part(path):
     parts = pathlib.PurePosixPath(path).parts
     if not parts or parts[0] not in RANK:
         return None, None
-    return parts[0], "qt" if "qt" in parts[1:-1] else "core"
+    for engine in ENGINES:
+        if engine in parts[1:-1]:
+            return parts[0], engine
+    return parts[0], "core"
 
 
 def violations(root):
@@ -26,14 +32,19 @@ def violations(root):
         here, here_part = component_and_part(relative)
         if here is None:
             continue
-        for included in INCLUDE.findall(source.read_text(encoding="utf-8")):
+        text = source.read_text(encoding="utf-8")
+        if here_part == "devtools" and QT_HEADER.search(text):
+            yield f"{relative}: the devtools engine includes Qt"
+        for included in INCLUDE.findall(text):
             there, there_part = component_and_part(included)
             if there is None:
                 continue  # generated headers, or a file beside this one
             if there != here and RANK[there] >= RANK[here]:
                 yield f"{relative}: {included} is not below {here}"
-            elif here_part == "core" and there_part == "qt":
-                yield f"{relative}: engine-neutral code includes the Qt glue {included}"
+            elif here_part == "core" and there_part != "core":
+                yield f"{relative}: engine-neutral code includes the {there_part} glue {included}"
+            elif there_part not in ("core", here_part):
+                yield f"{relative}: {here_part} glue includes the {there_part} glue {included}"
 
 
 def include_loops(root):

@@ -1,0 +1,127 @@
+#include "base/devtools/devtools_connection.h"
+
+#include <utility>
+
+namespace gameshell {
+
+DevToolsConnection::DevToolsConnection(std::function<void(std::string)> write)
+    : write_(std::move(write)) {}
+
+void DevToolsConnection::Send(std::string_view method,
+                              Json params,
+                              std::string_view session_id,
+                              AnswerHandler answer) {
+  if (closed_) {
+    if (answer) {
+      answer({Json::object(), "closed"});
+    }
+    return;
+  }
+  const int64_t id = next_id_++;
+  Json message = {{"id", id}, {"method", method}, {"params", std::move(params)}};
+  if (message["params"].is_null()) {
+    message["params"] = Json::object();
+  }
+  if (!session_id.empty()) {
+    message["sessionId"] = session_id;
+  }
+  if (answer) {
+    waiting_.emplace(id, std::move(answer));
+  }
+  // Strings from pages may hold invalid UTF-8: replaced, never thrown over.
+  write_(MessageFramer::Frame(message.dump(-1, ' ', false, Json::error_handler_t::replace)));
+}
+
+void DevToolsConnection::Listen(std::string method, EventHandler handler) {
+  listeners_[std::move(method)].push_back(std::move(handler));
+}
+
+bool DevToolsConnection::Receive(std::string_view bytes) {
+  if (closed_) {
+    return false;
+  }
+  if (!framer_.Feed(bytes)) {
+    Close("the browser sent a message too large");
+    return false;
+  }
+  while (std::optional<std::string> message = framer_.Next()) {
+    if (!Dispatch(*message)) {
+      Close("the browser broke the protocol");
+      return false;
+    }
+    if (closed_) {
+      return true;  // a handler closed it
+    }
+  }
+  return true;
+}
+
+bool DevToolsConnection::Dispatch(const std::string& text) {
+  Json message = Json::parse(text, nullptr, /*allow_exceptions=*/false);
+  if (!message.is_object()) {
+    return false;
+  }
+  const auto id = message.find("id");
+  if (id != message.end()) {
+    if (!id->is_number_integer()) {
+      return false;
+    }
+    const auto waiting = waiting_.find(id->get<int64_t>());
+    if (waiting == waiting_.end()) {
+      return true;  // an answer nobody waits for
+    }
+    AnswerHandler handler = std::move(waiting->second);
+    waiting_.erase(waiting);
+    Answer answer;
+    if (const auto error = message.find("error"); error != message.end()) {
+      answer.error = error->is_object() ? error->value("message", std::string("error")) : "error";
+      if (answer.error.empty()) {
+        answer.error = "error";
+      }
+    } else if (const auto result = message.find("result");
+               result != message.end() && result->is_object()) {
+      answer.result = std::move(*result);
+    } else {
+      answer.result = Json::object();
+    }
+    handler(answer);
+    return true;
+  }
+  const auto method = message.find("method");
+  if (method == message.end() || !method->is_string()) {
+    return false;
+  }
+  const auto listeners = listeners_.find(method->get_ref<const std::string&>());
+  if (listeners == listeners_.end()) {
+    return true;
+  }
+  static const Json kNoParams = Json::object();
+  const auto params = message.find("params");
+  const Json& event_params = params != message.end() && params->is_object() ? *params : kNoParams;
+  const auto session = message.find("sessionId");
+  const std::string session_id =
+      session != message.end() && session->is_string() ? session->get<std::string>() : "";
+  // A handler may listen anew: walk a copy.
+  const std::vector<EventHandler> handlers = listeners->second;
+  for (const EventHandler& handler : handlers) {
+    handler(event_params, session_id);
+    if (closed_) {
+      break;
+    }
+  }
+  return true;
+}
+
+void DevToolsConnection::Close(const std::string& reason) {
+  if (closed_) {
+    return;
+  }
+  closed_ = true;
+  std::map<int64_t, AnswerHandler> waiting = std::move(waiting_);
+  waiting_.clear();
+  for (auto& [id, handler] : waiting) {
+    handler({Json::object(), reason});
+  }
+}
+
+}  // namespace gameshell

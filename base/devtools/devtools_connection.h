@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/devtools/message_framer.h"
+
+namespace gameshell {
+
+using Json = nlohmann::json;
+
+// The shell's end of the browser's remote-debugging protocol: commands out with their ids,
+// answers back to whoever sent them, events to whoever listens, each for the whole browser or for
+// one attached target (its session). Knows nothing of the pipe: bytes go out through `write` and
+// come in through Receive. Thread: the shell's loop.
+class DevToolsConnection {
+ public:
+  struct Answer {
+    Json result;        // the command's result, an object
+    std::string error;  // empty when it succeeded
+    bool ok() const { return error.empty(); }
+  };
+  using AnswerHandler = std::function<void(const Answer&)>;
+  using EventHandler = std::function<void(const Json& params, const std::string& session_id)>;
+
+  explicit DevToolsConnection(std::function<void(std::string bytes)> write);
+  DevToolsConnection(const DevToolsConnection&) = delete;
+  DevToolsConnection& operator=(const DevToolsConnection&) = delete;
+
+  // `session_id` empty: the browser itself. Once closed, `answer` hears the closing at once.
+  void Send(std::string_view method,
+            Json params,
+            std::string_view session_id = {},
+            AnswerHandler answer = {});
+  // Every event of `method`, from the browser and every session, in order of listening.
+  void Listen(std::string method, EventHandler handler);
+
+  // What the browser wrote. False when it broke the protocol (the connection is closed then).
+  bool Receive(std::string_view bytes);
+  // Every command still waiting hears `reason`; nothing is sent or heard after.
+  void Close(const std::string& reason);
+  bool closed() const { return closed_; }
+
+ private:
+  bool Dispatch(const std::string& message);
+
+  std::function<void(std::string)> write_;
+  MessageFramer framer_;
+  int64_t next_id_ = 1;
+  std::map<int64_t, AnswerHandler> waiting_;
+  std::map<std::string, std::vector<EventHandler>, std::less<>> listeners_;
+  bool closed_ = false;
+};
+
+}  // namespace gameshell
