@@ -4,6 +4,69 @@
 
 namespace gameshell {
 
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
+// The \uXXXX escape at `text[at]`, or -1.
+int EscapedUnit(std::string_view text, size_t at) {
+  if (at + 6 > text.size() || text[at] != '\\' || text[at + 1] != 'u') {
+    return -1;
+  }
+  int unit = 0;
+  for (size_t k = at + 2; k < at + 6; ++k) {
+    const int digit = HexValue(text[k]);
+    if (digit < 0) {
+      return -1;
+    }
+    unit = unit * 16 + digit;
+  }
+  return unit;
+}
+
+// The browser writes a page's string as it holds it, an unpaired surrogate too, which a JSON
+// parser refuses: such a string from any page (a console line, a title) would otherwise end the
+// game. Each becomes U+FFFD, as the page's own text conversions do.
+std::string ReplaceLoneSurrogates(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] != '\\' || i + 1 >= text.size()) {
+      out += text[i++];
+      continue;
+    }
+    const int unit = EscapedUnit(text, i);
+    if (unit < 0xD800 || unit > 0xDFFF) {
+      out.append(text.substr(i, 2));  // any other escape, an escaped backslash among them
+      i += 2;
+      continue;
+    }
+    const int next = EscapedUnit(text, i + 6);
+    if (unit <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
+      out.append(text.substr(i, 12));
+      i += 12;
+    } else {
+      out += "\\ufffd";
+      i += 6;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 DevToolsConnection::DevToolsConnection(std::function<void(std::string)> write)
     : write_(std::move(write)) {}
 
@@ -58,6 +121,9 @@ bool DevToolsConnection::Receive(std::string_view bytes) {
 
 bool DevToolsConnection::Dispatch(const std::string& text) {
   Json message = Json::parse(text, nullptr, /*allow_exceptions=*/false);
+  if (message.is_discarded()) {
+    message = Json::parse(ReplaceLoneSurrogates(text), nullptr, /*allow_exceptions=*/false);
+  }
   if (!message.is_object()) {
     return false;
   }

@@ -114,6 +114,28 @@ TEST_F(DevToolsConnectionTest, ABrokenProtocolClosesAndEveryWaiterHearsIt) {
   }
 }
 
+TEST_F(DevToolsConnectionTest, APagesUnpairedSurrogateArrivesReplacedAndTheRestIntact) {
+  std::vector<std::string> texts;
+  connection_.Listen("Runtime.consoleAPICalled", [&](const Json& params, const std::string&) {
+    texts.push_back(params["text"].get<std::string>());
+  });
+  const std::string sent[] = {
+      R"("a\ud800b")", R"("\udc00")",       R"("\ud83d\ude00")",  // a pair stays
+      R"("\\ud800")",  R"("\ud800\u0041")", R"("end\ud800")",
+  };
+  for (const std::string& text : sent) {
+    const std::string message =
+        R"({"method":"Runtime.consoleAPICalled","params":{"text":)" + text + "}}";
+    EXPECT_TRUE(connection_.Receive(MessageFramer::Frame(message))) << text;
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{"a\xEF\xBF\xBD"
+                                             "b",
+                                             "\xEF\xBF\xBD", "\xF0\x9F\x98\x80", "\\ud800",
+                                             "\xEF\xBF\xBD"
+                                             "A",
+                                             "end\xEF\xBF\xBD"}));
+}
+
 TEST_F(DevToolsConnectionTest, PagesTextWithBrokenUtf8GoesOutReplaced) {
   connection_.Send("Runtime.evaluate", {{"expression", std::string("'\xff'")}});
   ASSERT_EQ(written_.size(), 1u);

@@ -1,7 +1,7 @@
 #pragma once
 
 // One table for the rule of the game's origins, passed by the shell's C++ (GameHosts) and by the
-// pages' script (game_origin.js, in the GUI tests).
+// pages' script (bridge/core/game_origin.js, in the GUI tests).
 namespace game_origin_cases {
 
 inline constexpr char kLoginHost[] = "Login.Example.COM:8080";
