@@ -65,7 +65,36 @@ std::string ReplaceLoneSurrogates(std::string_view text) {
   return out;
 }
 
+const Json* MemberAt(const Json& object, std::string_view key) {
+  if (!object.is_object()) {
+    return nullptr;
+  }
+  const auto found = object.find(key);
+  return found == object.end() ? nullptr : &*found;
+}
+
 }  // namespace
+
+std::string StringAt(const Json& object, std::string_view key) {
+  const Json* member = MemberAt(object, key);
+  return member && member->is_string() ? member->get<std::string>() : std::string();
+}
+
+int64_t IntAt(const Json& object, std::string_view key, int64_t otherwise) {
+  const Json* member = MemberAt(object, key);
+  return member && member->is_number_integer() ? member->get<int64_t>() : otherwise;
+}
+
+bool BoolAt(const Json& object, std::string_view key) {
+  const Json* member = MemberAt(object, key);
+  return member && member->is_boolean() && member->get<bool>();
+}
+
+const Json& ObjectAt(const Json& object, std::string_view key) {
+  static const Json kEmpty = Json::object();
+  const Json* member = MemberAt(object, key);
+  return member && member->is_object() ? *member : kEmpty;
+}
 
 DevToolsConnection::DevToolsConnection(std::function<void(std::string)> write)
     : write_(std::move(write)) {}
@@ -140,7 +169,7 @@ bool DevToolsConnection::Dispatch(const std::string& text) {
     waiting_.erase(waiting);
     Answer answer;
     if (const auto error = message.find("error"); error != message.end()) {
-      answer.error = error->is_object() ? error->value("message", std::string("error")) : "error";
+      answer.error = StringAt(*error, "message");
       if (answer.error.empty()) {
         answer.error = "error";
       }

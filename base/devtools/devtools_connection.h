@@ -14,6 +14,14 @@ namespace gameshell {
 
 using Json = nlohmann::json;
 
+// A member of a protocol object, or the default when it is missing or of another type: reading the
+// browser's messages never throws.
+std::string StringAt(const Json& object, std::string_view key);
+int64_t IntAt(const Json& object, std::string_view key, int64_t otherwise = 0);
+bool BoolAt(const Json& object, std::string_view key);
+// An object member, or an empty object.
+const Json& ObjectAt(const Json& object, std::string_view key);
+
 // The shell's end of the browser's remote-debugging protocol: commands out with their ids,
 // answers back to whoever sent them, events to whoever listens, each for the whole browser or for
 // one attached target (its session). Knows nothing of the pipe: bytes go out through `write` and

@@ -1,0 +1,50 @@
+#include "base/devtools/target_domain.h"
+
+namespace gameshell {
+
+TargetDomain::TargetInfo TargetDomain::ParseInfo(const Json& info) {
+  TargetInfo target;
+  target.id = StringAt(info, "targetId");
+  target.type = StringAt(info, "type");
+  target.url = StringAt(info, "url");
+  target.opener_id = StringAt(info, "openerId");
+  return target;
+}
+
+void TargetDomain::DiscoverTargets(std::function<void(const TargetInfo&)> created,
+                                   std::function<void(const std::string&)> destroyed) {
+  connection_.Listen("Target.targetCreated",
+                     [created](const Json& params, const std::string& session) {
+                       if (session.empty()) {
+                         created(ParseInfo(ObjectAt(params, "targetInfo")));
+                       }
+                     });
+  connection_.Listen("Target.targetDestroyed",
+                     [destroyed](const Json& params, const std::string& session) {
+                       if (session.empty()) {
+                         destroyed(StringAt(params, "targetId"));
+                       }
+                     });
+  connection_.Send("Target.setDiscoverTargets", {{"discover", true}});
+}
+
+void TargetDomain::Attach(const std::string& target_id,
+                          std::function<void(const std::string&)> attached) {
+  connection_.Send("Target.attachToTarget", {{"targetId", target_id}, {"flatten", true}}, {},
+                   [attached](const DevToolsConnection::Answer& answer) {
+                     attached(answer.ok() ? StringAt(answer.result, "sessionId") : "");
+                   });
+}
+
+void TargetDomain::Close(const std::string& target_id) {
+  connection_.Send("Target.closeTarget", {{"targetId", target_id}});
+}
+
+void TargetDomain::OnDetached(std::function<void(const std::string&)> detached) {
+  connection_.Listen("Target.detachedFromTarget",
+                     [detached](const Json& params, const std::string&) {
+                       detached(StringAt(params, "sessionId"));
+                     });
+}
+
+}  // namespace gameshell

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "base/devtools/devtools_connection.h"
+
+namespace gameshell {
+
+// The browser's targets (its pages, frames of other sites, workers) and the sessions the shell
+// attaches to them. Thread: the shell's loop.
+class TargetDomain {
+ public:
+  struct TargetInfo {
+    std::string id;
+    std::string type;  // "page", "iframe", "worker", ...
+    std::string url;
+    std::string opener_id;  // the page that opened it, if any
+  };
+
+  explicit TargetDomain(DevToolsConnection& connection) : connection_(connection) {}
+
+  // Every target from now on is announced, those already there included.
+  void DiscoverTargets(std::function<void(const TargetInfo&)> created,
+                       std::function<void(const std::string& target_id)> destroyed);
+  // A session of its own (its messages carry `session_id`); empty on failure.
+  void Attach(const std::string& target_id,
+              std::function<void(const std::string& session_id)> attached);
+  void Close(const std::string& target_id);
+  // Every session the browser ends, with its target's id.
+  void OnDetached(std::function<void(const std::string& session_id)> detached);
+
+  static TargetInfo ParseInfo(const Json& info);
+
+ private:
+  DevToolsConnection& connection_;
+};
+
+}  // namespace gameshell

@@ -1,0 +1,71 @@
+#include "client/core/frame_tree.h"
+
+#include <vector>
+
+namespace gameshell {
+
+namespace {
+// Deeper than any page nests its frames: a report that loops ends here.
+constexpr int kMaxDepth = 64;
+}  // namespace
+
+bool IsGameOrigin(std::string_view origin, const GameHosts& hosts) {
+  // An origin is an address without a path; "null" and the like name no host.
+  if (origin.empty() || origin.find("://") == std::string_view::npos) {
+    return false;
+  }
+  return hosts.AllowsUrl(std::string(origin) + "/");
+}
+
+void FrameTree::Attach(const std::string& frame_id, const std::string& parent_id) {
+  Frame& frame = frames_[frame_id];
+  frame.parent_id = parent_id;
+}
+
+void FrameTree::Navigate(const std::string& frame_id,
+                         const std::string& parent_id,
+                         std::string origin) {
+  Frame& frame = frames_[frame_id];
+  frame.parent_id = parent_id;
+  frame.origin = std::move(origin);
+}
+
+void FrameTree::Detach(const std::string& frame_id) {
+  std::vector<std::string> gone = {frame_id};
+  while (!gone.empty()) {
+    const std::string id = std::move(gone.back());
+    gone.pop_back();
+    frames_.erase(id);
+    for (const auto& [child, frame] : frames_) {
+      if (frame.parent_id == id) {
+        gone.push_back(child);
+      }
+    }
+  }
+}
+
+bool FrameTree::IsGameDocumentChain(const std::string& frame_id, const GameHosts& hosts) const {
+  std::string id = frame_id;
+  for (int depth = 0; depth < kMaxDepth; ++depth) {
+    const auto frame = frames_.find(id);
+    if (frame == frames_.end() || !IsGameOrigin(frame->second.origin, hosts)) {
+      return false;
+    }
+    if (frame->second.parent_id.empty()) {
+      return true;
+    }
+    id = frame->second.parent_id;
+  }
+  return false;
+}
+
+std::optional<std::string> FrameTree::MainFrame() const {
+  for (const auto& [id, frame] : frames_) {
+    if (frame.parent_id.empty()) {
+      return id;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace gameshell

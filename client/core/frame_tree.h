@@ -1,0 +1,43 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/core/game_hosts.h"
+
+namespace gameshell {
+
+// The frames of the game window's page as the engine reports them, each with its document's
+// origin, so that a call from a document can be judged by every document it sits in: a game
+// document inside another origin's frame is that origin's work. A frame whose document the engine
+// did not name (another site's frame runs in a process the shell does not watch) counts as
+// another origin. Engine-neutral; thread: the shell's loop.
+class FrameTree {
+ public:
+  // A frame appeared under `parent_id` (empty: the page's main frame).
+  void Attach(const std::string& frame_id, const std::string& parent_id);
+  // Its document is now one of `origin` (an opaque one: "null" or empty).
+  void Navigate(const std::string& frame_id, const std::string& parent_id, std::string origin);
+  // The frame and every frame below it are gone.
+  void Detach(const std::string& frame_id);
+  void Clear() { frames_.clear(); }
+
+  // True when the frame's document and every document above it are of the game's origins.
+  bool IsGameDocumentChain(const std::string& frame_id, const GameHosts& hosts) const;
+  // The main frame's id, when known.
+  std::optional<std::string> MainFrame() const;
+
+ private:
+  struct Frame {
+    std::string parent_id;
+    std::string origin;
+  };
+  std::map<std::string, Frame, std::less<>> frames_;
+};
+
+// True for "scheme://host[:port]" of the game.
+bool IsGameOrigin(std::string_view origin, const GameHosts& hosts);
+
+}  // namespace gameshell

@@ -1,0 +1,51 @@
+#include "client/core/frame_tree.h"
+
+#include <gtest/gtest.h>
+
+namespace gameshell {
+namespace {
+
+TEST(FrameTreeTest, AGameDocumentCountsOnlyWhereEveryDocumentAboveIsTheGames) {
+  const GameHosts hosts("game.test:8080", "cdn.game.test");
+  FrameTree tree;
+  tree.Navigate("main", "", "http://game.test:8080");
+  tree.Navigate("game-frame", "main", "http://cdn.game.test");
+  tree.Navigate("ad", "main", "https://ads.example");
+  tree.Navigate("game-in-ad", "ad", "http://game.test:8080");
+  tree.Attach("other-site", "game-frame");  // its document runs where the shell does not see
+  tree.Navigate("game-in-other-site", "other-site", "http://game.test:8080");
+  tree.Navigate("sandboxed", "main", "null");
+  tree.Navigate("loop-a", "loop-b", "http://game.test:8080");
+  tree.Navigate("loop-b", "loop-a", "http://game.test:8080");
+  struct Case {
+    const char* frame;
+    bool game;
+  } cases[] = {
+      {"main", true},        {"game-frame", true},  {"ad", false},
+      {"game-in-ad", false}, {"other-site", false}, {"game-in-other-site", false},
+      {"sandboxed", false},  {"loop-a", false},     {"unknown", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(tree.IsGameDocumentChain(c.frame, hosts), c.game) << c.frame;
+  }
+  EXPECT_EQ(tree.MainFrame(), "main");
+
+  // The game's main frame led elsewhere: nothing below it counts any more.
+  tree.Navigate("main", "", "https://ads.example");
+  EXPECT_FALSE(tree.IsGameDocumentChain("game-frame", hosts));
+  tree.Detach("main");
+  EXPECT_FALSE(tree.MainFrame());
+  EXPECT_FALSE(tree.IsGameDocumentChain("loop-a", hosts));
+}
+
+TEST(FrameTreeTest, AGameOriginIsASchemeAndAListedHostOnItsPort) {
+  const GameHosts hosts("game.test:8080", "");
+  EXPECT_TRUE(IsGameOrigin("http://game.test:8080", hosts));
+  for (const char* other : {"", "null", "http://game.test", "http://game.test:8081", "file://",
+                            "data:", "http://game.test.evil:8080"}) {
+    EXPECT_FALSE(IsGameOrigin(other, hosts)) << other;
+  }
+}
+
+}  // namespace
+}  // namespace gameshell
