@@ -39,4 +39,16 @@ StartRefusal CacheDirectoryRefusal(std::string_view directory) {
           1, true};
 }
 
+StartRefusal BrowserMissingRefusal() {
+  return {
+      "游戏需要 Chromium 浏览器才能运行，但这台电脑上没有安装。请安装软件包 chromium"
+      "（例如：sudo apt install chromium），或请电脑的管理员安装，然后重新启动游戏。",
+      "no Chromium-family browser (chromium, google-chrome, microsoft-edge) is installed; "
+      "install the package chromium",
+      "The game needs the Chromium browser, which is not installed on this computer. Install "
+      "the package chromium (for example: sudo apt install chromium), or ask the computer's "
+      "administrator to, then start the game again.",
+      3};
+}
+
 }  // namespace gameshell

@@ -20,5 +20,7 @@ StartRefusal HomeDirectoryRefusal(std::string_view directory);
 StartRefusal EngineFailedRefusal(std::string_view reason);
 // The menu's launcher found the player's cache directory unusable (and has said so on stderr).
 StartRefusal CacheDirectoryRefusal(std::string_view directory);
+// No browser the shell can drive is installed; the refusal names the package.
+StartRefusal BrowserMissingRefusal();
 
 }  // namespace gameshell

@@ -169,7 +169,12 @@ std::unique_ptr<BrowserProcess> StartBrowserProcess(const std::vector<std::strin
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid == 0) {
-    // Only async-signal-safe calls from here to exec.
+    // Only async-signal-safe calls from here to exec. The shell's signal mask and ignored
+    // SIGPIPE would pass through exec: the browser gets the defaults.
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::signal(SIGPIPE, SIG_DFL);
     ::setpgid(0, 0);
 #if defined(__linux__)
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);

@@ -17,6 +17,7 @@ TEST(StartRefusalTest, TheWindowSaysWhatHappenedAndWhatToDo) {
       {HomeDirectoryRefusal("/home/me"), "Start the game from the desktop's menu"},
       {EngineFailedRefusal("no display."), "Restart the computer and try again"},
       {CacheDirectoryRefusal("/home/me/.cache/varnholt"), "then start the game again."},
+      {BrowserMissingRefusal(), "Install the package chromium"},
   };
   for (const auto& [refusal, advice] : refusals) {
     const std::string& english = refusal.english_sentences;

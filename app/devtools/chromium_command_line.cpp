@@ -1,0 +1,61 @@
+#include "app/devtools/chromium_command_line.h"
+
+namespace gameshell {
+
+const char kFirstPageUrl[] =
+    "data:text/html,<!DOCTYPE html><meta charset=utf-8><title>Varnholt</title>"
+    "<body style=background:black>";
+
+const std::vector<std::string>& ChromiumBrowserNames() {
+  static const std::vector<std::string> kNames = {
+      "chromium",      "chromium-browser", "google-chrome-stable",
+      "google-chrome", "microsoft-edge",   "microsoft-edge-stable",
+  };
+  return kNames;
+}
+
+std::vector<std::string> ChromiumCommandLine(const ChromiumStart& start) {
+  std::vector<std::string> line = {
+      start.browser,
+      "--remote-debugging-pipe",
+      "--user-data-dir=" + start.profile_dir,
+      // A profile that is the game's alone: no first-run pages, no offers to be the default
+      // browser, to sign in or to sync, no extensions, nothing restored after a crash.
+      "--no-first-run",
+      "--no-default-browser-check",
+      "--disable-sync",
+      "--disable-extensions",
+      "--disable-default-apps",
+      "--hide-crash-restore-bubble",
+      "--noerrdialogs",
+      "--password-store=basic",
+      // Nothing of the browser's own on the network: no component or safe-browsing updates, no
+      // metrics, pings, translation or media-router probes. The game's pages ask for what they
+      // need.
+      "--disable-background-networking",
+      "--disable-component-update",
+      "--disable-client-side-phishing-detection",
+      "--disable-domain-reliability",
+      "--disable-breakpad",
+      "--metrics-recording-only",
+      "--no-pings",
+      "--disable-features=Translate,MediaRouter,OptimizationHints,AutofillServerCommunication,"
+      "DialMediaRouteProvider,CertificateTransparencyComponentUpdater",
+      // The game keeps its frame rate and timers when its window is covered or in the background.
+      "--disable-background-timer-throttling",
+      "--disable-backgrounding-occluded-windows",
+      "--disable-renderer-backgrounding",
+      "--ignore-gpu-blocklist",
+      "--lang=zh-CN",
+      "--class=" + std::string(kWindowClass),
+      "--window-size=" + std::to_string(start.window_size.width) + "," +
+          std::to_string(start.window_size.height),
+  };
+  if (!start.sandbox) {
+    line.push_back("--no-sandbox");
+  }
+  line.push_back("--app=" + std::string(kFirstPageUrl));
+  return line;
+}
+
+}  // namespace gameshell

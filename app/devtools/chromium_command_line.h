@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "window/core/window_size.h"
+
+namespace gameshell {
+
+// The browsers that can be the shell's engine, in the order they are looked for: Debian's
+// Chromium first, then Chrome and Edge where a player installed them.
+const std::vector<std::string>& ChromiumBrowserNames();
+
+// The page the game window opens with, until the shell has set the page up and loads the game:
+// an app window needs an address, and a blank one opens a browser window with tabs instead.
+extern const char kFirstPageUrl[];
+
+// The window class the desktop entry names, so the desktop groups the game window under it.
+inline constexpr char kWindowClass[] = "gameshell";
+
+struct ChromiumStart {
+  std::string browser;      // its path
+  std::string profile_dir;  // a fresh directory of the shell's, removed when it ends
+  WindowSize window_size;
+  // Pages run in the engine's sandbox; only root goes without (the engine refuses it there).
+  bool sandbox = true;
+};
+
+// The browser's whole command line: the pipe and no port, a profile of its own that asks nothing
+// of the network by itself, one app window, the sandbox unless told otherwise.
+std::vector<std::string> ChromiumCommandLine(const ChromiumStart& start);
+
+}  // namespace gameshell

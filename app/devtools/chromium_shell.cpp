@@ -1,0 +1,120 @@
+#include "app/devtools/chromium_shell.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "app/devtools/chromium_command_line.h"
+#include "base/core/text_conversion.h"
+#include "platform/browser_process.h"
+#include "platform/temporary_directory.h"
+#include "platform/url_opener.h"
+
+namespace gameshell {
+
+namespace {
+// A browser asked to close that has not ended by then is ended.
+constexpr auto kCloseDeadline = std::chrono::seconds(5);
+constexpr WindowSize kInitialSize{1440, 810};
+}  // namespace
+
+ChromiumShell::ChromiumShell(Settings settings) : settings_(std::move(settings)) {}
+
+ChromiumShell::~ChromiumShell() {
+  // The browser first: it writes into its profile until it has ended.
+  pipe_.reset();
+  if (!profile_dir_.empty()) {
+    platform::RemoveDirectoryTree(profile_dir_);
+  }
+}
+
+int ChromiumShell::Run() {
+  profile_dir_ = platform::MakeTemporaryDirectory("gameshell-browser-");
+  if (profile_dir_.empty()) {
+    std::fprintf(stderr, "gameshell: no temporary directory for the browser's profile\n");
+    return 1;
+  }
+  ChromiumStart start;
+  start.browser = settings_.browser;
+  start.profile_dir = profile_dir_;
+  start.window_size = kInitialSize;
+  start.sandbox = settings_.sandbox;
+  std::string error;
+  std::unique_ptr<platform::BrowserProcess> process =
+      platform::StartBrowserProcess(ChromiumCommandLine(start), &error);
+  if (!process) {
+    std::fprintf(stderr, "gameshell: the browser could not start: %s\n", error.c_str());
+    return 2;
+  }
+  connection_ = std::make_unique<DevToolsConnection>([this](std::string bytes) {
+    if (pipe_) {
+      pipe_->Write(bytes);
+    }
+  });
+  browser_ = std::make_unique<BrowserDomain>(*connection_);
+  tab_ = std::make_unique<GameTab>(*connection_, settings_.hosts, settings_.start_url, this);
+  pipe_ = std::make_unique<BrowserPipe>(
+      std::move(process), &loop_,
+      [this](std::string_view bytes) {
+        if (!connection_->Receive(bytes)) {
+          std::fprintf(stderr, "gameshell: the browser broke the remote-debugging protocol\n");
+          exit_code_ = 1;
+          OnBrowserGone();
+        }
+      },
+      [this] { OnBrowserGone(); });
+  tab_->Start();
+  loop_.Run();
+  return exit_code_;
+}
+
+void ChromiumShell::RequestClose() {
+  loop_.Post([this] { CloseGame(); });
+}
+
+void ChromiumShell::OnBrowserGone() {
+  if (!closing_) {
+    std::fprintf(stderr, "gameshell: the browser ended unexpectedly\n");
+    exit_code_ = 1;
+  }
+  connection_->Close("the browser ended");
+  loop_.Quit();
+}
+
+void ChromiumShell::OnGameMessage(const BridgeMessage& message) {
+  dispatcher_.OnMessage(message, *this);
+}
+
+void ChromiumShell::OnGameTabClosed() {
+  CloseGame();
+}
+
+void ChromiumShell::CloseGame() {
+  if (closing_) {
+    return;
+  }
+  closing_ = true;
+  browser_->Close();
+  loop_.PostDelayed([this] { loop_.Quit(); }, kCloseDeadline);
+}
+
+void ChromiumShell::MaximizeWindow() {
+  if (!tab_->target_id().empty()) {
+    browser_->MaximizeWindowOf(tab_->target_id());
+  }
+}
+
+void ChromiumShell::OpenPay(const std::u16string&) {}
+
+void ChromiumShell::ResetCache(const std::string&) {}
+
+void ChromiumShell::ReloadSender() {
+  tab_->Reload();
+}
+
+void ChromiumShell::UserAuthentic() {}
+
+void ChromiumShell::OpenExternal(const std::u16string& url) {
+  platform::OpenWithDesktop(Utf16ToUtf8(url));
+}
+
+}  // namespace gameshell

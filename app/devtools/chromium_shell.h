@@ -1,0 +1,69 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "base/core/game_hosts.h"
+#include "base/core/message_loop.h"
+#include "base/devtools/browser_domain.h"
+#include "base/devtools/devtools_connection.h"
+#include "bridge/core/bridge_dispatcher.h"
+#include "client/devtools/browser_pipe.h"
+#include "client/devtools/game_tab.h"
+
+namespace gameshell {
+
+// The shell on a Chromium-family browser it drives over the remote-debugging pipe: starts the
+// browser with a profile of its own, shows the game in its one window, answers the page
+// functions, and ends with the browser, or ends it. Thread: the main thread, which runs the loop.
+class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
+ public:
+  struct Settings {
+    std::string browser;  // the browser's path
+    std::string start_url;
+    GameHosts hosts;
+    bool sandbox = true;
+  };
+
+  explicit ChromiumShell(Settings settings);
+  ~ChromiumShell() override;
+  ChromiumShell(const ChromiumShell&) = delete;
+  ChromiumShell& operator=(const ChromiumShell&) = delete;
+
+  // Until the game and the browser have ended; the process's exit code.
+  int Run();
+  // From any thread: ends the game as closing its window does.
+  void RequestClose();
+
+  // GameTab::Delegate:
+  void OnGameMessage(const BridgeMessage& message) override;
+  void OnGameTabClosed() override;
+
+  // BridgeCommands:
+  bool HasWindowDelegate() override { return true; }
+  void SetCanClose(bool can_close) override { can_close_ = can_close; }
+  void CloseGame() override;
+  void MaximizeWindow() override;
+  void OpenPay(const std::u16string& url) override;
+  void ResetCache(const std::string& generation) override;
+  void ReloadSender() override;
+  void UserAuthentic() override;
+  void OpenExternal(const std::u16string& url) override;
+
+ private:
+  void OnBrowserGone();
+
+  const Settings settings_;
+  MessageLoop loop_;
+  std::string profile_dir_;
+  std::unique_ptr<DevToolsConnection> connection_;
+  std::unique_ptr<BrowserDomain> browser_;
+  std::unique_ptr<GameTab> tab_;
+  std::unique_ptr<BrowserPipe> pipe_;
+  BridgeDispatcher dispatcher_;
+  bool can_close_ = true;
+  bool closing_ = false;
+  int exit_code_ = 0;
+};
+
+}  // namespace gameshell

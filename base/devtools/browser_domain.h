@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "base/devtools/devtools_connection.h"
+
+namespace gameshell {
+
+// The browser as a whole: its windows and its end. Thread: the shell's loop.
+class BrowserDomain {
+ public:
+  explicit BrowserDomain(DevToolsConnection& connection) : connection_(connection) {}
+
+  // Ends the browser with all its windows; the pipe closes after.
+  void Close();
+  // The window that shows `target_id`'s page made as large as the screen allows.
+  void MaximizeWindowOf(const std::string& target_id);
+
+ private:
+  DevToolsConnection& connection_;
+};
+
+}  // namespace gameshell

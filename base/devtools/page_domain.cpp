@@ -1,0 +1,55 @@
+#include "base/devtools/page_domain.h"
+
+namespace gameshell {
+
+PageDomain::PageDomain(DevToolsConnection& connection, std::string session_id)
+    : connection_(connection), session_id_(std::move(session_id)) {}
+
+void PageDomain::Enable() {
+  connection_.Send("Page.enable", {}, session_id_);
+}
+
+void PageDomain::AddScriptOnNewDocument(const std::string& source) {
+  connection_.Send("Page.addScriptToEvaluateOnNewDocument", {{"source", source}}, session_id_);
+}
+
+void PageDomain::Navigate(const std::string& url) {
+  connection_.Send("Page.navigate", {{"url", url}}, session_id_);
+}
+
+void PageDomain::Reload() {
+  connection_.Send("Page.reload", {}, session_id_);
+}
+
+void PageDomain::OnFrameNavigated(std::function<void(const Frame&)> navigated) {
+  connection_.Listen("Page.frameNavigated",
+                     [this, navigated](const Json& params, const std::string& session) {
+                       if (session != session_id_) {
+                         return;
+                       }
+                       const Json& frame = ObjectAt(params, "frame");
+                       navigated({StringAt(frame, "id"), StringAt(frame, "parentId"),
+                                  StringAt(frame, "url"), StringAt(frame, "securityOrigin")});
+                     });
+}
+
+void PageDomain::OnFrameAttached(
+    std::function<void(const std::string&, const std::string&)> attached) {
+  connection_.Listen("Page.frameAttached",
+                     [this, attached](const Json& params, const std::string& session) {
+                       if (session == session_id_) {
+                         attached(StringAt(params, "frameId"), StringAt(params, "parentFrameId"));
+                       }
+                     });
+}
+
+void PageDomain::OnFrameDetached(std::function<void(const std::string&)> detached) {
+  connection_.Listen("Page.frameDetached",
+                     [this, detached](const Json& params, const std::string& session) {
+                       if (session == session_id_) {
+                         detached(StringAt(params, "frameId"));
+                       }
+                     });
+}
+
+}  // namespace gameshell

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "base/devtools/devtools_connection.h"
+
+namespace gameshell {
+
+// One attached page's documents: scripts for every new document, navigation, and its frames as
+// they come and go. Thread: the shell's loop.
+class PageDomain {
+ public:
+  struct Frame {
+    std::string id;
+    std::string parent_id;  // empty for the main frame
+    std::string url;
+    std::string origin;  // the document's security origin
+  };
+
+  PageDomain(DevToolsConnection& connection, std::string session_id);
+
+  void Enable();
+  // Runs in every document of the page, every frame, before its own scripts.
+  void AddScriptOnNewDocument(const std::string& source);
+  void Navigate(const std::string& url);
+  void Reload();
+
+  void OnFrameNavigated(std::function<void(const Frame&)> navigated);
+  void OnFrameAttached(
+      std::function<void(const std::string& id, const std::string& parent)> attached);
+  void OnFrameDetached(std::function<void(const std::string& id)> detached);
+
+  const std::string& session_id() const { return session_id_; }
+
+ private:
+  DevToolsConnection& connection_;
+  const std::string session_id_;
+};
+
+}  // namespace gameshell

@@ -1,0 +1,61 @@
+#include "base/devtools/runtime_domain.h"
+
+namespace gameshell {
+
+RuntimeDomain::RuntimeDomain(DevToolsConnection& connection, std::string session_id)
+    : connection_(connection), session_id_(std::move(session_id)) {}
+
+void RuntimeDomain::Enable() {
+  connection_.Send("Runtime.enable", {}, session_id_);
+}
+
+void RuntimeDomain::AddBinding(const std::string& name) {
+  connection_.Send("Runtime.addBinding", {{"name", name}}, session_id_);
+}
+
+void RuntimeDomain::Evaluate(const std::string& expression) {
+  connection_.Send("Runtime.evaluate", {{"expression", expression}}, session_id_);
+}
+
+void RuntimeDomain::OnContextCreated(std::function<void(const Context&)> created) {
+  connection_.Listen("Runtime.executionContextCreated",
+                     [this, created](const Json& params, const std::string& session) {
+                       if (session != session_id_) {
+                         return;
+                       }
+                       const Json& context = ObjectAt(params, "context");
+                       const Json& aux = ObjectAt(context, "auxData");
+                       created({IntAt(context, "id"), StringAt(context, "origin"),
+                                StringAt(aux, "frameId"), BoolAt(aux, "isDefault")});
+                     });
+}
+
+void RuntimeDomain::OnContextDestroyed(std::function<void(int64_t)> destroyed) {
+  connection_.Listen("Runtime.executionContextDestroyed",
+                     [this, destroyed](const Json& params, const std::string& session) {
+                       if (session == session_id_) {
+                         destroyed(IntAt(params, "executionContextId"));
+                       }
+                     });
+}
+
+void RuntimeDomain::OnContextsCleared(std::function<void()> cleared) {
+  connection_.Listen("Runtime.executionContextsCleared",
+                     [this, cleared](const Json&, const std::string& session) {
+                       if (session == session_id_) {
+                         cleared();
+                       }
+                     });
+}
+
+void RuntimeDomain::OnBindingCalled(std::function<void(const BindingCall&)> called) {
+  connection_.Listen("Runtime.bindingCalled",
+                     [this, called](const Json& params, const std::string& session) {
+                       if (session == session_id_) {
+                         called({StringAt(params, "name"), StringAt(params, "payload"),
+                                 IntAt(params, "executionContextId")});
+                       }
+                     });
+}
+
+}  // namespace gameshell

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "base/devtools/devtools_connection.h"
+
+namespace gameshell {
+
+// One attached page's script contexts and the bindings its documents call the shell through.
+// Thread: the shell's loop.
+class RuntimeDomain {
+ public:
+  struct Context {
+    int64_t id = 0;
+    std::string origin;
+    std::string frame_id;
+    bool page_world = false;  // the document's own world, not an isolated one
+  };
+  struct BindingCall {
+    std::string name;
+    std::string payload;
+    int64_t context_id = 0;
+  };
+
+  RuntimeDomain(DevToolsConnection& connection, std::string session_id);
+
+  void Enable();
+  // A global function `name` in every context of the page from now on.
+  void AddBinding(const std::string& name);
+  void Evaluate(const std::string& expression);
+
+  void OnContextCreated(std::function<void(const Context&)> created);
+  void OnContextDestroyed(std::function<void(int64_t id)> destroyed);
+  // All the page's contexts are gone (a new document replaced them).
+  void OnContextsCleared(std::function<void()> cleared);
+  void OnBindingCalled(std::function<void(const BindingCall&)> called);
+
+ private:
+  DevToolsConnection& connection_;
+  const std::string session_id_;
+};
+
+}  // namespace gameshell

@@ -1,0 +1,100 @@
+#include "client/devtools/game_tab.h"
+
+#include "bridge/devtools/page_functions.h"
+
+namespace gameshell {
+
+GameTab::GameTab(DevToolsConnection& connection,
+                 GameHosts hosts,
+                 std::string start_url,
+                 Delegate* delegate)
+    : connection_(connection),
+      hosts_(std::move(hosts)),
+      start_url_(std::move(start_url)),
+      delegate_(delegate),
+      targets_(connection) {}
+
+void GameTab::Start() {
+  targets_.DiscoverTargets(
+      [this](const TargetDomain::TargetInfo& target) { OnTargetCreated(target); },
+      [this](const std::string& id) { OnTargetDestroyed(id); });
+}
+
+void GameTab::Reload() {
+  if (page_) {
+    page_->Reload();
+  }
+}
+
+void GameTab::OnTargetCreated(const TargetDomain::TargetInfo& target) {
+  if (target.type != "page" || closed_) {
+    return;
+  }
+  // The browser starts with the game window alone: its page is the first. Any later one is a
+  // window or tab the player or a page opened, and the game window is the only one.
+  if (!target_id_.empty()) {
+    if (target.id != target_id_) {
+      targets_.Close(target.id);
+    }
+    return;
+  }
+  target_id_ = target.id;
+  targets_.Attach(target_id_, [this](const std::string& session_id) {
+    if (session_id.empty()) {
+      closed_ = true;
+      delegate_->OnGameTabClosed();
+      return;
+    }
+    SetUp(session_id);
+  });
+}
+
+void GameTab::OnTargetDestroyed(const std::string& target_id) {
+  if (target_id == target_id_ && !closed_) {
+    closed_ = true;
+    delegate_->OnGameTabClosed();
+  }
+}
+
+void GameTab::SetUp(const std::string& session_id) {
+  page_ = std::make_unique<PageDomain>(connection_, session_id);
+  runtime_ = std::make_unique<RuntimeDomain>(connection_, session_id);
+  page_->OnFrameAttached(
+      [this](const std::string& id, const std::string& parent) { frames_.Attach(id, parent); });
+  page_->OnFrameNavigated([this](const PageDomain::Frame& frame) {
+    frames_.Navigate(frame.id, frame.parent_id, frame.origin);
+  });
+  page_->OnFrameDetached([this](const std::string& id) { frames_.Detach(id); });
+  runtime_->OnContextCreated([this](const RuntimeDomain::Context& context) {
+    if (context.page_world) {
+      contexts_[context.id] = context;
+    }
+  });
+  runtime_->OnContextDestroyed([this](int64_t id) { contexts_.erase(id); });
+  runtime_->OnContextsCleared([this] { contexts_.clear(); });
+  runtime_->OnBindingCalled(
+      [this](const RuntimeDomain::BindingCall& call) { OnBindingCalled(call); });
+  // In order: each document from the first of the game on has the functions.
+  page_->Enable();
+  runtime_->Enable();
+  runtime_->AddBinding(kBridgeBinding);
+  page_->AddScriptOnNewDocument(PageFunctionsScript(hosts_));
+  page_->Navigate(start_url_);
+}
+
+void GameTab::OnBindingCalled(const RuntimeDomain::BindingCall& call) {
+  if (call.name != kBridgeBinding) {
+    return;
+  }
+  const auto context = contexts_.find(call.context_id);
+  // Judged by the shell's own record of the calling document, never by what the call says.
+  if (context == contexts_.end() || !IsGameOrigin(context->second.origin, hosts_) ||
+      !frames_.IsGameDocumentChain(context->second.frame_id, hosts_)) {
+    return;
+  }
+  if (std::optional<BridgeMessage> message = ParseBindingPayload(call.payload)) {
+    delegate_->OnGameMessage(*message);
+  }
+}
+
+}  // namespace gameshell

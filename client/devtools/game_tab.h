@@ -1,0 +1,62 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "base/core/game_hosts.h"
+#include "base/devtools/devtools_connection.h"
+#include "base/devtools/page_domain.h"
+#include "base/devtools/runtime_domain.h"
+#include "base/devtools/target_domain.h"
+#include "bridge/core/bridge_messages.h"
+#include "client/core/frame_tree.h"
+
+namespace gameshell {
+
+// The game window's page in the browser: the shell attaches to it, gives its documents the page
+// functions, loads the game, and hands on each page function's call that a game document made,
+// judged by the calling document's origin and the documents above it. Any other page the browser
+// opens is closed at once. Lives as long as its connection. Thread: the shell's loop.
+class GameTab {
+ public:
+  class Delegate {
+   public:
+    virtual ~Delegate() = default;
+    virtual void OnGameMessage(const BridgeMessage& message) = 0;
+    // The game window is gone (the player closed it, or the browser lost it).
+    virtual void OnGameTabClosed() = 0;
+  };
+
+  GameTab(DevToolsConnection& connection,
+          GameHosts hosts,
+          std::string start_url,
+          Delegate* delegate);
+  GameTab(const GameTab&) = delete;
+  GameTab& operator=(const GameTab&) = delete;
+
+  void Start();
+  void Reload();
+  // Empty until the browser named the game window's page.
+  const std::string& target_id() const { return target_id_; }
+
+ private:
+  void OnTargetCreated(const TargetDomain::TargetInfo& target);
+  void OnTargetDestroyed(const std::string& target_id);
+  void SetUp(const std::string& session_id);
+  void OnBindingCalled(const RuntimeDomain::BindingCall& call);
+
+  DevToolsConnection& connection_;
+  const GameHosts hosts_;
+  const std::string start_url_;
+  Delegate* const delegate_;
+  TargetDomain targets_;
+  std::string target_id_;
+  std::unique_ptr<PageDomain> page_;
+  std::unique_ptr<RuntimeDomain> runtime_;
+  FrameTree frames_;
+  std::map<int64_t, RuntimeDomain::Context> contexts_;
+  bool closed_ = false;
+};
+
+}  // namespace gameshell

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+// A directory of the process's own under the system's temporary directory, and its removal.
+// Any thread.
+namespace gameshell::platform {
+
+// A new, empty directory only this user may enter, named `prefix` and a random part; empty on
+// failure.
+std::string MakeTemporaryDirectory(const std::string& prefix);
+// The directory and everything in it; what cannot be removed stays, silently.
+void RemoveDirectoryTree(const std::string& path);
+
+}  // namespace gameshell::platform
