@@ -46,6 +46,8 @@ std::vector<std::string> ChromiumCommandLine(const ChromiumStart& start) {
       "--disable-backgrounding-occluded-windows",
       "--disable-renderer-backgrounding",
       "--ignore-gpu-blocklist",
+      // Only a fatal line of its own on stderr: the rest would bury the shell's own lines.
+      "--log-level=3",
       "--lang=zh-CN",
       "--class=" + std::string(kWindowClass),
       "--window-size=" + std::to_string(start.window_size.width) + "," +

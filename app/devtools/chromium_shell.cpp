@@ -22,6 +22,7 @@ ChromiumShell::ChromiumShell(Settings settings) : settings_(std::move(settings))
 ChromiumShell::~ChromiumShell() {
   // The browser first: it writes into its profile until it has ended.
   pipe_.reset();
+  window_keeper_.reset();
   if (!profile_dir_.empty()) {
     platform::RemoveDirectoryTree(profile_dir_);
   }
@@ -62,6 +63,8 @@ int ChromiumShell::Run() {
         }
       },
       [this] { OnBrowserGone(); });
+  window_keeper_ =
+      GameWindowKeeper::Start(pipe_->process().pid(), kWindowClass, GameTab::kWindowTitle);
   tab_->Start();
   loop_.Run();
   return exit_code_;

@@ -10,6 +10,7 @@
 #include "bridge/core/bridge_dispatcher.h"
 #include "client/devtools/browser_pipe.h"
 #include "client/devtools/game_tab.h"
+#include "window/devtools/game_window_keeper.h"
 
 namespace gameshell {
 
@@ -60,6 +61,7 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
   std::unique_ptr<BrowserDomain> browser_;
   std::unique_ptr<GameTab> tab_;
   std::unique_ptr<BrowserPipe> pipe_;
+  std::unique_ptr<GameWindowKeeper> window_keeper_;
   BridgeDispatcher dispatcher_;
   bool can_close_ = true;
   bool closing_ = false;

@@ -20,6 +20,9 @@ namespace gameshell {
 // opens is closed at once. Lives as long as its connection. Thread: the shell's loop.
 class GameTab {
  public:
+  // The game window's title, whatever its page's.
+  static constexpr char kWindowTitle[] = "Varnholt";
+
   class Delegate {
    public:
     virtual ~Delegate() = default;

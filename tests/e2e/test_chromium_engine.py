@@ -1,0 +1,135 @@
+"""The shell on the system's Chromium, driven over its pipe: one window titled as the game, the
+page functions for game documents only, one life for the shell and the browser."""
+import os
+import signal
+import socket
+import subprocess
+import time
+import unittest
+
+import harness
+from harness import PORT, ShellTestCase
+
+CHROMIUM_BIN = os.environ.get("GAMESHELL_CHROMIUM_BIN", "")
+
+
+def descendants(root_pid):
+    children = {}
+    for name in os.listdir("/proc"):
+        try:
+            with open(f"/proc/{name}/stat") as f:
+                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+            children.setdefault(ppid, []).append(int(name))
+        except (OSError, IndexError, ValueError):
+            continue
+    found, todo = set(), [root_pid]
+    while todo:
+        for child in children.get(todo.pop(), []):
+            if child not in found:
+                found.add(child)
+                todo.append(child)
+    return found
+
+
+def browser_processes(profile_marker="gameshell-browser-"):
+    found = set()
+    for name in os.listdir("/proc"):
+        try:
+            with open(f"/proc/{name}/cmdline", "rb") as f:
+                if profile_marker.encode() in f.read():
+                    found.add(int(name))
+        except OSError:
+            continue
+    return found
+
+
+class ChromiumEngineTest(ShellTestCase):
+    @classmethod
+    def setUpClass(cls):
+        if not CHROMIUM_BIN:
+            raise unittest.SkipTest("GAMESHELL_CHROMIUM_BIN is not set")
+        super().setUpClass()
+
+    def start(self, *launch_parameters, **kwargs):
+        kwargs.setdefault("binary", CHROMIUM_BIN)
+        return super().start(*launch_parameters, **kwargs)
+
+    def wait_gone(self, pids, timeout=10):
+        deadline = time.time() + timeout
+        while time.time() < deadline and any(os.path.exists(f"/proc/{p}") for p in pids):
+            time.sleep(0.05)
+        return {p for p in pids if os.path.exists(f"/proc/{p}")}
+
+    def test_one_window_titled_as_the_game_with_the_page_functions(self):
+        shell, window = self.start_and_show("functions:1,title:Hello")
+        self.assertTrue(self.server.wait_for_line("event=functions&ok=true"))
+        time.sleep(0.5)
+        self.assertEqual(self.desktop.title(window), "Varnholt")
+        self.assertEqual(window.get_wm_class()[1], "gameshell")
+        # No port: the browser's protocol runs over its pipe alone.
+        browser = descendants(shell.process.pid)
+        for pid in browser:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                self.assertNotIn(b"--remote-debugging-port", f.read())
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+        self.assertEqual(self.wait_gone(browser), set())
+
+    def test_another_origins_frame_reaches_no_page_function(self):
+        # A frame on this machine at another port (the same site, so the same page process) and
+        # one of another host call every function they can reach, the binding itself included.
+        other = socket.socket()
+        other.bind(("127.0.0.1", 0))
+        other_port = other.getsockname()[1]
+        other.close()
+        server = harness.DemoServer(port=other_port)
+        self.addCleanup(server.stop)
+        shell, window = self.start_and_show(f"hostile:1,hostileport:{other_port}")
+        self.assertTrue(self.server.wait_for_line("event=hostile-done"))
+        self.assertTrue(server.wait_for_line("event=hostile-done"))
+        # The game document it placed has the functions, but the shell hears none of its calls.
+        self.assertTrue(self.server.wait_for_line("event=placed&functions=function"))
+        time.sleep(1)
+        self.assertIsNone(shell.process.poll())
+        # The game's own call still closes it.
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+
+    def test_the_game_closes_itself_and_the_browser_with_it(self):
+        shell, window = self.start_and_show("lock:1,hook:1")
+        self.desktop.request_close(window)
+        self.assertTrue(self.server.wait_for_line("event=hook&n=1"))
+
+    def test_one_life_for_shell_and_browser(self):
+        with self.subTest("the browser dies: the shell ends, saying so"):
+            shell, _ = self.start_and_show()
+            browser = descendants(shell.process.pid)
+            os.killpg(min(browser), signal.SIGKILL)
+            self.assertEqual(shell.wait(), 1)
+            shell.stderr = open(os.devnull, "rb")
+        with self.subTest("the shell is killed: no browser stays"):
+            shell, _ = self.start_and_show()
+            browser = descendants(shell.process.pid)
+            shell.process.kill()
+            shell.process.wait()
+            self.assertEqual(self.wait_gone(browser), set())
+        with self.subTest("a signal ends both, the profile removed"):
+            before = set(os.listdir("/tmp"))
+            shell, _ = self.start_and_show()
+            browser = descendants(shell.process.pid)
+            shell.process.send_signal(signal.SIGTERM)
+            self.assertEqual(shell.wait(), 0)
+            self.assertEqual(self.wait_gone(browser), set())
+            self.assertEqual({d for d in set(os.listdir("/tmp")) - before
+                              if d.startswith("gameshell-browser-")}, set())
+
+    def test_without_a_browser_the_player_is_told_which_package_to_install(self):
+        env = dict(os.environ, PATH="/nonexistent")
+        shell = self.start(env=env)
+        self.assertEqual(shell.wait(), 3)
+        shell_err = shell.stderr
+        self.assertIsNone(self.desktop.find("Varnholt"))
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,199 @@
+#include <poll.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "window/devtools/game_window_keeper.h"
+
+namespace gameshell {
+
+namespace {
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+
+xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
+  Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+      connection,
+      xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+  return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+}
+
+std::string Property(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property) {
+  Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      connection,
+      xcb_get_property(connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+      nullptr));
+  if (!reply || reply->format != 8) {
+    return {};
+  }
+  return std::string(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                     static_cast<size_t>(xcb_get_property_value_length(reply.get())));
+}
+
+class X11GameWindowKeeper : public GameWindowKeeper {
+ public:
+  X11GameWindowKeeper(xcb_connection_t* connection,
+                      int stop_fds[2],
+                      long browser_pid,
+                      std::string window_class,
+                      std::string title)
+      : connection_(connection),
+        stop_read_(stop_fds[0]),
+        stop_write_(stop_fds[1]),
+        browser_pid_(browser_pid),
+        window_class_(std::move(window_class)),
+        title_(std::move(title)) {
+    net_wm_name_ = Atom(connection_, "_NET_WM_NAME");
+    net_wm_pid_ = Atom(connection_, "_NET_WM_PID");
+    utf8_ = Atom(connection_, "UTF8_STRING");
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    const uint32_t root_events = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &root_events);
+    // Windows made before the watch began.
+    Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
+    if (tree) {
+      const xcb_window_t* children = xcb_query_tree_children(tree.get());
+      for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+        Watch(children[i]);
+        Keep(children[i]);
+      }
+    }
+    xcb_flush(connection_);
+    thread_ = std::thread([this] { Run(); });
+  }
+
+  ~X11GameWindowKeeper() override {
+    const char stop = 1;
+    (void)!::write(stop_write_, &stop, 1);
+    thread_.join();
+    ::close(stop_read_);
+    ::close(stop_write_);
+    xcb_disconnect(connection_);
+  }
+
+ private:
+  void Watch(xcb_window_t window) {
+    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection_, window, XCB_CW_EVENT_MASK, &events);
+  }
+
+  bool IsGameWindow(xcb_window_t window) {
+    // WM_CLASS: the instance's name, a NUL, the class, a NUL.
+    const std::string wm_class = Property(connection_, window, XCB_ATOM_WM_CLASS);
+    const size_t split = wm_class.find('\0');
+    if (split == std::string::npos ||
+        wm_class.compare(split + 1, window_class_.size() + 1,
+                         window_class_ + std::string(1, '\0')) != 0) {
+      return false;
+    }
+    Reply<xcb_get_property_reply_t> pid(xcb_get_property_reply(
+        connection_,
+        xcb_get_property(connection_, 0, window, net_wm_pid_, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+    if (pid && pid->format == 32 && xcb_get_property_value_length(pid.get()) == 4 &&
+        *static_cast<const uint32_t*>(xcb_get_property_value(pid.get())) !=
+            static_cast<uint32_t>(browser_pid_)) {
+      return false;
+    }
+    Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+        connection_, xcb_get_window_attributes(connection_, window), nullptr));
+    // The browser's hidden leader window shares the class; only the window a player sees counts.
+    return attributes && attributes->map_state != XCB_MAP_STATE_UNMAPPED;
+  }
+
+  void Keep(xcb_window_t window) {
+    if (!IsGameWindow(window)) {
+      return;
+    }
+    if (Property(connection_, window, net_wm_name_) != title_) {
+      xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, net_wm_name_, utf8_, 8,
+                          static_cast<uint32_t>(title_.size()), title_.data());
+    }
+    if (Property(connection_, window, XCB_ATOM_WM_NAME) != title_) {
+      xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME,
+                          XCB_ATOM_STRING, 8, static_cast<uint32_t>(title_.size()), title_.data());
+    }
+    xcb_flush(connection_);
+  }
+
+  void Run() {
+    pollfd fds[2] = {{xcb_get_file_descriptor(connection_), POLLIN, 0}, {stop_read_, POLLIN, 0}};
+    while (!xcb_connection_has_error(connection_)) {
+      while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+        Handle(event);
+        std::free(event);
+      }
+      if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
+        return;
+      }
+      if (fds[1].revents) {
+        return;
+      }
+    }
+  }
+
+  void Handle(xcb_generic_event_t* event) {
+    switch (event->response_type & 0x7f) {
+      case XCB_CREATE_NOTIFY: {
+        const auto* created = reinterpret_cast<xcb_create_notify_event_t*>(event);
+        if (created->parent == root_) {
+          Watch(created->window);
+          xcb_flush(connection_);
+        }
+        break;
+      }
+      case XCB_MAP_NOTIFY:
+        Keep(reinterpret_cast<xcb_map_notify_event_t*>(event)->window);
+        break;
+      case XCB_PROPERTY_NOTIFY: {
+        const auto* changed = reinterpret_cast<xcb_property_notify_event_t*>(event);
+        if (changed->atom == net_wm_name_ || changed->atom == XCB_ATOM_WM_NAME) {
+          Keep(changed->window);
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+  xcb_connection_t* const connection_;
+  const int stop_read_;
+  const int stop_write_;
+  const long browser_pid_;
+  const std::string window_class_;
+  const std::string title_;
+  xcb_window_t root_ = 0;
+  xcb_atom_t net_wm_name_ = XCB_ATOM_NONE;
+  xcb_atom_t net_wm_pid_ = XCB_ATOM_NONE;
+  xcb_atom_t utf8_ = XCB_ATOM_NONE;
+  std::thread thread_;
+};
+
+}  // namespace
+
+std::unique_ptr<GameWindowKeeper> GameWindowKeeper::Start(long browser_pid,
+                                                          std::string window_class,
+                                                          std::string title) {
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  if (xcb_connection_has_error(connection)) {
+    xcb_disconnect(connection);
+    return nullptr;
+  }
+  int stop_fds[2];
+  if (::pipe(stop_fds) != 0) {
+    xcb_disconnect(connection);
+    return nullptr;
+  }
+  return std::make_unique<X11GameWindowKeeper>(connection, stop_fds, browser_pid,
+                                               std::move(window_class), std::move(title));
+}
+
+}  // namespace gameshell
