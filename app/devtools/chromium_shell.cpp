@@ -91,6 +91,15 @@ void ChromiumShell::OnGameTabClosed() {
   CloseGame();
 }
 
+void ChromiumShell::SetCanClose(bool can_close) {
+  tab_->SetLocked(!can_close);
+}
+
+void ChromiumShell::OnLockedCloseUnanswered() {
+  // Not a window that never closes.
+  CloseGame();
+}
+
 void ChromiumShell::CloseGame() {
   if (closing_) {
     return;

@@ -39,10 +39,11 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
   // GameTab::Delegate:
   void OnGameMessage(const BridgeMessage& message) override;
   void OnGameTabClosed() override;
+  void OnLockedCloseUnanswered() override;
 
   // BridgeCommands:
   bool HasWindowDelegate() override { return true; }
-  void SetCanClose(bool can_close) override { can_close_ = can_close; }
+  void SetCanClose(bool can_close) override;
   void CloseGame() override;
   void MaximizeWindow() override;
   void OpenPay(const std::u16string& url) override;
@@ -63,7 +64,6 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
   std::unique_ptr<BrowserPipe> pipe_;
   std::unique_ptr<GameWindowKeeper> window_keeper_;
   BridgeDispatcher dispatcher_;
-  bool can_close_ = true;
   bool closing_ = false;
   int exit_code_ = 0;
 };

@@ -13,6 +13,25 @@ void PageDomain::AddScriptOnNewDocument(const std::string& source) {
   connection_.Send("Page.addScriptToEvaluateOnNewDocument", {{"source", source}}, session_id_);
 }
 
+void PageDomain::AddScriptOnNewDocumentInWorld(const std::string& source,
+                                               const std::string& world) {
+  connection_.Send("Page.addScriptToEvaluateOnNewDocument",
+                   {{"source", source}, {"worldName", world}}, session_id_);
+}
+
+void PageDomain::OnDialogOpening(std::function<void(const std::string&)> opening) {
+  connection_.Listen("Page.javascriptDialogOpening",
+                     [this, opening](const Json& params, const std::string& session) {
+                       if (session == session_id_) {
+                         opening(StringAt(params, "type"));
+                       }
+                     });
+}
+
+void PageDomain::AnswerDialog(bool accept) {
+  connection_.Send("Page.handleJavaScriptDialog", {{"accept", accept}}, session_id_);
+}
+
 void PageDomain::Navigate(const std::string& url) {
   connection_.Send("Page.navigate", {{"url", url}}, session_id_);
 }

@@ -23,6 +23,8 @@ class PageDomain {
   void Enable();
   // Runs in every document of the page, every frame, before its own scripts.
   void AddScriptOnNewDocument(const std::string& source);
+  // The same in a world of its own, named `world`, that the page's scripts do not reach.
+  void AddScriptOnNewDocumentInWorld(const std::string& source, const std::string& world);
   void Navigate(const std::string& url);
   void Reload();
 
@@ -30,6 +32,9 @@ class PageDomain {
   void OnFrameAttached(
       std::function<void(const std::string& id, const std::string& parent)> attached);
   void OnFrameDetached(std::function<void(const std::string& id)> detached);
+  // A dialog of the page waits for an answer: "alert", "confirm", "prompt" or "beforeunload".
+  void OnDialogOpening(std::function<void(const std::string& type)> opening);
+  void AnswerDialog(bool accept);
 
   const std::string& session_id() const { return session_id_; }
 

@@ -17,17 +17,36 @@ void RuntimeDomain::Evaluate(const std::string& expression) {
   connection_.Send("Runtime.evaluate", {{"expression", expression}}, session_id_);
 }
 
+void RuntimeDomain::EvaluateIn(int64_t context_id,
+                               const std::string& expression,
+                               bool user_gesture,
+                               std::function<void(const std::string&)> result) {
+  DevToolsConnection::AnswerHandler answer;
+  if (result) {
+    answer = [result](const DevToolsConnection::Answer& answer) {
+      result(StringAt(ObjectAt(answer.result, "result"), "value"));
+    };
+  }
+  connection_.Send("Runtime.evaluate",
+                   {{"expression", expression},
+                    {"contextId", context_id},
+                    {"userGesture", user_gesture},
+                    {"returnByValue", true}},
+                   session_id_, std::move(answer));
+}
+
 void RuntimeDomain::OnContextCreated(std::function<void(const Context&)> created) {
-  connection_.Listen("Runtime.executionContextCreated",
-                     [this, created](const Json& params, const std::string& session) {
-                       if (session != session_id_) {
-                         return;
-                       }
-                       const Json& context = ObjectAt(params, "context");
-                       const Json& aux = ObjectAt(context, "auxData");
-                       created({IntAt(context, "id"), StringAt(context, "origin"),
-                                StringAt(aux, "frameId"), BoolAt(aux, "isDefault")});
-                     });
+  connection_.Listen(
+      "Runtime.executionContextCreated",
+      [this, created](const Json& params, const std::string& session) {
+        if (session != session_id_) {
+          return;
+        }
+        const Json& context = ObjectAt(params, "context");
+        const Json& aux = ObjectAt(context, "auxData");
+        created({IntAt(context, "id"), StringAt(context, "origin"), StringAt(aux, "frameId"),
+                 BoolAt(aux, "isDefault"), StringAt(context, "name")});
+      });
 }
 
 void RuntimeDomain::OnContextDestroyed(std::function<void(int64_t)> destroyed) {

@@ -16,6 +16,7 @@ class RuntimeDomain {
     std::string origin;
     std::string frame_id;
     bool page_world = false;  // the document's own world, not an isolated one
+    std::string name;         // an isolated world's name
   };
   struct BindingCall {
     std::string name;
@@ -29,6 +30,12 @@ class RuntimeDomain {
   // A global function `name` in every context of the page from now on.
   void AddBinding(const std::string& name);
   void Evaluate(const std::string& expression);
+  // In one context; `user_gesture` counts it as the player's own action in that document.
+  // `result` hears the value as text (empty when it was none, or the context is gone).
+  void EvaluateIn(int64_t context_id,
+                  const std::string& expression,
+                  bool user_gesture,
+                  std::function<void(const std::string& result)> result = {});
 
   void OnContextCreated(std::function<void(const Context&)> created);
   void OnContextDestroyed(std::function<void(int64_t id)> destroyed);

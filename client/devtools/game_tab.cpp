@@ -1,8 +1,14 @@
 #include "client/devtools/game_tab.h"
 
 #include "bridge/devtools/page_functions.h"
+#include "embedded/close_lock_js.h"
+#include "window/core/close_hook.h"
 
 namespace gameshell {
+
+namespace {
+constexpr char kLockWorld[] = "gameshell-close-lock";
+}  // namespace
 
 GameTab::GameTab(DevToolsConnection& connection,
                  GameHosts hosts,
@@ -65,13 +71,19 @@ void GameTab::SetUp(const std::string& session_id) {
     frames_.Navigate(frame.id, frame.parent_id, frame.origin);
   });
   page_->OnFrameDetached([this](const std::string& id) { frames_.Detach(id); });
-  runtime_->OnContextCreated([this](const RuntimeDomain::Context& context) {
-    if (context.page_world) {
-      contexts_[context.id] = context;
+  runtime_->OnContextCreated(
+      [this](const RuntimeDomain::Context& context) { OnContextCreated(context); });
+  runtime_->OnContextDestroyed([this](int64_t id) {
+    contexts_.erase(id);
+    if (id == lock_context_) {
+      lock_context_ = 0;
     }
   });
-  runtime_->OnContextDestroyed([this](int64_t id) { contexts_.erase(id); });
-  runtime_->OnContextsCleared([this] { contexts_.clear(); });
+  runtime_->OnContextsCleared([this] {
+    contexts_.clear();
+    lock_context_ = 0;
+  });
+  page_->OnDialogOpening([this](const std::string& type) { OnDialogOpening(type); });
   runtime_->OnBindingCalled(
       [this](const RuntimeDomain::BindingCall& call) { OnBindingCalled(call); });
   // In order: each document from the first of the game on has the functions.
@@ -79,7 +91,60 @@ void GameTab::SetUp(const std::string& session_id) {
   runtime_->Enable();
   runtime_->AddBinding(kBridgeBinding);
   page_->AddScriptOnNewDocument(PageFunctionsScript(hosts_));
+  page_->AddScriptOnNewDocumentInWorld(kCloseLockJs, kLockWorld);
   page_->Navigate(start_url_);
+}
+
+void GameTab::SetLocked(bool locked) {
+  locked_ = locked;
+  TellPageLocked();
+}
+
+void GameTab::TellPageLocked() {
+  if (runtime_ && lock_context_ != 0) {
+    // The browser asks a page to stay only once the player has acted in it: the lock counts as
+    // the player's own act in the document, as it did where the engine asked nothing.
+    runtime_->EvaluateIn(lock_context_,
+                         std::string("gameshellSetLocked(") + (locked_ ? "true" : "false") + ")",
+                         /*user_gesture=*/locked_);
+  }
+}
+
+void GameTab::OnContextCreated(const RuntimeDomain::Context& context) {
+  if (context.page_world) {
+    contexts_[context.id] = context;
+    return;
+  }
+  // The game window's main frame has the page's own id.
+  if (context.name == kLockWorld && context.frame_id == target_id_) {
+    lock_context_ = context.id;
+    if (locked_) {
+      TellPageLocked();
+    }
+  }
+}
+
+void GameTab::OnDialogOpening(const std::string& type) {
+  if (type != "beforeunload") {
+    return;  // the browser's own box, answered by the player
+  }
+  if (!locked_) {
+    page_->AnswerDialog(true);
+    return;
+  }
+  // The locked game stays; its hook decides (its own exit prompt, which closes it on yes).
+  page_->AnswerDialog(false);
+  for (const auto& [id, context] : contexts_) {
+    if (context.frame_id == target_id_) {
+      runtime_->EvaluateIn(id, CloseHookScript(), false, [this](const std::string& result) {
+        if (result == kNothingRan) {
+          delegate_->OnLockedCloseUnanswered();
+        }
+      });
+      return;
+    }
+  }
+  delegate_->OnLockedCloseUnanswered();
 }
 
 void GameTab::OnBindingCalled(const RuntimeDomain::BindingCall& call) {

@@ -29,6 +29,8 @@ class GameTab {
     virtual void OnGameMessage(const BridgeMessage& message) = 0;
     // The game window is gone (the player closed it, or the browser lost it).
     virtual void OnGameTabClosed() = 0;
+    // The player closed the locked game and the page ran no hook (it has none, or it threw).
+    virtual void OnLockedCloseUnanswered() = 0;
   };
 
   GameTab(DevToolsConnection& connection,
@@ -40,6 +42,8 @@ class GameTab {
 
   void Start();
   void Reload();
+  // While locked, closing the window runs the game's hook instead, and the window stays.
+  void SetLocked(bool locked);
   // Empty until the browser named the game window's page.
   const std::string& target_id() const { return target_id_; }
 
@@ -48,6 +52,9 @@ class GameTab {
   void OnTargetDestroyed(const std::string& target_id);
   void SetUp(const std::string& session_id);
   void OnBindingCalled(const RuntimeDomain::BindingCall& call);
+  void OnContextCreated(const RuntimeDomain::Context& context);
+  void OnDialogOpening(const std::string& type);
+  void TellPageLocked();
 
   DevToolsConnection& connection_;
   const GameHosts hosts_;
@@ -59,6 +66,9 @@ class GameTab {
   std::unique_ptr<RuntimeDomain> runtime_;
   FrameTree frames_;
   std::map<int64_t, RuntimeDomain::Context> contexts_;
+  // The close lock's world in the game window's current document; 0 before it exists.
+  int64_t lock_context_ = 0;
+  bool locked_ = false;
   bool closed_ = false;
 };
 

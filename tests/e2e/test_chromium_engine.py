@@ -95,10 +95,20 @@ class ChromiumEngineTest(ShellTestCase):
         self.desktop.request_close(window)
         self.assertEqual(shell.wait(), 0)
 
-    def test_the_game_closes_itself_and_the_browser_with_it(self):
+    def test_a_locked_game_runs_its_hook_and_closes_itself_and_the_browser_with_it(self):
         shell, window = self.start_and_show("lock:1,hook:1")
+        self.assertTrue(self.server.wait_for_line("event=loaded"))
+        browser = descendants(shell.process.pid)
         self.desktop.request_close(window)
         self.assertTrue(self.server.wait_for_line("event=hook&n=1"))
+        time.sleep(0.5)
+        self.assertIsNone(shell.process.poll())
+        self.assertTrue(self.desktop.is_viewable(window))
+        # The game's exit prompt confirms the second close request.
+        self.desktop.request_close(window)
+        self.assertTrue(self.server.wait_for_line("event=hook&n=2"))
+        self.assertEqual(shell.wait(), 0)
+        self.assertEqual(self.wait_gone(browser), set())
 
     def test_one_life_for_shell_and_browser(self):
         with self.subTest("the browser dies: the shell ends, saying so"):

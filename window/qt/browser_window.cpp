@@ -8,6 +8,7 @@
 #include <QWebEngineView>
 
 #include "base/qt/ui_thread.h"
+#include "window/core/close_hook.h"
 
 namespace gameshell {
 
@@ -66,7 +67,7 @@ void BrowserWindow::RunInsteadOfClosing(const QString& script) {
       return;
     }
     window->hung_page_deadline_.stop();
-    if (result.toString() == QLatin1String(WindowDelegate::kNothingRan)) {
+    if (result.toString() == QLatin1String(kNothingRan)) {
       window->AskPlayerToClose();
     }
   });

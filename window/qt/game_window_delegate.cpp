@@ -8,6 +8,7 @@
 #include <QWebEngineView>
 
 #include "base/qt/ui_thread.h"
+#include "window/core/close_hook.h"
 #include "window/core/window_size.h"
 #include "window/qt/browser_window.h"
 #include "window/qt/frame_extents.h"
@@ -69,10 +70,7 @@ bool GameWindowDelegate::CanClose(BrowserWindow*, QString* instead) {
   }
   // The game's own hook, as the game has always had it run; without one, or when it throws, the
   // player would be left with a window that never closes.
-  *instead = QStringLiteral(
-                 "(function () { if (typeof window.onWindowBeforClose !== 'function') return '%2';"
-                 " try { %1 } catch (e) { return '%2'; } })()")
-                 .arg(QString::fromUtf8(kCloseHook), QString::fromUtf8(kNothingRan));
+  *instead = QString::fromStdString(CloseHookScript());
   return false;
 }
 

@@ -20,7 +20,6 @@ namespace gameshell {
 class GameWindowDelegate : public WindowDelegate {
  public:
   static constexpr char kTitle[] = "Varnholt";
-  static constexpr char kCloseHook[] = "if(window.onWindowBeforClose){window.onWindowBeforClose()}";
   static constexpr QSize kInitialSize{1440, 810};
   static constexpr QSize kMinimumSize{200, 100};
   static constexpr QSize kMaximumSize{3840, 2160};

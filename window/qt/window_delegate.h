@@ -9,7 +9,6 @@ class BrowserWindow;
 // Thread: UI. Outlives every window it is given to.
 class WindowDelegate {
  public:
-  static constexpr char kNothingRan[] = "gameshell-nothing-ran";
   virtual ~WindowDelegate() = default;
   virtual void OnWindowCreated(BrowserWindow* window) = 0;
   // False keeps the window open. The window then runs `instead` in its page, when the delegate

@@ -1,0 +1,29 @@
+// The close lock's side in the game window's page, in a world of the shell's own that no page
+// script reaches. While the game holds the lock, closing the window asks the page to stay (the
+// browser then asks the shell, which runs the game's hook instead); the game's own navigations go
+// on. The shell sets the lock through gameshellSetLocked.
+(function () {
+  'use strict';
+  if (window !== window.top)
+    return;
+  var locked = false;
+  var navigating = false;
+  window.addEventListener('beforeunload', function (event) {
+    if (locked && !navigating)
+      event.preventDefault();
+    navigating = false;
+  }, true);
+  // The page's own navigations announce themselves before they unload it; a close does not.
+  if (window.navigation) {
+    navigation.addEventListener('navigate', function (event) {
+      if (!event.hashChange)
+        navigating = true;
+    });
+    navigation.addEventListener('navigateerror', function () {
+      navigating = false;
+    });
+  }
+  globalThis.gameshellSetLocked = function (value) {
+    locked = value === true;
+  };
+})();
