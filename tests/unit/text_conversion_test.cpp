@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/core/base64.h"
+
 namespace gameshell {
 namespace {
 
@@ -27,6 +29,23 @@ TEST(Utf8ToUtf16Test, DecodesAllPlanesAndReplacesWhatIsNotUtf8) {
     if (c.utf16.find(u'\uFFFD') == std::u16string::npos) {
       EXPECT_EQ(Utf16ToUtf8(c.utf16), c.utf8);
     }
+  }
+}
+
+TEST(Base64Test, RoundTripsEveryLengthAndRefusesWhatIsNotBase64) {
+  const std::string known[][2] = {{"", ""},           {"f", "Zg=="},         {"fo", "Zm8="},
+                                  {"foo", "Zm9v"},    {"foob", "Zm9vYg=="},  {"\xff\xfe\xfd", "//79"}};
+  for (const auto& [bytes, text] : known) {
+    EXPECT_EQ(Base64Encode(bytes), text);
+    EXPECT_EQ(Base64Decode(text), bytes);
+  }
+  std::string all;
+  for (int i = 0; i < 256; ++i) {
+    all += static_cast<char>(i);
+  }
+  EXPECT_EQ(Base64Decode(Base64Encode(all)), all);
+  for (const char* bad : {"Zg=", "Zg", "Z===", "Zm=v", "Zm9v!A==", "====", "Zg==Zg=="}) {
+    EXPECT_FALSE(Base64Decode(bad)) << bad;
   }
 }
 
