@@ -23,6 +23,11 @@ ChromiumShell::~ChromiumShell() {
   // The browser first: it writes into its profile until it has ended.
   pipe_.reset();
   window_keeper_.reset();
+  tab_.reset();
+  cache_answers_.reset();
+  if (cache_) {
+    cache_->SaveAndWait();
+  }
   if (!profile_dir_.empty()) {
     platform::RemoveDirectoryTree(profile_dir_);
   }
@@ -46,13 +51,17 @@ int ChromiumShell::Run() {
     std::fprintf(stderr, "gameshell: the browser could not start: %s\n", error.c_str());
     return 2;
   }
+  cache_ = std::make_unique<ResourceCache>(settings_.hosts);
+  cache_->Start();
+  cache_answers_ = std::make_unique<CacheAnswers>(cache_.get(), DefaultFileSystem());
   connection_ = std::make_unique<DevToolsConnection>([this](std::string bytes) {
     if (pipe_) {
       pipe_->Write(bytes);
     }
   });
   browser_ = std::make_unique<BrowserDomain>(*connection_);
-  tab_ = std::make_unique<GameTab>(*connection_, settings_.hosts, settings_.start_url, this);
+  tab_ = std::make_unique<GameTab>(*connection_, settings_.hosts, settings_.start_url,
+                                   cache_answers_.get(), this);
   pipe_ = std::make_unique<BrowserPipe>(
       std::move(process), &loop_,
       [this](std::string_view bytes) {
@@ -117,7 +126,9 @@ void ChromiumShell::MaximizeWindow() {
 
 void ChromiumShell::OpenPay(const std::u16string&) {}
 
-void ChromiumShell::ResetCache(const std::string&) {}
+void ChromiumShell::ResetCache(const std::string& generation) {
+  cache_->index().Reset(generation);
+}
 
 void ChromiumShell::ReloadSender() {
   tab_->Reload();

@@ -8,6 +8,8 @@
 #include "base/devtools/browser_domain.h"
 #include "base/devtools/devtools_connection.h"
 #include "bridge/core/bridge_dispatcher.h"
+#include "cache/core/resource_cache.h"
+#include "cache/devtools/cache_answers.h"
 #include "client/devtools/browser_pipe.h"
 #include "client/devtools/game_tab.h"
 #include "window/devtools/game_window_keeper.h"
@@ -58,6 +60,8 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
   const Settings settings_;
   MessageLoop loop_;
   std::string profile_dir_;
+  std::unique_ptr<ResourceCache> cache_;
+  std::unique_ptr<CacheAnswers> cache_answers_;
   std::unique_ptr<DevToolsConnection> connection_;
   std::unique_ptr<BrowserDomain> browser_;
   std::unique_ptr<GameTab> tab_;

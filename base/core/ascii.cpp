@@ -22,6 +22,11 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
+}
+
 bool StartsWithIgnoringAsciiCase(std::u16string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) {
     return false;

@@ -22,6 +22,7 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 // `prefix` is lower-case ASCII.
 bool StartsWithIgnoringAsciiCase(std::u16string_view text, std::string_view prefix);
+bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix);
 
 // Without leading and trailing blanks and tabs.
 std::string_view TrimBlanks(std::string_view text);

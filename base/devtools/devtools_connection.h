@@ -45,6 +45,13 @@ class DevToolsConnection {
             Json params,
             std::string_view session_id = {},
             AnswerHandler answer = {});
+  // An answer handler that runs `done` whatever the answer (null stays null).
+  static AnswerHandler Then(std::function<void()> done) {
+    if (!done) {
+      return {};
+    }
+    return [done = std::move(done)](const Answer&) { done(); };
+  }
   // Every event of `method`, from the browser and every session, in order of listening.
   void Listen(std::string method, EventHandler handler);
 

@@ -5,18 +5,21 @@ namespace gameshell {
 PageDomain::PageDomain(DevToolsConnection& connection, std::string session_id)
     : connection_(connection), session_id_(std::move(session_id)) {}
 
-void PageDomain::Enable() {
-  connection_.Send("Page.enable", {}, session_id_);
+void PageDomain::Enable(std::function<void()> done) {
+  connection_.Send("Page.enable", {}, session_id_, DevToolsConnection::Then(std::move(done)));
 }
 
-void PageDomain::AddScriptOnNewDocument(const std::string& source) {
-  connection_.Send("Page.addScriptToEvaluateOnNewDocument", {{"source", source}}, session_id_);
+void PageDomain::AddScriptOnNewDocument(const std::string& source, std::function<void()> done) {
+  connection_.Send("Page.addScriptToEvaluateOnNewDocument", {{"source", source}}, session_id_,
+                   DevToolsConnection::Then(std::move(done)));
 }
 
 void PageDomain::AddScriptOnNewDocumentInWorld(const std::string& source,
-                                               const std::string& world) {
+                                               const std::string& world,
+                                               std::function<void()> done) {
   connection_.Send("Page.addScriptToEvaluateOnNewDocument",
-                   {{"source", source}, {"worldName", world}}, session_id_);
+                   {{"source", source}, {"worldName", world}}, session_id_,
+                   DevToolsConnection::Then(std::move(done)));
 }
 
 void PageDomain::OnDialogOpening(std::function<void(const std::string&)> opening) {

@@ -20,11 +20,14 @@ class PageDomain {
 
   PageDomain(DevToolsConnection& connection, std::string session_id);
 
-  void Enable();
+  // Each `done` runs once the browser has done it.
+  void Enable(std::function<void()> done = {});
   // Runs in every document of the page, every frame, before its own scripts.
-  void AddScriptOnNewDocument(const std::string& source);
+  void AddScriptOnNewDocument(const std::string& source, std::function<void()> done = {});
   // The same in a world of its own, named `world`, that the page's scripts do not reach.
-  void AddScriptOnNewDocumentInWorld(const std::string& source, const std::string& world);
+  void AddScriptOnNewDocumentInWorld(const std::string& source,
+                                     const std::string& world,
+                                     std::function<void()> done = {});
   void Navigate(const std::string& url);
   void Reload();
 

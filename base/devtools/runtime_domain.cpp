@@ -5,12 +5,13 @@ namespace gameshell {
 RuntimeDomain::RuntimeDomain(DevToolsConnection& connection, std::string session_id)
     : connection_(connection), session_id_(std::move(session_id)) {}
 
-void RuntimeDomain::Enable() {
-  connection_.Send("Runtime.enable", {}, session_id_);
+void RuntimeDomain::Enable(std::function<void()> done) {
+  connection_.Send("Runtime.enable", {}, session_id_, DevToolsConnection::Then(std::move(done)));
 }
 
-void RuntimeDomain::AddBinding(const std::string& name) {
-  connection_.Send("Runtime.addBinding", {{"name", name}}, session_id_);
+void RuntimeDomain::AddBinding(const std::string& name, std::function<void()> done) {
+  connection_.Send("Runtime.addBinding", {{"name", name}}, session_id_,
+                   DevToolsConnection::Then(std::move(done)));
 }
 
 void RuntimeDomain::Evaluate(const std::string& expression) {

@@ -26,9 +26,10 @@ class RuntimeDomain {
 
   RuntimeDomain(DevToolsConnection& connection, std::string session_id);
 
-  void Enable();
+  // Each `done` runs once the browser has done it.
+  void Enable(std::function<void()> done = {});
   // A global function `name` in every context of the page from now on.
-  void AddBinding(const std::string& name);
+  void AddBinding(const std::string& name, std::function<void()> done = {});
   void Evaluate(const std::string& expression);
   // In one context; `user_gesture` counts it as the player's own action in that document.
   // `result` hears the value as text (empty when it was none, or the context is gone).

@@ -26,7 +26,9 @@ void FrameTree::Navigate(const std::string& frame_id,
                          const std::string& parent_id,
                          std::string origin) {
   Frame& frame = frames_[frame_id];
-  frame.parent_id = parent_id;
+  if (!parent_id.empty()) {
+    frame.parent_id = parent_id;
+  }
   frame.origin = std::move(origin);
 }
 
@@ -57,6 +59,16 @@ bool FrameTree::IsGameDocumentChain(const std::string& frame_id, const GameHosts
     id = frame->second.parent_id;
   }
   return false;
+}
+
+std::string FrameTree::OriginOf(std::string_view frame_id) const {
+  const auto frame = frames_.find(frame_id);
+  return frame == frames_.end() ? std::string() : frame->second.origin;
+}
+
+std::string FrameTree::ParentOf(std::string_view frame_id) const {
+  const auto frame = frames_.find(frame_id);
+  return frame == frames_.end() ? std::string() : frame->second.parent_id;
 }
 
 std::optional<std::string> FrameTree::MainFrame() const {

@@ -18,7 +18,9 @@ class FrameTree {
  public:
   // A frame appeared under `parent_id` (empty: the page's main frame).
   void Attach(const std::string& frame_id, const std::string& parent_id);
-  // Its document is now one of `origin` (an opaque one: "null" or empty).
+  // Its document is now one of `origin` (an opaque one: "null" or empty). An empty `parent_id`
+  // keeps the parent the frame was attached under: a frame of another site reports itself as
+  // the top of its own process.
   void Navigate(const std::string& frame_id, const std::string& parent_id, std::string origin);
   // The frame and every frame below it are gone.
   void Detach(const std::string& frame_id);
@@ -26,6 +28,10 @@ class FrameTree {
 
   // True when the frame's document and every document above it are of the game's origins.
   bool IsGameDocumentChain(const std::string& frame_id, const GameHosts& hosts) const;
+  // The frame's document's origin, or empty when the frame is not known.
+  std::string OriginOf(std::string_view frame_id) const;
+  // Empty for the main frame, or a frame not known.
+  std::string ParentOf(std::string_view frame_id) const;
   // The main frame's id, when known.
   std::optional<std::string> MainFrame() const;
 

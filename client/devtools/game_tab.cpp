@@ -13,12 +13,14 @@ constexpr char kLockWorld[] = "gameshell-close-lock";
 GameTab::GameTab(DevToolsConnection& connection,
                  GameHosts hosts,
                  std::string start_url,
+                 CacheAnswers* cache_answers,
                  Delegate* delegate)
     : connection_(connection),
       hosts_(std::move(hosts)),
       start_url_(std::move(start_url)),
       delegate_(delegate),
-      targets_(connection) {}
+      targets_(connection),
+      cache_answers_(cache_answers) {}
 
 void GameTab::Start() {
   targets_.DiscoverTargets(
@@ -28,6 +30,7 @@ void GameTab::Start() {
 
 void GameTab::Reload() {
   if (page_) {
+    requests_->ExpectShellNavigation(main_url_);
     page_->Reload();
   }
 }
@@ -69,6 +72,9 @@ void GameTab::SetUp(const std::string& session_id) {
       [this](const std::string& id, const std::string& parent) { frames_.Attach(id, parent); });
   page_->OnFrameNavigated([this](const PageDomain::Frame& frame) {
     frames_.Navigate(frame.id, frame.parent_id, frame.origin);
+    if (frame.id == target_id_) {
+      main_url_ = frame.url;
+    }
   });
   page_->OnFrameDetached([this](const std::string& id) { frames_.Detach(id); });
   runtime_->OnContextCreated(
@@ -86,13 +92,27 @@ void GameTab::SetUp(const std::string& session_id) {
   page_->OnDialogOpening([this](const std::string& type) { OnDialogOpening(type); });
   runtime_->OnBindingCalled(
       [this](const RuntimeDomain::BindingCall& call) { OnBindingCalled(call); });
-  // In order: each document from the first of the game on has the functions.
-  page_->Enable();
-  runtime_->Enable();
-  runtime_->AddBinding(kBridgeBinding);
-  page_->AddScriptOnNewDocument(PageFunctionsScript(hosts_));
-  page_->AddScriptOnNewDocumentInWorld(kCloseLockJs, kLockWorld);
-  page_->Navigate(start_url_);
+  fetch_ = std::make_unique<FetchDomain>(connection_, session_id);
+  requests_ =
+      std::make_unique<GameRequests>(fetch_.get(), &frames_, &hosts_, target_id_, cache_answers_);
+  fetch_->OnRequestPaused(
+      [this](const FetchDomain::PausedRequest& request) { requests_->OnPaused(request); });
+  // The game loads once all of it is in place: each document from the first of the game on has
+  // the functions, and every request of the game is seen. The browser runs commands of different
+  // domains side by side, so the load waits for every answer.
+  constexpr int kSteps = 6;
+  auto ready = [this, left = std::make_shared<int>(kSteps)] {
+    if (--*left == 0) {
+      requests_->ExpectShellNavigation(start_url_);
+      page_->Navigate(start_url_);
+    }
+  };
+  fetch_->Enable(ready);
+  page_->Enable(ready);
+  runtime_->Enable(ready);
+  runtime_->AddBinding(kBridgeBinding, ready);
+  page_->AddScriptOnNewDocument(PageFunctionsScript(hosts_), ready);
+  page_->AddScriptOnNewDocumentInWorld(kCloseLockJs, kLockWorld, ready);
 }
 
 void GameTab::SetLocked(bool locked) {
@@ -132,8 +152,11 @@ void GameTab::OnDialogOpening(const std::string& type) {
     page_->AnswerDialog(true);
     return;
   }
-  // The locked game stays; its hook decides (its own exit prompt, which closes it on yes).
+  // The locked game stays; its hook decides (its own exit prompt, which closes it on yes). The
+  // browser asks a page to stay once per act of the player's: the lock is renewed for the next
+  // close.
   page_->AnswerDialog(false);
+  TellPageLocked();
   for (const auto& [id, context] : contexts_) {
     if (context.frame_id == target_id_) {
       runtime_->EvaluateIn(id, CloseHookScript(), false, [this](const std::string& result) {

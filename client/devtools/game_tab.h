@@ -6,11 +6,14 @@
 
 #include "base/core/game_hosts.h"
 #include "base/devtools/devtools_connection.h"
+#include "base/devtools/fetch_domain.h"
 #include "base/devtools/page_domain.h"
 #include "base/devtools/runtime_domain.h"
 #include "base/devtools/target_domain.h"
 #include "bridge/core/bridge_messages.h"
+#include "cache/devtools/cache_answers.h"
 #include "client/core/frame_tree.h"
+#include "client/devtools/game_requests.h"
 
 namespace gameshell {
 
@@ -33,9 +36,11 @@ class GameTab {
     virtual void OnLockedCloseUnanswered() = 0;
   };
 
+  // `cache_answers` (null: no cache) outlives this object.
   GameTab(DevToolsConnection& connection,
           GameHosts hosts,
           std::string start_url,
+          CacheAnswers* cache_answers,
           Delegate* delegate);
   GameTab(const GameTab&) = delete;
   GameTab& operator=(const GameTab&) = delete;
@@ -64,6 +69,10 @@ class GameTab {
   std::string target_id_;
   std::unique_ptr<PageDomain> page_;
   std::unique_ptr<RuntimeDomain> runtime_;
+  std::unique_ptr<FetchDomain> fetch_;
+  std::unique_ptr<GameRequests> requests_;
+  CacheAnswers* const cache_answers_;
+  std::string main_url_;
   FrameTree frames_;
   std::map<int64_t, RuntimeDomain::Context> contexts_;
   // The close lock's world in the game window's current document; 0 before it exists.

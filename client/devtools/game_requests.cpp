@@ -1,0 +1,158 @@
+#include "client/devtools/game_requests.h"
+
+#include "base/core/ascii.h"
+#include "client/core/navigation_rules.h"
+#include "client/core/request_rules.h"
+
+namespace gameshell {
+
+namespace {
+
+// "scheme://host[:port]" of an absolute address; empty for one with no host.
+std::string OriginOf(std::string_view url) {
+  const size_t scheme_end = url.find("://");
+  if (scheme_end == std::string_view::npos) {
+    return {};
+  }
+  const size_t end = url.find_first_of("/?#", scheme_end + 3);
+  return AsciiLower(url.substr(0, end == std::string_view::npos ? url.size() : end));
+}
+
+}  // namespace
+
+GameRequests::GameRequests(FetchDomain* fetch,
+                           const FrameTree* frames,
+                           const GameHosts* hosts,
+                           std::string main_frame_id,
+                           CacheAnswers* cache_answers)
+    : fetch_(fetch),
+      frames_(frames),
+      hosts_(hosts),
+      main_frame_id_(std::move(main_frame_id)),
+      cache_answers_(cache_answers) {}
+
+void GameRequests::OnPaused(const FetchDomain::PausedRequest& request) {
+  if (request.status || request.failed_answer) {
+    OnAnswer(request);
+  } else {
+    OnRequest(request);
+  }
+}
+
+std::string GameRequests::InitiatorOf(const FetchDomain::PausedRequest& request) const {
+  if (request.resource_type != "Document") {
+    return frames_->OriginOf(request.frame_id);
+  }
+  // A navigation names the frame it fills, not who started it: a sub-frame's is its parent
+  // document's (which placed it; a frame of another origin navigates the game's top only after
+  // the player's click, the engine's own rule), the game window's is its current document's.
+  if (request.frame_id == main_frame_id_) {
+    return frames_->OriginOf(main_frame_id_);
+  }
+  return frames_->OriginOf(frames_->ParentOf(request.frame_id));
+}
+
+void GameRequests::OnRequest(const FetchDomain::PausedRequest& request) {
+  readable_for_.erase(request.id);  // a redirect's next hop is judged afresh
+  const bool main_frame = request.resource_type == "Document" && request.frame_id == main_frame_id_;
+  std::string initiator = InitiatorOf(request);
+  if (initiator == "null") {
+    initiator.clear();  // an opaque origin: a sandboxed frame, a data: document
+  }
+  PageRequest judged;
+  judged.url = request.url;
+  judged.initiator = initiator;
+  if (main_frame && !shell_navigation_.empty() && request.url == shell_navigation_) {
+    shell_navigation_.clear();
+    judged.initiator = "";
+    judged.started_by_shell = true;
+  }
+  judged.kind = request.resource_type != "Document" ? RequestKind::kSubresource
+                : main_frame                        ? RequestKind::kGameWindowNavigation
+                                                    : RequestKind::kFrameNavigation;
+  const bool refused_scheme =
+      request.resource_type == "Document" && IsRefusedNavigationUrl(request.url, false);
+  const RequestVerdict verdict =
+      refused_scheme ? RequestVerdict::kBlock : JudgePageRequest(judged, *hosts_);
+  if (verdict != RequestVerdict::kAllow) {
+    // Aborted: a refused navigation leaves the page where it was, with no error page.
+    fetch_->Fail(request.id,
+                 verdict == RequestVerdict::kRefuseNavigation ? "Aborted" : "BlockedByClient");
+    return;
+  }
+  const bool game_reads = IsGameOrigin(initiator, *hosts_) && request.resource_type != "Document" &&
+                          FetchDomain::RequestHeader(request.headers, "Origin").has_value() &&
+                          OriginOf(request.url) != initiator;
+  if (game_reads && request.method == "OPTIONS") {
+    // The preflight of a game document's read: answered here, as the engine's own check was off
+    // for the game before.
+    FetchDomain::Headers grant = {
+        {"Access-Control-Allow-Origin", initiator},
+        {"Access-Control-Allow-Credentials", "true"},
+        {"Access-Control-Allow-Methods",
+         FetchDomain::RequestHeader(request.headers, "Access-Control-Request-Method")
+             .value_or("GET")},
+        {"Access-Control-Max-Age", "600"},
+        {"Content-Length", "0"}};
+    if (auto headers =
+            FetchDomain::RequestHeader(request.headers, "Access-Control-Request-Headers")) {
+      grant.emplace_back("Access-Control-Allow-Headers", *headers);
+    }
+    fetch_->Fulfill(request.id, 204, grant, "");
+    return;
+  }
+  const FetchDomain::Headers grant =
+      game_reads ? FetchDomain::Headers{{"Access-Control-Allow-Origin", initiator},
+                                        {"Access-Control-Allow-Credentials", "true"}}
+                 : FetchDomain::Headers{};
+  if (cache_answers_ && cache_answers_->OnRequest(*fetch_, request, grant)) {
+    if (game_reads) {
+      readable_for_[request.id] = initiator;
+    }
+    return;
+  }
+  if (game_reads) {
+    readable_for_[request.id] = initiator;
+  }
+  fetch_->Continue(request.id, /*pause_answer=*/game_reads);
+}
+
+void GameRequests::OnAnswer(const FetchDomain::PausedRequest& request) {
+  const auto readable = readable_for_.find(request.id);
+  std::function<void()> pass_on;
+  if (readable != readable_for_.end() && !request.failed_answer && request.status) {
+    pass_on = [this, id = request.id, status = *request.status,
+               headers = ReadableAnswerHeaders(request.response_headers, readable->second)] {
+      fetch_->ContinueAnswer(id, status, headers);
+    };
+  } else {
+    pass_on = [this, id = request.id] { fetch_->Continue(id); };
+  }
+  if (readable != readable_for_.end()) {
+    readable_for_.erase(readable);
+  }
+  if (!cache_answers_ || !cache_answers_->OnAnswer(*fetch_, request, pass_on)) {
+    pass_on();
+  }
+}
+
+FetchDomain::Headers GameRequests::ReadableAnswerHeaders(const FetchDomain::Headers& answer,
+                                                         const std::string& reader) {
+  FetchDomain::Headers headers;
+  std::string exposed;
+  for (const auto& [name, value] : answer) {
+    if (StartsWithIgnoringAsciiCase(name, "access-control-")) {
+      continue;
+    }
+    exposed += (exposed.empty() ? "" : ", ") + name;
+    headers.emplace_back(name, value);
+  }
+  headers.emplace_back("Access-Control-Allow-Origin", reader);
+  headers.emplace_back("Access-Control-Allow-Credentials", "true");
+  if (!exposed.empty()) {
+    headers.emplace_back("Access-Control-Expose-Headers", exposed);
+  }
+  return headers;
+}
+
+}  // namespace gameshell
