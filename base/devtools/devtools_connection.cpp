@@ -128,6 +128,16 @@ void DevToolsConnection::Listen(std::string method, EventHandler handler) {
   listeners_[std::move(method)].push_back(std::move(handler));
 }
 
+void DevToolsConnection::ListenOn(const std::string& session_id,
+                                  std::string method,
+                                  EventHandler handler) {
+  session_listeners_[session_id][std::move(method)].push_back(std::move(handler));
+}
+
+void DevToolsConnection::ForgetSession(const std::string& session_id) {
+  session_listeners_.erase(session_id);
+}
+
 bool DevToolsConnection::Receive(std::string_view bytes) {
   if (closed_) {
     return false;
@@ -186,18 +196,25 @@ bool DevToolsConnection::Dispatch(const std::string& text) {
   if (method == message.end() || !method->is_string()) {
     return false;
   }
-  const auto listeners = listeners_.find(method->get_ref<const std::string&>());
-  if (listeners == listeners_.end()) {
-    return true;
-  }
+  const std::string& name = method->get_ref<const std::string&>();
   static const Json kNoParams = Json::object();
   const auto params = message.find("params");
   const Json& event_params = params != message.end() && params->is_object() ? *params : kNoParams;
   const auto session = message.find("sessionId");
   const std::string session_id =
       session != message.end() && session->is_string() ? session->get<std::string>() : "";
-  // A handler may listen anew: walk a copy.
-  const std::vector<EventHandler> handlers = listeners->second;
+  // Handlers may listen anew or forget their session: each list is walked as a copy.
+  std::vector<EventHandler> handlers;
+  if (!session_id.empty()) {
+    if (const auto on = session_listeners_.find(session_id); on != session_listeners_.end()) {
+      if (const auto found = on->second.find(name); found != on->second.end()) {
+        handlers = found->second;
+      }
+    }
+  }
+  if (const auto found = listeners_.find(name); found != listeners_.end()) {
+    handlers.insert(handlers.end(), found->second.begin(), found->second.end());
+  }
   for (const EventHandler& handler : handlers) {
     handler(event_params, session_id);
     if (closed_) {

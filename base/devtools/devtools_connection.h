@@ -54,6 +54,10 @@ class DevToolsConnection {
   }
   // Every event of `method`, from the browser and every session, in order of listening.
   void Listen(std::string method, EventHandler handler);
+  // Every event of `method` from one session, until it is forgotten; before those of Listen.
+  void ListenOn(const std::string& session_id, std::string method, EventHandler handler);
+  // The session's listeners go (its target is gone, or the shell let it go).
+  void ForgetSession(const std::string& session_id);
 
   // What the browser wrote. False when it broke the protocol (the connection is closed then).
   bool Receive(std::string_view bytes);
@@ -69,6 +73,9 @@ class DevToolsConnection {
   int64_t next_id_ = 1;
   std::map<int64_t, AnswerHandler> waiting_;
   std::map<std::string, std::vector<EventHandler>, std::less<>> listeners_;
+  // By session, then by method.
+  std::map<std::string, std::map<std::string, std::vector<EventHandler>, std::less<>>, std::less<>>
+      session_listeners_;
   bool closed_ = false;
 };
 

@@ -28,47 +28,50 @@ void FetchDomain::Enable(std::function<void()> done) {
 }
 
 void FetchDomain::OnRequestPaused(std::function<void(const PausedRequest&)> paused) {
-  connection_.Listen("Fetch.requestPaused", [this, paused](const Json& params,
-                                                           const std::string& session) {
-    if (session != session_id_) {
-      return;
-    }
-    PausedRequest request;
-    request.id = StringAt(params, "requestId");
-    const Json& sent = ObjectAt(params, "request");
-    request.url = StringAt(sent, "url");
-    // A fragment never reaches the network; the rules judge the address that does.
-    if (const std::string fragment = StringAt(sent, "urlFragment"); !fragment.empty()) {
-      request.url += fragment;
-    }
-    request.method = StringAt(sent, "method");
-    request.headers = ObjectAt(sent, "headers");
-    request.resource_type = StringAt(params, "resourceType");
-    request.frame_id = StringAt(params, "frameId");
-    if (const int64_t status = IntAt(params, "responseStatusCode", -1); status >= 0) {
-      request.status = static_cast<int>(status);
-    }
-    request.failed_answer = !StringAt(params, "responseErrorReason").empty();
-    if (const auto headers = params.find("responseHeaders");
-        headers != params.end() && headers->is_array()) {
-      for (const Json& header : *headers) {
-        request.response_headers.emplace_back(StringAt(header, "name"), StringAt(header, "value"));
-      }
-    }
-    paused(request);
-  });
-  connection_.Listen("Fetch.authRequired", [this](const Json& params, const std::string& session) {
-    if (session == session_id_) {
-      // The game asks no password of the player through the browser's box.
-      connection_.Send("Fetch.continueWithAuth",
-                       {{"requestId", StringAt(params, "requestId")},
-                        {"authChallengeResponse", {{"response", "CancelAuth"}}}},
-                       session_id_);
-    }
-  });
+  connection_.ListenOn(
+      session_id_, "Fetch.requestPaused",
+      [this, paused](const Json& params, const std::string& session) {
+        if (session != session_id_) {
+          return;
+        }
+        PausedRequest request;
+        request.id = StringAt(params, "requestId");
+        const Json& sent = ObjectAt(params, "request");
+        request.url = StringAt(sent, "url");
+        // A fragment never reaches the network; the rules judge the address that does.
+        if (const std::string fragment = StringAt(sent, "urlFragment"); !fragment.empty()) {
+          request.url += fragment;
+        }
+        request.method = StringAt(sent, "method");
+        request.headers = ObjectAt(sent, "headers");
+        request.resource_type = StringAt(params, "resourceType");
+        request.frame_id = StringAt(params, "frameId");
+        if (const int64_t status = IntAt(params, "responseStatusCode", -1); status >= 0) {
+          request.status = static_cast<int>(status);
+        }
+        request.failed_answer = !StringAt(params, "responseErrorReason").empty();
+        if (const auto headers = params.find("responseHeaders");
+            headers != params.end() && headers->is_array()) {
+          for (const Json& header : *headers) {
+            request.response_headers.emplace_back(StringAt(header, "name"),
+                                                  StringAt(header, "value"));
+          }
+        }
+        paused(request);
+      });
+  connection_.ListenOn(
+      session_id_, "Fetch.authRequired", [this](const Json& params, const std::string& session) {
+        if (session == session_id_) {
+          // The game asks no password of the player through the browser's box.
+          connection_.Send("Fetch.continueWithAuth",
+                           {{"requestId", StringAt(params, "requestId")},
+                            {"authChallengeResponse", {{"response", "CancelAuth"}}}},
+                           session_id_);
+        }
+      });
 }
 
-void FetchDomain::Continue(const std::string& id, bool pause_answer) {
+void FetchDomain::Continue(const std::string& id, bool pause_answer) const {
   Json params = {{"requestId", id}};
   if (pause_answer) {
     params["interceptResponse"] = true;
@@ -76,21 +79,21 @@ void FetchDomain::Continue(const std::string& id, bool pause_answer) {
   connection_.Send("Fetch.continueRequest", std::move(params), session_id_);
 }
 
-void FetchDomain::ContinueAnswer(const std::string& id, int status, const Headers& headers) {
+void FetchDomain::ContinueAnswer(const std::string& id, int status, const Headers& headers) const {
   connection_.Send(
       "Fetch.continueResponse",
       {{"requestId", id}, {"responseCode", status}, {"responseHeaders", HeadersJson(headers)}},
       session_id_);
 }
 
-void FetchDomain::Fail(const std::string& id, const std::string& reason) {
+void FetchDomain::Fail(const std::string& id, const std::string& reason) const {
   connection_.Send("Fetch.failRequest", {{"requestId", id}, {"errorReason", reason}}, session_id_);
 }
 
 void FetchDomain::Fulfill(const std::string& id,
                           int status,
                           const Headers& headers,
-                          std::string_view body) {
+                          std::string_view body) const {
   connection_.Send("Fetch.fulfillRequest",
                    {{"requestId", id},
                     {"responseCode", status},
@@ -100,7 +103,7 @@ void FetchDomain::Fulfill(const std::string& id,
 }
 
 void FetchDomain::TakeAnswerBody(const std::string& id,
-                                 std::function<void(std::optional<std::string>)> body) {
+                                 std::function<void(std::optional<std::string>)> body) const {
   connection_.Send("Fetch.getResponseBody", {{"requestId", id}}, session_id_,
                    [body](const DevToolsConnection::Answer& answer) {
                      if (!answer.ok()) {

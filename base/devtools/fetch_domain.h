@@ -11,8 +11,9 @@
 namespace gameshell {
 
 // One attached target's requests, each paused before it is sent (and, where asked, again when its
-// answer has arrived) until the shell lets it go on, fails it or answers it. Thread: the shell's
-// loop.
+// answer has arrived) until the shell lets it go on, fails it or answers it. A copy sends the same
+// commands: callbacks keep one rather than the object, which goes with its target. Thread: the
+// shell's loop.
 class FetchDomain {
  public:
   using Headers = std::vector<std::pair<std::string, std::string>>;
@@ -36,16 +37,19 @@ class FetchDomain {
   void OnRequestPaused(std::function<void(const PausedRequest&)> paused);
 
   // On unchanged; `pause_answer` pauses it again when its answer arrives.
-  void Continue(const std::string& id, bool pause_answer = false);
+  void Continue(const std::string& id, bool pause_answer = false) const;
   // At its answer: on with these headers instead.
-  void ContinueAnswer(const std::string& id, int status, const Headers& headers);
+  void ContinueAnswer(const std::string& id, int status, const Headers& headers) const;
   // `reason`: one of the protocol's network errors ("Failed", "Aborted", "AccessDenied",
   // "BlockedByClient", ...).
-  void Fail(const std::string& id, const std::string& reason);
-  void Fulfill(const std::string& id, int status, const Headers& headers, std::string_view body);
+  void Fail(const std::string& id, const std::string& reason) const;
+  void Fulfill(const std::string& id,
+               int status,
+               const Headers& headers,
+               std::string_view body) const;
   // At its answer: the body the page will get (decoded); nothing when it is not to be had.
   void TakeAnswerBody(const std::string& id,
-                      std::function<void(std::optional<std::string> body)> body);
+                      std::function<void(std::optional<std::string> body)> body) const;
 
   // The value of a header (any case of its name), or nothing.
   static std::optional<std::string> Header(const Headers& headers, std::string_view name);

@@ -23,12 +23,12 @@ void PageDomain::AddScriptOnNewDocumentInWorld(const std::string& source,
 }
 
 void PageDomain::OnDialogOpening(std::function<void(const std::string&)> opening) {
-  connection_.Listen("Page.javascriptDialogOpening",
-                     [this, opening](const Json& params, const std::string& session) {
-                       if (session == session_id_) {
-                         opening(StringAt(params, "type"));
-                       }
-                     });
+  connection_.ListenOn(session_id_, "Page.javascriptDialogOpening",
+                       [this, opening](const Json& params, const std::string& session) {
+                         if (session == session_id_) {
+                           opening(StringAt(params, "type"));
+                         }
+                       });
 }
 
 void PageDomain::AnswerDialog(bool accept) {
@@ -44,34 +44,34 @@ void PageDomain::Reload() {
 }
 
 void PageDomain::OnFrameNavigated(std::function<void(const Frame&)> navigated) {
-  connection_.Listen("Page.frameNavigated",
-                     [this, navigated](const Json& params, const std::string& session) {
-                       if (session != session_id_) {
-                         return;
-                       }
-                       const Json& frame = ObjectAt(params, "frame");
-                       navigated({StringAt(frame, "id"), StringAt(frame, "parentId"),
-                                  StringAt(frame, "url"), StringAt(frame, "securityOrigin")});
-                     });
+  connection_.ListenOn(session_id_, "Page.frameNavigated",
+                       [this, navigated](const Json& params, const std::string& session) {
+                         if (session != session_id_) {
+                           return;
+                         }
+                         const Json& frame = ObjectAt(params, "frame");
+                         navigated({StringAt(frame, "id"), StringAt(frame, "parentId"),
+                                    StringAt(frame, "url"), StringAt(frame, "securityOrigin")});
+                       });
 }
 
 void PageDomain::OnFrameAttached(
     std::function<void(const std::string&, const std::string&)> attached) {
-  connection_.Listen("Page.frameAttached",
-                     [this, attached](const Json& params, const std::string& session) {
-                       if (session == session_id_) {
-                         attached(StringAt(params, "frameId"), StringAt(params, "parentFrameId"));
-                       }
-                     });
+  connection_.ListenOn(session_id_, "Page.frameAttached",
+                       [this, attached](const Json& params, const std::string& session) {
+                         if (session == session_id_) {
+                           attached(StringAt(params, "frameId"), StringAt(params, "parentFrameId"));
+                         }
+                       });
 }
 
 void PageDomain::OnFrameDetached(std::function<void(const std::string&)> detached) {
-  connection_.Listen("Page.frameDetached",
-                     [this, detached](const Json& params, const std::string& session) {
-                       if (session == session_id_) {
-                         detached(StringAt(params, "frameId"));
-                       }
-                     });
+  connection_.ListenOn(session_id_, "Page.frameDetached",
+                       [this, detached](const Json& params, const std::string& session) {
+                         if (session == session_id_ && StringAt(params, "reason") != "swap") {
+                           detached(StringAt(params, "frameId"));
+                         }
+                       });
 }
 
 }  // namespace gameshell

@@ -34,6 +34,8 @@ class PageDomain {
   void OnFrameNavigated(std::function<void(const Frame&)> navigated);
   void OnFrameAttached(
       std::function<void(const std::string& id, const std::string& parent)> attached);
+  // A frame removed from the page; not one that moved to a process of its own (another site's
+  // document), which its own target reports from then on.
   void OnFrameDetached(std::function<void(const std::string& id)> detached);
   // A dialog of the page waits for an answer: "alert", "confirm", "prompt" or "beforeunload".
   void OnDialogOpening(std::function<void(const std::string& type)> opening);

@@ -18,6 +18,10 @@ void RuntimeDomain::Evaluate(const std::string& expression) {
   connection_.Send("Runtime.evaluate", {{"expression", expression}}, session_id_);
 }
 
+void RuntimeDomain::RunIfWaiting() {
+  connection_.Send("Runtime.runIfWaitingForDebugger", {}, session_id_);
+}
+
 void RuntimeDomain::EvaluateIn(int64_t context_id,
                                const std::string& expression,
                                bool user_gesture,
@@ -37,8 +41,8 @@ void RuntimeDomain::EvaluateIn(int64_t context_id,
 }
 
 void RuntimeDomain::OnContextCreated(std::function<void(const Context&)> created) {
-  connection_.Listen(
-      "Runtime.executionContextCreated",
+  connection_.ListenOn(
+      session_id_, "Runtime.executionContextCreated",
       [this, created](const Json& params, const std::string& session) {
         if (session != session_id_) {
           return;
@@ -51,31 +55,31 @@ void RuntimeDomain::OnContextCreated(std::function<void(const Context&)> created
 }
 
 void RuntimeDomain::OnContextDestroyed(std::function<void(int64_t)> destroyed) {
-  connection_.Listen("Runtime.executionContextDestroyed",
-                     [this, destroyed](const Json& params, const std::string& session) {
-                       if (session == session_id_) {
-                         destroyed(IntAt(params, "executionContextId"));
-                       }
-                     });
+  connection_.ListenOn(session_id_, "Runtime.executionContextDestroyed",
+                       [this, destroyed](const Json& params, const std::string& session) {
+                         if (session == session_id_) {
+                           destroyed(IntAt(params, "executionContextId"));
+                         }
+                       });
 }
 
 void RuntimeDomain::OnContextsCleared(std::function<void()> cleared) {
-  connection_.Listen("Runtime.executionContextsCleared",
-                     [this, cleared](const Json&, const std::string& session) {
-                       if (session == session_id_) {
-                         cleared();
-                       }
-                     });
+  connection_.ListenOn(session_id_, "Runtime.executionContextsCleared",
+                       [this, cleared](const Json&, const std::string& session) {
+                         if (session == session_id_) {
+                           cleared();
+                         }
+                       });
 }
 
 void RuntimeDomain::OnBindingCalled(std::function<void(const BindingCall&)> called) {
-  connection_.Listen("Runtime.bindingCalled",
-                     [this, called](const Json& params, const std::string& session) {
-                       if (session == session_id_) {
-                         called({StringAt(params, "name"), StringAt(params, "payload"),
-                                 IntAt(params, "executionContextId")});
-                       }
-                     });
+  connection_.ListenOn(session_id_, "Runtime.bindingCalled",
+                       [this, called](const Json& params, const std::string& session) {
+                         if (session == session_id_) {
+                           called({StringAt(params, "name"), StringAt(params, "payload"),
+                                   IntAt(params, "executionContextId")});
+                         }
+                       });
 }
 
 }  // namespace gameshell

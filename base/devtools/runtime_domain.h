@@ -31,6 +31,8 @@ class RuntimeDomain {
   // A global function `name` in every context of the page from now on.
   void AddBinding(const std::string& name, std::function<void()> done = {});
   void Evaluate(const std::string& expression);
+  // A target attached before it ran anything goes on.
+  void RunIfWaiting();
   // In one context; `user_gesture` counts it as the player's own action in that document.
   // `result` hears the value as text (empty when it was none, or the context is gone).
   void EvaluateIn(int64_t context_id,

@@ -40,6 +40,21 @@ void TargetDomain::Close(const std::string& target_id) {
   connection_.Send("Target.closeTarget", {{"targetId", target_id}});
 }
 
+void TargetDomain::AutoAttach(const std::string& session_id, std::function<void()> done) {
+  connection_.Send("Target.setAutoAttach",
+                   {{"autoAttach", true}, {"waitForDebuggerOnStart", true}, {"flatten", true}},
+                   session_id, DevToolsConnection::Then(std::move(done)));
+}
+
+void TargetDomain::OnAutoAttached(
+    std::function<void(const std::string&, const std::string&, const TargetInfo&)> attached) {
+  connection_.Listen("Target.attachedToTarget",
+                     [attached](const Json& params, const std::string& parent_session) {
+                       attached(parent_session, StringAt(params, "sessionId"),
+                                ParseInfo(ObjectAt(params, "targetInfo")));
+                     });
+}
+
 void TargetDomain::OnDetached(std::function<void(const std::string&)> detached) {
   connection_.Listen("Target.detachedFromTarget",
                      [detached](const Json& params, const std::string&) {

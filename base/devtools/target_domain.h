@@ -27,8 +27,16 @@ class TargetDomain {
   void Attach(const std::string& target_id,
               std::function<void(const std::string& session_id)> attached);
   void Close(const std::string& target_id);
-  // Every session the browser ends, with its target's id.
+  // Every session the browser ends.
   void OnDetached(std::function<void(const std::string& session_id)> detached);
+  // Every target that the target of `session_id` starts (its frames of other sites, its workers)
+  // is attached at once and waits, before it runs anything, until the shell lets it go on
+  // (Runtime.runIfWaitingForDebugger on its session).
+  void AutoAttach(const std::string& session_id, std::function<void()> done = {});
+  // A target attached that way: its session, and the session it belongs to.
+  void OnAutoAttached(std::function<void(const std::string& parent_session,
+                                         const std::string& session_id,
+                                         const TargetInfo& target)> attached);
 
   static TargetInfo ParseInfo(const Json& info);
 

@@ -16,7 +16,7 @@ CacheAnswers::~CacheAnswers() {
 void CacheAnswers::Drop(const std::string& request_id) {
   const auto storing = storing_.find(request_id);
   if (storing != storing_.end()) {
-    cache_->FinishDownload(storing->second.download, /*complete=*/false);
+    cache_->FinishDownload(storing->second, /*complete=*/false);
     storing_.erase(storing);
   }
 }
@@ -47,7 +47,7 @@ bool CacheAnswers::OnRequest(FetchDomain& fetch,
     }
     // Gone or unreadable since the decision: the network's answer, stored afresh.
   }
-  storing_[request.id] = {&fetch, cache_->BeginDownload(decision.key)};
+  storing_[request.id] = cache_->BeginDownload(decision.key);
   fetch.Continue(request.id, /*pause_answer=*/true);
   return true;
 }
@@ -56,13 +56,13 @@ bool CacheAnswers::OnAnswer(FetchDomain& fetch,
                             const FetchDomain::PausedRequest& request,
                             std::function<void()> pass_on) {
   if (!pass_on) {
-    pass_on = [&fetch, id = request.id] { fetch.Continue(id); };
+    pass_on = [fetch, id = request.id] { fetch.Continue(id); };
   }
   const auto storing = storing_.find(request.id);
   if (storing == storing_.end()) {
     return false;
   }
-  const ResourceCache::DownloadId download = storing->second.download;
+  const ResourceCache::DownloadId download = storing->second;
   storing_.erase(storing);
   if (request.failed_answer || request.status != 200) {
     cache_->FinishDownload(download, /*complete=*/false);

@@ -32,15 +32,12 @@ class CacheAnswers {
                 std::function<void()> pass_on = {});
 
  private:
-  struct Storing {
-    FetchDomain* fetch;
-    ResourceCache::DownloadId download;
-  };
   void Drop(const std::string& request_id);
 
   ResourceCache* const cache_;
   FileSystem& fs_;
-  std::map<std::string, Storing> storing_;
+  // The downloads the paused answers bring, by request.
+  std::map<std::string, ResourceCache::DownloadId> storing_;
 };
 
 }  // namespace gameshell

@@ -20,26 +20,26 @@ std::string OriginOf(std::string_view url) {
 
 }  // namespace
 
-GameRequests::GameRequests(FetchDomain* fetch,
-                           const FrameTree* frames,
+GameRequests::GameRequests(const FrameTree* frames,
                            const GameHosts* hosts,
-                           std::string main_frame_id,
                            CacheAnswers* cache_answers)
-    : fetch_(fetch),
-      frames_(frames),
-      hosts_(hosts),
-      main_frame_id_(std::move(main_frame_id)),
-      cache_answers_(cache_answers) {}
+    : frames_(frames), hosts_(hosts), cache_answers_(cache_answers) {}
 
-void GameRequests::OnPaused(const FetchDomain::PausedRequest& request) {
+void GameRequests::OnPaused(FetchDomain& fetch,
+                            const FetchDomain::PausedRequest& request,
+                            const std::string& worker_origin) {
   if (request.status || request.failed_answer) {
-    OnAnswer(request);
+    OnAnswer(fetch, request);
   } else {
-    OnRequest(request);
+    OnRequest(fetch, request, worker_origin);
   }
 }
 
-std::string GameRequests::InitiatorOf(const FetchDomain::PausedRequest& request) const {
+std::string GameRequests::InitiatorOf(const FetchDomain::PausedRequest& request,
+                                      const std::string& worker_origin) const {
+  if (!worker_origin.empty()) {
+    return worker_origin;
+  }
   if (request.resource_type != "Document") {
     return frames_->OriginOf(request.frame_id);
   }
@@ -52,10 +52,12 @@ std::string GameRequests::InitiatorOf(const FetchDomain::PausedRequest& request)
   return frames_->OriginOf(frames_->ParentOf(request.frame_id));
 }
 
-void GameRequests::OnRequest(const FetchDomain::PausedRequest& request) {
+void GameRequests::OnRequest(FetchDomain& fetch,
+                             const FetchDomain::PausedRequest& request,
+                             const std::string& worker_origin) {
   readable_for_.erase(request.id);  // a redirect's next hop is judged afresh
   const bool main_frame = request.resource_type == "Document" && request.frame_id == main_frame_id_;
-  std::string initiator = InitiatorOf(request);
+  std::string initiator = InitiatorOf(request, worker_origin);
   if (initiator == "null") {
     initiator.clear();  // an opaque origin: a sandboxed frame, a data: document
   }
@@ -76,8 +78,8 @@ void GameRequests::OnRequest(const FetchDomain::PausedRequest& request) {
       refused_scheme ? RequestVerdict::kBlock : JudgePageRequest(judged, *hosts_);
   if (verdict != RequestVerdict::kAllow) {
     // Aborted: a refused navigation leaves the page where it was, with no error page.
-    fetch_->Fail(request.id,
-                 verdict == RequestVerdict::kRefuseNavigation ? "Aborted" : "BlockedByClient");
+    fetch.Fail(request.id,
+               verdict == RequestVerdict::kRefuseNavigation ? "Aborted" : "BlockedByClient");
     return;
   }
   const bool game_reads = IsGameOrigin(initiator, *hosts_) && request.resource_type != "Document" &&
@@ -98,14 +100,14 @@ void GameRequests::OnRequest(const FetchDomain::PausedRequest& request) {
             FetchDomain::RequestHeader(request.headers, "Access-Control-Request-Headers")) {
       grant.emplace_back("Access-Control-Allow-Headers", *headers);
     }
-    fetch_->Fulfill(request.id, 204, grant, "");
+    fetch.Fulfill(request.id, 204, grant, "");
     return;
   }
   const FetchDomain::Headers grant =
       game_reads ? FetchDomain::Headers{{"Access-Control-Allow-Origin", initiator},
                                         {"Access-Control-Allow-Credentials", "true"}}
                  : FetchDomain::Headers{};
-  if (cache_answers_ && cache_answers_->OnRequest(*fetch_, request, grant)) {
+  if (cache_answers_ && cache_answers_->OnRequest(fetch, request, grant)) {
     if (game_reads) {
       readable_for_[request.id] = initiator;
     }
@@ -114,24 +116,24 @@ void GameRequests::OnRequest(const FetchDomain::PausedRequest& request) {
   if (game_reads) {
     readable_for_[request.id] = initiator;
   }
-  fetch_->Continue(request.id, /*pause_answer=*/game_reads);
+  fetch.Continue(request.id, /*pause_answer=*/game_reads);
 }
 
-void GameRequests::OnAnswer(const FetchDomain::PausedRequest& request) {
+void GameRequests::OnAnswer(FetchDomain& fetch, const FetchDomain::PausedRequest& request) {
   const auto readable = readable_for_.find(request.id);
   std::function<void()> pass_on;
   if (readable != readable_for_.end() && !request.failed_answer && request.status) {
-    pass_on = [this, id = request.id, status = *request.status,
+    pass_on = [fetch, id = request.id, status = *request.status,
                headers = ReadableAnswerHeaders(request.response_headers, readable->second)] {
-      fetch_->ContinueAnswer(id, status, headers);
+      fetch.ContinueAnswer(id, status, headers);
     };
   } else {
-    pass_on = [this, id = request.id] { fetch_->Continue(id); };
+    pass_on = [fetch, id = request.id] { fetch.Continue(id); };
   }
   if (readable != readable_for_.end()) {
     readable_for_.erase(readable);
   }
-  if (!cache_answers_ || !cache_answers_->OnAnswer(*fetch_, request, pass_on)) {
+  if (!cache_answers_ || !cache_answers_->OnAnswer(fetch, request, pass_on)) {
     pass_on();
   }
 }

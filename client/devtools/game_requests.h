@@ -18,31 +18,34 @@ namespace gameshell {
 // cache holds or should store goes through it. Thread: the shell's loop.
 class GameRequests {
  public:
-  // `frames` and `cache_answers` (null: no cache) outlive this object; `main_frame_id` is the
-  // game window's page's.
-  GameRequests(FetchDomain* fetch,
-               const FrameTree* frames,
-               const GameHosts* hosts,
-               std::string main_frame_id,
-               CacheAnswers* cache_answers);
+  // `frames`, `hosts` and `cache_answers` (null: no cache) outlive this object.
+  GameRequests(const FrameTree* frames, const GameHosts* hosts, CacheAnswers* cache_answers);
 
-  void OnPaused(const FetchDomain::PausedRequest& request);
+  // The game window's page's own frame.
+  void SetMainFrame(std::string frame_id) { main_frame_id_ = std::move(frame_id); }
+  // A request paused by `fetch`'s target; `worker_origin` is that target's when it is a worker
+  // (whose requests name no frame).
+  void OnPaused(FetchDomain& fetch,
+                const FetchDomain::PausedRequest& request,
+                const std::string& worker_origin = {});
   // The shell itself is about to load `url` in the game window (the game, a reload).
   void ExpectShellNavigation(std::string url) { shell_navigation_ = std::move(url); }
 
  private:
-  void OnRequest(const FetchDomain::PausedRequest& request);
-  void OnAnswer(const FetchDomain::PausedRequest& request);
+  void OnRequest(FetchDomain& fetch,
+                 const FetchDomain::PausedRequest& request,
+                 const std::string& worker_origin);
+  void OnAnswer(FetchDomain& fetch, const FetchDomain::PausedRequest& request);
   // The answer's headers, readable by a document of `reader` (with its credentials).
   static FetchDomain::Headers ReadableAnswerHeaders(const FetchDomain::Headers& answer,
                                                     const std::string& reader);
   // The origin of the document the request comes from, as far as the shell can tell.
-  std::string InitiatorOf(const FetchDomain::PausedRequest& request) const;
+  std::string InitiatorOf(const FetchDomain::PausedRequest& request,
+                          const std::string& worker_origin) const;
 
-  FetchDomain* const fetch_;
   const FrameTree* const frames_;
   const GameHosts* const hosts_;
-  const std::string main_frame_id_;
+  std::string main_frame_id_;
   CacheAnswers* const cache_answers_;
   // Requests of the game's documents to other origins whose answers are made readable: the
   // reading document's origin, by request.

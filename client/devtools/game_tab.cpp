@@ -7,7 +7,18 @@
 namespace gameshell {
 
 namespace {
+
 constexpr char kLockWorld[] = "gameshell-close-lock";
+
+// "scheme://host[:port]" of a worker's script address.
+std::string OriginOfUrl(const std::string& url) {
+  const size_t scheme_end = url.find("://");
+  if (scheme_end == std::string::npos) {
+    return {};
+  }
+  return url.substr(0, url.find_first_of("/?#", scheme_end + 3));
+}
+
 }  // namespace
 
 GameTab::GameTab(DevToolsConnection& connection,
@@ -20,18 +31,35 @@ GameTab::GameTab(DevToolsConnection& connection,
       start_url_(std::move(start_url)),
       delegate_(delegate),
       targets_(connection),
-      cache_answers_(cache_answers) {}
+      requests_(&frames_, &hosts_, cache_answers) {}
+
+GameTab::~GameTab() {
+  for (const auto& [id, session] : sessions_) {
+    connection_.ForgetSession(id);
+  }
+}
 
 void GameTab::Start() {
   targets_.DiscoverTargets(
       [this](const TargetDomain::TargetInfo& target) { OnTargetCreated(target); },
       [this](const std::string& id) { OnTargetDestroyed(id); });
+  targets_.OnAutoAttached([this](const std::string& parent, const std::string& session_id,
+                                 const TargetDomain::TargetInfo& target) {
+    OnAutoAttached(parent, session_id, target);
+  });
+  targets_.OnDetached([this](const std::string& session_id) {
+    connection_.ForgetSession(session_id);
+    if (main_ && session_id == main_->id) {
+      main_ = nullptr;
+    }
+    sessions_.erase(session_id);
+  });
 }
 
 void GameTab::Reload() {
-  if (page_) {
-    requests_->ExpectShellNavigation(main_url_);
-    page_->Reload();
+  if (main_) {
+    requests_.ExpectShellNavigation(main_url_);
+    main_->page->Reload();
   }
 }
 
@@ -48,13 +76,19 @@ void GameTab::OnTargetCreated(const TargetDomain::TargetInfo& target) {
     return;
   }
   target_id_ = target.id;
+  requests_.SetMainFrame(target_id_);
   targets_.Attach(target_id_, [this](const std::string& session_id) {
     if (session_id.empty()) {
       closed_ = true;
       delegate_->OnGameTabClosed();
       return;
     }
-    SetUp(session_id);
+    auto session = std::make_unique<Session>();
+    session->id = session_id;
+    session->type = "page";
+    main_ = session.get();
+    sessions_[session_id] = std::move(session);
+    SetUpMainFrame(*main_);
   });
 }
 
@@ -65,54 +99,88 @@ void GameTab::OnTargetDestroyed(const std::string& target_id) {
   }
 }
 
-void GameTab::SetUp(const std::string& session_id) {
-  page_ = std::make_unique<PageDomain>(connection_, session_id);
-  runtime_ = std::make_unique<RuntimeDomain>(connection_, session_id);
-  page_->OnFrameAttached(
+void GameTab::OnAutoAttached(const std::string& parent,
+                             const std::string& session_id,
+                             const TargetDomain::TargetInfo& target) {
+  if (session_id.empty() || !sessions_.count(parent)) {
+    return;  // not of the game window's page
+  }
+  auto session = std::make_unique<Session>();
+  session->id = session_id;
+  session->type = target.type;
+  if (target.type != "iframe") {
+    session->worker_origin = OriginOfUrl(target.url);
+  }
+  Session& attached = *session;
+  sessions_[session_id] = std::move(session);
+  // It runs nothing until its requests are seen and its documents get what the game's get.
+  SetUp(attached, [&attached] { attached.runtime->RunIfWaiting(); });
+}
+
+void GameTab::SetUp(Session& session, std::function<void()> ready) {
+  const bool documents = session.type == "page" || session.type == "iframe";
+  session.runtime = std::make_unique<RuntimeDomain>(connection_, session.id);
+  session.fetch = std::make_unique<FetchDomain>(connection_, session.id);
+  Session* const s = &session;
+  session.runtime->OnContextCreated(
+      [this, s](const RuntimeDomain::Context& context) { OnContextCreated(*s, context); });
+  session.runtime->OnContextDestroyed([this, s](int64_t id) {
+    s->contexts.erase(id);
+    if (s == main_ && id == lock_context_) {
+      lock_context_ = 0;
+    }
+  });
+  session.runtime->OnContextsCleared([this, s] {
+    s->contexts.clear();
+    if (s == main_) {
+      lock_context_ = 0;
+    }
+  });
+  session.runtime->OnBindingCalled(
+      [this, s](const RuntimeDomain::BindingCall& call) { OnBindingCalled(*s, call); });
+  session.fetch->OnRequestPaused([this, s](const FetchDomain::PausedRequest& request) {
+    requests_.OnPaused(*s->fetch, request, s->worker_origin);
+  });
+  const int steps = documents ? 7 : 3;
+  auto step = [ready = std::move(ready), left = std::make_shared<int>(steps)] {
+    if (--*left == 0) {
+      ready();
+    }
+  };
+  session.fetch->Enable(step);
+  session.runtime->Enable(step);
+  targets_.AutoAttach(session.id, step);
+  if (!documents) {
+    return;
+  }
+  session.page = std::make_unique<PageDomain>(connection_, session.id);
+  session.page->OnFrameAttached(
       [this](const std::string& id, const std::string& parent) { frames_.Attach(id, parent); });
-  page_->OnFrameNavigated([this](const PageDomain::Frame& frame) {
+  session.page->OnFrameNavigated([this](const PageDomain::Frame& frame) {
     frames_.Navigate(frame.id, frame.parent_id, frame.origin);
     if (frame.id == target_id_) {
       main_url_ = frame.url;
     }
   });
-  page_->OnFrameDetached([this](const std::string& id) { frames_.Detach(id); });
-  runtime_->OnContextCreated(
-      [this](const RuntimeDomain::Context& context) { OnContextCreated(context); });
-  runtime_->OnContextDestroyed([this](int64_t id) {
-    contexts_.erase(id);
-    if (id == lock_context_) {
-      lock_context_ = 0;
-    }
-  });
-  runtime_->OnContextsCleared([this] {
-    contexts_.clear();
-    lock_context_ = 0;
-  });
-  page_->OnDialogOpening([this](const std::string& type) { OnDialogOpening(type); });
-  runtime_->OnBindingCalled(
-      [this](const RuntimeDomain::BindingCall& call) { OnBindingCalled(call); });
-  fetch_ = std::make_unique<FetchDomain>(connection_, session_id);
-  requests_ =
-      std::make_unique<GameRequests>(fetch_.get(), &frames_, &hosts_, target_id_, cache_answers_);
-  fetch_->OnRequestPaused(
-      [this](const FetchDomain::PausedRequest& request) { requests_->OnPaused(request); });
+  session.page->OnFrameDetached([this](const std::string& id) { frames_.Detach(id); });
+  session.page->Enable(step);
+  session.runtime->AddBinding(kBridgeBinding, step);
+  session.page->AddScriptOnNewDocument(PageFunctionsScript(hosts_), step);
+  session.page->AddScriptOnNewDocumentInWorld(kCloseLockJs, kLockWorld, step);
+}
+
+void GameTab::SetUpMainFrame(Session& session) {
   // The game loads once all of it is in place: each document from the first of the game on has
   // the functions, and every request of the game is seen. The browser runs commands of different
   // domains side by side, so the load waits for every answer.
-  constexpr int kSteps = 6;
-  auto ready = [this, left = std::make_shared<int>(kSteps)] {
-    if (--*left == 0) {
-      requests_->ExpectShellNavigation(start_url_);
-      page_->Navigate(start_url_);
+  SetUp(session, [this] {
+    if (!main_) {
+      return;
     }
-  };
-  fetch_->Enable(ready);
-  page_->Enable(ready);
-  runtime_->Enable(ready);
-  runtime_->AddBinding(kBridgeBinding, ready);
-  page_->AddScriptOnNewDocument(PageFunctionsScript(hosts_), ready);
-  page_->AddScriptOnNewDocumentInWorld(kCloseLockJs, kLockWorld, ready);
+    main_->page->OnDialogOpening([this](const std::string& type) { OnDialogOpening(type); });
+    requests_.ExpectShellNavigation(start_url_);
+    main_->page->Navigate(start_url_);
+  });
 }
 
 void GameTab::SetLocked(bool locked) {
@@ -121,22 +189,22 @@ void GameTab::SetLocked(bool locked) {
 }
 
 void GameTab::TellPageLocked() {
-  if (runtime_ && lock_context_ != 0) {
+  if (main_ && lock_context_ != 0) {
     // The browser asks a page to stay only once the player has acted in it: the lock counts as
     // the player's own act in the document, as it did where the engine asked nothing.
-    runtime_->EvaluateIn(lock_context_,
-                         std::string("gameshellSetLocked(") + (locked_ ? "true" : "false") + ")",
-                         /*user_gesture=*/locked_);
+    main_->runtime->EvaluateIn(
+        lock_context_, std::string("gameshellSetLocked(") + (locked_ ? "true" : "false") + ")",
+        /*user_gesture=*/locked_);
   }
 }
 
-void GameTab::OnContextCreated(const RuntimeDomain::Context& context) {
+void GameTab::OnContextCreated(Session& session, const RuntimeDomain::Context& context) {
   if (context.page_world) {
-    contexts_[context.id] = context;
+    session.contexts[context.id] = context;
     return;
   }
   // The game window's main frame has the page's own id.
-  if (context.name == kLockWorld && context.frame_id == target_id_) {
+  if (&session == main_ && context.name == kLockWorld && context.frame_id == target_id_) {
     lock_context_ = context.id;
     if (locked_) {
       TellPageLocked();
@@ -145,21 +213,21 @@ void GameTab::OnContextCreated(const RuntimeDomain::Context& context) {
 }
 
 void GameTab::OnDialogOpening(const std::string& type) {
-  if (type != "beforeunload") {
+  if (type != "beforeunload" || !main_) {
     return;  // the browser's own box, answered by the player
   }
   if (!locked_) {
-    page_->AnswerDialog(true);
+    main_->page->AnswerDialog(true);
     return;
   }
   // The locked game stays; its hook decides (its own exit prompt, which closes it on yes). The
   // browser asks a page to stay once per act of the player's: the lock is renewed for the next
   // close.
-  page_->AnswerDialog(false);
+  main_->page->AnswerDialog(false);
   TellPageLocked();
-  for (const auto& [id, context] : contexts_) {
+  for (const auto& [id, context] : main_->contexts) {
     if (context.frame_id == target_id_) {
-      runtime_->EvaluateIn(id, CloseHookScript(), false, [this](const std::string& result) {
+      main_->runtime->EvaluateIn(id, CloseHookScript(), false, [this](const std::string& result) {
         if (result == kNothingRan) {
           delegate_->OnLockedCloseUnanswered();
         }
@@ -170,13 +238,13 @@ void GameTab::OnDialogOpening(const std::string& type) {
   delegate_->OnLockedCloseUnanswered();
 }
 
-void GameTab::OnBindingCalled(const RuntimeDomain::BindingCall& call) {
+void GameTab::OnBindingCalled(Session& session, const RuntimeDomain::BindingCall& call) {
   if (call.name != kBridgeBinding) {
     return;
   }
-  const auto context = contexts_.find(call.context_id);
+  const auto context = session.contexts.find(call.context_id);
   // Judged by the shell's own record of the calling document, never by what the call says.
-  if (context == contexts_.end() || !IsGameOrigin(context->second.origin, hosts_) ||
+  if (context == session.contexts.end() || !IsGameOrigin(context->second.origin, hosts_) ||
       !frames_.IsGameDocumentChain(context->second.frame_id, hosts_)) {
     return;
   }

@@ -17,10 +17,12 @@
 
 namespace gameshell {
 
-// The game window's page in the browser: the shell attaches to it, gives its documents the page
-// functions, loads the game, and hands on each page function's call that a game document made,
-// judged by the calling document's origin and the documents above it. Any other page the browser
-// opens is closed at once. Lives as long as its connection. Thread: the shell's loop.
+// The game window's page in the browser. The shell attaches to it and to everything it starts
+// (frames of other sites, workers), each paused until the shell sees its requests; gives its
+// documents the page functions; loads the game; and hands on each page function's call that a
+// game document made, judged by the calling document's origin and the documents above it. Any
+// other page the browser opens is closed at once. Lives as long as its connection. Thread: the
+// shell's loop.
 class GameTab {
  public:
   // The game window's title, whatever its page's.
@@ -42,6 +44,7 @@ class GameTab {
           std::string start_url,
           CacheAnswers* cache_answers,
           Delegate* delegate);
+  ~GameTab();
   GameTab(const GameTab&) = delete;
   GameTab& operator=(const GameTab&) = delete;
 
@@ -53,11 +56,27 @@ class GameTab {
   const std::string& target_id() const { return target_id_; }
 
  private:
+  // One attached target: the game window's page, a frame of another site in it, or a worker.
+  struct Session {
+    std::string id;
+    std::string type;                  // "page", "iframe", "worker", ...
+    std::string worker_origin;         // a worker's: its requests name no frame
+    std::unique_ptr<PageDomain> page;  // for documents only
+    std::unique_ptr<RuntimeDomain> runtime;
+    std::unique_ptr<FetchDomain> fetch;
+    std::map<int64_t, RuntimeDomain::Context> contexts;  // the documents' own worlds
+  };
+
   void OnTargetCreated(const TargetDomain::TargetInfo& target);
   void OnTargetDestroyed(const std::string& target_id);
-  void SetUp(const std::string& session_id);
-  void OnBindingCalled(const RuntimeDomain::BindingCall& call);
-  void OnContextCreated(const RuntimeDomain::Context& context);
+  void OnAutoAttached(const std::string& parent,
+                      const std::string& session_id,
+                      const TargetDomain::TargetInfo& target);
+  // Sets the session up; `ready` runs once the browser has done all of it.
+  void SetUp(Session& session, std::function<void()> ready);
+  void SetUpMainFrame(Session& session);
+  void OnBindingCalled(Session& session, const RuntimeDomain::BindingCall& call);
+  void OnContextCreated(Session& session, const RuntimeDomain::Context& context);
   void OnDialogOpening(const std::string& type);
   void TellPageLocked();
 
@@ -67,14 +86,11 @@ class GameTab {
   Delegate* const delegate_;
   TargetDomain targets_;
   std::string target_id_;
-  std::unique_ptr<PageDomain> page_;
-  std::unique_ptr<RuntimeDomain> runtime_;
-  std::unique_ptr<FetchDomain> fetch_;
-  std::unique_ptr<GameRequests> requests_;
-  CacheAnswers* const cache_answers_;
-  std::string main_url_;
+  std::map<std::string, std::unique_ptr<Session>> sessions_;
+  Session* main_ = nullptr;
   FrameTree frames_;
-  std::map<int64_t, RuntimeDomain::Context> contexts_;
+  GameRequests requests_;
+  std::string main_url_;
   // The close lock's world in the game window's current document; 0 before it exists.
   int64_t lock_context_ = 0;
   bool locked_ = false;

@@ -104,9 +104,9 @@ class ChromiumEngineTest(ShellTestCase):
         time.sleep(0.5)
         self.assertIsNone(shell.process.poll())
         self.assertTrue(self.desktop.is_viewable(window))
-        # The game's exit prompt confirms the second close request.
+        # The game's exit prompt confirms the second close request (its report of it may not
+        # outlive the close).
         self.desktop.request_close(window)
-        self.assertTrue(self.server.wait_for_line("event=hook&n=2"))
         self.assertEqual(shell.wait(), 0)
         self.assertEqual(self.wait_gone(browser), set())
 

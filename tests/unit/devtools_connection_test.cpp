@@ -95,6 +95,23 @@ TEST_F(DevToolsConnectionTest, AnswersReachTheirSendersAndEventsTheirListeners) 
                                              "targets {\"targetInfos\":[]}"}));
 }
 
+TEST_F(DevToolsConnectionTest, ASessionsListenersHearOnlyItAndGoWithIt) {
+  std::vector<std::string> heard;
+  connection_.ListenOn("S1", "Page.frameNavigated", [&](const Json&, const std::string& session) {
+    heard.push_back("S1-listener " + session);
+  });
+  connection_.Listen("Page.frameNavigated", [&](const Json&, const std::string& session) {
+    heard.push_back("everyone " + session);
+  });
+  for (const char* session : {"S1", "S2"}) {
+    EXPECT_TRUE(Browser({{"method", "Page.frameNavigated"}, {"sessionId", session}}));
+  }
+  connection_.ForgetSession("S1");
+  EXPECT_TRUE(Browser({{"method", "Page.frameNavigated"}, {"sessionId", "S1"}}));
+  EXPECT_EQ(heard, (std::vector<std::string>{"S1-listener S1", "everyone S1", "everyone S2",
+                                             "everyone S1"}));
+}
+
 TEST_F(DevToolsConnectionTest, ABrokenProtocolClosesAndEveryWaiterHearsIt) {
   const std::string broken[] = {"not json", "[1,2]", R"({"id":"1"})", R"({"params":{}})",
                                 R"({"method":7})"};

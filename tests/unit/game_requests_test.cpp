@@ -15,8 +15,10 @@ constexpr char kGame[] = "http://game.test:8080";
 class GameRequestsTest : public testing::Test {
  protected:
   GameRequestsTest() {
-    fetch_.OnRequestPaused(
-        [this](const FetchDomain::PausedRequest& request) { requests_.OnPaused(request); });
+    fetch_.OnRequestPaused([this](const FetchDomain::PausedRequest& request) {
+      requests_.OnPaused(fetch_, request, worker_origin_);
+    });
+    requests_.SetMainFrame("main");
     frames_.Navigate("main", "", kGame);
     frames_.Navigate("ad", "main", "https://ads.example");
     frames_.Navigate("game-frame", "main", "http://cdn.game.test");
@@ -51,7 +53,8 @@ class GameRequestsTest : public testing::Test {
   FetchDomain fetch_{connection_, "S"};
   FrameTree frames_;
   const GameHosts hosts_{"game.test:8080", "cdn.game.test"};
-  GameRequests requests_{&fetch_, &frames_, &hosts_, "main", nullptr};
+  GameRequests requests_{&frames_, &hosts_, nullptr};
+  std::string worker_origin_;
   int count_ = 0;
 };
 
@@ -80,6 +83,14 @@ TEST_F(GameRequestsTest, EachRequestIsJudgedByTheDocumentItComesFrom) {
   for (const Case& c : cases) {
     EXPECT_EQ(Pause(c.request)["method"], c.verdict) << c.request.dump();
   }
+  // A worker's requests name no frame: they are its own origin's.
+  worker_origin_ = "https://ads.example";
+  EXPECT_EQ(Pause(Request("http://game.test:8080/save", "", "Other"))["method"],
+            "Fetch.failRequest");
+  EXPECT_EQ(Pause(Request("http://10.0.0.1/", "", "Other"))["method"], "Fetch.failRequest");
+  worker_origin_ = kGame;
+  EXPECT_EQ(Pause(Request("http://game.test:8080/save", "", "Other"))["method"],
+            "Fetch.continueRequest");
 }
 
 TEST_F(GameRequestsTest, AGameDocumentReadsAnyHostAndOthersDoNot) {
