@@ -16,6 +16,14 @@ class BrowserDomain {
   void Close();
   // The window that shows `target_id`'s page made as large as the screen allows.
   void MaximizeWindowOf(const std::string& target_id);
+  // The window that shows `target_id`'s page placed at these bounds (its frame included);
+  // `done` runs once it is, or could not be.
+  void SetWindowBoundsOf(const std::string& target_id,
+                         int left,
+                         int top,
+                         int width,
+                         int height,
+                         std::function<void()> done);
 
  private:
   DevToolsConnection& connection_;

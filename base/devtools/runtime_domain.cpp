@@ -18,6 +18,14 @@ void RuntimeDomain::Evaluate(const std::string& expression) {
   connection_.Send("Runtime.evaluate", {{"expression", expression}}, session_id_);
 }
 
+void RuntimeDomain::EvaluateForText(const std::string& expression,
+                                    std::function<void(const std::string&)> result) {
+  connection_.Send("Runtime.evaluate", {{"expression", expression}, {"returnByValue", true}},
+                   session_id_, [result](const DevToolsConnection::Answer& answer) {
+                     result(StringAt(ObjectAt(answer.result, "result"), "value"));
+                   });
+}
+
 void RuntimeDomain::RunIfWaiting() {
   connection_.Send("Runtime.runIfWaitingForDebugger", {}, session_id_);
 }

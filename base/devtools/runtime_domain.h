@@ -31,6 +31,9 @@ class RuntimeDomain {
   // A global function `name` in every context of the page from now on.
   void AddBinding(const std::string& name, std::function<void()> done = {});
   void Evaluate(const std::string& expression);
+  // In the page's main frame's own world; `result` hears the value as text (empty when none).
+  void EvaluateForText(const std::string& expression,
+                       std::function<void(const std::string& result)> result);
   // A target attached before it ran anything goes on.
   void RunIfWaiting();
   // In one context; `user_gesture` counts it as the player's own action in that document.

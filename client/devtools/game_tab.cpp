@@ -1,5 +1,8 @@
 #include "client/devtools/game_tab.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "bridge/devtools/page_functions.h"
 #include "embedded/close_lock_js.h"
 #include "window/core/close_hook.h"
@@ -31,6 +34,7 @@ GameTab::GameTab(DevToolsConnection& connection,
       start_url_(std::move(start_url)),
       delegate_(delegate),
       targets_(connection),
+      browser_(connection),
       requests_(&frames_, &hosts_, cache_answers) {}
 
 GameTab::~GameTab() {
@@ -178,9 +182,50 @@ void GameTab::SetUpMainFrame(Session& session) {
       return;
     }
     main_->page->OnDialogOpening([this](const std::string& type) { OnDialogOpening(type); });
-    requests_.ExpectShellNavigation(start_url_);
-    main_->page->Navigate(start_url_);
+    on_first_page_ = [this] {
+      FitWindow([this] {
+        if (main_) {
+          requests_.ExpectShellNavigation(start_url_);
+          main_->page->Navigate(start_url_);
+        }
+      });
+    };
+    // The first page may not have its script context yet: then it comes with it.
+    for (const auto& [id, context] : main_->contexts) {
+      if (context.frame_id == target_id_) {
+        std::exchange(on_first_page_, nullptr)();
+        return;
+      }
+    }
   });
+}
+
+void GameTab::FitWindow(std::function<void()> then) {
+  // The browser sizes a window with its own frame: what that frame takes, and the screen's room,
+  // are read off the first page.
+  main_->runtime->EvaluateForText(
+      "JSON.stringify([innerWidth, innerHeight, outerWidth, outerHeight, screenX, screenY,"
+      " screen.availLeft, screen.availTop, screen.availWidth, screen.availHeight])",
+      [this, then](const std::string& text) {
+        const Json read = Json::parse(text, nullptr, /*allow_exceptions=*/false);
+        if (!read.is_array() || read.size() != 10 ||
+            !std::all_of(read.begin(), read.end(), [](const Json& n) { return n.is_number(); })) {
+          then();
+          return;
+        }
+        auto at = [&read](size_t i) { return static_cast<int>(read[i].get<double>()); };
+        const int extra_width = std::max(0, at(2) - at(0));
+        const int extra_height = std::max(0, at(3) - at(1));
+        const FrameMargins frame{extra_width / 2, extra_height - extra_width / 2,
+                                 extra_width - extra_width / 2, extra_width / 2};
+        const WindowRect area{at(6), at(7), at(8), at(9)};
+        const WindowRect placed = FitFramedWindow(
+            {area.x + (area.width - kPageSize.width) / 2,
+             area.y + (area.height - kPageSize.height) / 2, kPageSize.width, kPageSize.height},
+            frame, area, kPageSize, kMinimumPageSize);
+        browser_.SetWindowBoundsOf(target_id_, placed.x - frame.left, placed.y - frame.top,
+                                   placed.width + extra_width, placed.height + extra_height, then);
+      });
 }
 
 void GameTab::SetLocked(bool locked) {
@@ -201,6 +246,9 @@ void GameTab::TellPageLocked() {
 void GameTab::OnContextCreated(Session& session, const RuntimeDomain::Context& context) {
   if (context.page_world) {
     session.contexts[context.id] = context;
+    if (&session == main_ && context.frame_id == target_id_ && on_first_page_) {
+      std::exchange(on_first_page_, nullptr)();
+    }
     return;
   }
   // The game window's main frame has the page's own id.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/core/game_hosts.h"
+#include "base/devtools/browser_domain.h"
 #include "base/devtools/devtools_connection.h"
 #include "base/devtools/fetch_domain.h"
 #include "base/devtools/page_domain.h"
@@ -14,6 +15,7 @@
 #include "cache/devtools/cache_answers.h"
 #include "client/core/frame_tree.h"
 #include "client/devtools/game_requests.h"
+#include "window/core/window_size.h"
 
 namespace gameshell {
 
@@ -27,6 +29,9 @@ class GameTab {
  public:
   // The game window's title, whatever its page's.
   static constexpr char kWindowTitle[] = "Varnholt";
+  // What the game's page shows, where the screen holds it.
+  static constexpr WindowSize kPageSize{1440, 810};
+  static constexpr WindowSize kMinimumPageSize{200, 100};
 
   class Delegate {
    public:
@@ -75,6 +80,9 @@ class GameTab {
   // Sets the session up; `ready` runs once the browser has done all of it.
   void SetUp(Session& session, std::function<void()> ready);
   void SetUpMainFrame(Session& session);
+  // Sizes the game window so that its page shows kPageSize (or the largest of its shape the
+  // screen holds), before the game's first script could see another size.
+  void FitWindow(std::function<void()> then);
   void OnBindingCalled(Session& session, const RuntimeDomain::BindingCall& call);
   void OnContextCreated(Session& session, const RuntimeDomain::Context& context);
   void OnDialogOpening(const std::string& type);
@@ -85,12 +93,15 @@ class GameTab {
   const std::string start_url_;
   Delegate* const delegate_;
   TargetDomain targets_;
+  BrowserDomain browser_;
   std::string target_id_;
   std::map<std::string, std::unique_ptr<Session>> sessions_;
   Session* main_ = nullptr;
   FrameTree frames_;
   GameRequests requests_;
   std::string main_url_;
+  // Runs once the game window's first page can be asked for its sizes.
+  std::function<void()> on_first_page_;
   // The close lock's world in the game window's current document; 0 before it exists.
   int64_t lock_context_ = 0;
   bool locked_ = false;

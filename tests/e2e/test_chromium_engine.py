@@ -1,6 +1,7 @@
 """The shell on the system's Chromium, driven over its pipe: one window titled as the game, the
 page functions for game documents only, one life for the shell and the browser."""
 import os
+import re
 import signal
 import socket
 import subprocess
@@ -8,6 +9,7 @@ import time
 import unittest
 
 import harness
+import x11
 from harness import PORT, ShellTestCase
 
 CHROMIUM_BIN = os.environ.get("GAMESHELL_CHROMIUM_BIN", "")
@@ -61,8 +63,10 @@ class ChromiumEngineTest(ShellTestCase):
         return {p for p in pids if os.path.exists(f"/proc/{p}")}
 
     def test_one_window_titled_as_the_game_with_the_page_functions(self):
-        shell, window = self.start_and_show("functions:1,title:Hello")
+        shell, window = self.start_and_show("functions:1,title:Hello,size:1")
         self.assertTrue(self.server.wait_for_line("event=functions&ok=true"))
+        # The game's page has its size from its first script on.
+        self.assertTrue(self.server.wait_for_line("event=size&when=script&w=1440&h=810"))
         time.sleep(0.5)
         self.assertEqual(self.desktop.title(window), "Varnholt")
         self.assertEqual(window.get_wm_class()[1], "gameshell")
@@ -132,6 +136,18 @@ class ChromiumEngineTest(ShellTestCase):
             self.assertEqual(self.wait_gone(browser), set())
             self.assertEqual({d for d in set(os.listdir("/tmp")) - before
                               if d.startswith("gameshell-browser-")}, set())
+
+    def test_on_a_small_screen_the_page_keeps_the_games_shape_from_its_first_script(self):
+        display_name, env = x11.start_display(self, "1366x768x24")
+        shell = self.start("size:1", env=env)
+        self.assertTrue(self.server.wait_for_line("event=size&when=script"))
+        line = next(l for l in self.server.lines() if "event=size&when=script" in l)
+        width, height = (int(v) for v in re.search(r"w=(\d+)&h=(\d+)", line).groups())
+        self.assertLessEqual(width, 1366)
+        self.assertLessEqual(height, 768 - 40)  # the browser's own title bar above it
+        self.assertLessEqual(abs(width * 9 - height * 16), 16)
+        shell.process.send_signal(signal.SIGTERM)
+        self.assertEqual(shell.wait(), 0)
 
     def test_without_a_browser_the_player_is_told_which_package_to_install(self):
         env = dict(os.environ, PATH="/nonexistent")
