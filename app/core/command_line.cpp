@@ -94,4 +94,21 @@ std::vector<std::string> IgnoredArguments(const std::vector<std::string>& args,
   return ignored;
 }
 
+PlayedHosts ChoosePlayedHosts(const ShellOptions& options,
+                              std::string built_login_host,
+                              std::string built_extra_hosts,
+                              bool developer_build) {
+  PlayedHosts hosts{std::move(built_login_host), std::move(built_extra_hosts)};
+  if (!options.login_host && !options.extra_hosts) {
+    return hosts;
+  }
+  if (!developer_build) {
+    hosts.refused = true;
+    return hosts;
+  }
+  hosts.login_host = options.login_host.value_or(hosts.login_host);
+  hosts.extra_hosts = options.extra_hosts.value_or(hosts.extra_hosts);
+  return hosts;
+}
+
 }  // namespace gameshell

@@ -37,6 +37,19 @@ struct ShellOptions {
 // that are no option of the shell's stay. Without a "--", takes nothing.
 ShellOptions TakeShellOptions(std::vector<std::string>& args);
 
+// The hosts the run plays against: those built in, or, in a developer's build only, those its
+// options name (a player's command line may come from a web page). `refused` is set when the
+// options named hosts a player's build does not take.
+struct PlayedHosts {
+  std::string login_host;
+  std::string extra_hosts;
+  bool refused = false;
+};
+PlayedHosts ChoosePlayedHosts(const ShellOptions& options,
+                              std::string built_login_host,
+                              std::string built_extra_hosts,
+                              bool developer_build);
+
 // True when the command line carries a "type" switch: the engine meant it for one of its
 // sub-processes (renderer, GPU, utility), not for the shell. Read where switches are: before a
 // bare "--". `launch_parameters_follow_marker` (this build: the engine never starts the shell as

@@ -57,18 +57,15 @@ int main(int argc, char** argv) {
   }
   // Another host without a rebuild, for developers only: a player's command line may come from a
   // web page.
-  std::string login_host = gameshell::kLoginHost;
-  std::string extra_hosts = gameshell::kExtraHosts;
-  if (options.login_host || options.extra_hosts) {
-    if (gameshell::kRemoteDebugging) {
-      login_host = options.login_host.value_or(login_host);
-      extra_hosts = options.extra_hosts.value_or(extra_hosts);
-    } else {
-      std::fprintf(stderr,
-                   "gameshell: ignoring --login-host and --extra-hosts: a player's build plays "
-                   "only against the hosts it was built for\n");
-    }
+  const gameshell::PlayedHosts played = gameshell::ChoosePlayedHosts(
+      options, gameshell::kLoginHost, gameshell::kExtraHosts, gameshell::kRemoteDebugging);
+  if (played.refused) {
+    std::fprintf(stderr,
+                 "gameshell: ignoring --login-host and --extra-hosts: a player's build plays "
+                 "only against the hosts it was built for\n");
   }
+  const std::string& login_host = played.login_host;
+  const std::string& extra_hosts = played.extra_hosts;
   gameshell::platform::RaiseOpenFileLimit();
   std::u16string launch_parameters =
       QString::fromLocal8Bit(gameshell::LaunchParametersFromArgs(args)).toStdU16String();

@@ -20,7 +20,8 @@ void RuntimeDomain::Evaluate(const std::string& expression) {
 
 void RuntimeDomain::EvaluateForText(const std::string& expression,
                                     std::function<void(const std::string&)> result) {
-  connection_.Send("Runtime.evaluate", {{"expression", expression}, {"returnByValue", true}},
+  connection_.Send("Runtime.evaluate",
+                   {{"expression", expression}, {"returnByValue", true}, {"awaitPromise", true}},
                    session_id_, [result](const DevToolsConnection::Answer& answer) {
                      result(StringAt(ObjectAt(answer.result, "result"), "value"));
                    });

@@ -31,7 +31,8 @@ class RuntimeDomain {
   // A global function `name` in every context of the page from now on.
   void AddBinding(const std::string& name, std::function<void()> done = {});
   void Evaluate(const std::string& expression);
-  // In the page's main frame's own world; `result` hears the value as text (empty when none).
+  // In the page's main frame's own world; `result` hears the value as text (empty when none), of
+  // a promise once it has settled.
   void EvaluateForText(const std::string& expression,
                        std::function<void(const std::string& result)> result);
   // A target attached before it ran anything goes on.

@@ -3,6 +3,7 @@
 #include "base/core/text_conversion.h"
 #include "base/devtools/devtools_connection.h"
 #include "embedded/game_origin_js.h"
+#include "embedded/page_binding_js.h"
 #include "embedded/page_functions_js.h"
 
 namespace gameshell {
@@ -29,6 +30,8 @@ std::string PageFunctionsScript(const GameHosts& hosts) {
   script += HostsJson(hosts).dump();
   script += ";\n";
   script += kGameOriginJs;
+  script += "\n";
+  script += kPageBindingJs;
   script += "\n";
   script += kPageFunctionsJs;
   script += "\n})();";

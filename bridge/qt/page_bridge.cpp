@@ -59,7 +59,9 @@ QWebEngineScript BridgeScript(const QString& name,
 
 // The page functions, in the page's own world of every frame.
 QWebEngineScript FunctionsScript(const GameHosts& hosts) {
-  static const QString functions = ReadResource(QStringLiteral(":/bridge/page_bridge.js"));
+  static const QString functions = ReadResource(QStringLiteral(":/bridge/page_bridge.js")) +
+                                   QStringLiteral("\n") +
+                                   ReadResource(QStringLiteral(":/bridge/page_functions.js"));
   QWebEngineScript s =
       BridgeScript(QStringLiteral("gameshell-bridge"), QString(), functions, hosts);
   s.setWorldId(QWebEngineScript::MainWorld);

@@ -200,31 +200,47 @@ void GameTab::SetUpMainFrame(Session& session) {
   });
 }
 
-void GameTab::FitWindow(std::function<void()> then) {
+void GameTab::FitWindow(std::function<void()> then, int tries) {
   // The browser sizes a window with its own frame: what that frame takes, and the screen's room,
-  // are read off the first page.
+  // are read off the first page once it is drawn (before, the window may not have its frame yet),
+  // and read again after a move, which the window manager may have changed.
   main_->runtime->EvaluateForText(
-      "JSON.stringify([innerWidth, innerHeight, outerWidth, outerHeight, screenX, screenY,"
-      " screen.availLeft, screen.availTop, screen.availWidth, screen.availHeight])",
-      [this, then](const std::string& text) {
+      "new Promise(done => requestAnimationFrame(() => requestAnimationFrame(() => done("
+      "JSON.stringify([innerWidth, innerHeight, outerWidth, outerHeight, screen.availLeft,"
+      " screen.availTop, screen.availWidth, screen.availHeight])))))",
+      [this, then, tries](const std::string& text) {
         const Json read = Json::parse(text, nullptr, /*allow_exceptions=*/false);
-        if (!read.is_array() || read.size() != 10 ||
+        if (!main_) {
+          return;
+        }
+        if (!read.is_array() || read.size() != 8 ||
             !std::all_of(read.begin(), read.end(), [](const Json& n) { return n.is_number(); })) {
-          then();
+          // The first page's document was still being replaced: asked again, as often.
+          if (tries > 0) {
+            FitWindow(then, tries - 1);
+          } else {
+            then();
+          }
           return;
         }
         auto at = [&read](size_t i) { return static_cast<int>(read[i].get<double>()); };
-        const int extra_width = std::max(0, at(2) - at(0));
-        const int extra_height = std::max(0, at(3) - at(1));
+        const WindowSize inner{at(0), at(1)};
+        const int extra_width = std::max(0, at(2) - inner.width);
+        const int extra_height = std::max(0, at(3) - inner.height);
         const FrameMargins frame{extra_width / 2, extra_height - extra_width / 2,
                                  extra_width - extra_width / 2, extra_width / 2};
-        const WindowRect area{at(6), at(7), at(8), at(9)};
+        const WindowRect area{at(4), at(5), at(6), at(7)};
         const WindowRect placed = FitFramedWindow(
             {area.x + (area.width - kPageSize.width) / 2,
              area.y + (area.height - kPageSize.height) / 2, kPageSize.width, kPageSize.height},
             frame, area, kPageSize, kMinimumPageSize);
+        if ((inner.width == placed.width && inner.height == placed.height) || tries == 0) {
+          then();
+          return;
+        }
         browser_.SetWindowBoundsOf(target_id_, placed.x - frame.left, placed.y - frame.top,
-                                   placed.width + extra_width, placed.height + extra_height, then);
+                                   placed.width + extra_width, placed.height + extra_height,
+                                   [this, then, tries] { FitWindow(then, tries - 1); });
       });
 }
 

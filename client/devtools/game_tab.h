@@ -81,8 +81,9 @@ class GameTab {
   void SetUp(Session& session, std::function<void()> ready);
   void SetUpMainFrame(Session& session);
   // Sizes the game window so that its page shows kPageSize (or the largest of its shape the
-  // screen holds), before the game's first script could see another size.
-  void FitWindow(std::function<void()> then);
+  // screen holds), before the game's first script could see another size; asked again at most
+  // `tries` times where the page could not say its size or the window did not take the size.
+  void FitWindow(std::function<void()> then, int tries = 5);
   void OnBindingCalled(Session& session, const RuntimeDomain::BindingCall& call);
   void OnContextCreated(Session& session, const RuntimeDomain::Context& context);
   void OnDialogOpening(const std::string& type);

@@ -88,7 +88,7 @@ class ChromiumEngineTest(ShellTestCase):
         other.close()
         server = harness.DemoServer(port=other_port)
         self.addCleanup(server.stop)
-        shell, window = self.start_and_show(f"hostile:1,hostileport:{other_port}")
+        shell, window = self.start_and_show(f"hostile:1,hostileport:{other_port},placegame:1")
         self.assertTrue(self.server.wait_for_line("event=hostile-done"))
         self.assertTrue(server.wait_for_line("event=hostile-done"))
         # The game document it placed has the functions, but the shell hears none of its calls.

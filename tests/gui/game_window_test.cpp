@@ -296,6 +296,8 @@ TEST_F(GameWindowTest, TheGameGetsTheWholeScreenAndThePointerAfterAClick) {
   EXPECT_TRUE(WaitUntil([&] { return window()->isFullScreen(); }));
   EXPECT_TRUE(WaitUntil([&] { return Server().Count("event=pointerlock&locked=true") == 1; }));
   EXPECT_EQ(Server().Count("event=pointerlock&error=1"), 0);
+  // Leaving asks the page, which must have entered first: under load its entry lags the window's.
+  EXPECT_TRUE(WaitUntil([&] { return Server().Count("event=fullscreenchange&on=true") == 1; }));
   target = delegate()->browser_view()->focusProxy();
   QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
   QCoreApplication::sendEvent(target, &escape);

@@ -79,5 +79,18 @@ TEST(CommandLineTest, TheShellsOwnOptionsStandOnlyBeforeTheMarker) {
   EXPECT_FALSE(TakeShellOptions(args).errors_in_window);
 }
 
+TEST(CommandLineTest, OnlyADevelopersBuildPlaysAgainstTheHostsItsOptionsName) {
+  ShellOptions named;
+  named.login_host = "https://staging.example.net:8443";
+  const PlayedHosts developer = ChoosePlayedHosts(named, "login.example", "cdn.example", true);
+  EXPECT_EQ(developer.login_host, "https://staging.example.net:8443");
+  EXPECT_EQ(developer.extra_hosts, "cdn.example");  // not named: the built-in list
+  EXPECT_FALSE(developer.refused);
+  const PlayedHosts player = ChoosePlayedHosts(named, "login.example", "cdn.example", false);
+  EXPECT_EQ(player.login_host, "login.example");
+  EXPECT_TRUE(player.refused);
+  EXPECT_FALSE(ChoosePlayedHosts({}, "login.example", "", false).refused);
+}
+
 }  // namespace
 }  // namespace gameshell

@@ -1,31 +1,11 @@
-// The shell's functions for the game's page, evaluated in every document of the game's page before
-// its own scripts run. Each call goes to the shell through the binding BINDING, which the shell
-// answers only for a document it judges the game's (its own origin, its frame and the frames
-// above it): defining the functions only in the game's documents spares other pages nothing but
-// names. Functions never throw and return undefined. (Preceded by BINDING, GAME_HOSTS and
-// game_origin.js, inside one function scope, so none of them leaks globals.)
-'use strict';
-
-var binding = window[BINDING];
-// The binding stays reachable only through the functions below.
-try {
-  delete window[BINDING];
-} catch (e) {
-}
-if (typeof binding !== 'function' || !isGameOrigin(window.origin, GAME_HOSTS))
-  return;
-var stringify = JSON.stringify;
+// The page functions every engine gives the game's documents, each a call of send(name, args)
+// that the engine's own script defines (preceded by it, inside its function scope). They never
+// throw and return undefined; an argument counts only as a boolean or a string, as the engine's
+// own bridge read it.
 
 // The engine's string value of an argument: a string's text, "" for anything else (no toString).
 function text(args) {
   return args.length > 0 && typeof args[0] === 'string' ? args[0] : '';
-}
-
-function send(name, args) {
-  try {
-    binding(stringify([name, args]));
-  } catch (e) {
-  }
 }
 
 function define(name, body) {

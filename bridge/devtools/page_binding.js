@@ -1,0 +1,25 @@
+// The shell's functions for the game's page, evaluated in every document of the game's page before
+// its own scripts run. Each call goes to the shell through the binding BINDING, which the shell
+// answers only for a document it judges the game's (its own origin, its frame and the frames
+// above it): defining the functions only in the game's documents spares other pages nothing but
+// names. (Preceded by BINDING, GAME_HOSTS and game_origin.js, and followed by the functions'
+// definitions, bridge/core/page_functions.js, inside one function scope, so none of them leaks
+// globals.)
+'use strict';
+
+var binding = window[BINDING];
+// The binding stays reachable only through the functions below.
+try {
+  delete window[BINDING];
+} catch (e) {
+}
+if (typeof binding !== 'function' || !isGameOrigin(window.origin, GAME_HOSTS))
+  return;
+var stringify = JSON.stringify;
+
+function send(name, args) {
+  try {
+    binding(stringify([name, args]));
+  } catch (e) {
+  }
+}
