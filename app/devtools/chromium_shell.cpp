@@ -61,7 +61,7 @@ int ChromiumShell::Run() {
   });
   browser_ = std::make_unique<BrowserDomain>(*connection_);
   tab_ = std::make_unique<GameTab>(*connection_, settings_.hosts, settings_.start_url,
-                                   cache_answers_.get(), this);
+                                   cache_answers_.get(), settings_.developer_build, this);
   pipe_ = std::make_unique<BrowserPipe>(
       std::move(process), &loop_,
       [this](std::string_view bytes) {

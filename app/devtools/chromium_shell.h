@@ -26,6 +26,8 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
     std::string start_url;
     GameHosts hosts;
     bool sandbox = true;
+    // Page console lines on stderr, and the browser's own reload and developer-tools keys.
+    bool developer_build = false;
   };
 
   explicit ChromiumShell(Settings settings);

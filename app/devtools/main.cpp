@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
       browser,
       gameshell::BuildStartUrl(gameshell::Utf8ToUtf16(gameshell::LaunchParametersFromArgs(args)),
                                gameshell::LoginPageUrl(login_host)),
-      gameshell::GameHosts(login_host, extra_hosts), true};
+      gameshell::GameHosts(login_host, extra_hosts), true, gameshell::kRemoteDebugging};
   if (gameshell::platform::RunsAsRoot()) {
     settings.sandbox = false;
     std::fprintf(stderr,

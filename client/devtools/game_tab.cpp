@@ -1,10 +1,12 @@
 #include "client/devtools/game_tab.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "bridge/devtools/page_functions.h"
 #include "embedded/close_lock_js.h"
+#include "embedded/player_keys_js.h"
 #include "window/core/close_hook.h"
 
 namespace gameshell {
@@ -28,10 +30,12 @@ GameTab::GameTab(DevToolsConnection& connection,
                  GameHosts hosts,
                  std::string start_url,
                  CacheAnswers* cache_answers,
+                 bool developer_build,
                  Delegate* delegate)
     : connection_(connection),
       hosts_(std::move(hosts)),
       start_url_(std::move(start_url)),
+      developer_build_(developer_build),
       delegate_(delegate),
       targets_(connection),
       browser_(connection),
@@ -145,7 +149,10 @@ void GameTab::SetUp(Session& session, std::function<void()> ready) {
   session.fetch->OnRequestPaused([this, s](const FetchDomain::PausedRequest& request) {
     requests_.OnPaused(*s->fetch, request, s->worker_origin);
   });
-  const int steps = documents ? 7 : 3;
+  if (developer_build_) {
+    ListenToConsole(session);
+  }
+  const int steps = documents ? 8 : 3;
   auto step = [ready = std::move(ready), left = std::make_shared<int>(steps)] {
     if (--*left == 0) {
       ready();
@@ -171,6 +178,11 @@ void GameTab::SetUp(Session& session, std::function<void()> ready) {
   session.runtime->AddBinding(kBridgeBinding, step);
   session.page->AddScriptOnNewDocument(PageFunctionsScript(hosts_), step);
   session.page->AddScriptOnNewDocumentInWorld(kCloseLockJs, kLockWorld, step);
+  if (developer_build_) {
+    step();
+  } else {
+    session.page->AddScriptOnNewDocumentInWorld(kPlayerKeysJs, kLockWorld, step);
+  }
 }
 
 void GameTab::SetUpMainFrame(Session& session) {
@@ -241,6 +253,46 @@ void GameTab::FitWindow(std::function<void()> then, int tries) {
         browser_.SetWindowBoundsOf(target_id_, placed.x - frame.left, placed.y - frame.top,
                                    placed.width + extra_width, placed.height + extra_height,
                                    [this, then, tries] { FitWindow(then, tries - 1); });
+      });
+}
+
+void GameTab::ListenToConsole(Session& session) {
+  // One line per message, however many its text has, so that "js:" picks out every one.
+  auto line = [](const char* level, const std::string& source, int64_t number, std::string text) {
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2)) {
+      text.replace(at, 1, "\\n");
+    }
+    std::fprintf(stderr, "js: %s: %s:%lld: %s\n", level, source.c_str(),
+                 static_cast<long long>(number), text.c_str());
+  };
+  connection_.ListenOn(
+      session.id, "Runtime.consoleAPICalled", [line](const Json& params, const std::string&) {
+        const std::string type = StringAt(params, "type");
+        std::string text;
+        if (const auto args = params.find("args"); args != params.end() && args->is_array()) {
+          for (const Json& arg : *args) {
+            const Json& value = arg.contains("value") ? arg["value"] : Json();
+            text += (text.empty() ? "" : " ") + (value.is_string()  ? value.get<std::string>()
+                                                 : !value.is_null() ? value.dump()
+                                                                    : StringAt(arg, "description"));
+          }
+        }
+        const Json& stack = ObjectAt(params, "stackTrace");
+        const auto frames = stack.find("callFrames");
+        const Json& top = frames != stack.end() && frames->is_array() && !frames->empty()
+                              ? (*frames)[0]
+                              : Json::object();
+        line(type == "error"     ? "error"
+             : type == "warning" ? "warning"
+                                 : "info",
+             StringAt(top, "url"), IntAt(top, "lineNumber") + 1, text);
+      });
+  connection_.ListenOn(
+      session.id, "Runtime.exceptionThrown", [line](const Json& params, const std::string&) {
+        const Json& details = ObjectAt(params, "exceptionDetails");
+        const std::string description = StringAt(ObjectAt(details, "exception"), "description");
+        line("error", StringAt(details, "url"), IntAt(details, "lineNumber") + 1,
+             description.empty() ? StringAt(details, "text") : description);
       });
 }
 

@@ -43,11 +43,14 @@ class GameTab {
     virtual void OnLockedCloseUnanswered() = 0;
   };
 
-  // `cache_answers` (null: no cache) outlives this object.
+  // `cache_answers` (null: no cache) outlives this object. A developer's build writes the pages'
+  // console lines and errors on stderr and keeps the browser's reload and developer-tools keys;
+  // a player's has neither.
   GameTab(DevToolsConnection& connection,
           GameHosts hosts,
           std::string start_url,
           CacheAnswers* cache_answers,
+          bool developer_build,
           Delegate* delegate);
   ~GameTab();
   GameTab(const GameTab&) = delete;
@@ -87,11 +90,13 @@ class GameTab {
   void OnBindingCalled(Session& session, const RuntimeDomain::BindingCall& call);
   void OnContextCreated(Session& session, const RuntimeDomain::Context& context);
   void OnDialogOpening(const std::string& type);
+  void ListenToConsole(Session& session);
   void TellPageLocked();
 
   DevToolsConnection& connection_;
   const GameHosts hosts_;
   const std::string start_url_;
+  const bool developer_build_;
   Delegate* const delegate_;
   TargetDomain targets_;
   BrowserDomain browser_;

@@ -13,6 +13,7 @@ import x11
 from harness import PORT, ShellTestCase
 
 CHROMIUM_BIN = os.environ.get("GAMESHELL_CHROMIUM_BIN", "")
+DEVELOPER_BIN = os.environ.get("GAMESHELL_CHROMIUM_DEVELOPER_BIN", "")
 
 
 def descendants(root_pid):
@@ -55,6 +56,12 @@ class ChromiumEngineTest(ShellTestCase):
     def start(self, *launch_parameters, **kwargs):
         kwargs.setdefault("binary", CHROMIUM_BIN)
         return super().start(*launch_parameters, **kwargs)
+
+    def wait_for_count(self, fragment, count, timeout=20):
+        deadline = time.time() + timeout
+        while time.time() < deadline and self.server.count(fragment) < count:
+            time.sleep(0.05)
+        return self.server.count(fragment)
 
     def wait_gone(self, pids, timeout=10):
         deadline = time.time() + timeout
@@ -148,6 +155,45 @@ class ChromiumEngineTest(ShellTestCase):
         self.assertLessEqual(abs(width * 9 - height * 16), 16)
         shell.process.send_signal(signal.SIGTERM)
         self.assertEqual(shell.wait(), 0)
+
+    def shown_windows_of_the_shell(self):
+        return [w for w in self.desktop.windows()
+                if self.desktop.is_viewable(w) and (w.get_wm_class() or ("", ""))[1] == "gameshell"]
+
+    def press_until_heard(self, window, key, count=1):
+        """The page has the keyboard a moment after its window has the focus: pressed until it
+        hears the key."""
+        for _ in range(20):
+            self.desktop.focus(window)
+            self.desktop.press_key(None, key)
+            if self.wait_for_count(f"event=key&key={key}", count, timeout=0.5) >= count:
+                return
+        self.fail(f"the page never heard {key}")
+
+    def test_a_players_build_has_no_reload_and_no_developer_tools_a_developers_has_both(self):
+        for build, binary in (("player", CHROMIUM_BIN), ("developer", DEVELOPER_BIN)):
+            with self.subTest(build=build):
+                self.server.clear()
+                shell = self.start("keys:1,log:hello%20there", binary=binary)
+                window = self.desktop.wait_for("Varnholt")
+                self.assertTrue(self.server.wait_for_line("event=loaded"))
+                developer = build == "developer"
+                # The game hears the keys either way; only a developer's browser acts on them.
+                self.press_until_heard(window, "F5")
+                if developer:
+                    self.assertEqual(self.wait_for_count("event=loaded", 2), 2)
+                self.press_until_heard(window, "F12")
+                time.sleep(2)
+                self.assertEqual(self.server.count("event=loaded"), 2 if developer else 1)
+                self.assertEqual(len(self.shown_windows_of_the_shell()), 2 if developer else 1)
+                shell.process.send_signal(signal.SIGTERM)
+                shell.process.wait(timeout=30)
+                shell.stderr.seek(0)
+                said = shell.stderr.read().decode(errors="replace")
+                self.assertEqual(shell.wait(), 0)
+                # Page console lines: a developer's on stderr, as the page said them.
+                self.assertEqual("said hello there" in said, developer, said[-2000:])
+                self.assertEqual("js: info: http://127.0.0.1:" in said, developer)
 
     def test_without_a_browser_the_player_is_told_which_package_to_install(self):
         env = dict(os.environ, PATH="/nonexistent")

@@ -6,9 +6,9 @@
 namespace gameshell {
 
 // Keeps the browser's game window the shell's, whatever its page does: titled with the game's
-// name (the browser names an app window after its page's title) and, where the shell has it, the
-// game's icon. Watches the display from a thread of its own; the windows it keeps are the mapped
-// ones of the browser's process with the shell's window class. Thread: made and ended on one
+// name (the browser names an app window after its page's title). Watches the display from a thread
+// of its own; the window it keeps is the first one mapped of the browser's process with the
+// shell's window class. Thread: made and ended on one
 // thread; the watching runs on its own.
 class GameWindowKeeper {
  public:

@@ -20,8 +20,8 @@ using Reply = std::unique_ptr<T, FreeDeleter>;
 
 xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
   Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-      connection,
-      xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+      connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name),
+      nullptr));
   return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }
 
@@ -89,14 +89,13 @@ class X11GameWindowKeeper : public GameWindowKeeper {
     // WM_CLASS: the instance's name, a NUL, the class, a NUL.
     const std::string wm_class = Property(connection_, window, XCB_ATOM_WM_CLASS);
     const size_t split = wm_class.find('\0');
-    if (split == std::string::npos ||
-        wm_class.compare(split + 1, window_class_.size() + 1,
-                         window_class_ + std::string(1, '\0')) != 0) {
+    if (split == std::string::npos || wm_class.compare(split + 1, window_class_.size() + 1,
+                                                       window_class_ + std::string(1, '\0')) != 0) {
       return false;
     }
     Reply<xcb_get_property_reply_t> pid(xcb_get_property_reply(
-        connection_,
-        xcb_get_property(connection_, 0, window, net_wm_pid_, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+        connection_, xcb_get_property(connection_, 0, window, net_wm_pid_, XCB_ATOM_CARDINAL, 0, 1),
+        nullptr));
     if (pid && pid->format == 32 && xcb_get_property_value_length(pid.get()) == 4 &&
         *static_cast<const uint32_t*>(xcb_get_property_value(pid.get())) !=
             static_cast<uint32_t>(browser_pid_)) {
@@ -109,7 +108,14 @@ class X11GameWindowKeeper : public GameWindowKeeper {
   }
 
   void Keep(xcb_window_t window) {
-    if (!IsGameWindow(window)) {
+    // The first window the player sees is the game's; later ones (a popup, the developer tools)
+    // keep the browser's names.
+    if (kept_ == XCB_WINDOW_NONE) {
+      if (!IsGameWindow(window)) {
+        return;
+      }
+      kept_ = window;
+    } else if (window != kept_) {
       return;
     }
     if (Property(connection_, window, net_wm_name_) != title_) {
@@ -174,6 +180,7 @@ class X11GameWindowKeeper : public GameWindowKeeper {
   xcb_atom_t net_wm_name_ = XCB_ATOM_NONE;
   xcb_atom_t net_wm_pid_ = XCB_ATOM_NONE;
   xcb_atom_t utf8_ = XCB_ATOM_NONE;
+  xcb_window_t kept_ = XCB_WINDOW_NONE;  // on the watching thread, once the constructor is done
   std::thread thread_;
 };
 
