@@ -74,6 +74,8 @@ int ChromiumShell::Run() {
       [this] { OnBrowserGone(); });
   window_keeper_ =
       GameWindowKeeper::Start(pipe_->process().pid(), kWindowClass, GameTab::kWindowTitle);
+  // The game has never saved files through the browser, and no other page may.
+  browser_->DenyDownloads();
   tab_->Start();
   loop_.Run();
   return exit_code_;

@@ -6,6 +6,10 @@ void BrowserDomain::Close() {
   connection_.Send("Browser.close", {});
 }
 
+void BrowserDomain::DenyDownloads() {
+  connection_.Send("Browser.setDownloadBehavior", {{"behavior", "deny"}});
+}
+
 void BrowserDomain::SetWindowBoundsOf(const std::string& target_id,
                                       int left,
                                       int top,

@@ -14,6 +14,8 @@ class BrowserDomain {
 
   // Ends the browser with all its windows; the pipe closes after.
   void Close();
+  // No page saves anything on the player's disk through the browser.
+  void DenyDownloads();
   // The window that shows `target_id`'s page made as large as the screen allows.
   void MaximizeWindowOf(const std::string& target_id);
   // The window that shows `target_id`'s page placed at these bounds (its frame included);

@@ -2,9 +2,11 @@
 page functions for game documents only, one life for the shell and the browser."""
 import os
 import re
+import shutil
 import signal
 import socket
 import subprocess
+import tempfile
 import time
 import unittest
 
@@ -194,6 +196,18 @@ class ChromiumEngineTest(ShellTestCase):
                 # Page console lines: a developer's on stderr, as the page said them.
                 self.assertEqual("said hello there" in said, developer, said[-2000:])
                 self.assertEqual("js: info: http://127.0.0.1:" in said, developer)
+
+    def test_no_page_saves_a_file_through_the_browser(self):
+        home = tempfile.mkdtemp(prefix="gs-home-")
+        self.addCleanup(shutil.rmtree, home, True)
+        shell = self.start("download:1", env=dict(os.environ, HOME=home))
+        self.assertTrue(self.server.wait_for_line("event=download-clicked"))
+        time.sleep(2)
+        saved = [os.path.join(d, f) for d, _, files in os.walk(home) for f in files
+                 if f.startswith("saved")]
+        self.assertEqual(saved, [])
+        shell.process.send_signal(signal.SIGTERM)
+        self.assertEqual(shell.wait(), 0)
 
     def test_without_a_browser_the_player_is_told_which_package_to_install(self):
         env = dict(os.environ, PATH="/nonexistent")
