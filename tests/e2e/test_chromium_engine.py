@@ -197,6 +197,19 @@ class ChromiumEngineTest(ShellTestCase):
                 self.assertEqual("said hello there" in said, developer, said[-2000:])
                 self.assertEqual("js: info: http://127.0.0.1:" in said, developer)
 
+    def test_the_game_gets_the_whole_screen_after_a_click(self):
+        shell, window = self.start_and_show("screen:1")
+        self.assertTrue(self.server.wait_for_line("event=fullscreen&click=0&ok=0"))
+        _, _, width, height = self.desktop.geometry(window)
+        for _ in range(20):  # the page takes clicks a moment after its window shows
+            self.desktop.click(window, width // 2, height // 2)
+            if self.server.wait_for_line("event=fullscreen&click=1", timeout=0.5):
+                break
+        self.assertTrue(self.server.wait_for_line("event=fullscreen&click=1&ok=1"))
+        self.assertTrue(self.server.wait_for_line("event=fullscreenchange&on=true"))
+        shell.process.send_signal(signal.SIGTERM)
+        self.assertEqual(shell.wait(), 0)
+
     def test_no_page_saves_a_file_through_the_browser(self):
         home = tempfile.mkdtemp(prefix="gs-home-")
         self.addCleanup(shutil.rmtree, home, True)
