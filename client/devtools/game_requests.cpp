@@ -3,6 +3,8 @@
 #include "base/core/ascii.h"
 #include "client/core/navigation_rules.h"
 #include "client/core/request_rules.h"
+#include "client/core/shell_page.h"
+#include "embedded/shell_page_html.h"
 
 namespace gameshell {
 
@@ -56,6 +58,7 @@ void GameRequests::OnRequest(FetchDomain& fetch,
                              const FetchDomain::PausedRequest& request,
                              const std::string& worker_origin) {
   readable_for_.erase(request.id);  // a redirect's next hop is judged afresh
+  game_window_documents_.erase(request.id);
   const bool main_frame = request.resource_type == "Document" && request.frame_id == main_frame_id_;
   std::string initiator = InitiatorOf(request, worker_origin);
   if (initiator == "null") {
@@ -116,10 +119,28 @@ void GameRequests::OnRequest(FetchDomain& fetch,
   if (game_reads) {
     readable_for_[request.id] = initiator;
   }
-  fetch.Continue(request.id, /*pause_answer=*/game_reads);
+  const bool game_document = main_frame && IsGameOrigin(OriginOf(request.url), *hosts_);
+  if (game_document) {
+    game_window_documents_.insert(request.id);
+  }
+  fetch.Continue(request.id, /*pause_answer=*/game_reads || game_document);
 }
 
 void GameRequests::OnAnswer(FetchDomain& fetch, const FetchDomain::PausedRequest& request) {
+  if (game_window_documents_.erase(request.id) > 0 &&
+      (request.failed_answer || (request.status && *request.status >= 500))) {
+    // The game's document did not come: the shell's page says why, and tries again by itself.
+    ShellPage page;
+    page.trouble = request.failed_answer ? ShellTrouble::kUnreachable : ShellTrouble::kServerError;
+    page.retry_url = request.url;
+    page.retrying = true;
+    page.auto_retry_ms = kRetryMs;
+    fetch.Fulfill(request.id, 200,
+                  {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-store"}},
+                  FillShellPage(kShellPageHtml, page));
+    readable_for_.erase(request.id);
+    return;
+  }
   const auto readable = readable_for_.find(request.id);
   std::function<void()> pass_on;
   if (readable != readable_for_.end() && !request.failed_answer && request.status) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "base/core/game_hosts.h"
@@ -15,9 +16,14 @@ namespace gameshell {
 // game's reaches this machine, the player's network or the game's hosts (the rules of
 // JudgePageRequest), and the game's own documents read any host, as they always have, through
 // answers the shell marks readable for them (preflights answered by the shell itself). What the
-// cache holds or should store goes through it. Thread: the shell's loop.
+// cache holds or should store goes through it. A game document of the game window that the
+// network does not give (no connection, a server error) is answered with the shell's own page,
+// which retries. Thread: the shell's loop.
 class GameRequests {
  public:
+  // The shell's page loads the game again after this long.
+  static constexpr int kRetryMs = 5000;
+
   // `frames`, `hosts` and `cache_answers` (null: no cache) outlive this object.
   GameRequests(const FrameTree* frames, const GameHosts* hosts, CacheAnswers* cache_answers);
 
@@ -50,6 +56,8 @@ class GameRequests {
   // Requests of the game's documents to other origins whose answers are made readable: the
   // reading document's origin, by request.
   std::map<std::string, std::string> readable_for_;
+  // The game window's own documents of the game, whose failure the shell's page answers.
+  std::set<std::string> game_window_documents_;
   std::string shell_navigation_;
 };
 

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "base/qt/ui_thread.h"
+#include "client/core/shell_page.h"
 
 namespace gameshell {
 
@@ -151,45 +152,15 @@ void GamePageRecovery::OnRenderProcessTerminated(
 void GamePageRecovery::ShowOfflinePage(Trouble trouble, bool retry_by_itself) {
   QFile file(QStringLiteral(":/client/offline.html"));
   file.open(QIODevice::ReadOnly);
-  QString html = QString::fromUtf8(file.readAll());
-  switch (trouble) {
-    case Trouble::kUnreachable:
-      html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("无法连接到游戏服务器"));
-      html.replace(QStringLiteral("@ENGLISH@"),
-                   QStringLiteral("The game server cannot be reached."));
-      break;
-    case Trouble::kNoAnswer:
-      html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("游戏服务器没有响应"));
-      html.replace(QStringLiteral("@ENGLISH@"), QStringLiteral("The game server does not answer."));
-      break;
-    case Trouble::kServerError:
-      html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("游戏服务器出错了"));
-      html.replace(QStringLiteral("@ENGLISH@"),
-                   QStringLiteral("The game server answered with an error."));
-      break;
-    case Trouble::kGameStopped:
-      html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("游戏意外停止了"));
-      html.replace(QStringLiteral("@ENGLISH@"), QStringLiteral("The game stopped unexpectedly."));
-      break;
-    case Trouble::kNotPrivate:
-      html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("与游戏服务器的连接不是私密连接"));
-      html.replace(QStringLiteral("@ENGLISH@"),
-                   QStringLiteral("The connection to the game server is not private: its "
-                                  "certificate was refused."));
-      break;
-    case Trouble::kUrlTooLong:
-      html.replace(QStringLiteral("@TITLE@"), QString::fromUtf8("启动参数太长"));
-      html.replace(QStringLiteral("@ENGLISH@"),
-                   QStringLiteral("The game was started with too long launch parameters."));
-      break;
-  }
-  html.replace(QStringLiteral("@ICON@"), IconDataUrl());
-  html.replace(QStringLiteral("@RETRY_URL@"), QString::fromUtf8(kRetryUrl));
-  html.replace(QStringLiteral("@RETRYING@"),
-               retry_by_itself
-                   ? QString::fromUtf8("\xE6\xAD\xA3\xE5\x9C\xA8\xE9\x87\x8D\xE8\xAF\x95"
-                                       "\xE2\x80\xA6  Retrying\xE2\x80\xA6")
-                   : QString());
+  ShellPage shell_page;
+  shell_page.trouble = trouble;
+  const std::string icon = IconDataUrl().toStdString();
+  shell_page.icon_url = icon;
+  shell_page.retry_url = kRetryUrl;
+  // The shell's own timer retries.
+  shell_page.retrying = retry_by_itself;
+  const QString html = QString::fromStdString(
+      FillShellPage(QString::fromUtf8(file.readAll()).toStdString(), shell_page));
   page_->setHtml(html);
   offline_page_shown_ = true;
   if (retry_by_itself && !retry_.isActive() && !probe_) {

@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <QWebEnginePage>
 
+#include "client/core/shell_page.h"
+
 class QNetworkReply;
 class QWebEngineLoadingInfo;
 
@@ -55,15 +57,7 @@ class GamePageRecovery : public QObject {
  private:
   void OnLoadingChanged(const QWebEngineLoadingInfo& info);
   void OnRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
-  // What the shell's page says happened.
-  enum class Trouble {
-    kUnreachable,  // no connection
-    kNoAnswer,     // no answer within kNoAnswerMs (a host that takes the connection and is silent)
-    kServerError,  // a 5xx answer
-    kGameStopped,  // the page's process died, again and again
-    kUrlTooLong,   // the launch parameters make an address longer than the engine loads
-    kNotPrivate,   // the engine refused the login host's certificate
-  };
+  using Trouble = ShellTrouble;
   void ShowOfflinePage(Trouble trouble, bool retry_by_itself);
   // Loads the game document again when it came without the page functions.
   void CheckPageFunctions();

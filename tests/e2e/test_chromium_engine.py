@@ -48,6 +48,14 @@ def browser_processes(profile_marker="gameshell-browser-"):
     return found
 
 
+def free_port():
+    probe = socket.socket()
+    probe.bind(("127.0.0.1", 0))
+    port = probe.getsockname()[1]
+    probe.close()
+    return port
+
+
 class ChromiumEngineTest(ShellTestCase):
     @classmethod
     def setUpClass(cls):
@@ -91,10 +99,7 @@ class ChromiumEngineTest(ShellTestCase):
     def test_another_origins_frame_reaches_no_page_function(self):
         # A frame on this machine at another port (the same site, so the same page process) and
         # one of another host call every function they can reach, the binding itself included.
-        other = socket.socket()
-        other.bind(("127.0.0.1", 0))
-        other_port = other.getsockname()[1]
-        other.close()
+        other_port = free_port()
         server = harness.DemoServer(port=other_port)
         self.addCleanup(server.stop)
         shell, window = self.start_and_show(f"hostile:1,hostileport:{other_port},placegame:1")
@@ -185,7 +190,10 @@ class ChromiumEngineTest(ShellTestCase):
                 if developer:
                     self.assertEqual(self.wait_for_count("event=loaded", 2), 2)
                 self.press_until_heard(window, "F12")
-                time.sleep(2)
+                # A developer's tools open in a window of their own; a player's never do.
+                deadline = time.time() + (15 if developer else 2)
+                while time.time() < deadline and len(self.shown_windows_of_the_shell()) < 2:
+                    time.sleep(0.1)
                 self.assertEqual(self.server.count("event=loaded"), 2 if developer else 1)
                 self.assertEqual(len(self.shown_windows_of_the_shell()), 2 if developer else 1)
                 shell.process.send_signal(signal.SIGTERM)
@@ -208,6 +216,21 @@ class ChromiumEngineTest(ShellTestCase):
         self.assertTrue(self.server.wait_for_line("event=fullscreen&click=1&ok=1"))
         self.assertTrue(self.server.wait_for_line("event=fullscreenchange&on=true"))
         shell.process.send_signal(signal.SIGTERM)
+        self.assertEqual(shell.wait(), 0)
+
+    def test_a_server_that_is_not_there_gets_the_shells_page_which_loads_the_game_once_it_is(self):
+        port = free_port()
+        shell = self.start(f"--login-host=127.0.0.1:{port}", "--", "functions:1",
+                           binary=DEVELOPER_BIN)
+        window = self.desktop.wait_for("Varnholt")
+        self.assertIsNotNone(window)
+        time.sleep(1)
+        server = harness.DemoServer(port=port)
+        self.addCleanup(server.stop)
+        # The shell's page tries again by itself; the game comes with its page functions.
+        self.assertTrue(server.wait_for_line("event=functions&ok=true", timeout=20))
+        self.assertIsNone(shell.process.poll())
+        self.desktop.request_close(window)
         self.assertEqual(shell.wait(), 0)
 
     def test_no_page_saves_a_file_through_the_browser(self):

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/core/base64.h"
 #include "base/devtools/message_framer.h"
 
 namespace gameshell {
@@ -132,6 +133,45 @@ TEST_F(GameRequestsTest, AGameDocumentReadsAnyHostAndOthersDoNot) {
     EXPECT_EQ(plain["method"], "Fetch.continueRequest") << url;
     EXPECT_FALSE(plain["params"].contains("interceptResponse")) << url;
   }
+}
+
+TEST_F(GameRequestsTest, AGameDocumentTheNetworkDoesNotGiveIsTheShellsPageWhichRetries) {
+  const std::string url = "http://game.test:8080/login.html?id=2&name=a'b\"<c>";
+  struct Case {
+    Json answer;       // what the network gave
+    const char* then;  // the shell's next command
+    const char* says;  // in the page it answers with
+  } cases[] = {
+      {{{"responseErrorReason", "ConnectionRefused"}},
+       "Fetch.fulfillRequest",
+       "The game server cannot be reached."},
+      {{{"responseStatusCode", 503}},
+       "Fetch.fulfillRequest",
+       "The game server answered with an error."},
+      {{{"responseStatusCode", 200}}, "Fetch.continueRequest", ""},
+      {{{"responseStatusCode", 404}}, "Fetch.continueRequest", ""},
+  };
+  for (const Case& c : cases) {
+    Json sent = Pause(Request(url, "main", "Document"));
+    ASSERT_EQ(sent["params"]["interceptResponse"], true);
+    Json answer = Request(url, "main", "Document");
+    answer.update(c.answer);
+    Json then = Pause(answer, count_);
+    EXPECT_EQ(then["method"], c.then) << c.answer.dump();
+    if (std::string(c.says).empty()) {
+      continue;
+    }
+    const std::string page = *Base64Decode(then["params"]["body"].get<std::string>());
+    EXPECT_NE(page.find(c.says), std::string::npos);
+    EXPECT_NE(page.find("setTimeout"), std::string::npos);  // it tries again by itself
+    // Retry goes back to the game's address, which stays text in the page whatever it holds.
+    EXPECT_NE(page.find("data-retry=\"http://game.test:8080/login.html?id=2&amp;name=a&#39;b&quot;"
+                        "&lt;c&gt;\""),
+              std::string::npos);
+  }
+  // Another origin's document in the game window, or a frame's, is not the shell's to answer.
+  EXPECT_FALSE(Pause(Request("https://ads.example/", "ad", "Document"))["params"].contains(
+      "interceptResponse"));
 }
 
 }  // namespace
