@@ -24,8 +24,8 @@ ShellPageWords WordsFor(ShellTrouble trouble);
 
 struct ShellPage {
   ShellTrouble trouble = ShellTrouble::kUnreachable;
-  std::string_view icon_url;   // empty: none
-  std::string_view retry_url;  // where Retry goes
+  std::string icon_url;   // empty: none
+  std::string retry_url;  // where Retry goes
   // The shell retries by itself ("Retrying..." shown); with `auto_retry_ms` > 0 the page itself
   // goes to `retry_url` after that long.
   bool retrying = false;

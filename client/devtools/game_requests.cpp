@@ -60,6 +60,17 @@ void GameRequests::OnRequest(FetchDomain& fetch,
   readable_for_.erase(request.id);  // a redirect's next hop is judged afresh
   game_window_documents_.erase(request.id);
   const bool main_frame = request.resource_type == "Document" && request.frame_id == main_frame_id_;
+  if (main_frame && !shell_page_url_.empty() && request.url == shell_page_url_) {
+    shell_page_url_.clear();
+    shell_navigation_.clear();
+    ShellPage page;
+    page.trouble = shell_page_trouble_;
+    page.retry_url = request.url;
+    fetch.Fulfill(request.id, 200,
+                  {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-store"}},
+                  FillShellPage(kShellPageHtml, page));
+    return;
+  }
   std::string initiator = InitiatorOf(request, worker_origin);
   if (initiator == "null") {
     initiator.clear();  // an opaque origin: a sandboxed frame, a data: document

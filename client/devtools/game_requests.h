@@ -8,6 +8,7 @@
 #include "base/devtools/fetch_domain.h"
 #include "cache/devtools/cache_answers.h"
 #include "client/core/frame_tree.h"
+#include "client/core/shell_page.h"
 
 namespace gameshell {
 
@@ -36,6 +37,12 @@ class GameRequests {
                 const std::string& worker_origin = {});
   // The shell itself is about to load `url` in the game window (the game, a reload).
   void ExpectShellNavigation(std::string url) { shell_navigation_ = std::move(url); }
+  // The shell's next load of `url` in the game window shows the shell's page for `trouble`
+  // instead; its Retry loads `url`.
+  void AnswerWithShellPage(std::string url, ShellTrouble trouble) {
+    shell_page_url_ = std::move(url);
+    shell_page_trouble_ = trouble;
+  }
 
  private:
   void OnRequest(FetchDomain& fetch,
@@ -59,6 +66,8 @@ class GameRequests {
   // The game window's own documents of the game, whose failure the shell's page answers.
   std::set<std::string> game_window_documents_;
   std::string shell_navigation_;
+  std::string shell_page_url_;
+  ShellTrouble shell_page_trouble_ = ShellTrouble::kGameStopped;
 };
 
 }  // namespace gameshell

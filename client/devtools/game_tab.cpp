@@ -194,6 +194,9 @@ void GameTab::SetUpMainFrame(Session& session) {
       return;
     }
     main_->page->OnDialogOpening([this](const std::string& type) { OnDialogOpening(type); });
+    connection_.ListenOn(main_->id, "Inspector.targetCrashed",
+                         [this](const Json&, const std::string&) { OnPageCrashed(); });
+    connection_.Send("Inspector.enable", {}, main_->id);
     on_first_page_ = [this] {
       FitWindow([this] {
         if (main_) {
@@ -294,6 +297,20 @@ void GameTab::ListenToConsole(Session& session) {
         line("error", StringAt(details, "url"), IntAt(details, "lineNumber") + 1,
              description.empty() ? StringAt(details, "text") : description);
       });
+}
+
+void GameTab::OnPageCrashed() {
+  if (!main_ || main_url_.empty()) {
+    return;
+  }
+  if (crash_budget_.LoadAgainAfterDeath(CrashBudget::Clock::now())) {
+    Reload();
+    return;
+  }
+  // Its Retry is the player's: the count starts afresh from it.
+  crash_budget_.Forgive();
+  requests_.AnswerWithShellPage(main_url_, ShellTrouble::kGameStopped);
+  main_->page->Navigate(main_url_);
 }
 
 void GameTab::SetLocked(bool locked) {

@@ -13,6 +13,7 @@
 #include "base/devtools/target_domain.h"
 #include "bridge/core/bridge_messages.h"
 #include "cache/devtools/cache_answers.h"
+#include "client/core/crash_budget.h"
 #include "client/core/frame_tree.h"
 #include "client/devtools/game_requests.h"
 #include "window/core/window_size.h"
@@ -91,6 +92,9 @@ class GameTab {
   void OnContextCreated(Session& session, const RuntimeDomain::Context& context);
   void OnDialogOpening(const std::string& type);
   void ListenToConsole(Session& session);
+  // The page's process died: the game loads again, or, when it dies too often, the shell's page
+  // says so and waits for the player's Retry.
+  void OnPageCrashed();
   void TellPageLocked();
 
   DevToolsConnection& connection_;
@@ -106,6 +110,7 @@ class GameTab {
   FrameTree frames_;
   GameRequests requests_;
   std::string main_url_;
+  CrashBudget crash_budget_;
   // Runs once the game window's first page can be asked for its sizes.
   std::function<void()> on_first_page_;
   // The close lock's world in the game window's current document; 0 before it exists.

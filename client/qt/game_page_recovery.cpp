@@ -154,8 +154,7 @@ void GamePageRecovery::ShowOfflinePage(Trouble trouble, bool retry_by_itself) {
   file.open(QIODevice::ReadOnly);
   ShellPage shell_page;
   shell_page.trouble = trouble;
-  const std::string icon = IconDataUrl().toStdString();
-  shell_page.icon_url = icon;
+  shell_page.icon_url = IconDataUrl().toStdString();
   shell_page.retry_url = kRetryUrl;
   // The shell's own timer retries.
   shell_page.retrying = retry_by_itself;

@@ -233,6 +233,41 @@ class ChromiumEngineTest(ShellTestCase):
         self.desktop.request_close(window)
         self.assertEqual(shell.wait(), 0)
 
+    def renderers_of(self, shell):
+        found = []
+        for pid in descendants(shell.process.pid):
+            try:
+                with open(f"/proc/{pid}/cmdline", "rb") as f:
+                    if b"--type=renderer" in f.read():
+                        found.append(pid)
+            except OSError:
+                pass
+        return found
+
+    def test_a_page_whose_process_dies_loads_again_twice_then_the_shells_page_retries_on_a_click(self):
+        shell, window = self.start_and_show("functions:1")
+        self.assertEqual(self.wait_for_count("event=functions&ok=true", 1), 1)
+        for death in (1, 2, 3):
+            for pid in self.renderers_of(shell):
+                os.kill(pid, signal.SIGKILL)
+            if death < 3:
+                # Loaded again, with its page functions.
+                self.assertEqual(self.wait_for_count("event=functions&ok=true", death + 1),
+                                 death + 1)
+        time.sleep(3)
+        self.assertEqual(self.server.count("event=functions&ok=true"), 3)
+        self.assertIsNone(shell.process.poll())
+        # The shell's page waits for the player: its Retry, under the words in the middle of the
+        # window, loads the game at once.
+        _, _, width, height = self.desktop.geometry(window)
+        for offset in (40, 50, 60, 70, 80, 90, 100):
+            self.desktop.click(window, width // 2, height // 2 + offset)
+            if self.wait_for_count("event=functions&ok=true", 4, timeout=1) == 4:
+                break
+        self.assertEqual(self.server.count("event=functions&ok=true"), 4)
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+
     def test_no_page_saves_a_file_through_the_browser(self):
         home = tempfile.mkdtemp(prefix="gs-home-")
         self.addCleanup(shutil.rmtree, home, True)

@@ -1,5 +1,7 @@
 #include "client/core/frame_tree.h"
 
+#include "client/core/crash_budget.h"
+
 #include <gtest/gtest.h>
 
 namespace gameshell {
@@ -45,6 +47,19 @@ TEST(FrameTreeTest, AGameOriginIsASchemeAndAListedHostOnItsPort) {
                             "data:", "http://game.test.evil:8080"}) {
     EXPECT_FALSE(IsGameOrigin(other, hosts)) << other;
   }
+}
+
+TEST(CrashBudgetTest, ThePageLoadsAgainUntilItDiesAThirdTimeWithinAMinute) {
+  using std::chrono::seconds;
+  const CrashBudget::Clock::time_point start{};
+  CrashBudget budget;
+  EXPECT_TRUE(budget.LoadAgainAfterDeath(start));
+  EXPECT_TRUE(budget.LoadAgainAfterDeath(start + seconds(30)));
+  // The first death is more than a minute old by the third: only two count.
+  EXPECT_TRUE(budget.LoadAgainAfterDeath(start + seconds(61)));
+  EXPECT_FALSE(budget.LoadAgainAfterDeath(start + seconds(62)));
+  budget.Forgive();
+  EXPECT_TRUE(budget.LoadAgainAfterDeath(start + seconds(63)));
 }
 
 }  // namespace
