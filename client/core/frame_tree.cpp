@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "base/core/ascii.h"
+
 namespace gameshell {
 
 namespace {
@@ -15,6 +17,15 @@ bool IsGameOrigin(std::string_view origin, const GameHosts& hosts) {
     return false;
   }
   return hosts.AllowsUrl(std::string(origin) + "/");
+}
+
+std::string OriginOfUrl(std::string_view url) {
+  const size_t scheme_end = url.find("://");
+  if (scheme_end == std::string_view::npos) {
+    return {};
+  }
+  const size_t end = url.find_first_of("/?#", scheme_end + 3);
+  return AsciiLower(url.substr(0, end == std::string_view::npos ? url.size() : end));
 }
 
 void FrameTree::Attach(const std::string& frame_id, const std::string& parent_id) {

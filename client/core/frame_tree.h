@@ -46,4 +46,7 @@ class FrameTree {
 // True for "scheme://host[:port]" of the game.
 bool IsGameOrigin(std::string_view origin, const GameHosts& hosts);
 
+// "scheme://host[:port]" of an absolute address, lower case; empty for one with no host.
+std::string OriginOfUrl(std::string_view url);
+
 }  // namespace gameshell

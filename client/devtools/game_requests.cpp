@@ -8,20 +8,6 @@
 
 namespace gameshell {
 
-namespace {
-
-// "scheme://host[:port]" of an absolute address; empty for one with no host.
-std::string OriginOf(std::string_view url) {
-  const size_t scheme_end = url.find("://");
-  if (scheme_end == std::string_view::npos) {
-    return {};
-  }
-  const size_t end = url.find_first_of("/?#", scheme_end + 3);
-  return AsciiLower(url.substr(0, end == std::string_view::npos ? url.size() : end));
-}
-
-}  // namespace
-
 GameRequests::GameRequests(const FrameTree* frames,
                            const GameHosts* hosts,
                            CacheAnswers* cache_answers)
@@ -98,7 +84,7 @@ void GameRequests::OnRequest(FetchDomain& fetch,
   }
   const bool game_reads = IsGameOrigin(initiator, *hosts_) && request.resource_type != "Document" &&
                           FetchDomain::RequestHeader(request.headers, "Origin").has_value() &&
-                          OriginOf(request.url) != initiator;
+                          OriginOfUrl(request.url) != initiator;
   if (game_reads && request.method == "OPTIONS") {
     // The preflight of a game document's read: answered here, as the engine's own check was off
     // for the game before.
@@ -121,16 +107,13 @@ void GameRequests::OnRequest(FetchDomain& fetch,
       game_reads ? FetchDomain::Headers{{"Access-Control-Allow-Origin", initiator},
                                         {"Access-Control-Allow-Credentials", "true"}}
                  : FetchDomain::Headers{};
-  if (cache_answers_ && cache_answers_->OnRequest(fetch, request, grant)) {
-    if (game_reads) {
-      readable_for_[request.id] = initiator;
-    }
-    return;
-  }
   if (game_reads) {
     readable_for_[request.id] = initiator;
   }
-  const bool game_document = main_frame && IsGameOrigin(OriginOf(request.url), *hosts_);
+  if (cache_answers_ && cache_answers_->OnRequest(fetch, request, grant)) {
+    return;
+  }
+  const bool game_document = main_frame && IsGameOrigin(OriginOfUrl(request.url), *hosts_);
   if (game_document) {
     game_window_documents_.insert(request.id);
   }

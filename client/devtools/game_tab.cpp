@@ -15,15 +15,6 @@ namespace {
 
 constexpr char kLockWorld[] = "gameshell-close-lock";
 
-// "scheme://host[:port]" of a worker's script address.
-std::string OriginOfUrl(const std::string& url) {
-  const size_t scheme_end = url.find("://");
-  if (scheme_end == std::string::npos) {
-    return {};
-  }
-  return url.substr(0, url.find_first_of("/?#", scheme_end + 3));
-}
-
 }  // namespace
 
 GameTab::GameTab(DevToolsConnection& connection,

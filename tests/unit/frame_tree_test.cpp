@@ -47,6 +47,9 @@ TEST(FrameTreeTest, AGameOriginIsASchemeAndAListedHostOnItsPort) {
                             "data:", "http://game.test.evil:8080"}) {
     EXPECT_FALSE(IsGameOrigin(other, hosts)) << other;
   }
+  EXPECT_EQ(OriginOfUrl("HTTP://Game.Test:8080/a?b#c"), "http://game.test:8080");
+  EXPECT_EQ(OriginOfUrl("https://cdn.game.test"), "https://cdn.game.test");
+  EXPECT_EQ(OriginOfUrl("data:text/html,x"), "");
 }
 
 TEST(CrashBudgetTest, ThePageLoadsAgainUntilItDiesAThirdTimeWithinAMinute) {
