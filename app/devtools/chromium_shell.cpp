@@ -53,7 +53,7 @@ int ChromiumShell::Run() {
   }
   cache_ = std::make_unique<ResourceCache>(settings_.hosts);
   cache_->Start();
-  cache_answers_ = std::make_unique<CacheAnswers>(cache_.get(), DefaultFileSystem());
+  cache_answers_ = std::make_unique<CacheAnswers>(cache_.get(), DefaultFileSystem(), loop_);
   connection_ = std::make_unique<DevToolsConnection>([this](std::string bytes) {
     if (pipe_) {
       pipe_->Write(bytes);

@@ -158,7 +158,29 @@ bool DevToolsConnection::Receive(std::string_view bytes) {
   return true;
 }
 
+bool DevToolsConnection::IsHeard(std::string_view method) const {
+  if (listeners_.find(method) != listeners_.end()) {
+    return true;
+  }
+  for (const auto& [session, methods] : session_listeners_) {
+    if (methods.find(method) != methods.end()) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool DevToolsConnection::Dispatch(const std::string& text) {
+  // The browser names an event first. Those nobody hears (the network's reports of every request,
+  // most of them, each with its headers) go unparsed.
+  constexpr std::string_view kEventStart = "{\"method\":\"";
+  if (text.starts_with(kEventStart)) {
+    const size_t end = text.find('"', kEventStart.size());
+    if (end != std::string::npos &&
+        !IsHeard(std::string_view(text).substr(kEventStart.size(), end - kEventStart.size()))) {
+      return true;
+    }
+  }
   Json message = Json::parse(text, nullptr, /*allow_exceptions=*/false);
   if (message.is_discarded()) {
     message = Json::parse(ReplaceLoneSurrogates(text), nullptr, /*allow_exceptions=*/false);

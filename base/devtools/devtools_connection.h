@@ -67,6 +67,7 @@ class DevToolsConnection {
 
  private:
   bool Dispatch(const std::string& message);
+  bool IsHeard(std::string_view method) const;
 
   std::function<void(std::string)> write_;
   MessageFramer framer_;

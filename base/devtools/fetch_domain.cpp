@@ -28,37 +28,38 @@ void FetchDomain::Enable(std::function<void()> done) {
 }
 
 void FetchDomain::OnRequestPaused(std::function<void(const PausedRequest&)> paused) {
-  connection_.ListenOn(
-      session_id_, "Fetch.requestPaused",
-      [this, paused](const Json& params, const std::string& session) {
-        if (session != session_id_) {
-          return;
-        }
-        PausedRequest request;
-        request.id = StringAt(params, "requestId");
-        const Json& sent = ObjectAt(params, "request");
-        request.url = StringAt(sent, "url");
-        // A fragment never reaches the network; the rules judge the address that does.
-        if (const std::string fragment = StringAt(sent, "urlFragment"); !fragment.empty()) {
-          request.url += fragment;
-        }
-        request.method = StringAt(sent, "method");
-        request.headers = ObjectAt(sent, "headers");
-        request.resource_type = StringAt(params, "resourceType");
-        request.frame_id = StringAt(params, "frameId");
-        if (const int64_t status = IntAt(params, "responseStatusCode", -1); status >= 0) {
-          request.status = static_cast<int>(status);
-        }
-        request.failed_answer = !StringAt(params, "responseErrorReason").empty();
-        if (const auto headers = params.find("responseHeaders");
-            headers != params.end() && headers->is_array()) {
-          for (const Json& header : *headers) {
-            request.response_headers.emplace_back(StringAt(header, "name"),
-                                                  StringAt(header, "value"));
-          }
-        }
-        paused(request);
-      });
+  connection_.ListenOn(session_id_, "Fetch.requestPaused",
+                       [this, paused](const Json& params, const std::string& session) {
+                         if (session != session_id_) {
+                           return;
+                         }
+                         PausedRequest request;
+                         request.id = StringAt(params, "requestId");
+                         const Json& sent = ObjectAt(params, "request");
+                         request.url = StringAt(sent, "url");
+                         // A fragment never reaches the network; the rules judge the address that
+                         // does.
+                         request.url_fragment = StringAt(sent, "urlFragment");
+                         request.url += request.url_fragment;
+                         request.network_id = StringAt(params, "networkId");
+                         request.method = StringAt(sent, "method");
+                         request.headers = ObjectAt(sent, "headers");
+                         request.resource_type = StringAt(params, "resourceType");
+                         request.frame_id = StringAt(params, "frameId");
+                         if (const int64_t status = IntAt(params, "responseStatusCode", -1);
+                             status >= 0) {
+                           request.status = static_cast<int>(status);
+                         }
+                         request.failed_answer = !StringAt(params, "responseErrorReason").empty();
+                         if (const auto headers = params.find("responseHeaders");
+                             headers != params.end() && headers->is_array()) {
+                           for (const Json& header : *headers) {
+                             request.response_headers.emplace_back(StringAt(header, "name"),
+                                                                   StringAt(header, "value"));
+                           }
+                         }
+                         paused(request);
+                       });
   connection_.ListenOn(
       session_id_, "Fetch.authRequired", [this](const Json& params, const std::string& session) {
         if (session == session_id_) {

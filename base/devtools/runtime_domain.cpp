@@ -45,6 +45,7 @@ void RuntimeDomain::EvaluateIn(int64_t context_id,
                    {{"expression", expression},
                     {"contextId", context_id},
                     {"userGesture", user_gesture},
+                    {"awaitPromise", true},
                     {"returnByValue", true}},
                    session_id_, std::move(answer));
 }

@@ -38,7 +38,8 @@ class RuntimeDomain {
   // A target attached before it ran anything goes on.
   void RunIfWaiting();
   // In one context; `user_gesture` counts it as the player's own action in that document.
-  // `result` hears the value as text (empty when it was none, or the context is gone).
+  // `result` hears the value as text, of a promise once it has settled (empty when it was none,
+  // or the context is gone).
   void EvaluateIn(int64_t context_id,
                   const std::string& expression,
                   bool user_gesture,

@@ -1,55 +1,214 @@
 #include "cache/devtools/cache_answers.h"
 
+#include <charconv>
+#include <cstdio>
+#include <random>
+
+#include "base/core/ascii.h"
 #include "cache/core/cache_files.h"
 #include "cache/core/cache_paths.h"
+#include "cache/core/download_decision.h"
 
 namespace gameshell {
 
-CacheAnswers::CacheAnswers(ResourceCache* cache, FileSystem& fs) : cache_(cache), fs_(fs) {}
+namespace {
+
+std::string RandomName() {
+  std::random_device random;
+  char name[64];
+  std::snprintf(name, sizeof(name), "#gameshell-fetch-%08x%08x%08x%08x-", random(), random(),
+                random(), random());
+  return name;
+}
+
+std::optional<int64_t> AnnouncedLength(const FetchDomain::Headers& headers) {
+  const std::optional<std::string> text = FetchDomain::Header(headers, "Content-Length");
+  int64_t length = 0;
+  if (!text || text->empty() ||
+      std::from_chars(text->data(), text->data() + text->size(), length).ec != std::errc() ||
+      length < 0) {
+    return std::nullopt;
+  }
+  return length;
+}
+
+bool IsDecodedByBrowser(const std::string& encoding) {
+  for (const char* known : {"gzip", "x-gzip", "deflate", "br", "zstd"}) {
+    if (EqualsIgnoringAsciiCase(encoding, known)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+CacheAnswers::CacheAnswers(ResourceCache* cache, FileSystem& fs, MessageLoop& loop)
+    : cache_(cache),
+      fs_(fs),
+      loop_(loop),
+      own_fetch_prefix_(RandomName()),
+      self_(std::make_shared<CacheAnswers*>(this)) {}
 
 CacheAnswers::~CacheAnswers() {
-  while (!storing_.empty()) {
-    Drop(storing_.begin()->first);
+  *self_ = nullptr;
+  for (auto& [id, carrier] : carriers_) {
+    cache_->FinishDownload(carrier.download, /*complete=*/false);
+  }
+  for (auto& [fragment, carrier] : own_fetches_) {
+    cache_->FinishDownload(carrier.download, /*complete=*/false);
+  }
+  for (auto& [key, resource] : resources_) {
+    for (const Waiting& waiting : resource.waiting) {
+      waiting.fetch.Continue(waiting.request_id);
+    }
+    if (!resource.kept_body.empty()) {
+      fs_.RemoveFile(resource.kept_body);
+    }
   }
 }
 
-void CacheAnswers::Drop(const std::string& request_id) {
-  const auto storing = storing_.find(request_id);
-  if (storing != storing_.end()) {
-    cache_->FinishDownload(storing->second, /*complete=*/false);
-    storing_.erase(storing);
-  }
+std::string CacheAnswers::WithoutFragment(const FetchDomain::PausedRequest& request) {
+  return request.url.substr(0, request.url.size() - request.url_fragment.size());
+}
+
+bool CacheAnswers::IsOwnFetch(const FetchDomain::PausedRequest& request) const {
+  return request.url_fragment.starts_with(own_fetch_prefix_);
 }
 
 bool CacheAnswers::OnRequest(FetchDomain& fetch,
                              const FetchDomain::PausedRequest& request,
                              const FetchDomain::Headers& extra_headers) {
-  // A request that comes back is the next hop of a redirect: what its first hop was to store
-  // is not what it brings.
-  Drop(request.id);
-  if (request.method != "GET") {
+  // A redirect's next hop comes as a request of its own, under the same network name.
+  if (const auto named = carrier_of_network_.find(request.network_id);
+      named != carrier_of_network_.end() && named->second != request.id) {
+    auto node = carriers_.extract(named->second);
+    if (!node.empty()) {
+      node.key() = request.id;
+      carriers_.insert(std::move(node));
+      named->second = request.id;
+    }
+  }
+  if (carriers_.count(request.id)) {
+    return OnCarrierHop(fetch, request);
+  }
+  if (IsOwnFetch(request)) {
+    const auto started = own_fetches_.extract(request.url_fragment);
+    if (started.empty()) {
+      fetch.Fail(request.id, "Aborted");  // not one the shell started, or one it gave up
+      return true;
+    }
+    Carrier carrier = std::move(started.mapped());
+    carrier.network_id = request.network_id;
+    carrier_of_network_[carrier.network_id] = request.id;
+    carriers_[request.id] = std::move(carrier);
+    fetch.Continue(request.id, /*pause_answer=*/true);
+    WatchForStall(request.id);
+    return true;
+  }
+  // A navigation served from the cache would change no address but would skip the page's own
+  // rules for documents.
+  if (request.method != "GET" || request.resource_type == "Document") {
     return false;
   }
-  const RequestDecision decision = cache_->Decide(request.url);
+  const std::string url = WithoutFragment(request);
+  const RequestDecision decision = cache_->Decide(url);
   if (decision.action == RequestAction::kPassThrough) {
     return false;
   }
-  if (decision.action == RequestAction::kStoredIsCurrent && decision.disk_copy_usable) {
-    std::string body;
-    if (fs_.ReadFile(decision.key.path, &body) &&
-        IsServableFileSize(static_cast<int64_t>(body.size()))) {
-      FetchDomain::Headers headers = {{"Content-Type", ContentTypeForCachePath(decision.key.path)},
-                                      {"Content-Length", std::to_string(body.size())},
-                                      {"Cache-Control", "no-store"}};
-      headers.insert(headers.end(), extra_headers.begin(), extra_headers.end());
-      fetch.Fulfill(request.id, 200, headers, body);
-      return true;
-    }
-    // Gone or unreadable since the decision: the network's answer, stored afresh.
+  const auto found = resources_.find(decision.key);
+  Resource* resource = found != resources_.end() ? &found->second : nullptr;
+  const bool on_disk = decision.disk_copy_usable && decision.stored_stamp &&
+                       IsServableFileSize(decision.stored_stamp->size);
+  if (decision.action == RequestAction::kStoredIsCurrent) {
+    return on_disk && Serve(fetch, request.id, decision.key.path, decision.key.path, extra_headers);
   }
-  storing_[request.id] = cache_->BeginDownload(decision.key);
+  if (resource && resource->failed) {
+    return false;
+  }
+  if (resource && resource->in_flight) {
+    if (!on_disk ||
+        !Serve(fetch, request.id, decision.key.path, decision.key.path, extra_headers)) {
+      resource->waiting.push_back({fetch, request.id, extra_headers});
+    }
+    return true;
+  }
+  if (resource && !resource->kept_body.empty() &&
+      Serve(fetch, request.id, resource->kept_body, decision.key.path, extra_headers)) {
+    return true;
+  }
+  if (in_flight_ >= kMaxDownloadsInFlight) {
+    return false;
+  }
+  // The older file answers at once; the new version comes in the background for the next asks.
+  if (on_disk && Serve(fetch, request.id, decision.key.path, decision.key.path, extra_headers)) {
+    StartOwnFetch(decision.key, url);
+    return true;
+  }
+  if (!StartOwnFetch(decision.key, url)) {
+    return false;  // the network answers it this time
+  }
+  resources_[decision.key].waiting.push_back({fetch, request.id, extra_headers});
+  return true;
+}
+
+bool CacheAnswers::OnCarrierHop(FetchDomain& fetch, const FetchDomain::PausedRequest& request) {
+  Carrier& carrier = carriers_[request.id];
+  const std::string url = WithoutFragment(request);
+  // A hop away from the game's hosts would store another host's bytes under the game's path.
+  if (++carrier.hops > kMaxRedirects || !MayFollowRedirect(carrier.url, url, cache_->hosts())) {
+    Drop(request.id);
+    fetch.Fail(request.id, "Aborted");
+    return true;
+  }
+  carrier.url = url;
+  ++carrier.progress;
   fetch.Continue(request.id, /*pause_answer=*/true);
   return true;
+}
+
+bool CacheAnswers::StartOwnFetch(const ResourceKey& key, const std::string& url) {
+  if (!fetch_starter_) {
+    return false;
+  }
+  const std::string fragment = own_fetch_prefix_ + std::to_string(++own_fetches_started_);
+  const bool started = fetch_starter_(url + fragment, [self = self_, fragment](bool whole) {
+    if (CacheAnswers* answers = *self) {
+      answers->OnOwnFetchEnded(fragment, whole);
+    }
+  });
+  if (!started) {
+    return false;
+  }
+  Carrier carrier;
+  carrier.key = key;
+  carrier.download = cache_->BeginDownload(key);
+  carrier.url = url;
+  carrier.fragment = fragment;
+  own_fetches_[fragment] = std::move(carrier);
+  resources_[key].in_flight = true;
+  ++in_flight_;
+  // A fetch the page never sent (its document went first) is given up.
+  loop_.PostDelayed(
+      [self = self_, fragment] {
+        CacheAnswers* answers = *self;
+        if (!answers) {
+          return;
+        }
+        const auto started = answers->own_fetches_.extract(fragment);
+        if (!started.empty()) {
+          answers->cache_->FinishDownload(started.mapped().download, /*complete=*/false);
+          answers->Answer(started.mapped().key, false, {});
+        }
+      },
+      kStallTimeout);
+  return true;
+}
+
+void CacheAnswers::OnRefused(const std::string& request_id) {
+  if (carriers_.count(request_id)) {
+    Drop(request_id);
+  }
 }
 
 bool CacheAnswers::OnAnswer(FetchDomain& fetch,
@@ -58,28 +217,202 @@ bool CacheAnswers::OnAnswer(FetchDomain& fetch,
   if (!pass_on) {
     pass_on = [fetch, id = request.id] { fetch.Continue(id); };
   }
-  const auto storing = storing_.find(request.id);
-  if (storing == storing_.end()) {
+  const auto found = carriers_.find(request.id);
+  if (found == carriers_.end()) {
     return false;
   }
-  const ResourceCache::DownloadId download = storing->second;
-  storing_.erase(storing);
-  if (request.failed_answer || request.status != 200) {
-    cache_->FinishDownload(download, /*complete=*/false);
+  Carrier& carrier = found->second;
+  ++carrier.progress;
+  const int status = request.status.value_or(0);
+  if (!request.failed_answer && status >= 300 && status < 400 &&
+      FetchDomain::Header(request.response_headers, "Location")) {
+    pass_on();  // a hop, which comes back as a request
+    return true;
+  }
+  const std::string encoding =
+      FetchDomain::Header(request.response_headers, "Content-Encoding").value_or("");
+  const bool plain = encoding.empty() || EqualsIgnoringAsciiCase(encoding, "identity");
+  // What the browser decodes it checks to the stream's end; anything else reaches the page as sent.
+  const bool encoded = !plain && IsDecodedByBrowser(encoding);
+  const std::optional<int64_t> length = AnnouncedLength(request.response_headers);
+  // Stored only when it can be known to have come whole: by its announced length, or by its
+  // encoding's own end.
+  if (request.failed_answer || status != 200 || (!plain && !encoded) || (plain && !length) ||
+      (length && (*length > kMaxBodyBytes || !cache_->RoomFor(carrier.download, *length)))) {
+    Drop(request.id);
     pass_on();
     return true;
   }
-  // The body comes whole once the network has sent it all; a transfer cut short gives none.
-  fetch.TakeAnswerBody(
-      request.id, [this, download, pass_on = std::move(pass_on)](std::optional<std::string> body) {
-        const bool whole = body && cache_->RoomFor(download, static_cast<int64_t>(body->size()));
-        if (whole) {
-          cache_->AppendToDownload(download, std::move(*body));
-        }
-        cache_->FinishDownload(download, whole);
-        pass_on();
-      });
+  carrier.taking_body = true;
+  fetch.TakeAnswerBody(request.id, [self = self_, id = request.id, length, encoded,
+                                    pass_on = std::move(pass_on)](std::optional<std::string> body) {
+    if (CacheAnswers* answers = *self) {
+      answers->OnAnswerBody(id, std::move(body), encoded ? std::nullopt : length);
+    }
+    // The page gets it; the browser then says whether it came whole.
+    pass_on();
+  });
   return true;
+}
+
+void CacheAnswers::OnAnswerBody(const std::string& request_id,
+                                std::optional<std::string> body,
+                                std::optional<int64_t> exact_length) {
+  const auto carrier = carriers_.find(request_id);
+  if (carrier == carriers_.end()) {
+    return;
+  }
+  carrier->second.taking_body = false;
+  ++carrier->second.progress;
+  if (body && !carrier->second.cut &&
+      (!exact_length || static_cast<int64_t>(body->size()) == *exact_length) &&
+      cache_->RoomFor(carrier->second.download, static_cast<int64_t>(body->size()))) {
+    carrier->second.body = std::move(*body);
+  } else {
+    Drop(request_id);
+  }
+}
+
+void CacheAnswers::OnOwnFetchEnded(const std::string& fragment, bool whole) {
+  if (const auto started = own_fetches_.extract(fragment); !started.empty()) {
+    // It ended before the browser sent it: its document went, or it was refused.
+    cache_->FinishDownload(started.mapped().download, /*complete=*/false);
+    Answer(started.mapped().key, false, {});
+    return;
+  }
+  for (auto& [request_id, carrier] : carriers_) {
+    if (carrier.fragment != fragment) {
+      continue;
+    }
+    if (whole && carrier.body) {
+      Store(request_id);
+    } else if (carrier.taking_body) {
+      carrier.cut = true;
+    } else {
+      Drop(request_id);
+    }
+    return;
+  }
+}
+
+void CacheAnswers::Store(const std::string& request_id) {
+  auto node = carriers_.extract(request_id);
+  Carrier& carrier = node.mapped();
+  carrier_of_network_.erase(carrier.network_id);
+  cache_->AppendToDownload(carrier.download, std::move(*carrier.body));
+  cache_->FinishDownloadKeeping(
+      carrier.download, /*complete=*/true,
+      [self = self_, loop = &loop_, key = carrier.key](bool stored, const std::string& kept) {
+        loop->Post([self, key, stored, kept] {
+          if (CacheAnswers* answers = *self) {
+            answers->Answer(key, stored, kept);
+          } else if (!kept.empty()) {
+            DefaultFileSystem().RemoveFile(kept);
+          }
+        });
+      });
+}
+
+void CacheAnswers::Drop(const std::string& request_id) {
+  auto node = carriers_.extract(request_id);
+  if (node.empty()) {
+    return;
+  }
+  carrier_of_network_.erase(node.mapped().network_id);
+  cache_->FinishDownload(node.mapped().download, /*complete=*/false);
+  Answer(node.mapped().key, false, {});
+}
+
+void CacheAnswers::Answer(const ResourceKey& key, bool stored, const std::string& kept) {
+  const auto found = resources_.find(key);
+  if (found == resources_.end() || !found->second.in_flight) {
+    if (!kept.empty()) {
+      fs_.RemoveFile(kept);
+    }
+    return;
+  }
+  Resource& resource = found->second;
+  resource.in_flight = false;
+  --in_flight_;
+  resource.failed = !stored && kept.empty();
+  for (const Waiting& waiting : std::exchange(resource.waiting, {})) {
+    const std::string& file = stored ? key.path : kept;
+    if (file.empty() ||
+        !Serve(waiting.fetch, waiting.request_id, file, key.path, waiting.extra_headers)) {
+      waiting.fetch.Continue(waiting.request_id);
+    }
+  }
+  if (kept.empty()) {
+    if (!resource.failed) {
+      resources_.erase(found);
+    }
+    return;
+  }
+  if (!resource.kept_body.empty()) {
+    fs_.RemoveFile(resource.kept_body);
+  }
+  resource.kept_body = kept;
+  loop_.PostDelayed(
+      [self = self_, key, kept] {
+        CacheAnswers* answers = *self;
+        if (!answers) {
+          return;
+        }
+        const auto found = answers->resources_.find(key);
+        if (found != answers->resources_.end() && found->second.kept_body == kept) {
+          found->second.kept_body.clear();
+          if (!found->second.in_flight && !found->second.failed) {
+            answers->resources_.erase(found);
+          }
+        }
+        answers->fs_.RemoveFile(kept);
+      },
+      kKeptBodyTime);
+}
+
+bool CacheAnswers::Serve(const FetchDomain& fetch,
+                         const std::string& request_id,
+                         const std::string& file_path,
+                         const std::string& cache_path,
+                         const FetchDomain::Headers& extra_headers) {
+  std::string body;
+  if (!fs_.ReadFile(file_path, &body) || !IsServableFileSize(static_cast<int64_t>(body.size()))) {
+    return false;
+  }
+  FetchDomain::Headers headers = {{"Content-Type", ContentTypeForCachePath(cache_path)},
+                                  {"Content-Length", std::to_string(body.size())},
+                                  {"Cache-Control", "no-store"}};
+  headers.insert(headers.end(), extra_headers.begin(), extra_headers.end());
+  fetch.Fulfill(request_id, 200, headers, body);
+  return true;
+}
+
+void CacheAnswers::WatchForStall(const std::string& request_id) {
+  const auto carrier = carriers_.find(request_id);
+  if (carrier == carriers_.end()) {
+    return;
+  }
+  loop_.PostDelayed(
+      [self = self_, request_id, progress = carrier->second.progress] {
+        if (CacheAnswers* answers = *self) {
+          answers->CheckForStall(request_id, progress);
+        }
+      },
+      kStallTimeout);
+}
+
+void CacheAnswers::CheckForStall(const std::string& request_id, int progress) {
+  const auto carrier = carriers_.find(request_id);
+  if (carrier == carriers_.end()) {
+    return;
+  }
+  // A body still coming is the browser's to time out; a request the browser forgot (its frame
+  // gone) is not.
+  if (carrier->second.taking_body || carrier->second.progress != progress) {
+    WatchForStall(request_id);
+  } else {
+    Drop(request_id);
+  }
 }
 
 }  // namespace gameshell

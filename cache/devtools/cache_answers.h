@@ -1,8 +1,15 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
+#include "base/core/message_loop.h"
 #include "base/devtools/fetch_domain.h"
 #include "cache/core/resource_cache.h"
 #include "platform/file_system.h"
@@ -10,21 +17,51 @@
 namespace gameshell {
 
 // The resource cache at the browser's paused requests. A request of the game's own hosts whose
-// current file the cache holds is answered from that file, with no network request. One the cache
-// should store goes to the network with its answer paused: the answer's body (as the page gets it,
-// decoded) is stored, then the answer goes on to the page unchanged. Anything else is not the
-// cache's. Thread: the shell's loop, which is the cache's deciding thread.
+// current file the cache holds is answered from that file, with no network request. A new version
+// is fetched once, by a fetch of the shell's own in the game window: its answer's body (as the
+// page would get it, decoded) is taken at its pause and stored once that fetch has read it whole.
+// Meanwhile an older file answers at once where there is one, and requests for the version wait
+// for it and are answered from its file; where it is not stored they go to the network. Anything
+// else is not the cache's. Thread: the shell's loop, which is the cache's
+// deciding thread.
 class CacheAnswers {
  public:
-  CacheAnswers(ResourceCache* cache, FileSystem& fs);
-  // Lets the answers still paused go on; what they were storing is dropped.
-  ~CacheAnswers();
+  // Starts a fetch of `url` (its fragment names it) in the game window, which reads its answer to
+  // the end; `ended` hears whether the answer came whole, as the page's own fetch would have
+  // (a length it fell short of or a cut compressed stream fails it; the body taken at its pause
+  // does not show either). False when none can start now.
+  using FetchStarter =
+      std::function<bool(const std::string& url, std::function<void(bool whole)> ended)>;
 
-  // True when the cache took the request: answered it (with `extra_headers` besides its own), or
-  // let it go on to be stored.
+  // A download that learns nothing new for this long is given up.
+  static constexpr std::chrono::seconds kStallTimeout{60};
+  // The engine's own limit (Chromium's net::kMaxRedirects).
+  static constexpr int kMaxRedirects = 20;
+  // A body announced larger than this (a misconfigured server) is not stored.
+  static constexpr int64_t kMaxBodyBytes = int64_t{1} << 30;
+  // Each download holds a connection: past this many, the page's requests go their own way.
+  static constexpr int kMaxDownloadsInFlight = 256;
+  // A body that could not be put in place still answers this version's requests for this long.
+  static constexpr std::chrono::seconds kKeptBodyTime{10};
+
+  CacheAnswers(ResourceCache* cache, FileSystem& fs, MessageLoop& loop);
+  // Lets the requests still waiting go on to the network; what was being stored is dropped.
+  ~CacheAnswers();
+  CacheAnswers(const CacheAnswers&) = delete;
+  CacheAnswers& operator=(const CacheAnswers&) = delete;
+
+  void SetFetchStarter(FetchStarter starter) { fetch_starter_ = std::move(starter); }
+
+  // True for a request of the shell's own fetch (any hop of it): only the cache handles it, and
+  // no rule of the page's applies.
+  bool IsOwnFetch(const FetchDomain::PausedRequest& request) const;
+  // True when the cache took the request: answered it (with `extra_headers` besides its own), holds
+  // it until its version is fetched, or let it go on to be stored.
   bool OnRequest(FetchDomain& fetch,
                  const FetchDomain::PausedRequest& request,
                  const FetchDomain::Headers& extra_headers = {});
+  // The request was refused before it was sent: what it was to store is not coming.
+  void OnRefused(const std::string& request_id);
   // True when the paused answer is one the cache stores; `pass_on` lets it go on to the page
   // after (null: unchanged).
   bool OnAnswer(FetchDomain& fetch,
@@ -32,12 +69,71 @@ class CacheAnswers {
                 std::function<void()> pass_on = {});
 
  private:
+  struct Waiting {
+    FetchDomain fetch;
+    std::string request_id;
+    FetchDomain::Headers extra_headers;
+  };
+  // One version of a resource while it is fetched, and what its fetch left.
+  struct Resource {
+    bool in_flight = false;
+    std::vector<Waiting> waiting;
+    // Its fetch stored nothing: the network answers it for the rest of the run.
+    bool failed = false;
+    // A whole body that could not be put in place, answering its requests for a while.
+    std::string kept_body;
+  };
+  // A request whose answer is to be stored.
+  struct Carrier {
+    ResourceKey key;
+    ResourceCache::DownloadId download = 0;
+    std::string url;  // its current hop's, without the fragment
+    int hops = 0;
+    std::string fragment;
+    std::string network_id;
+    bool cut = false;  // its fetch failed while the body was being taken
+    bool taking_body = false;
+    std::optional<std::string> body;  // taken, until the browser says whether it came whole
+    int progress = 0;
+  };
+
+  static std::string WithoutFragment(const FetchDomain::PausedRequest& request);
+  bool OnCarrierHop(FetchDomain& fetch, const FetchDomain::PausedRequest& request);
+  // False when the file cannot answer: then nothing was sent.
+  bool Serve(const FetchDomain& fetch,
+             const std::string& request_id,
+             const std::string& file_path,
+             const std::string& cache_path,
+             const FetchDomain::Headers& extra_headers);
+  // False when no fetch could start.
+  bool StartOwnFetch(const ResourceKey& key, const std::string& url);
+  void OnOwnFetchEnded(const std::string& fragment, bool whole);
+  // `exact_length`: what a body sent as is must have.
+  void OnAnswerBody(const std::string& request_id,
+                    std::optional<std::string> body,
+                    std::optional<int64_t> exact_length);
+  void Store(const std::string& request_id);
+  // The carrier's body is not stored: its waiting requests go to the network.
   void Drop(const std::string& request_id);
+  void Answer(const ResourceKey& key, bool stored, const std::string& kept);
+  void WatchForStall(const std::string& request_id);
+  void CheckForStall(const std::string& request_id, int progress);
 
   ResourceCache* const cache_;
   FileSystem& fs_;
-  // The downloads the paused answers bring, by request.
-  std::map<std::string, ResourceCache::DownloadId> storing_;
+  MessageLoop& loop_;
+  FetchStarter fetch_starter_;
+  // Names the shell's own fetches: a page cannot guess it.
+  const std::string own_fetch_prefix_;
+  int own_fetches_started_ = 0;
+  std::unordered_map<ResourceKey, Resource, ResourceKeyHash> resources_;
+  int in_flight_ = 0;
+  std::map<std::string, Carrier> carriers_;                // by request
+  std::map<std::string, std::string> carrier_of_network_;  // network name to request
+  // The shell's fetches started and not yet seen: by fragment.
+  std::map<std::string, Carrier> own_fetches_;
+  // Tasks posted to the loop run only while this object lives.
+  std::shared_ptr<CacheAnswers*> self_;
 };
 
 }  // namespace gameshell

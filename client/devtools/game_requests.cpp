@@ -45,6 +45,16 @@ void GameRequests::OnRequest(FetchDomain& fetch,
                              const std::string& worker_origin) {
   readable_for_.erase(request.id);  // a redirect's next hop is judged afresh
   game_window_documents_.erase(request.id);
+  if (cache_answers_ && cache_answers_->IsOwnFetch(request)) {
+    // The cache's own fetch of a game resource, in the game window: readable there wherever its
+    // host is, as the game's own reads are.
+    if (auto origin = FetchDomain::RequestHeader(request.headers, "Origin");
+        origin && *origin != OriginOfUrl(request.url)) {
+      readable_for_[request.id] = *origin;
+    }
+    cache_answers_->OnRequest(fetch, request);
+    return;
+  }
   const bool main_frame = request.resource_type == "Document" && request.frame_id == main_frame_id_;
   if (main_frame && !shell_page_url_.empty() && request.url == shell_page_url_) {
     shell_page_url_.clear();
@@ -77,6 +87,9 @@ void GameRequests::OnRequest(FetchDomain& fetch,
   const RequestVerdict verdict =
       refused_scheme ? RequestVerdict::kBlock : JudgePageRequest(judged, *hosts_);
   if (verdict != RequestVerdict::kAllow) {
+    if (cache_answers_) {
+      cache_answers_->OnRefused(request.id);
+    }
     // Aborted: a refused navigation leaves the page where it was, with no error page.
     fetch.Fail(request.id,
                verdict == RequestVerdict::kRefuseNavigation ? "Aborted" : "BlockedByClient");

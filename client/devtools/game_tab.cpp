@@ -30,9 +30,20 @@ GameTab::GameTab(DevToolsConnection& connection,
       delegate_(delegate),
       targets_(connection),
       browser_(connection),
-      requests_(&frames_, &hosts_, cache_answers) {}
+      requests_(&frames_, &hosts_, cache_answers),
+      cache_answers_(cache_answers) {
+  if (cache_answers_) {
+    cache_answers_->SetFetchStarter(
+        [this](const std::string& url, std::function<void(bool whole)> ended) {
+          return StartFetch(url, std::move(ended));
+        });
+  }
+}
 
 GameTab::~GameTab() {
+  if (cache_answers_) {
+    cache_answers_->SetFetchStarter(nullptr);
+  }
   for (const auto& [id, session] : sessions_) {
     connection_.ForgetSession(id);
   }
@@ -317,6 +328,23 @@ void GameTab::TellPageLocked() {
         lock_context_, std::string("gameshellSetLocked(") + (locked_ ? "true" : "false") + ")",
         /*user_gesture=*/locked_);
   }
+}
+
+bool GameTab::StartFetch(const std::string& url, std::function<void(bool whole)> ended) {
+  if (!main_ || lock_context_ == 0) {
+    return false;
+  }
+  // In the shell's own world of the game window's document: the page's scripts neither see it
+  // nor stand in its way, and it goes with the page's cookies as the page's own fetch would.
+  main_->runtime->EvaluateIn(
+      lock_context_,
+      "fetch(" + Json(url).dump() +
+          ", {credentials: 'include', cache: 'no-store'})"
+          ".then(answer => answer.arrayBuffer())"
+          ".then(() => 'whole', () => 'cut')",
+      /*user_gesture=*/false,
+      [ended = std::move(ended)](const std::string& result) { ended(result == "whole"); });
+  return true;
 }
 
 void GameTab::OnContextCreated(Session& session, const RuntimeDomain::Context& context) {

@@ -96,6 +96,9 @@ class GameTab {
   // says so and waits for the player's Retry.
   void OnPageCrashed();
   void TellPageLocked();
+  // The cache's own fetch of `url` in the game window's document (CacheAnswers::FetchStarter);
+  // false when it has none yet.
+  bool StartFetch(const std::string& url, std::function<void(bool whole)> ended);
 
   DevToolsConnection& connection_;
   const GameHosts hosts_;
@@ -109,6 +112,7 @@ class GameTab {
   Session* main_ = nullptr;
   FrameTree frames_;
   GameRequests requests_;
+  CacheAnswers* const cache_answers_;
   std::string main_url_;
   CrashBudget crash_budget_;
   // Runs once the game window's first page can be asked for its sizes.

@@ -129,6 +129,12 @@ TEST_F(DevToolsConnectionTest, ABrokenProtocolClosesAndEveryWaiterHearsIt) {
                     [&](const DevToolsConnection::Answer& answer) { later = answer.error; });
     EXPECT_EQ(later, "closed");
   }
+  // An event nobody hears goes unread, whole or not; one that is heard is read whole.
+  const std::string cut = R"({"method":"Network.dataReceived","params":{)";
+  DevToolsConnection connection([](std::string) {});
+  EXPECT_TRUE(connection.Receive(MessageFramer::Frame(cut)));
+  connection.ListenOn("S", "Network.dataReceived", [](const Json&, const std::string&) {});
+  EXPECT_FALSE(connection.Receive(MessageFramer::Frame(cut)));
 }
 
 TEST_F(DevToolsConnectionTest, APagesUnpairedSurrogateArrivesReplacedAndTheRestIntact) {

@@ -1,0 +1,211 @@
+#include "cache/devtools/cache_answers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/core/base64.h"
+#include "base/devtools/message_framer.h"
+#include "cache_file_access.h"
+#include "test_file_systems.h"
+
+namespace gameshell {
+namespace {
+
+using testing::ReadCacheFile;
+using testing::ScopedTempCwd;
+
+constexpr char kUrl[] = "http://h/res/a.dat?v=2";
+
+class CacheAnswersTest : public ::testing::Test {
+ protected:
+  CacheAnswersTest() {
+    cache_.index().Load();
+    fetch_.OnRequestPaused([this](const FetchDomain::PausedRequest& request) {
+      if (request.status || request.failed_answer) {
+        if (!answers_.OnAnswer(fetch_, request)) {
+          fetch_.Continue(request.id);
+        }
+      } else if (!answers_.OnRequest(fetch_, request)) {
+        fetch_.Continue(request.id);
+      }
+    });
+    answers_.SetFetchStarter([this](const std::string& url, std::function<void(bool whole)> ended) {
+      started_.push_back(url.substr(url.find('#')));
+      ended_.push_back(std::move(ended));
+      return true;
+    });
+  }
+
+  // Sends a browser message; returns what the shell wrote back (method, or "answer" for nothing
+  // sent but an answer to a command), in order.
+  std::vector<Json> Receive(const Json& message) {
+    written_.clear();
+    EXPECT_TRUE(connection_.Receive(MessageFramer::Frame(message.dump())));
+    std::vector<Json> sent;
+    for (const std::string& bytes : written_) {
+      sent.push_back(Json::parse(bytes.substr(0, bytes.size() - 1)));
+    }
+    return sent;
+  }
+  std::vector<Json> Pause(const std::string& id,
+                          const std::string& url,
+                          Json answer = Json::object(),
+                          const std::string& fragment = "",
+                          const std::string& network = "") {
+    Json params = {{"requestId", id},
+                   {"networkId", network.empty() ? "n" + id : network},
+                   {"request", {{"url", url}, {"urlFragment", fragment}, {"method", "GET"}}},
+                   {"frameId", "main"},
+                   {"resourceType", "XHR"}};
+    if (answer.is_object()) {
+      params.update(answer);
+    }
+    return Receive({{"method", "Fetch.requestPaused"}, {"params", params}, {"sessionId", "S"}});
+  }
+  static Json Answer(Json headers, int status = 200) {
+    Json list = Json::array();
+    for (const auto& [name, value] : headers.items()) {
+      list.push_back({{"name", name}, {"value", value}});
+    }
+    return {{"responseStatusCode", status}, {"responseHeaders", list}};
+  }
+  std::vector<Json> Body(const Json& command, const std::string& body) {
+    return Receive({{"id", command["id"]},
+                    {"result", {{"body", Base64Encode(body)}, {"base64Encoded", true}}},
+                    {"sessionId", "S"}});
+  }
+  // The shell's fetch number `n` (from 0) has read its answer to the end, `whole` or not; returns
+  // what the shell then wrote, once the cache has put the body in place and the shell's loop has
+  // answered the requests waiting for it.
+  std::vector<Json> Ended(size_t n, bool whole, size_t expected_writes = 1) {
+    written_.clear();
+    ended_.at(n)(whole);
+    // The writer hands its work between its threads a few times before the loop hears of it.
+    for (int round = 0; round < 3 || (written_.size() < expected_writes && round < 500); ++round) {
+      cache_.WaitForWriterForTesting();
+      loop_.PostDelayed([this] { loop_.Quit(); }, std::chrono::milliseconds(round < 3 ? 0 : 10));
+      loop_.Run();
+    }
+    std::vector<Json> sent;
+    for (const std::string& bytes : written_) {
+      sent.push_back(Json::parse(bytes.substr(0, bytes.size() - 1)));
+    }
+    return sent;
+  }
+  // The shell's fetch number `n` of `url`, answered with `body` (and `headers`): what it wrote
+  // back once the body was taken.
+  std::vector<Json> Fetched(size_t n,
+                            const std::string& url,
+                            const std::string& body,
+                            Json headers = Json::object()) {
+    const std::string id = "own" + std::to_string(n);
+    EXPECT_EQ(Pause(id, url, {}, started_.at(n))[0]["params"]["interceptResponse"], true);
+    if (headers.empty()) {
+      headers = {{"Content-Length", std::to_string(body.size())}};
+    }
+    const std::vector<Json> asked = Pause(id, url, Answer(headers), started_.at(n));
+    if (asked.empty() || asked[0]["method"] != "Fetch.getResponseBody") {
+      return asked;
+    }
+    return Body(asked[0], body);
+  }
+
+  ScopedTempCwd cwd_;
+  MessageLoop loop_;  // outlives the cache, whose writer posts to it until its end
+  ResourceCache cache_{GameHosts("h", "")};
+  std::vector<std::string> written_;
+  DevToolsConnection connection_{[this](std::string bytes) { written_.push_back(bytes); }};
+  FetchDomain fetch_{connection_, "S"};
+  CacheAnswers answers_{&cache_, DefaultFileSystem(), loop_};
+  std::vector<std::string> started_;  // the fetches' fragments
+  std::vector<std::function<void(bool)>> ended_;
+};
+
+TEST_F(CacheAnswersTest, OneFetchStoresABodyReadWholeAndAnswersEveryRequest) {
+  EXPECT_TRUE(Pause("1", kUrl).empty());  // waits for the shell's fetch
+  EXPECT_TRUE(Pause("2", kUrl).empty());
+  ASSERT_EQ(started_.size(), 1u);
+  EXPECT_EQ(Fetched(0, kUrl, "abcd")[0]["method"], "Fetch.continueRequest");
+  const std::vector<Json> after = Ended(0, true, 2);
+  ASSERT_EQ(after.size(), 2u);
+  for (const Json& sent : after) {
+    EXPECT_EQ(sent["method"], "Fetch.fulfillRequest");
+    EXPECT_EQ(Base64Decode(sent["params"]["body"].get<std::string>()), "abcd");
+  }
+  EXPECT_EQ(ReadCacheFile("res/a.dat"), "abcd");
+  EXPECT_EQ(Pause("3", kUrl)[0]["method"], "Fetch.fulfillRequest");
+  // A page cannot pass its own request off as the shell's: the name is the shell's secret.
+  EXPECT_EQ(Pause("4", "http://h/b.png?v=1", {}, "#gameshell-fetch-0-1").size(), 0u);
+  EXPECT_EQ(started_.size(), 2u);
+}
+
+TEST_F(CacheAnswersTest, ABodyNotKnownToBeWholeIsNeverStoredAndItsVersionComesFromTheNetwork) {
+  struct Case {
+    const char* name;
+    Json headers;
+    std::string body;
+    bool read_whole;
+  } cases[] = {
+      {"shorter than announced", {{"Content-Length", "10"}}, "abcd", true},
+      {"no length, no encoding", {{"Content-Type", "x/y"}}, "abcd", true},
+      {"an encoding the browser leaves as sent", {{"Content-Encoding", "x-unknown"}}, "ab", true},
+      {"a compressed stream cut short", {{"Content-Encoding", "gzip"}}, "abcd", false},
+      {"cut after the announced length came", {{"Content-Length", "4"}}, "abcd", false},
+  };
+  size_t n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string url = "http://h/cut/" + std::to_string(n) + ".dat?v=1";
+    const std::string waiting = "w" + std::to_string(n);
+    Pause(waiting, url);
+    std::vector<Json> after = Fetched(n, url, c.body, c.headers);
+    for (Json& sent : Ended(n, c.read_whole, 0)) {
+      after.push_back(std::move(sent));
+    }
+    bool waiting_sent_on = false;
+    for (const Json& sent : after) {
+      waiting_sent_on |= sent["method"] == "Fetch.continueRequest" &&
+                         sent["params"]["requestId"] == waiting &&
+                         !sent["params"].contains("interceptResponse");
+    }
+    EXPECT_TRUE(waiting_sent_on);
+    EXPECT_EQ(ReadCacheFile("cut/" + std::to_string(n) + ".dat"), "");
+    // Not fetched again this run: the network answers it.
+    EXPECT_EQ(Pause(waiting + "again", url)[0]["method"], "Fetch.continueRequest");
+    ++n;
+    EXPECT_EQ(started_.size(), n);
+  }
+}
+
+TEST_F(CacheAnswersTest, AnOlderFileAnswersAtOnceWhileTheShellsOwnFetchBringsTheNewVersion) {
+  Pause("1", "http://h/res/a.dat?v=1");
+  Fetched(0, "http://h/res/a.dat?v=1", "old");
+  Ended(0, true);
+  std::vector<Json> served = Pause("2", kUrl);
+  ASSERT_EQ(served[0]["method"], "Fetch.fulfillRequest");
+  EXPECT_EQ(Base64Decode(served[0]["params"]["body"].get<std::string>()), "old");
+  ASSERT_EQ(started_.size(), 2u);
+  EXPECT_EQ(Pause("3", kUrl, {}, started_[1])[0]["params"]["interceptResponse"], true);
+  // A hop away from the game's hosts is not followed: a hop comes as a request of its own, under
+  // the fetch's network name.
+  EXPECT_EQ(Pause("3.1", "http://elsewhere/a.dat", {}, started_[1], "n3")[0]["method"],
+            "Fetch.failRequest");
+  EXPECT_EQ(ReadCacheFile("res/a.dat"), "old");
+
+  // A hop within the game's host is followed, and stored under the address asked for.
+  Pause("4", "http://h/res/b.dat?v=1");
+  ASSERT_EQ(started_.size(), 3u);
+  Pause("own2", "http://h/res/b.dat?v=1", {}, started_[2]);
+  Pause("own2", "http://h/res/b.dat?v=1", Answer({{"Location", "/res/b2.dat"}}, 302), started_[2]);
+  Pause("own2.1", "http://h/res/b2.dat", {}, started_[2], "nown2");
+  Body(Pause("own2.1", "http://h/res/b2.dat", Answer({{"Content-Length", "3"}}), started_[2],
+             "nown2")[0],
+       "bb1");
+  EXPECT_EQ(Ended(2, true)[0]["params"]["requestId"], "4");
+  EXPECT_EQ(ReadCacheFile("res/b.dat"), "bb1");
+}
+
+}  // namespace
+}  // namespace gameshell
