@@ -41,7 +41,6 @@ void FetchDomain::OnRequestPaused(std::function<void(const PausedRequest&)> paus
                          // does.
                          request.url_fragment = StringAt(sent, "urlFragment");
                          request.url += request.url_fragment;
-                         request.network_id = StringAt(params, "networkId");
                          request.method = StringAt(sent, "method");
                          request.headers = ObjectAt(sent, "headers");
                          request.resource_type = StringAt(params, "resourceType");

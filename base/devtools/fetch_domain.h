@@ -22,7 +22,6 @@ class FetchDomain {
     std::string id;
     std::string url;           // with its fragment
     std::string url_fragment;  // "#..." or empty; never sent
-    std::string network_id;    // the request's name in the target's network reports
     std::string method;
     Json headers;                // name to value, as the page sent them
     std::string resource_type;   // "Document", "Script", "Image", "XHR", "Fetch", ...

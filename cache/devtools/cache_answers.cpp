@@ -79,28 +79,24 @@ bool CacheAnswers::IsOwnFetch(const FetchDomain::PausedRequest& request) const {
 bool CacheAnswers::OnRequest(FetchDomain& fetch,
                              const FetchDomain::PausedRequest& request,
                              const FetchDomain::Headers& extra_headers) {
-  // A redirect's next hop comes as a request of its own, under the same network name.
-  if (const auto named = carrier_of_network_.find(request.network_id);
-      named != carrier_of_network_.end() && named->second != request.id) {
-    auto node = carriers_.extract(named->second);
-    if (!node.empty()) {
-      node.key() = request.id;
-      carriers_.insert(std::move(node));
-      named->second = request.id;
-    }
-  }
-  if (carriers_.count(request.id)) {
-    return OnCarrierHop(fetch, request);
-  }
   if (IsOwnFetch(request)) {
+    // A redirect's next hop comes as a request of its own, with the fragment of the first.
+    for (auto carrier = carriers_.begin(); carrier != carriers_.end(); ++carrier) {
+      if (carrier->second.fragment == request.url_fragment) {
+        if (carrier->first != request.id) {
+          auto node = carriers_.extract(carrier);
+          node.key() = request.id;
+          carriers_.insert(std::move(node));
+        }
+        return OnCarrierHop(fetch, request);
+      }
+    }
     const auto started = own_fetches_.extract(request.url_fragment);
     if (started.empty()) {
       fetch.Fail(request.id, "Aborted");  // not one the shell started, or one it gave up
       return true;
     }
     Carrier carrier = std::move(started.mapped());
-    carrier.network_id = request.network_id;
-    carrier_of_network_[carrier.network_id] = request.id;
     carriers_[request.id] = std::move(carrier);
     fetch.Continue(request.id, /*pause_answer=*/true);
     WatchForStall(request.id);
@@ -298,7 +294,6 @@ void CacheAnswers::OnOwnFetchEnded(const std::string& fragment, bool whole) {
 void CacheAnswers::Store(const std::string& request_id) {
   auto node = carriers_.extract(request_id);
   Carrier& carrier = node.mapped();
-  carrier_of_network_.erase(carrier.network_id);
   cache_->AppendToDownload(carrier.download, std::move(*carrier.body));
   cache_->FinishDownloadKeeping(
       carrier.download, /*complete=*/true,
@@ -318,7 +313,6 @@ void CacheAnswers::Drop(const std::string& request_id) {
   if (node.empty()) {
     return;
   }
-  carrier_of_network_.erase(node.mapped().network_id);
   cache_->FinishDownload(node.mapped().download, /*complete=*/false);
   Answer(node.mapped().key, false, {});
 }

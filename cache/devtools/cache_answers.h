@@ -90,7 +90,6 @@ class CacheAnswers {
     std::string url;  // its current hop's, without the fragment
     int hops = 0;
     std::string fragment;
-    std::string network_id;
     bool cut = false;  // its fetch failed while the body was being taken
     bool taking_body = false;
     std::optional<std::string> body;  // taken, until the browser says whether it came whole
@@ -128,8 +127,7 @@ class CacheAnswers {
   int own_fetches_started_ = 0;
   std::unordered_map<ResourceKey, Resource, ResourceKeyHash> resources_;
   int in_flight_ = 0;
-  std::map<std::string, Carrier> carriers_;                // by request
-  std::map<std::string, std::string> carrier_of_network_;  // network name to request
+  std::map<std::string, Carrier> carriers_;  // by request
   // The shell's fetches started and not yet seen: by fragment.
   std::map<std::string, Carrier> own_fetches_;
   // Tasks posted to the loop run only while this object lives.

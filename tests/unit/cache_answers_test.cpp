@@ -52,10 +52,8 @@ class CacheAnswersTest : public ::testing::Test {
   std::vector<Json> Pause(const std::string& id,
                           const std::string& url,
                           Json answer = Json::object(),
-                          const std::string& fragment = "",
-                          const std::string& network = "") {
+                          const std::string& fragment = "") {
     Json params = {{"requestId", id},
-                   {"networkId", network.empty() ? "n" + id : network},
                    {"request", {{"url", url}, {"urlFragment", fragment}, {"method", "GET"}}},
                    {"frameId", "main"},
                    {"resourceType", "XHR"}};
@@ -188,9 +186,13 @@ TEST_F(CacheAnswersTest, AnOlderFileAnswersAtOnceWhileTheShellsOwnFetchBringsThe
   EXPECT_EQ(Base64Decode(served[0]["params"]["body"].get<std::string>()), "old");
   ASSERT_EQ(started_.size(), 2u);
   EXPECT_EQ(Pause("3", kUrl, {}, started_[1])[0]["params"]["interceptResponse"], true);
-  // A hop away from the game's hosts is not followed: a hop comes as a request of its own, under
-  // the fetch's network name.
-  EXPECT_EQ(Pause("3.1", "http://elsewhere/a.dat", {}, started_[1], "n3")[0]["method"],
+  // Another request meanwhile is not the fetch's.
+  const Json other = Pause("favicon", "http://h/favicon.ico")[0];
+  EXPECT_EQ(other["method"], "Fetch.continueRequest");
+  EXPECT_FALSE(other["params"].contains("interceptResponse"));
+  // A hop away from the game's hosts is not followed: a hop comes as a request of its own, with
+  // the fetch's fragment.
+  EXPECT_EQ(Pause("3.1", "http://elsewhere/a.dat", {}, started_[1])[0]["method"],
             "Fetch.failRequest");
   EXPECT_EQ(ReadCacheFile("res/a.dat"), "old");
 
@@ -199,9 +201,8 @@ TEST_F(CacheAnswersTest, AnOlderFileAnswersAtOnceWhileTheShellsOwnFetchBringsThe
   ASSERT_EQ(started_.size(), 3u);
   Pause("own2", "http://h/res/b.dat?v=1", {}, started_[2]);
   Pause("own2", "http://h/res/b.dat?v=1", Answer({{"Location", "/res/b2.dat"}}, 302), started_[2]);
-  Pause("own2.1", "http://h/res/b2.dat", {}, started_[2], "nown2");
-  Body(Pause("own2.1", "http://h/res/b2.dat", Answer({{"Content-Length", "3"}}), started_[2],
-             "nown2")[0],
+  Pause("own2.1", "http://h/res/b2.dat", {}, started_[2]);
+  Body(Pause("own2.1", "http://h/res/b2.dat", Answer({{"Content-Length", "3"}}), started_[2])[0],
        "bb1");
   EXPECT_EQ(Ended(2, true)[0]["params"]["requestId"], "4");
   EXPECT_EQ(ReadCacheFile("res/b.dat"), "bb1");
