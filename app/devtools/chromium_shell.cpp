@@ -15,6 +15,7 @@ namespace {
 // A browser asked to close that has not ended by then is ended.
 constexpr auto kCloseDeadline = std::chrono::seconds(5);
 constexpr WindowSize kInitialSize{1440, 810};
+constexpr char kProfilePrefix[] = "gameshell-browser-";
 }  // namespace
 
 ChromiumShell::ChromiumShell(Settings settings) : settings_(std::move(settings)) {}
@@ -34,7 +35,9 @@ ChromiumShell::~ChromiumShell() {
 }
 
 int ChromiumShell::Run() {
-  profile_dir_ = platform::MakeTemporaryDirectory("gameshell-browser-");
+  // A shell that was killed, or cut off by a power cut, left its browser's profile behind.
+  platform::RemoveAbandonedTemporaryDirectories(kProfilePrefix);
+  profile_dir_ = platform::MakeTemporaryDirectory(kProfilePrefix);
   if (profile_dir_.empty()) {
     std::fprintf(stderr, "gameshell: no temporary directory for the browser's profile\n");
     return 1;

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utime.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/browser_process.h"
+#include "platform/temporary_directory.h"
 
 namespace gameshell::platform {
 namespace {
@@ -52,6 +57,45 @@ TEST(BrowserProcessTest, FindsTheFirstNameThatIsAProgram) {
             FindExecutable({"sh"}).size() - 3);
   EXPECT_EQ(FindExecutable({"no-such-browser-here", "", "/etc/passwd"}), "");
   EXPECT_EQ(FindExecutable({"/bin/sh"}), "/bin/sh");
+}
+
+// A profile whose shell was killed stays behind until a later start clears it; one in use, or one
+// just made, stays.
+TEST(BrowserProcessTest, ProfilesLeftByShellsThatAreGoneAreRemovedAndNoOther) {
+  const std::string prefix = "gameshell-test-" + std::to_string(::getpid()) + "-";
+  auto made_by_a_process_that_ended = [&prefix] {
+    int pipe_ends[2];
+    EXPECT_EQ(::pipe(pipe_ends), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const std::string made = MakeTemporaryDirectory(prefix);
+      (void)!::write(pipe_ends[1], made.data(), made.size());
+      ::_exit(0);
+    }
+    ::close(pipe_ends[1]);
+    char path[4096];
+    const ssize_t got = ::read(pipe_ends[0], path, sizeof path);
+    ::close(pipe_ends[0]);
+    ::waitpid(child, nullptr, 0);
+    return std::string(path, got > 0 ? got : 0);
+  };
+  auto age = [](const std::string& path) {
+    const struct utimbuf old = {::time(nullptr) - 3600, ::time(nullptr) - 3600};
+    ASSERT_EQ(::utime(path.c_str(), &old), 0);
+  };
+  const std::string abandoned = made_by_a_process_that_ended();
+  const std::string just_abandoned = made_by_a_process_that_ended();
+  const std::string in_use = MakeTemporaryDirectory(prefix);
+  ASSERT_FALSE(abandoned.empty());
+  std::filesystem::create_directories(abandoned + "/Default/Cache");
+  age(abandoned);
+  age(in_use);
+  RemoveAbandonedTemporaryDirectories(prefix);
+  EXPECT_FALSE(std::filesystem::exists(abandoned));
+  EXPECT_TRUE(std::filesystem::exists(just_abandoned));
+  EXPECT_TRUE(std::filesystem::exists(in_use));
+  RemoveDirectoryTree(just_abandoned);
+  RemoveDirectoryTree(in_use);
 }
 
 }  // namespace
