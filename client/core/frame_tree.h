@@ -49,4 +49,8 @@ bool IsGameOrigin(std::string_view origin, const GameHosts& hosts);
 // "scheme://host[:port]" of an absolute address, lower case; empty for one with no host.
 std::string OriginOfUrl(std::string_view url);
 
+// True when the two spell one address, as far as percent-escapes go: the browser escapes what an
+// address the shell built leaves as is ("<", a space, a quote in a launch parameter).
+bool IsSameAddress(std::string_view a, std::string_view b);
+
 }  // namespace gameshell

@@ -56,7 +56,7 @@ void GameRequests::OnRequest(FetchDomain& fetch,
     return;
   }
   const bool main_frame = request.resource_type == "Document" && request.frame_id == main_frame_id_;
-  if (main_frame && !shell_page_url_.empty() && request.url == shell_page_url_) {
+  if (main_frame && !shell_page_url_.empty() && IsSameAddress(request.url, shell_page_url_)) {
     shell_page_url_.clear();
     shell_navigation_.clear();
     ShellPage page;
@@ -74,7 +74,7 @@ void GameRequests::OnRequest(FetchDomain& fetch,
   PageRequest judged;
   judged.url = request.url;
   judged.initiator = initiator;
-  if (main_frame && !shell_navigation_.empty() && request.url == shell_navigation_) {
+  if (main_frame && !shell_navigation_.empty() && IsSameAddress(request.url, shell_navigation_)) {
     shell_navigation_.clear();
     judged.initiator = "";
     judged.started_by_shell = true;

@@ -50,6 +50,11 @@ TEST(FrameTreeTest, AGameOriginIsASchemeAndAListedHostOnItsPort) {
   EXPECT_EQ(OriginOfUrl("HTTP://Game.Test:8080/a?b#c"), "http://game.test:8080");
   EXPECT_EQ(OriginOfUrl("https://cdn.game.test"), "https://cdn.game.test");
   EXPECT_EQ(OriginOfUrl("data:text/html,x"), "");
+  // The shell's own address as the browser sends it.
+  EXPECT_TRUE(IsSameAddress("http://g/l.html?id=2&--x=<h1>'a b'</h1>",
+                            "http://g/l.html?id=2&--x=%3Ch1%3E%27a%20b%27%3C/h1%3E"));
+  EXPECT_FALSE(IsSameAddress("http://g/l.html?id=2", "http://g/l.html?id=3"));
+  EXPECT_FALSE(IsSameAddress("http://g/l.html?a=%2", "http://g/l.html?a=%3"));
 }
 
 TEST(CrashBudgetTest, ThePageLoadsAgainUntilItDiesAThirdTimeWithinAMinute) {
