@@ -43,6 +43,10 @@ void PageDomain::Reload() {
   connection_.Send("Page.reload", {}, session_id_);
 }
 
+void PageDomain::ResetNavigationHistory() {
+  connection_.Send("Page.resetNavigationHistory", {}, session_id_);
+}
+
 void PageDomain::OnFrameNavigated(std::function<void(const Frame&)> navigated) {
   connection_.ListenOn(session_id_, "Page.frameNavigated",
                        [this, navigated](const Json& params, const std::string& session) {

@@ -30,6 +30,8 @@ class PageDomain {
                                      std::function<void()> done = {});
   void Navigate(const std::string& url);
   void Reload();
+  // No going back or forward from the current document: earlier entries are forgotten.
+  void ResetNavigationHistory();
 
   void OnFrameNavigated(std::function<void(const Frame&)> navigated);
   void OnFrameAttached(

@@ -173,6 +173,12 @@ void GameTab::SetUp(Session& session, std::function<void()> ready) {
     frames_.Navigate(frame.id, frame.parent_id, frame.origin);
     if (frame.id == target_id_) {
       main_url_ = frame.url;
+      // The shell's first page stays out of the game window's history: a history move (a frame
+      // of another origin's, say) would blank the game with it.
+      if (!first_page_forgotten_ && main_ && IsGameOrigin(frame.origin, hosts_)) {
+        first_page_forgotten_ = true;
+        main_->page->ResetNavigationHistory();
+      }
     }
   });
   session.page->OnFrameDetached([this](const std::string& id) { frames_.Detach(id); });
@@ -320,13 +326,19 @@ void GameTab::SetLocked(bool locked) {
   TellPageLocked();
 }
 
+bool GameTab::ShowsTheGame() const {
+  return IsGameOrigin(frames_.OriginOf(target_id_), hosts_);
+}
+
 void GameTab::TellPageLocked() {
   if (main_ && lock_context_ != 0) {
+    // The lock holds only while the window shows the game: not for a page it led elsewhere.
+    const bool locked = locked_ && ShowsTheGame();
     // The browser asks a page to stay only once the player has acted in it: the lock counts as
     // the player's own act in the document, as it did where the engine asked nothing.
     main_->runtime->EvaluateIn(
-        lock_context_, std::string("gameshellSetLocked(") + (locked_ ? "true" : "false") + ")",
-        /*user_gesture=*/locked_);
+        lock_context_, std::string("gameshellSetLocked(") + (locked ? "true" : "false") + ")",
+        /*user_gesture=*/locked);
   }
 }
 
@@ -368,7 +380,7 @@ void GameTab::OnDialogOpening(const std::string& type) {
   if (type != "beforeunload" || !main_) {
     return;  // the browser's own box, answered by the player
   }
-  if (!locked_) {
+  if (!locked_ || !ShowsTheGame()) {
     main_->page->AnswerDialog(true);
     return;
   }

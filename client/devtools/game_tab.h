@@ -96,6 +96,8 @@ class GameTab {
   // says so and waits for the player's Retry.
   void OnPageCrashed();
   void TellPageLocked();
+  // The game window's document is the game's.
+  bool ShowsTheGame() const;
   // The cache's own fetch of `url` in the game window's document (CacheAnswers::FetchStarter);
   // false when it has none yet.
   bool StartFetch(const std::string& url, std::function<void(bool whole)> ended);
@@ -120,6 +122,7 @@ class GameTab {
   // The close lock's world in the game window's current document; 0 before it exists.
   int64_t lock_context_ = 0;
   bool locked_ = false;
+  bool first_page_forgotten_ = false;
   bool closed_ = false;
 };
 

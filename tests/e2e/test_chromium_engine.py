@@ -128,6 +128,15 @@ class ChromiumEngineTest(ShellTestCase):
         self.assertEqual(shell.wait(), 0)
         self.assertEqual(self.wait_gone(browser), set())
 
+    def test_the_lock_holds_only_while_the_window_shows_the_game(self):
+        # The locked game leads its window to another origin: that page's close is not held.
+        leave = f"http%3A%2F%2Flocalhost%3A{PORT}%2Flogin.html%3Fphished%3Dled"
+        shell, window = self.start_and_show(f"lock:1,hook:1,leave:{leave}")
+        self.assertTrue(self.server.wait_for_line("event=phished&top=true"))
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(timeout=10), 0)
+        self.assertEqual(self.server.count("event=foreign-hook"), 0)
+
     def test_one_life_for_shell_and_browser(self):
         with self.subTest("the browser dies: the shell ends, saying so"):
             shell, _ = self.start_and_show()
