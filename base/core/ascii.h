@@ -18,6 +18,14 @@ constexpr char16_t ToAsciiLower(char16_t c) {
 
 std::string AsciiLower(std::string_view text);
 
+// The value of a hexadecimal digit of either case, or -1.
+constexpr int HexDigitValue(char c) {
+  return c >= '0' && c <= '9'   ? c - '0'
+         : c >= 'a' && c <= 'f' ? c - 'a' + 10
+         : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                : -1;
+}
+
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 // `prefix` is lower-case ASCII.

@@ -2,22 +2,11 @@
 
 #include <utility>
 
+#include "base/core/ascii.h"
+
 namespace gameshell {
 
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
 
 // The \uXXXX escape at `text[at]`, or -1.
 int EscapedUnit(std::string_view text, size_t at) {
@@ -26,7 +15,7 @@ int EscapedUnit(std::string_view text, size_t at) {
   }
   int unit = 0;
   for (size_t k = at + 2; k < at + 6; ++k) {
-    const int digit = HexValue(text[k]);
+    const int digit = HexDigitValue(text[k]);
     if (digit < 0) {
       return -1;
     }

@@ -93,26 +93,13 @@ std::optional<std::string> FrameTree::MainFrame() const {
 
 namespace {
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
-}
-
 std::string Unescaped(std::string_view url) {
   std::string out;
   out.reserve(url.size());
   for (size_t i = 0; i < url.size(); ++i) {
-    if (url[i] == '%' && i + 2 < url.size() && HexValue(url[i + 1]) >= 0 &&
-        HexValue(url[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(url[i + 1]) * 16 + HexValue(url[i + 2]));
+    if (url[i] == '%' && i + 2 < url.size() && HexDigitValue(url[i + 1]) >= 0 &&
+        HexDigitValue(url[i + 2]) >= 0) {
+      out += static_cast<char>(HexDigitValue(url[i + 1]) * 16 + HexDigitValue(url[i + 2]));
       i += 2;
     } else {
       out += url[i];
