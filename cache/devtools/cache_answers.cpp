@@ -96,8 +96,7 @@ bool CacheAnswers::OnRequest(FetchDomain& fetch,
       fetch.Fail(request.id, "Aborted");  // not one the shell started, or one it gave up
       return true;
     }
-    Carrier carrier = std::move(started.mapped());
-    carriers_[request.id] = std::move(carrier);
+    carriers_[request.id] = std::move(started.mapped());
     fetch.Continue(request.id, /*pause_answer=*/true);
     WatchForStall(request.id);
     return true;
@@ -199,12 +198,6 @@ bool CacheAnswers::StartOwnFetch(const ResourceKey& key, const std::string& url)
       },
       kStallTimeout);
   return true;
-}
-
-void CacheAnswers::OnRefused(const std::string& request_id) {
-  if (carriers_.count(request_id)) {
-    Drop(request_id);
-  }
 }
 
 bool CacheAnswers::OnAnswer(FetchDomain& fetch,

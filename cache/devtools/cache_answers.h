@@ -60,8 +60,6 @@ class CacheAnswers {
   bool OnRequest(FetchDomain& fetch,
                  const FetchDomain::PausedRequest& request,
                  const FetchDomain::Headers& extra_headers = {});
-  // The request was refused before it was sent: what it was to store is not coming.
-  void OnRefused(const std::string& request_id);
   // True when the paused answer is one the cache stores; `pass_on` lets it go on to the page
   // after (null: unchanged).
   bool OnAnswer(FetchDomain& fetch,

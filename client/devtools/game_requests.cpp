@@ -87,9 +87,6 @@ void GameRequests::OnRequest(FetchDomain& fetch,
   const RequestVerdict verdict =
       refused_scheme ? RequestVerdict::kBlock : JudgePageRequest(judged, *hosts_);
   if (verdict != RequestVerdict::kAllow) {
-    if (cache_answers_) {
-      cache_answers_->OnRefused(request.id);
-    }
     // Aborted: a refused navigation leaves the page where it was, with no error page.
     fetch.Fail(request.id,
                verdict == RequestVerdict::kRefuseNavigation ? "Aborted" : "BlockedByClient");
