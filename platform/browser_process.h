@@ -31,9 +31,10 @@ class BrowserProcess {
 };
 
 // Starts `argv` (its first item a path or a name looked up in PATH). On failure, null and why in
-// `error`.
+// `error`. Without `output_shown`, what it writes on its standard output and error goes nowhere.
 std::unique_ptr<BrowserProcess> StartBrowserProcess(const std::vector<std::string>& argv,
-                                                    std::string* error);
+                                                    std::string* error,
+                                                    bool output_shown = true);
 
 // The first of `names` found as an executable file in PATH (or, for a name with a slash, as
 // given); empty when none is.

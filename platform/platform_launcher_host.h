@@ -22,8 +22,9 @@ class PlatformLauncherHost : public LauncherHost {
     return platform::FindExport(library, name);
   }
 
-  // One box at a time: while a box waits for the player, its nested event loop lets the page ask
-  // for more, and a page that asks thousands of times would stack a box for each. Requests that
+  // One box at a time: while a box waits for the player, the page can ask for more (a modal box's
+  // nested event loop, or the shell's own loop, runs meanwhile), and a page that asks thousands
+  // of times would stack a box for each. Requests that
   // come right after a box closes were made while it was open (the engine hands them over only
   // then) or together with the one that showed it: they show none either.
   void ShowMessageBox(bool owned_by_game_window,
@@ -33,9 +34,9 @@ class PlatformLauncherHost : public LauncherHost {
       return;
     }
     box_open_ = true;
-    ShowModalBox(owned_by_game_window, text, caption);
-    box_open_ = false;
-    quiet_until_ms_ = NowMs() + kQuietAfterBoxMs;
+    if (!OpenBox(owned_by_game_window, text, caption)) {
+      OnBoxClosed();
+    }
   }
   static constexpr int64_t kQuietAfterBoxMs = 1000;
 
@@ -47,10 +48,20 @@ class PlatformLauncherHost : public LauncherHost {
   }
 
  protected:
+  // Shows the platform's box: true while it stays open (OnBoxClosed follows once the player
+  // dismissed it), false once it is closed (a modal box) or could not show.
+  virtual bool OpenBox(bool owned_by_game_window, std::string_view text, std::string_view caption) {
+    ShowModalBox(owned_by_game_window, text, caption);
+    return false;
+  }
   // The platform's modal box; returns when the player has dismissed it.
-  virtual void ShowModalBox(bool owned_by_game_window,
-                            std::string_view text,
-                            std::string_view caption) = 0;
+  virtual void ShowModalBox(bool /*owned_by_game_window*/,
+                            std::string_view /*text*/,
+                            std::string_view /*caption*/) {}
+  void OnBoxClosed() {
+    box_open_ = false;
+    quiet_until_ms_ = NowMs() + kQuietAfterBoxMs;
+  }
 
  private:
   bool box_open_ = false;

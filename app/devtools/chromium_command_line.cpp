@@ -1,10 +1,15 @@
 #include "app/devtools/chromium_command_line.h"
 
+#include "base/core/base64.h"
+#include "embedded/first_page_html.h"
+
 namespace gameshell {
 
-const char kFirstPageUrl[] =
-    "data:text/html,<!DOCTYPE html><meta charset=utf-8><title>Varnholt</title>"
-    "<body style=background:black>";
+std::string FirstPageUrl() {
+  return "data:text/html;base64," + Base64Encode(kFirstPageHtml);
+}
+
+const char kProfilePreferences[] = R"({"browser":{"custom_chrome_frame":false}})";
 
 const std::vector<std::string>& ChromiumBrowserNames() {
   static const std::vector<std::string> kNames = {
@@ -55,8 +60,11 @@ std::vector<std::string> ChromiumCommandLine(const ChromiumStart& start) {
   };
   if (!start.sandbox) {
     line.push_back("--no-sandbox");
+    // Else a bar above the game says that the flag is unsupported: the shell says it once on
+    // stderr instead. (The bar is left out for automated tests.)
+    line.push_back("--test-type");
   }
-  line.push_back("--app=" + std::string(kFirstPageUrl));
+  line.push_back("--app=" + FirstPageUrl());
   return line;
 }
 

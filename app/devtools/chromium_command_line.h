@@ -11,9 +11,10 @@ namespace gameshell {
 // Chromium first, then Chrome and Edge where a player installed them.
 const std::vector<std::string>& ChromiumBrowserNames();
 
-// The page the game window opens with, until the shell has set the page up and loads the game:
-// an app window needs an address, and a blank one opens a browser window with tabs instead.
-extern const char kFirstPageUrl[];
+// The page the game window opens with, until the shell has set the page up and the game's first
+// page has come: the game's name, and that it loads (or still waits for the game's server). An
+// app window needs an address, and a blank one opens a browser window with tabs instead.
+std::string FirstPageUrl();
 
 // The window class the desktop entry names, so the desktop groups the game window under it.
 inline constexpr char kWindowClass[] = "gameshell";
@@ -25,6 +26,11 @@ struct ChromiumStart {
   // Pages run in the engine's sandbox; only root goes without (the engine refuses it there).
   bool sandbox = true;
 };
+
+// The profile's settings, written before the browser first reads them (its "Preferences" file
+// in "Default"): the window manager's frame around the game window, as around every other
+// window of the desktop, so that the window holds only the game's page.
+extern const char kProfilePreferences[];
 
 // The browser's whole command line: the pipe and no port, a profile of its own that asks nothing
 // of the network by itself, one app window, the sandbox unless told otherwise.

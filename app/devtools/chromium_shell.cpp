@@ -5,7 +5,9 @@
 
 #include "app/devtools/chromium_command_line.h"
 #include "base/core/text_conversion.h"
+#include "bridge/core/launcher.h"
 #include "platform/browser_process.h"
+#include "platform/file_system.h"
 #include "platform/temporary_directory.h"
 #include "platform/url_opener.h"
 
@@ -15,6 +17,8 @@ namespace {
 // A browser asked to close that has not ended by then is ended.
 constexpr auto kCloseDeadline = std::chrono::seconds(5);
 constexpr WindowSize kInitialSize{1440, 810};
+// The largest the player may make the game window: a 4K screen's.
+constexpr WindowSize kMaximumPageSize{3840, 2160};
 constexpr char kProfilePrefix[] = "gameshell-browser-";
 }  // namespace
 
@@ -23,6 +27,7 @@ ChromiumShell::ChromiumShell(Settings settings) : settings_(std::move(settings))
 ChromiumShell::~ChromiumShell() {
   // The browser first: it writes into its profile until it has ended.
   pipe_.reset();
+  launcher_host_.reset();
   window_keeper_.reset();
   tab_.reset();
   cache_answers_.reset();
@@ -42,6 +47,9 @@ int ChromiumShell::Run() {
     std::fprintf(stderr, "gameshell: no temporary directory for the browser's profile\n");
     return 1;
   }
+  // Left at the browser's defaults where it cannot be written: the game plays either way.
+  DefaultFileSystem().CreateDirectory(profile_dir_ + "/Default");
+  DefaultFileSystem().WriteFile(profile_dir_ + "/Default/Preferences", kProfilePreferences);
   ChromiumStart start;
   start.browser = settings_.browser;
   start.profile_dir = profile_dir_;
@@ -49,9 +57,11 @@ int ChromiumShell::Run() {
   start.sandbox = settings_.sandbox;
   std::string error;
   std::unique_ptr<platform::BrowserProcess> process =
-      platform::StartBrowserProcess(ChromiumCommandLine(start), &error);
+      platform::StartBrowserProcess(ChromiumCommandLine(start), &error,
+                                    /*output_shown=*/settings_.developer_build);
   if (!process) {
-    std::fprintf(stderr, "gameshell: the browser could not start: %s\n", error.c_str());
+    start_failure_ = error;
+    std::fprintf(stderr, "gameshell: the browser engine could not start: %s\n", error.c_str());
     return 2;
   }
   cache_ = std::make_unique<ResourceCache>(settings_.hosts);
@@ -75,8 +85,10 @@ int ChromiumShell::Run() {
         }
       },
       [this] { OnBrowserGone(); });
-  window_keeper_ =
-      GameWindowKeeper::Start(pipe_->process().pid(), kWindowClass, GameTab::kWindowTitle);
+  window_keeper_ = GameWindowKeeper::Start(
+      pipe_->process().pid(),
+      {kWindowClass, GameTab::kWindowTitle, GameTab::kMinimumPageSize, kMaximumPageSize});
+  launcher_host_ = std::make_unique<WindowedLauncherHost>(loop_);
   // The game has never saved files through the browser, and no other page may.
   browser_->DenyDownloads();
   tab_->Start();
@@ -90,7 +102,16 @@ void ChromiumShell::RequestClose() {
 
 void ChromiumShell::OnBrowserGone() {
   if (!closing_) {
-    std::fprintf(stderr, "gameshell: the browser ended unexpectedly\n");
+    // A player's build hears nothing of the browser's own: it says what it can.
+    const std::optional<int> status = pipe_->process().WaitForExit(std::chrono::seconds(1));
+    const std::string code = status ? " (exit code " + std::to_string(*status) + ")" : "";
+    if (tab_->target_id().empty()) {
+      start_failure_ = "it ended before its window opened" + code;
+      std::fprintf(stderr, "gameshell: the browser engine could not start: %s\n",
+                   start_failure_.c_str());
+    } else {
+      std::fprintf(stderr, "gameshell: the browser ended unexpectedly%s\n", code.c_str());
+    }
     exit_code_ = 1;
   }
   connection_->Close("the browser ended");
@@ -129,7 +150,14 @@ void ChromiumShell::MaximizeWindow() {
   }
 }
 
-void ChromiumShell::OpenPay(const std::u16string&) {}
+uintptr_t ChromiumShell::GameWindow() const {
+  return window_keeper_ ? window_keeper_->GameWindow() : 0;
+}
+
+void ChromiumShell::OpenPay(const std::u16string& url) {
+  launcher_host_->SetGameWindow(GameWindow());
+  LauncherOpenPay(*launcher_host_, kLauncherLibraryName, url);
+}
 
 void ChromiumShell::ResetCache(const std::string& generation) {
   cache_->index().Reset(generation);
@@ -139,7 +167,15 @@ void ChromiumShell::ReloadSender() {
   tab_->Reload();
 }
 
-void ChromiumShell::UserAuthentic() {}
+void ChromiumShell::UserAuthentic() {
+  launcher_host_->SetGameWindow(GameWindow());
+  // The shell's loop waits for the library's answer (its own window may wait for the player): the
+  // game waits with it, as it did on every engine the shell had.
+  if (const std::optional<int32_t> result =
+          LauncherUserAuthentic(*launcher_host_, kLauncherLibraryName, GameWindow())) {
+    tab_->RunInGame(AuthenticationCallbackScript(*result));
+  }
+}
 
 void ChromiumShell::OpenExternal(const std::u16string& url) {
   platform::OpenWithDesktop(Utf16ToUtf8(url));

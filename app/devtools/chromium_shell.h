@@ -12,6 +12,7 @@
 #include "cache/devtools/cache_answers.h"
 #include "client/devtools/browser_pipe.h"
 #include "client/devtools/game_tab.h"
+#include "platform/windowed_launcher_host.h"
 #include "window/devtools/game_window_keeper.h"
 
 namespace gameshell {
@@ -39,6 +40,8 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
   int Run();
   // From any thread: ends the game as closing its window does.
   void RequestClose();
+  // Why the browser could not start, once Run has returned; empty when it started.
+  const std::string& start_failure() const { return start_failure_; }
 
   // GameTab::Delegate:
   void OnGameMessage(const BridgeMessage& message) override;
@@ -58,6 +61,7 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
 
  private:
   void OnBrowserGone();
+  uintptr_t GameWindow() const;
 
   const Settings settings_;
   MessageLoop loop_;
@@ -69,9 +73,11 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
   std::unique_ptr<GameTab> tab_;
   std::unique_ptr<BrowserPipe> pipe_;
   std::unique_ptr<GameWindowKeeper> window_keeper_;
+  std::unique_ptr<WindowedLauncherHost> launcher_host_;
   BridgeDispatcher dispatcher_;
   bool closing_ = false;
   int exit_code_ = 0;
+  std::string start_failure_;
 };
 
 }  // namespace gameshell

@@ -10,14 +10,21 @@
 #include "app/devtools/chromium_shell.h"
 #include "base/core/text_conversion.h"
 #include "platform/browser_process.h"
+#include "platform/message_box_window.h"
 #include "platform/process_environment.h"
 #include "platform/termination_signals.h"
 
 namespace {
 
-int Refuse(const gameshell::StartRefusal& refusal) {
+// On stderr, and, where the player started the game from the menu, in a box.
+int Refuse(const gameshell::StartRefusal& refusal, bool in_window) {
   if (!refusal.said_on_stderr) {
     std::fprintf(stderr, "gameshell: %s\n", refusal.english.c_str());
+    std::fflush(stderr);
+  }
+  if (in_window) {
+    gameshell::platform::MessageBoxWindow::ShowAndWait(
+        {"Varnholt", refusal.chinese + "\n\n" + refusal.english_sentences, /*error=*/true, 0});
   }
   return refusal.exit_code;
 }
@@ -26,15 +33,22 @@ int Refuse(const gameshell::StartRefusal& refusal) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
+  // A command line meant for one of an engine's sub-processes starts no game: the same program
+  // name may be handed one by an engine that runs the shell's executable for its helpers.
+  if (gameshell::IsEngineSubprocessCommandLine(args, true)) {
+    return 0;
+  }
   const gameshell::ShellOptions options = gameshell::TakeShellOptions(args);
   if (options.refused_cache_dir) {
-    return Refuse(gameshell::CacheDirectoryRefusal(*options.refused_cache_dir));
+    return Refuse(gameshell::CacheDirectoryRefusal(*options.refused_cache_dir),
+                  options.errors_in_window);
   }
   // The working directory is the cache root: game paths would be written among the user's own
   // files and settings.
   if (gameshell::platform::WorkingDirectoryIsHome()) {
     return Refuse(
-        gameshell::HomeDirectoryRefusal(gameshell::platform::WorkingDirectoryForDisplay()));
+        gameshell::HomeDirectoryRefusal(gameshell::platform::WorkingDirectoryForDisplay()),
+        options.errors_in_window);
   }
   for (const std::string& ignored : gameshell::IgnoredArguments(args, false)) {
     std::fprintf(stderr,
@@ -44,7 +58,7 @@ int main(int argc, char** argv) {
   const std::string browser =
       gameshell::platform::FindExecutable(gameshell::ChromiumBrowserNames());
   if (browser.empty()) {
-    return Refuse(gameshell::BrowserMissingRefusal());
+    return Refuse(gameshell::BrowserMissingRefusal(), options.errors_in_window);
   }
   const gameshell::PlayedHosts played = gameshell::ChoosePlayedHosts(
       options, gameshell::kLoginHost, gameshell::kExtraHosts, gameshell::kRemoteDebugging);
@@ -68,5 +82,9 @@ int main(int argc, char** argv) {
   }
   gameshell::ChromiumShell shell(std::move(settings));
   gameshell::platform::WatchTerminationSignals([&shell] { shell.RequestClose(); });
-  return shell.Run();
+  const int exit_code = shell.Run();
+  if (!shell.start_failure().empty()) {
+    return Refuse(gameshell::EngineFailedRefusal(shell.start_failure()), options.errors_in_window);
+  }
+  return exit_code;
 }

@@ -1,12 +1,12 @@
 #include "app/qt/start_refusal_report.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 
 #include <cstdio>
 
 #include "app/qt/game_browser_app.h"
+#include "platform/qt/shell_message_box.h"
 
 namespace gameshell {
 
@@ -24,13 +24,10 @@ int ReportStartRefusal(const StartRefusal& refusal, bool in_window) {
     ConfineQtToItsInstallation();
     QApplication app(argc, argv);
     ConfineQtToItsInstallation();
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Varnholt"),
-                    QString::fromStdString(refusal.chinese + "\n\n" + refusal.english_sentences),
-                    QMessageBox::Ok);
     // The reason may carry a path or the engine's words: text, never markup or links.
-    box.setTextFormat(Qt::PlainText);
-    box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定 OK"));
-    box.exec();
+    NewShellMessageBox(QMessageBox::Critical, QStringLiteral("Varnholt"),
+                       QString::fromStdString(refusal.chinese + "\n\n" + refusal.english_sentences))
+        ->exec();
   }
   return refusal.exit_code;
 }

@@ -230,13 +230,13 @@ void GameTab::FitWindow(std::function<void()> then, int tries) {
   main_->runtime->EvaluateForText(
       "new Promise(done => requestAnimationFrame(() => requestAnimationFrame(() => done("
       "JSON.stringify([innerWidth, innerHeight, outerWidth, outerHeight, screen.availLeft,"
-      " screen.availTop, screen.availWidth, screen.availHeight])))))",
+      " screen.availTop, screen.availWidth, screen.availHeight, screenX, screenY])))))",
       [this, then, tries](const std::string& text) {
         const Json read = Json::parse(text, nullptr, /*allow_exceptions=*/false);
         if (!main_) {
           return;
         }
-        if (!read.is_array() || read.size() != 8 ||
+        if (!read.is_array() || read.size() != 10 ||
             !std::all_of(read.begin(), read.end(), [](const Json& n) { return n.is_number(); })) {
           // The first page's document was still being replaced: asked again, as often.
           if (tries > 0) {
@@ -257,7 +257,9 @@ void GameTab::FitWindow(std::function<void()> then, int tries) {
             {area.x + (area.width - kPageSize.width) / 2,
              area.y + (area.height - kPageSize.height) / 2, kPageSize.width, kPageSize.height},
             frame, area, kPageSize, kMinimumPageSize);
-        if ((inner.width == placed.width && inner.height == placed.height) || tries == 0) {
+        const bool in_place = at(8) == placed.x - frame.left && at(9) == placed.y - frame.top;
+        if ((inner.width == placed.width && inner.height == placed.height && in_place) ||
+            tries == 0) {
           then();
           return;
         }
@@ -324,6 +326,18 @@ void GameTab::OnPageCrashed() {
 void GameTab::SetLocked(bool locked) {
   locked_ = locked;
   TellPageLocked();
+}
+
+void GameTab::RunInGame(const std::string& script) {
+  if (!main_ || !ShowsTheGame()) {
+    return;
+  }
+  for (const auto& [id, context] : main_->contexts) {
+    if (context.frame_id == target_id_ && IsGameOrigin(context.origin, hosts_)) {
+      main_->runtime->EvaluateIn(id, script, /*user_gesture=*/false);
+      return;
+    }
+  }
 }
 
 bool GameTab::ShowsTheGame() const {

@@ -59,6 +59,9 @@ class GameTab {
 
   void Start();
   void Reload();
+  // Runs `script` in the game window's document as the page's own, where that document is the
+  // game's.
+  void RunInGame(const std::string& script);
   // While locked, closing the window runs the game's hook instead, and the window stays.
   void SetLocked(bool locked);
   // Empty until the browser named the game window's page.

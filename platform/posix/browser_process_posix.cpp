@@ -141,7 +141,8 @@ std::string FindExecutable(const std::vector<std::string>& names) {
 }
 
 std::unique_ptr<BrowserProcess> StartBrowserProcess(const std::vector<std::string>& argv,
-                                                    std::string* error) {
+                                                    std::string* error,
+                                                    bool output_shown) {
   if (argv.empty()) {
     *error = "no browser to start";
     return nullptr;
@@ -161,6 +162,8 @@ std::unique_ptr<BrowserProcess> StartBrowserProcess(const std::vector<std::strin
     }
     return nullptr;
   }
+  // Opened before the fork: the child may only make async-signal-safe calls.
+  int nowhere = output_shown ? -1 : ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   std::vector<char*> args;
   for (const std::string& arg : argv) {
     args.push_back(const_cast<char*>(arg.c_str()));
@@ -185,6 +188,10 @@ std::unique_ptr<BrowserProcess> StartBrowserProcess(const std::vector<std::strin
     // The pipe at 3 and 4, whatever numbers the pipes got (3 or 4 among them).
     const int in = ::fcntl(to_browser[0], F_DUPFD_CLOEXEC, 5);
     const int out = ::fcntl(from_browser[1], F_DUPFD_CLOEXEC, 5);
+    if (nowhere >= 0) {
+      ::dup2(nowhere, STDOUT_FILENO);
+      ::dup2(nowhere, STDERR_FILENO);
+    }
     if (in < 0 || out < 0 || ::dup2(in, 3) != 3 || ::dup2(out, 4) != 4) {
       const int code = errno;
       (void)!::write(exec_status[1], &code, sizeof code);
@@ -198,6 +205,7 @@ std::unique_ptr<BrowserProcess> StartBrowserProcess(const std::vector<std::strin
   CloseIfOpen(to_browser[0]);
   CloseIfOpen(from_browser[1]);
   CloseIfOpen(exec_status[1]);
+  CloseIfOpen(nowhere);
   if (pid < 0) {
     *error = std::string("no process: ") + std::strerror(errno);
     CloseIfOpen(to_browser[1]);

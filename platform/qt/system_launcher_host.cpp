@@ -1,21 +1,17 @@
 #include "platform/qt/system_launcher_host.h"
 
-#include <QAbstractButton>
 #include <QEvent>
 #include <QEventLoop>
-#include <QFontMetrics>
-#include <QGridLayout>
 #include <QMessageBox>
 #include <QPointer>
-#include <QSpacerItem>
 #include <QTimer>
 #include <QWindow>
+
+#include "platform/qt/shell_message_box.h"
 
 namespace gameshell {
 
 namespace {
-constexpr int kTitleBarButtonsPx = 160;
-
 // Brings the box back above the game window, with the keyboard, whenever that window shows or
 // takes the keyboard while the box is open.
 class KeepAbove : public QObject {
@@ -48,24 +44,10 @@ void SystemLauncherHost::ShowModalBox(bool owned_by_game_window,
                                       std::string_view text,
                                       std::string_view caption) {
   QPointer<QMessageBox> box =
-      new QMessageBox(QMessageBox::NoIcon,
-                      QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
-                      QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                      QMessageBox::Ok, owned_by_game_window ? owner_.data() : nullptr);
-  box->setAttribute(Qt::WA_DeleteOnClose);
-  // Qt's own word is English whatever the desktop's language: the words are the game's two.
-  box->button(QMessageBox::Ok)->setText(QString::fromUtf8("确定 OK"));
-  // Text as written: a message box guesses markup otherwise.
-  box->setTextFormat(Qt::PlainText);
-  // A box narrower than its title has the title cut by the window manager ("Us… 失败"): it is made
-  // as wide as the title in the title bar's larger font, with room for its buttons. A message box
-  // sizes itself to its layout, so the width goes into that.
-  const int title_width =
-      QFontMetrics(box->font()).horizontalAdvance(box->windowTitle()) * 3 / 2 + kTitleBarButtonsPx;
-  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
-    grid->addItem(new QSpacerItem(title_width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
-                  grid->rowCount(), 0, 1, grid->columnCount());
-  }
+      NewShellMessageBox(QMessageBox::NoIcon,
+                         QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
+                         QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                         owned_by_game_window ? owner_.data() : nullptr);
   // Not modal: the player can still close the game while it waits (the box goes with its owner,
   // or with the application's end).
   box->setWindowModality(Qt::NonModal);

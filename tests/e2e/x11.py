@@ -3,7 +3,7 @@ import os
 import subprocess
 import time
 
-from Xlib import X, XK, display, protocol
+from Xlib import X, XK, Xatom, display, protocol
 from Xlib.ext import xtest
 
 
@@ -90,6 +90,11 @@ class Desktop:
         """True when `upper`'s top-level window lies above `lower`'s."""
         order = [w.id for w in self.root.query_tree().children]
         return order.index(self.frame(upper).id) > order.index(self.frame(lower).id)
+
+    def transient_for(self, window):
+        """The id of the window `window` belongs to (WM_TRANSIENT_FOR), or None."""
+        prop = window.get_full_property(Xatom.WM_TRANSIENT_FOR, X.AnyPropertyType)
+        return prop.value[0] if prop is not None and len(prop.value) else None
 
     def is_viewable(self, window):
         try:

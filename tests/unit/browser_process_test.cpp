@@ -52,6 +52,18 @@ TEST(BrowserProcessTest, ItsExitCodeAndTheEndOfItsPipeReachTheShell) {
   EXPECT_EQ(process->WaitForExit(5000ms), 3);
 }
 
+TEST(BrowserProcessTest, ItsOutputIsShownOnlyWhenAskedFor) {
+  for (const bool shown : {true, false}) {
+    std::string error;
+    testing::internal::CaptureStderr();
+    auto process =
+        StartBrowserProcess({"sh", "-c", "echo said >&2; echo told; exit 0"}, &error, shown);
+    ASSERT_TRUE(process) << error;
+    EXPECT_EQ(process->WaitForExit(5000ms), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), shown ? "said\n" : "");
+  }
+}
+
 TEST(BrowserProcessTest, FindsTheFirstNameThatIsAProgram) {
   EXPECT_EQ(FindExecutable({"no-such-browser-here", "sh"}).rfind("/sh"),
             FindExecutable({"sh"}).size() - 3);

@@ -29,5 +29,29 @@ TEST(PlatformLauncherHostTest, OneMessageBoxAtATime) {
   EXPECT_EQ(host.shown, 2);
 }
 
+// A box in a window of its own stays open while the shell goes on.
+TEST(PlatformLauncherHostTest, ABoxInAWindowOfItsOwnHoldsBackOthersUntilItCloses) {
+  struct WindowedHost : PlatformLauncherHost {
+    int shown = 0;
+    int64_t now = 0;
+    bool OpenBox(bool, std::string_view, std::string_view) override {
+      ++shown;
+      return true;
+    }
+    void Dismiss() { OnBoxClosed(); }
+    int64_t NowMs() const override { return now; }
+  } host;
+  host.ShowMessageBox(false, "text", "caption");
+  host.now += 60000;
+  host.ShowMessageBox(true, "text", "caption");
+  EXPECT_EQ(host.shown, 1);
+  host.Dismiss();
+  host.ShowMessageBox(false, "text", "caption");
+  EXPECT_EQ(host.shown, 1);
+  host.now += PlatformLauncherHost::kQuietAfterBoxMs;
+  host.ShowMessageBox(false, "text", "caption");
+  EXPECT_EQ(host.shown, 2);
+}
+
 }  // namespace
 }  // namespace gameshell

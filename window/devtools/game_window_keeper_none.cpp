@@ -3,7 +3,7 @@
 namespace gameshell {
 
 // No display the shell knows how to watch: the browser's windows are left as they are.
-std::unique_ptr<GameWindowKeeper> GameWindowKeeper::Start(long, std::string, std::string) {
+std::unique_ptr<GameWindowKeeper> GameWindowKeeper::Start(long, Rules) {
   return nullptr;
 }
 

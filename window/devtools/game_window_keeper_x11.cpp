@@ -2,6 +2,8 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -39,17 +41,12 @@ std::string Property(xcb_connection_t* connection, xcb_window_t window, xcb_atom
 
 class X11GameWindowKeeper : public GameWindowKeeper {
  public:
-  X11GameWindowKeeper(xcb_connection_t* connection,
-                      int stop_fds[2],
-                      long browser_pid,
-                      std::string window_class,
-                      std::string title)
+  X11GameWindowKeeper(xcb_connection_t* connection, int stop_fds[2], long browser_pid, Rules rules)
       : connection_(connection),
         stop_read_(stop_fds[0]),
         stop_write_(stop_fds[1]),
         browser_pid_(browser_pid),
-        window_class_(std::move(window_class)),
-        title_(std::move(title)) {
+        rules_(std::move(rules)) {
     net_wm_name_ = Atom(connection_, "_NET_WM_NAME");
     net_wm_pid_ = Atom(connection_, "_NET_WM_PID");
     utf8_ = Atom(connection_, "UTF8_STRING");
@@ -70,6 +67,8 @@ class X11GameWindowKeeper : public GameWindowKeeper {
     thread_ = std::thread([this] { Run(); });
   }
 
+  uintptr_t GameWindow() const override { return found_.load(); }
+
   ~X11GameWindowKeeper() override {
     const char stop = 1;
     (void)!::write(stop_write_, &stop, 1);
@@ -89,8 +88,9 @@ class X11GameWindowKeeper : public GameWindowKeeper {
     // WM_CLASS: the instance's name, a NUL, the class, a NUL.
     const std::string wm_class = Property(connection_, window, XCB_ATOM_WM_CLASS);
     const size_t split = wm_class.find('\0');
-    if (split == std::string::npos || wm_class.compare(split + 1, window_class_.size() + 1,
-                                                       window_class_ + std::string(1, '\0')) != 0) {
+    if (split == std::string::npos ||
+        wm_class.compare(split + 1, rules_.window_class.size() + 1,
+                         rules_.window_class + std::string(1, '\0')) != 0) {
       return false;
     }
     Reply<xcb_get_property_reply_t> pid(xcb_get_property_reply(
@@ -115,18 +115,51 @@ class X11GameWindowKeeper : public GameWindowKeeper {
         return;
       }
       kept_ = window;
+      found_ = window;
     } else if (window != kept_) {
       return;
     }
-    if (Property(connection_, window, net_wm_name_) != title_) {
+    const std::string& title = rules_.title;
+    if (Property(connection_, window, net_wm_name_) != title) {
       xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, net_wm_name_, utf8_, 8,
-                          static_cast<uint32_t>(title_.size()), title_.data());
+                          static_cast<uint32_t>(title.size()), title.data());
     }
-    if (Property(connection_, window, XCB_ATOM_WM_NAME) != title_) {
+    if (Property(connection_, window, XCB_ATOM_WM_NAME) != title) {
       xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME,
-                          XCB_ATOM_STRING, 8, static_cast<uint32_t>(title_.size()), title_.data());
+                          XCB_ATOM_STRING, 8, static_cast<uint32_t>(title.size()), title.data());
     }
+    KeepSizeLimits(window);
     xcb_flush(connection_);
+  }
+
+  // WM_NORMAL_HINTS: the flags, then x, y, width, height, the smallest and the largest size, ...
+  // (18 numbers); the rest of what the browser put there stays.
+  void KeepSizeLimits(xcb_window_t window) {
+    constexpr uint32_t kMinSize = 1 << 4;
+    constexpr uint32_t kMaxSize = 1 << 5;
+    constexpr size_t kFields = 18;
+    uint32_t hints[kFields] = {};
+    Reply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(connection_,
+                               xcb_get_property(connection_, 0, window, XCB_ATOM_WM_NORMAL_HINTS,
+                                                XCB_ATOM_WM_SIZE_HINTS, 0, kFields),
+                               nullptr));
+    if (reply && reply->format == 32) {
+      const size_t have = std::min<size_t>(
+          kFields, static_cast<size_t>(xcb_get_property_value_length(reply.get())) / 4);
+      std::memcpy(hints, xcb_get_property_value(reply.get()), have * 4);
+    }
+    const uint32_t wanted[] = {
+        hints[0] | kMinSize | kMaxSize, static_cast<uint32_t>(rules_.minimum.width),
+        static_cast<uint32_t>(rules_.minimum.height), static_cast<uint32_t>(rules_.maximum.width),
+        static_cast<uint32_t>(rules_.maximum.height)};
+    if (hints[0] == wanted[0] && std::equal(wanted + 1, wanted + 5, hints + 5)) {
+      return;
+    }
+    hints[0] = wanted[0];
+    std::copy(wanted + 1, wanted + 5, hints + 5);
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
+                        XCB_ATOM_WM_SIZE_HINTS, 32, kFields, hints);
   }
 
   void Run() {
@@ -160,7 +193,8 @@ class X11GameWindowKeeper : public GameWindowKeeper {
         break;
       case XCB_PROPERTY_NOTIFY: {
         const auto* changed = reinterpret_cast<xcb_property_notify_event_t*>(event);
-        if (changed->atom == net_wm_name_ || changed->atom == XCB_ATOM_WM_NAME) {
+        if (changed->atom == net_wm_name_ || changed->atom == XCB_ATOM_WM_NAME ||
+            changed->atom == XCB_ATOM_WM_NORMAL_HINTS) {
           Keep(changed->window);
         }
         break;
@@ -174,21 +208,19 @@ class X11GameWindowKeeper : public GameWindowKeeper {
   const int stop_read_;
   const int stop_write_;
   const long browser_pid_;
-  const std::string window_class_;
-  const std::string title_;
+  const Rules rules_;
   xcb_window_t root_ = 0;
   xcb_atom_t net_wm_name_ = XCB_ATOM_NONE;
   xcb_atom_t net_wm_pid_ = XCB_ATOM_NONE;
   xcb_atom_t utf8_ = XCB_ATOM_NONE;
   xcb_window_t kept_ = XCB_WINDOW_NONE;  // on the watching thread, once the constructor is done
+  std::atomic<uintptr_t> found_{0};      // kept_, for other threads
   std::thread thread_;
 };
 
 }  // namespace
 
-std::unique_ptr<GameWindowKeeper> GameWindowKeeper::Start(long browser_pid,
-                                                          std::string window_class,
-                                                          std::string title) {
+std::unique_ptr<GameWindowKeeper> GameWindowKeeper::Start(long browser_pid, Rules rules) {
   xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
   if (xcb_connection_has_error(connection)) {
     xcb_disconnect(connection);
@@ -199,8 +231,7 @@ std::unique_ptr<GameWindowKeeper> GameWindowKeeper::Start(long browser_pid,
     xcb_disconnect(connection);
     return nullptr;
   }
-  return std::make_unique<X11GameWindowKeeper>(connection, stop_fds, browser_pid,
-                                               std::move(window_class), std::move(title));
+  return std::make_unique<X11GameWindowKeeper>(connection, stop_fds, browser_pid, std::move(rules));
 }
 
 }  // namespace gameshell
