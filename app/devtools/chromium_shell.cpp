@@ -5,6 +5,7 @@
 
 #include "app/devtools/chromium_command_line.h"
 #include "base/core/text_conversion.h"
+#include "bridge/core/bridge_messages.h"
 #include "bridge/core/launcher.h"
 #include "platform/browser_process.h"
 #include "platform/file_system.h"
@@ -73,7 +74,7 @@ int ChromiumShell::Run() {
     }
   });
   browser_ = std::make_unique<BrowserDomain>(*connection_);
-  tab_ = std::make_unique<GameTab>(*connection_, settings_.hosts, settings_.start_url,
+  tab_ = std::make_unique<GameTab>(*connection_, loop_, settings_.hosts, settings_.start_url,
                                    cache_answers_.get(), settings_.developer_build, this);
   pipe_ = std::make_unique<BrowserPipe>(
       std::move(process), &loop_,
@@ -124,6 +125,18 @@ void ChromiumShell::OnGameMessage(const BridgeMessage& message) {
 
 void ChromiumShell::OnGameTabClosed() {
   CloseGame();
+}
+
+void ChromiumShell::OnPopupTitles(std::map<std::string, std::string> titles) {
+  if (window_keeper_) {
+    window_keeper_->SetPopupTitles(std::move(titles));
+  }
+}
+
+void ChromiumShell::OnOpenOutside(const std::string& url) {
+  if (IsOpenableExternalUrl(Utf8ToUtf16(url))) {
+    platform::OpenWithDesktop(url);
+  }
 }
 
 void ChromiumShell::SetCanClose(bool can_close) {

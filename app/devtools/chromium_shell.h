@@ -47,6 +47,8 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
   void OnGameMessage(const BridgeMessage& message) override;
   void OnGameTabClosed() override;
   void OnLockedCloseUnanswered() override;
+  void OnPopupTitles(std::map<std::string, std::string> titles) override;
+  void OnOpenOutside(const std::string& url) override;
 
   // BridgeCommands:
   bool HasWindowDelegate() override { return true; }

@@ -14,6 +14,13 @@ void RuntimeDomain::AddBinding(const std::string& name, std::function<void()> do
                    DevToolsConnection::Then(std::move(done)));
 }
 
+void RuntimeDomain::AddBindingInWorld(const std::string& name,
+                                      const std::string& world,
+                                      std::function<void()> done) {
+  connection_.Send("Runtime.addBinding", {{"name", name}, {"executionContextName", world}},
+                   session_id_, DevToolsConnection::Then(std::move(done)));
+}
+
 void RuntimeDomain::Evaluate(const std::string& expression) {
   connection_.Send("Runtime.evaluate", {{"expression", expression}}, session_id_);
 }

@@ -30,6 +30,10 @@ class RuntimeDomain {
   void Enable(std::function<void()> done = {});
   // A global function `name` in every context of the page from now on.
   void AddBinding(const std::string& name, std::function<void()> done = {});
+  // Only in the worlds named `world`: the page's own scripts never see it.
+  void AddBindingInWorld(const std::string& name,
+                         const std::string& world,
+                         std::function<void()> done = {});
   void Evaluate(const std::string& expression);
   // In the page's main frame's own world; `result` hears the value as text (empty when none), of
   // a promise once it has settled.

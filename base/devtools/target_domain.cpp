@@ -7,7 +7,11 @@ TargetDomain::TargetInfo TargetDomain::ParseInfo(const Json& info) {
   target.id = StringAt(info, "targetId");
   target.type = StringAt(info, "type");
   target.url = StringAt(info, "url");
+  target.title = StringAt(info, "title");
   target.opener_id = StringAt(info, "openerId");
+  target.opener_frame_id = StringAt(info, "openerFrameId");
+  const auto access = info.find("canAccessOpener");
+  target.can_access_opener = access != info.end() && access->is_boolean() && access->get<bool>();
   return target;
 }
 
@@ -44,6 +48,28 @@ void TargetDomain::AutoAttach(const std::string& session_id, std::function<void(
   connection_.Send("Target.setAutoAttach",
                    {{"autoAttach", true}, {"waitForDebuggerOnStart", true}, {"flatten", true}},
                    session_id, DevToolsConnection::Then(std::move(done)));
+}
+
+void TargetDomain::AutoAttachPages(std::function<void()> done) {
+  connection_.Send("Target.setAutoAttach",
+                   {{"autoAttach", true},
+                    {"waitForDebuggerOnStart", true},
+                    {"flatten", true},
+                    {"filter", Json::array({{{"type", "page"}, {"exclude", false}}})}},
+                   {}, DevToolsConnection::Then(std::move(done)));
+}
+
+void TargetDomain::Detach(const std::string& session_id) {
+  connection_.Send("Target.detachFromTarget", {{"sessionId", session_id}});
+}
+
+void TargetDomain::OnInfoChanged(std::function<void(const TargetInfo&)> changed) {
+  connection_.Listen("Target.targetInfoChanged",
+                     [changed](const Json& params, const std::string& session) {
+                       if (session.empty()) {
+                         changed(ParseInfo(ObjectAt(params, "targetInfo")));
+                       }
+                     });
 }
 
 void TargetDomain::OnAutoAttached(

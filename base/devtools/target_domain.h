@@ -15,7 +15,10 @@ class TargetDomain {
     std::string id;
     std::string type;  // "page", "iframe", "worker", ...
     std::string url;
-    std::string opener_id;  // the page that opened it, if any
+    std::string title;
+    std::string opener_id;        // the page that opened it, if any
+    std::string opener_frame_id;  // the frame whose document opened it
+    bool can_access_opener = false;
   };
 
   explicit TargetDomain(DevToolsConnection& connection) : connection_(connection) {}
@@ -27,13 +30,19 @@ class TargetDomain {
   void Attach(const std::string& target_id,
               std::function<void(const std::string& session_id)> attached);
   void Close(const std::string& target_id);
+  void Detach(const std::string& session_id);
+  // A target's address or title changed.
+  void OnInfoChanged(std::function<void(const TargetInfo&)> changed);
   // Every session the browser ends.
   void OnDetached(std::function<void(const std::string& session_id)> detached);
   // Every target that the target of `session_id` starts (its frames of other sites, its workers)
   // is attached at once and waits, before it runs anything, until the shell lets it go on
   // (Runtime.runIfWaitingForDebugger on its session).
   void AutoAttach(const std::string& session_id, std::function<void()> done = {});
-  // A target attached that way: its session, and the session it belongs to.
+  // Every page the browser opens from now on (a window, a tab, a popup) is attached at once and
+  // waits before its first navigation, as above; pages already there are attached as they are.
+  void AutoAttachPages(std::function<void()> done = {});
+  // A target attached that way: its session, and the session it belongs to (empty for a page).
   void OnAutoAttached(std::function<void(const std::string& parent_session,
                                          const std::string& session_id,
                                          const TargetInfo& target)> attached);

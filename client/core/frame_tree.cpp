@@ -82,13 +82,19 @@ std::string FrameTree::ParentOf(std::string_view frame_id) const {
   return frame == frames_.end() ? std::string() : frame->second.parent_id;
 }
 
-std::optional<std::string> FrameTree::MainFrame() const {
-  for (const auto& [id, frame] : frames_) {
-    if (frame.parent_id.empty()) {
+std::string FrameTree::RootOf(std::string_view frame_id) const {
+  std::string id(frame_id);
+  for (int depth = 0; depth < kMaxDepth; ++depth) {
+    const auto frame = frames_.find(id);
+    if (frame == frames_.end()) {
+      return {};
+    }
+    if (frame->second.parent_id.empty()) {
       return id;
     }
+    id = frame->second.parent_id;
   }
-  return std::nullopt;
+  return {};
 }
 
 namespace {

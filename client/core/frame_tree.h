@@ -9,7 +9,8 @@
 
 namespace gameshell {
 
-// The frames of the game window's page as the engine reports them, each with its document's
+// The frames of the game window's page (and of its popups, each a tree of its own) as the engine
+// reports them, each with its document's
 // origin, so that a call from a document can be judged by every document it sits in: a game
 // document inside another origin's frame is that origin's work. A frame whose document the engine
 // did not name (another site's frame runs in a process the shell does not watch) counts as
@@ -32,8 +33,9 @@ class FrameTree {
   std::string OriginOf(std::string_view frame_id) const;
   // Empty for the main frame, or a frame not known.
   std::string ParentOf(std::string_view frame_id) const;
-  // The main frame's id, when known.
-  std::optional<std::string> MainFrame() const;
+  // The top frame `frame_id` sits in (itself when it is one): a window's main frame. Empty when
+  // the frame, or one above it, is not known.
+  std::string RootOf(std::string_view frame_id) const;
 
  private:
   struct Frame {

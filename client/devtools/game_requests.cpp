@@ -33,9 +33,14 @@ std::string GameRequests::InitiatorOf(const FetchDomain::PausedRequest& request,
   }
   // A navigation names the frame it fills, not who started it: a sub-frame's is its parent
   // document's (which placed it; a frame of another origin navigates the game's top only after
-  // the player's click, the engine's own rule), the game window's is its current document's.
+  // the player's click, the engine's own rule), the game window's is its current document's, and
+  // so is a popup's, or its opener's before it has one.
   if (request.frame_id == main_frame_id_) {
     return frames_->OriginOf(main_frame_id_);
+  }
+  if (const auto popup = popup_openers_.find(request.frame_id); popup != popup_openers_.end()) {
+    const std::string own = frames_->OriginOf(request.frame_id);
+    return own.empty() ? popup->second : own;
   }
   return frames_->OriginOf(frames_->ParentOf(request.frame_id));
 }
@@ -79,9 +84,10 @@ void GameRequests::OnRequest(FetchDomain& fetch,
     judged.initiator = "";
     judged.started_by_shell = true;
   }
-  judged.kind = request.resource_type != "Document" ? RequestKind::kSubresource
-                : main_frame                        ? RequestKind::kGameWindowNavigation
-                                                    : RequestKind::kFrameNavigation;
+  judged.kind = request.resource_type != "Document"          ? RequestKind::kSubresource
+                : main_frame                                 ? RequestKind::kGameWindowNavigation
+                : popup_openers_.count(request.frame_id) > 0 ? RequestKind::kPopupNavigation
+                                                             : RequestKind::kFrameNavigation;
   const bool refused_scheme =
       request.resource_type == "Document" && IsRefusedNavigationUrl(request.url, false);
   const RequestVerdict verdict =

@@ -30,6 +30,12 @@ class GameRequests {
 
   // The game window's page's own frame.
   void SetMainFrame(std::string frame_id) { main_frame_id_ = std::move(frame_id); }
+  // A popup's own frame, and the origin of the document that opened it, whose its first
+  // navigation is until it has a document of its own.
+  void AddPopup(std::string frame_id, std::string opener_origin) {
+    popup_openers_[std::move(frame_id)] = std::move(opener_origin);
+  }
+  void RemovePopup(const std::string& frame_id) { popup_openers_.erase(frame_id); }
   // A request paused by `fetch`'s target; `worker_origin` is that target's when it is a worker
   // (whose requests name no frame).
   void OnPaused(FetchDomain& fetch,
@@ -59,6 +65,7 @@ class GameRequests {
   const FrameTree* const frames_;
   const GameHosts* const hosts_;
   std::string main_frame_id_;
+  std::map<std::string, std::string> popup_openers_;  // by the popup's frame
   CacheAnswers* const cache_answers_;
   // Requests of the game's documents to other origins whose answers are made readable: the
   // reading document's origin, by request.

@@ -4,26 +4,42 @@
 #include <cstdio>
 #include <utility>
 
+#include "base/core/url_authority.h"
 #include "bridge/devtools/page_functions.h"
 #include "embedded/close_lock_js.h"
+#include "embedded/new_window_links_js.h"
 #include "embedded/player_keys_js.h"
 #include "window/core/close_hook.h"
+#include "window/core/popup_title.h"
 
 namespace gameshell {
 
 namespace {
 
 constexpr char kLockWorld[] = "gameshell-close-lock";
+// How the shell's script in every frame says it opens a popup for a link.
+constexpr char kPopupBinding[] = "__gameshellPopup";
+// Links a frame may have opened at once, and not yet navigated, that the shell remembers.
+constexpr size_t kLinksOpeningPerFrame = 8;
+// How long a popup's first document has to say what window the browser gave it.
+constexpr auto kPopupWindowAskTime = std::chrono::seconds(15);
+// How often a popup's title is read.
+constexpr auto kPopupTitleEvery = std::chrono::milliseconds(500);
+// How long a popup's first document has to take what the shell's documents take, before it goes
+// on without (its process starts only then, and takes them first).
+constexpr auto kPopupProcessWait = std::chrono::milliseconds(300);
 
 }  // namespace
 
 GameTab::GameTab(DevToolsConnection& connection,
+                 MessageLoop& loop,
                  GameHosts hosts,
                  std::string start_url,
                  CacheAnswers* cache_answers,
                  bool developer_build,
                  Delegate* delegate)
     : connection_(connection),
+      loop_(loop),
       hosts_(std::move(hosts)),
       start_url_(std::move(start_url)),
       developer_build_(developer_build),
@@ -41,6 +57,7 @@ GameTab::GameTab(DevToolsConnection& connection,
 }
 
 GameTab::~GameTab() {
+  *alive_ = false;
   if (cache_answers_) {
     cache_answers_->SetFetchStarter(nullptr);
   }
@@ -50,9 +67,9 @@ GameTab::~GameTab() {
 }
 
 void GameTab::Start() {
-  targets_.DiscoverTargets(
-      [this](const TargetDomain::TargetInfo& target) { OnTargetCreated(target); },
-      [this](const std::string& id) { OnTargetDestroyed(id); });
+  targets_.DiscoverTargets([this](const TargetDomain::TargetInfo& target) { OnTargetInfo(target); },
+                           [this](const std::string& id) { OnTargetDestroyed(id); });
+  targets_.OnInfoChanged([this](const TargetDomain::TargetInfo& target) { OnTargetInfo(target); });
   targets_.OnAutoAttached([this](const std::string& parent, const std::string& session_id,
                                  const TargetDomain::TargetInfo& target) {
     OnAutoAttached(parent, session_id, target);
@@ -64,6 +81,8 @@ void GameTab::Start() {
     }
     sessions_.erase(session_id);
   });
+  // Every page the browser opens waits for the shell before its first navigation.
+  targets_.AutoAttachPages();
 }
 
 void GameTab::Reload() {
@@ -73,36 +92,213 @@ void GameTab::Reload() {
   }
 }
 
-void GameTab::OnTargetCreated(const TargetDomain::TargetInfo& target) {
-  if (target.type != "page" || closed_) {
+void GameTab::OnPageAttached(const std::string& session_id,
+                             const TargetDomain::TargetInfo& target) {
+  // The developer tools' own window stays the browser's.
+  if (closed_ || target.type != "page" || target.url.starts_with("devtools://")) {
+    targets_.Detach(session_id);
     return;
   }
-  // The browser starts with the game window alone: its page is the first. Any later one is a
-  // window or tab the player or a page opened, and the game window is the only one.
-  if (!target_id_.empty()) {
-    if (target.id != target_id_) {
-      targets_.Close(target.id);
-    }
-    return;
-  }
-  target_id_ = target.id;
-  requests_.SetMainFrame(target_id_);
-  targets_.Attach(target_id_, [this](const std::string& session_id) {
-    if (session_id.empty()) {
-      closed_ = true;
-      delegate_->OnGameTabClosed();
-      return;
-    }
+  // The browser starts with the game window alone: its page is the first.
+  if (target_id_.empty() && target.opener_id.empty()) {
+    target_id_ = target.id;
+    requests_.SetMainFrame(target_id_);
     auto session = std::make_unique<Session>();
     session->id = session_id;
     session->type = "page";
     main_ = session.get();
     sessions_[session_id] = std::move(session);
     SetUpMainFrame(*main_);
+    return;
+  }
+  if (!target_id_.empty() && !target.opener_id.empty() &&
+      (target.opener_id == target_id_ || popups_.count(target.opener_id) > 0)) {
+    AdoptPopup(session_id, target);
+    return;
+  }
+  // A window or tab the player or a page opened: the game window is the only one.
+  targets_.Close(target.id);
+}
+
+void GameTab::AdoptPopup(const std::string& session_id, const TargetDomain::TargetInfo& target) {
+  Popup& popup = popups_[target.id];
+  popup.opener_frame_id = target.opener_frame_id;
+  popup.opened_by_game = IsGameDocument(target.opener_frame_id);
+  popup.info = target;
+  requests_.AddPopup(target.id, frames_.OriginOf(target.opener_frame_id));
+  auto owned = std::make_unique<Session>();
+  owned->id = session_id;
+  owned->type = "page";
+  owned->popup = target.id;
+  Session& session = *owned;
+  sessions_[session_id] = std::move(owned);
+  session.runtime = std::make_unique<RuntimeDomain>(connection_, session_id);
+  session.runtime->EvaluateForText("JSON.stringify([locationbar.visible, toolbar.visible])",
+                                   [this, alive = alive_, id = target.id](const std::string& bars) {
+                                     if (*alive) {
+                                       OnPopupWindowKnown(id, bars != "[false,false]");
+                                     }
+                                   });
+  // A popup that never says (its first document never came) is not kept.
+  loop_.PostDelayed(
+      [this, alive = alive_, id = target.id] {
+        const auto popup = popups_.find(id);
+        if (*alive && popup != popups_.end() && popup->second.window == Popup::Window::kUnknown) {
+          OnPopupWindowKnown(id, /*tabs=*/true);
+        }
+      },
+      kPopupWindowAskTime);
+  // It goes on once the browser sees its requests and its documents have what the game window's
+  // have; a popup whose process has not started yet takes those only once it goes on.
+  auto waiting = std::make_shared<int>(2);
+  auto go = [this, alive = alive_, waiting, session_id](bool whole) {
+    if (!*alive || *waiting == 0 || (!whole && --*waiting > 0)) {
+      return;
+    }
+    *waiting = 0;
+    if (const auto found = sessions_.find(session_id); found != sessions_.end()) {
+      found->second->runtime->RunIfWaiting();
+    }
+  };
+  loop_.PostDelayed([go] { go(false); }, kPopupProcessWait);
+  SetUp(
+      session, [go] { go(true); }, [go] { go(false); });
+}
+
+void GameTab::WatchPopupTitle(const std::string& target_id) {
+  const auto session = std::find_if(sessions_.begin(), sessions_.end(), [&](const auto& entry) {
+    return entry.second->popup == target_id;
   });
+  if (session == sessions_.end() || !popups_.count(target_id)) {
+    return;
+  }
+  // The browser tells of some titles a page takes and not of others: asked as often as a player
+  // would notice.
+  session->second->runtime->EvaluateForText(
+      "document.title", [this, alive = alive_, target_id](const std::string& title) {
+        const auto popup = popups_.find(target_id);
+        if (!*alive || popup == popups_.end()) {
+          return;
+        }
+        if (popup->second.page_title != title) {
+          popup->second.page_title = title;
+          SendPopupTitles();
+        }
+        loop_.PostDelayed(
+            [this, alive, target_id] {
+              if (*alive) {
+                WatchPopupTitle(target_id);
+              }
+            },
+            kPopupTitleEvery);
+      });
+}
+
+void GameTab::OnPopupWindowKnown(const std::string& target_id, bool tabs) {
+  const auto found = popups_.find(target_id);
+  if (found == popups_.end() || found->second.window != Popup::Window::kUnknown) {
+    return;
+  }
+  Popup& popup = found->second;
+  if (!tabs) {
+    popup.window = Popup::Window::kPopup;
+    SendPopupTitles();
+    WatchPopupTitle(target_id);
+    return;
+  }
+  popup.window = Popup::Window::kTabs;
+  // A window with tabs and an address bar would let the player browse anywhere: what a game
+  // document opened there goes to the system's browser, as the game's window.open does.
+  if (popup.opened_by_game && !popup.first_url.empty()) {
+    delegate_->OnOpenOutside(popup.first_url);
+  }
+  targets_.Close(target_id);
+}
+
+bool GameTab::OnPopupNavigation(Session& session, const FetchDomain::PausedRequest& request) {
+  const auto found = popups_.find(session.popup);
+  if (found == popups_.end() || request.resource_type != "Document" ||
+      request.frame_id != session.popup || request.status || request.failed_answer) {
+    return false;
+  }
+  Popup& popup = found->second;
+  if (popup.first_url.empty()) {
+    popup.first_url = request.url;
+    // A popup the shell's script opened for a link: a popup's window, as it asked.
+    auto& opening = links_opening_[popup.opener_frame_id];
+    const auto asked = std::find_if(opening.begin(), opening.end(), [&](const std::string& url) {
+      return IsSameAddress(url, request.url);
+    });
+    if (asked != opening.end() && popup.window == Popup::Window::kUnknown) {
+      opening.erase(asked);
+      popup.window = Popup::Window::kPopup;
+      SendPopupTitles();
+      WatchPopupTitle(session.popup);
+    }
+    if (opening.empty()) {
+      links_opening_.erase(popup.opener_frame_id);
+    }
+  }
+  if (popup.window != Popup::Window::kTabs) {
+    return false;  // judged as any popup's
+  }
+  session.fetch->Fail(request.id, "Aborted");
+  return true;
+}
+
+bool GameTab::IsGameDocument(const std::string& frame_id) const {
+  if (!frames_.IsGameDocumentChain(frame_id, hosts_)) {
+    return false;
+  }
+  const std::string root = frames_.RootOf(frame_id);
+  if (root == target_id_) {
+    return true;
+  }
+  const auto popup = popups_.find(root);
+  return popup != popups_.end() && popup->second.opened_by_game;
+}
+
+void GameTab::OnTargetInfo(const TargetDomain::TargetInfo& target) {
+  const auto popup = popups_.find(target.id);
+  if (popup == popups_.end()) {
+    return;
+  }
+  popup->second.info = target;
+  SendPopupTitles();
+}
+
+void GameTab::SendPopupTitles() {
+  std::map<std::string, std::string> titles;
+  for (const auto& [id, popup] : popups_) {
+    if (popup.window != Popup::Window::kPopup) {
+      continue;
+    }
+    // A document of no host (written by its opener, a blob's) is its opener's: named by that.
+    std::optional<UrlAuthority> own = ParseUrlAuthority(popup.info.url);
+    const bool hosted = own && !own->host.empty();
+    const std::optional<UrlAuthority> opener =
+        hosted ? own : ParseUrlAuthority(frames_.OriginOf(popup.opener_frame_id));
+    const bool game =
+        hosted ? IsGameOrigin(OriginOfUrl(popup.info.url), hosts_) : popup.opened_by_game;
+    // The browser names the window by its page's title, or by its address where it has none.
+    const std::string& named = popup.page_title.empty() ? popup.info.title : popup.page_title;
+    std::string shown = PopupTitle(named, opener ? opener->host : "", game);
+    // The browser names two windows alike: both show the host, as one of them must.
+    const auto [at, added] = titles.emplace(named, shown);
+    if (!added && shown != named) {
+      at->second = std::move(shown);
+    }
+  }
+  delegate_->OnPopupTitles(std::move(titles));
 }
 
 void GameTab::OnTargetDestroyed(const std::string& target_id) {
+  if (popups_.erase(target_id) > 0) {
+    requests_.RemovePopup(target_id);
+    frames_.Detach(target_id);
+    SendPopupTitles();
+    return;
+  }
   if (target_id == target_id_ && !closed_) {
     closed_ = true;
     delegate_->OnGameTabClosed();
@@ -112,6 +308,10 @@ void GameTab::OnTargetDestroyed(const std::string& target_id) {
 void GameTab::OnAutoAttached(const std::string& parent,
                              const std::string& session_id,
                              const TargetDomain::TargetInfo& target) {
+  if (parent.empty() && !session_id.empty()) {
+    OnPageAttached(session_id, target);
+    return;
+  }
   if (session_id.empty() || !sessions_.count(parent)) {
     return;  // not of the game window's page
   }
@@ -127,21 +327,27 @@ void GameTab::OnAutoAttached(const std::string& parent,
   SetUp(attached, [&attached] { attached.runtime->RunIfWaiting(); });
 }
 
-void GameTab::SetUp(Session& session, std::function<void()> ready) {
+void GameTab::SetUp(Session& session,
+                    std::function<void()> ready,
+                    std::function<void()> browser_ready) {
   const bool documents = session.type == "page" || session.type == "iframe";
-  session.runtime = std::make_unique<RuntimeDomain>(connection_, session.id);
+  if (!session.runtime) {
+    session.runtime = std::make_unique<RuntimeDomain>(connection_, session.id);
+  }
   session.fetch = std::make_unique<FetchDomain>(connection_, session.id);
   Session* const s = &session;
   session.runtime->OnContextCreated(
       [this, s](const RuntimeDomain::Context& context) { OnContextCreated(*s, context); });
   session.runtime->OnContextDestroyed([this, s](int64_t id) {
     s->contexts.erase(id);
+    s->shell_contexts.erase(id);
     if (s == main_ && id == lock_context_) {
       lock_context_ = 0;
     }
   });
   session.runtime->OnContextsCleared([this, s] {
     s->contexts.clear();
+    s->shell_contexts.clear();
     if (s == main_) {
       lock_context_ = 0;
     }
@@ -149,20 +355,36 @@ void GameTab::SetUp(Session& session, std::function<void()> ready) {
   session.runtime->OnBindingCalled(
       [this, s](const RuntimeDomain::BindingCall& call) { OnBindingCalled(*s, call); });
   session.fetch->OnRequestPaused([this, s](const FetchDomain::PausedRequest& request) {
+    if (!s->popup.empty() && OnPopupNavigation(*s, request)) {
+      return;
+    }
     requests_.OnPaused(*s->fetch, request, s->worker_origin);
   });
   if (developer_build_) {
     ListenToConsole(session);
   }
-  const int steps = documents ? 8 : 3;
+  // A page that waits in a process not yet started hears nothing of the commands its documents
+  // take until it goes on: `browser_ready` runs once the browser sees its requests and what it
+  // starts, and the rest reaches its first document before that runs.
+  const int steps = documents ? 10 : 3;
   auto step = [ready = std::move(ready), left = std::make_shared<int>(steps)] {
-    if (--*left == 0) {
+    if (--*left == 0 && ready) {
       ready();
     }
   };
-  session.fetch->Enable(step);
-  session.runtime->Enable(step);
-  targets_.AutoAttach(session.id, step);
+  auto browser_step = [browser_ready = std::move(browser_ready), left = std::make_shared<int>(2)] {
+    if (--*left == 0 && browser_ready) {
+      browser_ready();
+    }
+  };
+  auto both = [step, browser_step] {
+    step();
+    browser_step();
+  };
+  const auto& renderer_step = step;
+  session.fetch->Enable(both);
+  session.runtime->Enable(renderer_step);
+  targets_.AutoAttach(session.id, both);
   if (!documents) {
     return;
   }
@@ -182,14 +404,16 @@ void GameTab::SetUp(Session& session, std::function<void()> ready) {
     }
   });
   session.page->OnFrameDetached([this](const std::string& id) { frames_.Detach(id); });
-  session.page->Enable(step);
-  session.runtime->AddBinding(kBridgeBinding, step);
-  session.page->AddScriptOnNewDocument(PageFunctionsScript(hosts_), step);
-  session.page->AddScriptOnNewDocumentInWorld(kCloseLockJs, kLockWorld, step);
+  session.page->Enable(renderer_step);
+  session.runtime->AddBinding(kBridgeBinding, renderer_step);
+  session.page->AddScriptOnNewDocument(PageFunctionsScript(hosts_), renderer_step);
+  session.page->AddScriptOnNewDocumentInWorld(kCloseLockJs, kLockWorld, renderer_step);
+  session.page->AddScriptOnNewDocumentInWorld(kNewWindowLinksJs, kLockWorld, renderer_step);
+  session.runtime->AddBindingInWorld(kPopupBinding, kLockWorld, renderer_step);
   if (developer_build_) {
-    step();
+    renderer_step();
   } else {
-    session.page->AddScriptOnNewDocumentInWorld(kPlayerKeysJs, kLockWorld, step);
+    session.page->AddScriptOnNewDocumentInWorld(kPlayerKeysJs, kLockWorld, renderer_step);
   }
 }
 
@@ -381,6 +605,9 @@ void GameTab::OnContextCreated(Session& session, const RuntimeDomain::Context& c
     }
     return;
   }
+  if (context.name == kLockWorld) {
+    session.shell_contexts[context.id] = context.frame_id;
+  }
   // The game window's main frame has the page's own id.
   if (&session == main_ && context.name == kLockWorld && context.frame_id == target_id_) {
     lock_context_ = context.id;
@@ -417,13 +644,24 @@ void GameTab::OnDialogOpening(const std::string& type) {
 }
 
 void GameTab::OnBindingCalled(Session& session, const RuntimeDomain::BindingCall& call) {
+  if (call.name == kPopupBinding) {
+    if (const auto frame = session.shell_contexts.find(call.context_id);
+        frame != session.shell_contexts.end()) {
+      auto& opening = links_opening_[frame->second];
+      if (opening.size() == kLinksOpeningPerFrame) {
+        opening.erase(opening.begin());
+      }
+      opening.push_back(call.payload);
+    }
+    return;
+  }
   if (call.name != kBridgeBinding) {
     return;
   }
   const auto context = session.contexts.find(call.context_id);
   // Judged by the shell's own record of the calling document, never by what the call says.
   if (context == session.contexts.end() || !IsGameOrigin(context->second.origin, hosts_) ||
-      !frames_.IsGameDocumentChain(context->second.frame_id, hosts_)) {
+      !IsGameDocument(context->second.frame_id)) {
     return;
   }
   if (std::optional<BridgeMessage> message = ParseBindingPayload(call.payload)) {

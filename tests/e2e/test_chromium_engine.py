@@ -172,6 +172,11 @@ class ChromiumEngineTest(ShellTestCase):
         shell.process.send_signal(signal.SIGTERM)
         self.assertEqual(shell.wait(), 0)
 
+    def raise_window(self, window):
+        window.configure(stack_mode=x11.X.Above)
+        self.desktop.display.sync()
+        time.sleep(0.3)
+
     def shown_windows_of_the_shell(self):
         return [w for w in self.desktop.windows()
                 if self.desktop.is_viewable(w) and (w.get_wm_class() or ("", ""))[1] == "gameshell"]
@@ -301,6 +306,51 @@ class ChromiumEngineTest(ShellTestCase):
         self.assertIsNone(shell.process.poll())
         self.desktop.request_close(box)
         self.assertEqual(shell.wait(), 3)
+
+    def test_popups_come_from_clicks_in_windows_of_their_own_named_by_a_foreign_host(self):
+        # The game's links to its own host, to another and to a scheme of the desktop's, in bands,
+        # which its script clicks too.
+        shell = self.start("popup:1")
+        window = self.desktop.wait_for("Varnholt")
+        self.assertTrue(self.server.wait_for_line("event=script-clicked"))
+        time.sleep(1)
+        self.assertEqual(self.shown_windows_of_the_shell(), [window], "a script opened a window")
+        self.desktop.click(window, 240, 700)
+        popup = self.desktop.wait_for("popup", timeout=15)
+        self.assertIsNotNone(popup)
+        self.desktop.request_close(popup)
+        # Popups open over the game window's bands: it comes back on top for each click.
+        self.raise_window(window)
+        self.desktop.click(window, 720, 700)
+        self.assertIsNotNone(self.desktop.wait_for("popup \u2014 localhost", timeout=15))
+        self.raise_window(window)
+        self.desktop.click(window, 1200, 700)
+        time.sleep(1.5)
+        # Popups only, no window with tabs or an address bar.
+        shown = self.shown_windows_of_the_shell()
+        self.assertEqual(sorted(self.desktop.title(w) for w in shown),
+                         ["Varnholt", "popup \u2014 localhost"])
+        # Two pages alike in a game popup and another host's: both named by the host.
+        self.raise_window(window)
+        self.desktop.click(window, 240, 700)
+        deadline = time.time() + 15
+        while time.time() < deadline and len(self.shown_windows_of_the_shell()) < 3:
+            time.sleep(0.05)
+        time.sleep(1)
+        self.assertEqual(sorted(self.desktop.title(w) for w in self.shown_windows_of_the_shell()),
+                         ["Varnholt", "popup \u2014 localhost", "popup \u2014 localhost"])
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+        # An advertisement's popup of its own size, named by its host, goes with the game window.
+        shell = self.start("clickpopup:sized")
+        window = self.desktop.wait_for("Varnholt")
+        self.assertTrue(self.server.wait_for_line("event=clickable"))
+        self.desktop.click(window, 720, 400)
+        popup = self.desktop.wait_for("popup \u2014 localhost", timeout=15)
+        self.assertIsNotNone(popup)
+        self.assertTrue(self.server.wait_for_line("event=popup-loaded"))
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
 
     def test_the_launchers_box_stays_above_the_game_which_plays_on_and_goes_with_the_shell(self):
         # Thirty payment calls as the page is parsed, without the launcher library.

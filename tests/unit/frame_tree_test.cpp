@@ -30,13 +30,21 @@ TEST(FrameTreeTest, AGameDocumentCountsOnlyWhereEveryDocumentAboveIsTheGames) {
   for (const Case& c : cases) {
     EXPECT_EQ(tree.IsGameDocumentChain(c.frame, hosts), c.game) << c.frame;
   }
-  EXPECT_EQ(tree.MainFrame(), "main");
+  EXPECT_EQ(tree.RootOf("game-in-ad"), "main");
+  EXPECT_EQ(tree.RootOf("main"), "main");
+  EXPECT_EQ(tree.RootOf("unknown"), "");
+  EXPECT_EQ(tree.RootOf("loop-a"), "");
+  // A popup's frames are a tree of their own.
+  tree.Navigate("popup", "", "http://game.test:8080");
+  tree.Navigate("in-popup", "popup", "http://game.test:8080");
+  EXPECT_EQ(tree.RootOf("in-popup"), "popup");
+  EXPECT_TRUE(tree.IsGameDocumentChain("in-popup", hosts));
 
   // The game's main frame led elsewhere: nothing below it counts any more.
   tree.Navigate("main", "", "https://ads.example");
   EXPECT_FALSE(tree.IsGameDocumentChain("game-frame", hosts));
   tree.Detach("main");
-  EXPECT_FALSE(tree.MainFrame());
+  EXPECT_EQ(tree.RootOf("game-in-ad"), "");
   EXPECT_FALSE(tree.IsGameDocumentChain("loop-a", hosts));
 }
 

@@ -23,6 +23,10 @@ class GameRequestsTest : public testing::Test {
     frames_.Navigate("main", "", kGame);
     frames_.Navigate("ad", "main", "https://ads.example");
     frames_.Navigate("game-frame", "main", "http://cdn.game.test");
+    requests_.AddPopup("ad-popup", "https://ads.example");
+    requests_.AddPopup("game-popup", kGame);
+    requests_.AddPopup("game-popup-led-away", kGame);
+    frames_.Navigate("game-popup-led-away", "", "https://ads.example");
   }
 
   // What the shell answered the paused request with: its method and params.
@@ -80,6 +84,10 @@ TEST_F(GameRequestsTest, EachRequestIsJudgedByTheDocumentItComesFrom) {
       {Request("http://game.test:8080/next.html", "main", "Document"), "Fetch.continueRequest"},
       {Request("smb://host/share", "main", "Document"), "Fetch.failRequest"},
       {Request("file:///etc/passwd", "game-frame", "Document"), "Fetch.failRequest"},
+      // A popup's navigation is its opener's until it has a document, then that document's.
+      {Request("http://192.168.1.1/", "ad-popup", "Document"), "Fetch.failRequest"},
+      {Request("http://192.168.1.1/", "game-popup", "Document"), "Fetch.continueRequest"},
+      {Request("http://192.168.1.1/", "game-popup-led-away", "Document"), "Fetch.failRequest"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Pause(c.request)["method"], c.verdict) << c.request.dump();

@@ -6,13 +6,20 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <thread>
 
 #include "window/devtools/game_window_keeper.h"
 
+#include "base/core/mutex.h"
+
 namespace gameshell {
 
 namespace {
+
+// What the watching thread reads on its pipe.
+constexpr char kStop = 1;
+constexpr char kLookAgain = 2;
 
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
@@ -69,9 +76,16 @@ class X11GameWindowKeeper : public GameWindowKeeper {
 
   uintptr_t GameWindow() const override { return found_.load(); }
 
+  void SetPopupTitles(std::map<std::string, std::string> titles) override {
+    {
+      MutexLock lock(&mutex_);
+      popup_titles_ = std::move(titles);
+    }
+    (void)!::write(stop_write_, &kLookAgain, 1);
+  }
+
   ~X11GameWindowKeeper() override {
-    const char stop = 1;
-    (void)!::write(stop_write_, &stop, 1);
+    (void)!::write(stop_write_, &kStop, 1);
     thread_.join();
     ::close(stop_read_);
     ::close(stop_write_);
@@ -84,7 +98,8 @@ class X11GameWindowKeeper : public GameWindowKeeper {
     xcb_change_window_attributes(connection_, window, XCB_CW_EVENT_MASK, &events);
   }
 
-  bool IsGameWindow(xcb_window_t window) {
+  // A window of the browser's the player sees, of the shell's class.
+  bool IsBrowserWindow(xcb_window_t window) {
     // WM_CLASS: the instance's name, a NUL, the class, a NUL.
     const std::string wm_class = Property(connection_, window, XCB_ATOM_WM_CLASS);
     const size_t split = wm_class.find('\0');
@@ -108,15 +123,19 @@ class X11GameWindowKeeper : public GameWindowKeeper {
   }
 
   void Keep(xcb_window_t window) {
-    // The first window the player sees is the game's; later ones (a popup, the developer tools)
-    // keep the browser's names.
+    // The first window the player sees is the game's; later ones are popups (or the developer
+    // tools, which keep the browser's names).
     if (kept_ == XCB_WINDOW_NONE) {
-      if (!IsGameWindow(window)) {
+      if (!IsBrowserWindow(window)) {
         return;
       }
       kept_ = window;
       found_ = window;
     } else if (window != kept_) {
+      if (popups_.count(window) > 0 || IsBrowserWindow(window)) {
+        popups_.insert(window);
+        KeepPopupTitle(window);
+      }
       return;
     }
     const std::string& title = rules_.title;
@@ -129,6 +148,28 @@ class X11GameWindowKeeper : public GameWindowKeeper {
                           XCB_ATOM_STRING, 8, static_cast<uint32_t>(title.size()), title.data());
     }
     KeepSizeLimits(window);
+    xcb_flush(connection_);
+  }
+
+  void KeepPopupTitle(xcb_window_t window) {
+    const std::string shown = Property(connection_, window, net_wm_name_);
+    std::string wanted;
+    {
+      MutexLock lock(&mutex_);
+      const auto title = popup_titles_.find(shown);
+      if (title == popup_titles_.end()) {
+        return;
+      }
+      wanted = title->second;
+    }
+    if (wanted == shown) {
+      return;
+    }
+    for (const xcb_atom_t name : {net_wm_name_, static_cast<xcb_atom_t>(XCB_ATOM_WM_NAME)}) {
+      xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, name,
+                          name == net_wm_name_ ? utf8_ : static_cast<xcb_atom_t>(XCB_ATOM_STRING),
+                          8, static_cast<uint32_t>(wanted.size()), wanted.data());
+    }
     xcb_flush(connection_);
   }
 
@@ -173,7 +214,13 @@ class X11GameWindowKeeper : public GameWindowKeeper {
         return;
       }
       if (fds[1].revents) {
-        return;
+        char what = kStop;
+        if (::read(stop_read_, &what, 1) != 1 || what == kStop) {
+          return;
+        }
+        for (const xcb_window_t popup : popups_) {
+          KeepPopupTitle(popup);
+        }
       }
     }
   }
@@ -188,6 +235,9 @@ class X11GameWindowKeeper : public GameWindowKeeper {
         }
         break;
       }
+      case XCB_DESTROY_NOTIFY:
+        popups_.erase(reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
+        break;
       case XCB_MAP_NOTIFY:
         Keep(reinterpret_cast<xcb_map_notify_event_t*>(event)->window);
         break;
@@ -215,6 +265,9 @@ class X11GameWindowKeeper : public GameWindowKeeper {
   xcb_atom_t utf8_ = XCB_ATOM_NONE;
   xcb_window_t kept_ = XCB_WINDOW_NONE;  // on the watching thread, once the constructor is done
   std::atomic<uintptr_t> found_{0};      // kept_, for other threads
+  std::set<xcb_window_t> popups_;        // the browser's other windows, on the watching thread
+  Mutex mutex_;
+  std::map<std::string, std::string> popup_titles_ GUARDED_BY(mutex_);
   std::thread thread_;
 };
 
