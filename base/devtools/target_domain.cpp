@@ -32,14 +32,6 @@ void TargetDomain::DiscoverTargets(std::function<void(const TargetInfo&)> create
   connection_.Send("Target.setDiscoverTargets", {{"discover", true}});
 }
 
-void TargetDomain::Attach(const std::string& target_id,
-                          std::function<void(const std::string&)> attached) {
-  connection_.Send("Target.attachToTarget", {{"targetId", target_id}, {"flatten", true}}, {},
-                   [attached](const DevToolsConnection::Answer& answer) {
-                     attached(answer.ok() ? StringAt(answer.result, "sessionId") : "");
-                   });
-}
-
 void TargetDomain::Close(const std::string& target_id) {
   connection_.Send("Target.closeTarget", {{"targetId", target_id}});
 }

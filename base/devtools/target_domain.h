@@ -26,9 +26,6 @@ class TargetDomain {
   // Every target from now on is announced, those already there included.
   void DiscoverTargets(std::function<void(const TargetInfo&)> created,
                        std::function<void(const std::string& target_id)> destroyed);
-  // A session of its own (its messages carry `session_id`); empty on failure.
-  void Attach(const std::string& target_id,
-              std::function<void(const std::string& session_id)> attached);
   void Close(const std::string& target_id);
   void Detach(const std::string& session_id);
   // A target's address or title changed.
