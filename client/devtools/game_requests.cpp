@@ -67,6 +67,8 @@ void GameRequests::OnRequest(FetchDomain& fetch,
     ShellPage page;
     page.trouble = shell_page_trouble_;
     page.retry_url = request.url;
+    page.retrying = shell_page_retrying_;
+    page.auto_retry_ms = shell_page_retrying_ ? kRetryMs : 0;
     fetch.Fulfill(request.id, 200,
                   {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-store"}},
                   FillShellPage(kShellPageHtml, page));
@@ -132,13 +134,19 @@ void GameRequests::OnRequest(FetchDomain& fetch,
   const bool game_document = main_frame && IsGameOrigin(OriginOfUrl(request.url), *hosts_);
   if (game_document) {
     game_window_documents_.insert(request.id);
+    if (document_sent_) {
+      document_sent_(request.url);
+    }
   }
   fetch.Continue(request.id, /*pause_answer=*/game_reads || game_document);
 }
 
 void GameRequests::OnAnswer(FetchDomain& fetch, const FetchDomain::PausedRequest& request) {
-  if (game_window_documents_.erase(request.id) > 0 &&
-      (request.failed_answer || (request.status && *request.status >= 500))) {
+  const bool game_document = game_window_documents_.erase(request.id) > 0;
+  if (game_document && document_answered_) {
+    document_answered_();
+  }
+  if (game_document && (request.failed_answer || (request.status && *request.status >= 500))) {
     // The game's document did not come: the shell's page says why, and tries again by itself.
     ShellPage page;
     page.trouble = request.failed_answer ? ShellTrouble::kUnreachable : ShellTrouble::kServerError;

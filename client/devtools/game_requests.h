@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -44,10 +45,18 @@ class GameRequests {
   // The shell itself is about to load `url` in the game window (the game, a reload).
   void ExpectShellNavigation(std::string url) { shell_navigation_ = std::move(url); }
   // The shell's next load of `url` in the game window shows the shell's page for `trouble`
-  // instead; its Retry loads `url`.
-  void AnswerWithShellPage(std::string url, ShellTrouble trouble) {
+  // instead; its Retry loads `url`, and so does the page itself after a while where `retrying`.
+  void AnswerWithShellPage(std::string url, ShellTrouble trouble, bool retrying = false) {
     shell_page_url_ = std::move(url);
     shell_page_trouble_ = trouble;
+    shell_page_retrying_ = retrying;
+  }
+  // `sent` hears of each game document of the game window sent to the network (its address),
+  // `answered` of its answer's arrival.
+  void WatchGameDocuments(std::function<void(const std::string& url)> sent,
+                          std::function<void()> answered) {
+    document_sent_ = std::move(sent);
+    document_answered_ = std::move(answered);
   }
 
  private:
@@ -75,6 +84,9 @@ class GameRequests {
   std::string shell_navigation_;
   std::string shell_page_url_;
   ShellTrouble shell_page_trouble_ = ShellTrouble::kGameStopped;
+  bool shell_page_retrying_ = false;
+  std::function<void(const std::string&)> document_sent_;
+  std::function<void()> document_answered_;
 };
 
 }  // namespace gameshell

@@ -23,6 +23,8 @@ constexpr char kPopupBinding[] = "__gameshellPopup";
 constexpr size_t kLinksOpeningPerFrame = 8;
 // How long a popup's first document has to say what window the browser gave it.
 constexpr auto kPopupWindowAskTime = std::chrono::seconds(15);
+// How long the game window's game document may go unanswered.
+constexpr auto kNoAnswerTime = std::chrono::seconds(20);
 // How often a popup's title is read.
 constexpr auto kPopupTitleEvery = std::chrono::milliseconds(500);
 // How long a popup's first document has to take what the shell's documents take, before it goes
@@ -48,6 +50,8 @@ GameTab::GameTab(DevToolsConnection& connection,
       browser_(connection),
       requests_(&frames_, &hosts_, cache_answers),
       cache_answers_(cache_answers) {
+  requests_.WatchGameDocuments([this](const std::string& url) { OnGameDocumentSent(url); },
+                               [this] { ++document_wait_; });
   if (cache_answers_) {
     cache_answers_->SetFetchStarter(
         [this](const std::string& url, std::function<void(bool whole)> ended) {
@@ -395,6 +399,7 @@ void GameTab::SetUp(Session& session,
     frames_.Navigate(frame.id, frame.parent_id, frame.origin);
     if (frame.id == target_id_) {
       main_url_ = frame.url;
+      ++document_wait_;
       // The shell's first page stays out of the game window's history: a history move (a frame
       // of another origin's, say) would blank the game with it.
       if (!first_page_forgotten_ && main_ && IsGameOrigin(frame.origin, hosts_)) {
@@ -545,6 +550,21 @@ void GameTab::OnPageCrashed() {
   crash_budget_.Forgive();
   requests_.AnswerWithShellPage(main_url_, ShellTrouble::kGameStopped);
   main_->page->Navigate(main_url_);
+}
+
+void GameTab::OnGameDocumentSent(const std::string& url) {
+  const uint64_t wait = ++document_wait_;
+  loop_.PostDelayed(
+      [this, alive = alive_, wait, url] {
+        if (!*alive || wait != document_wait_ || !main_) {
+          return;
+        }
+        // The host took the connection and says nothing: the shell's page says so, and tries
+        // again by itself.
+        requests_.AnswerWithShellPage(url, ShellTrouble::kNoAnswer, /*retrying=*/true);
+        main_->page->Navigate(url);
+      },
+      kNoAnswerTime);
 }
 
 void GameTab::SetLocked(bool locked) {

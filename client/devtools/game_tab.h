@@ -141,6 +141,9 @@ class GameTab {
   // says so and waits for the player's Retry.
   void OnPageCrashed();
   void TellPageLocked();
+  // A game document of the game window went to the network: one that is not answered in time
+  // is the shell's page.
+  void OnGameDocumentSent(const std::string& url);
   // The game window's document is the game's.
   bool ShowsTheGame() const;
   // The cache's own fetch of `url` in the game window's document (CacheAnswers::FetchStarter);
@@ -172,6 +175,9 @@ class GameTab {
   int64_t lock_context_ = 0;
   bool locked_ = false;
   bool first_page_forgotten_ = false;
+  // Counts the game window's documents sent, answered and shown: a wait that sees it changed is
+  // over.
+  uint64_t document_wait_ = 0;
   bool closed_ = false;
   // Shared with delayed tasks: one that runs after this object ended does nothing.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

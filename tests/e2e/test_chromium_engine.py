@@ -247,6 +247,41 @@ class ChromiumEngineTest(ShellTestCase):
         self.desktop.request_close(window)
         self.assertEqual(shell.wait(), 0)
 
+    def test_a_silent_host_gets_the_shells_page_which_asks_again_by_itself(self):
+        port = free_port()
+        silent = socket.socket()
+        silent.bind(("127.0.0.1", port))
+        silent.listen(16)
+        self.addCleanup(silent.close)
+        asked, held = [], []
+
+        def hold():
+            while True:
+                try:
+                    connection, _ = silent.accept()
+                except OSError:
+                    return
+                held.append(connection)
+                connection.settimeout(60)
+                try:
+                    asked.append(connection.recv(4096).split(b"\r\n", 1)[0])
+                except OSError:
+                    pass
+
+        import threading
+        threading.Thread(target=hold, daemon=True).start()
+        self.addCleanup(lambda: [c.close() for c in held])
+        shell = self.start(f"--login-host=127.0.0.1:{port}", "--", "functions:1",
+                           binary=DEVELOPER_BIN)
+        # Twenty seconds unanswered, then the shell's page, which asks again after five.
+        deadline = time.time() + 40
+        while time.time() < deadline and len([a for a in asked if b"login.html" in a]) < 2:
+            time.sleep(0.1)
+        self.assertGreaterEqual(len([a for a in asked if b"login.html" in a]), 2, asked)
+        self.assertIsNone(shell.process.poll())
+        shell.process.send_signal(signal.SIGTERM)
+        self.assertEqual(shell.wait(), 0)
+
     def renderers_of(self, shell):
         found = []
         for pid in descendants(shell.process.pid):

@@ -159,12 +159,18 @@ TEST_F(GameRequestsTest, AGameDocumentTheNetworkDoesNotGiveIsTheShellsPageWhichR
       {{{"responseStatusCode", 200}}, "Fetch.continueRequest", ""},
       {{{"responseStatusCode", 404}}, "Fetch.continueRequest", ""},
   };
+  std::vector<std::string> heard;
+  requests_.WatchGameDocuments([&heard](const std::string& sent) { heard.push_back(sent); },
+                               [&heard] { heard.push_back("answered"); });
   for (const Case& c : cases) {
+    heard.clear();
     Json sent = Pause(Request(url, "main", "Document"));
     ASSERT_EQ(sent["params"]["interceptResponse"], true);
     Json answer = Request(url, "main", "Document");
     answer.update(c.answer);
     Json then = Pause(answer, count_);
+    // What waits for the game's document hears when it went and when its answer came.
+    EXPECT_EQ(heard, (std::vector<std::string>{url, "answered"}));
     EXPECT_EQ(then["method"], c.then) << c.answer.dump();
     if (std::string(c.says).empty()) {
       continue;
@@ -177,6 +183,14 @@ TEST_F(GameRequestsTest, AGameDocumentTheNetworkDoesNotGiveIsTheShellsPageWhichR
                         "&lt;c&gt;\""),
               std::string::npos);
   }
+  // A host that never answered: the shell's next load of the address is its page, which tries
+  // again by itself.
+  requests_.AnswerWithShellPage(url, ShellTrouble::kNoAnswer, /*retrying=*/true);
+  const Json silent = Pause(Request(url, "main", "Document"));
+  ASSERT_EQ(silent["method"], "Fetch.fulfillRequest");
+  const std::string page = *Base64Decode(silent["params"]["body"].get<std::string>());
+  EXPECT_NE(page.find("setTimeout"), std::string::npos);
+  EXPECT_NE(page.find(std::string(WordsFor(ShellTrouble::kNoAnswer).english)), std::string::npos);
   // Another origin's document in the game window, or a frame's, is not the shell's to answer.
   EXPECT_FALSE(Pause(Request("https://ads.example/", "ad", "Document"))["params"].contains(
       "interceptResponse"));
