@@ -17,6 +17,7 @@ namespace gameshell {
 namespace {
 // A browser asked to close that has not ended by then is ended.
 constexpr auto kCloseDeadline = std::chrono::seconds(5);
+constexpr auto kLastRequestsTime = std::chrono::milliseconds(300);
 constexpr WindowSize kInitialSize{1440, 810};
 // The largest the player may make the game window: a 4K screen's.
 constexpr WindowSize kMaximumPageSize{3840, 2160};
@@ -153,7 +154,8 @@ void ChromiumShell::CloseGame() {
     return;
   }
   closing_ = true;
-  browser_->Close();
+  // What the page sent just before it asked to close (its last report, say) leaves first.
+  loop_.PostDelayed([this] { browser_->Close(); }, kLastRequestsTime);
   loop_.PostDelayed([this] { loop_.Quit(); }, kCloseDeadline);
 }
 
