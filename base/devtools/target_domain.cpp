@@ -51,6 +51,10 @@ void TargetDomain::AutoAttachPages(std::function<void()> done) {
                    {}, DevToolsConnection::Then(std::move(done)));
 }
 
+void TargetDomain::OpenDevTools(const std::string& target_id) {
+  connection_.Send("Target.openDevTools", {{"targetId", target_id}});
+}
+
 void TargetDomain::Detach(const std::string& session_id) {
   connection_.Send("Target.detachFromTarget", {{"sessionId", session_id}});
 }

@@ -27,6 +27,8 @@ class TargetDomain {
   void DiscoverTargets(std::function<void(const TargetInfo&)> created,
                        std::function<void(const std::string& target_id)> destroyed);
   void Close(const std::string& target_id);
+  // The browser's developer tools for the target, in a window of their own.
+  void OpenDevTools(const std::string& target_id);
   void Detach(const std::string& session_id);
   // A target's address or title changed.
   void OnInfoChanged(std::function<void(const TargetInfo&)> changed);

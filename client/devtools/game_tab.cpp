@@ -7,6 +7,7 @@
 #include "base/core/url_authority.h"
 #include "bridge/devtools/page_functions.h"
 #include "embedded/close_lock_js.h"
+#include "embedded/developer_keys_js.h"
 #include "embedded/new_window_links_js.h"
 #include "embedded/player_keys_js.h"
 #include "window/core/close_hook.h"
@@ -19,6 +20,8 @@ namespace {
 constexpr char kLockWorld[] = "gameshell-close-lock";
 // How the shell's script in every frame says it opens a popup for a link.
 constexpr char kPopupBinding[] = "__gameshellPopup";
+// How a developer's build's script in every frame asks for the developer tools.
+constexpr char kDevToolsBinding[] = "__gameshellDevTools";
 // Links a frame may have opened at once, and not yet navigated, that the shell remembers.
 constexpr size_t kLinksOpeningPerFrame = 8;
 // How long a popup's first document has to say what window the browser gave it.
@@ -416,7 +419,8 @@ void GameTab::SetUp(Session& session,
   session.page->AddScriptOnNewDocumentInWorld(kNewWindowLinksJs, kLockWorld, renderer_step);
   session.runtime->AddBindingInWorld(kPopupBinding, kLockWorld, renderer_step);
   if (developer_build_) {
-    renderer_step();
+    session.page->AddScriptOnNewDocumentInWorld(kDeveloperKeysJs, kLockWorld);
+    session.runtime->AddBindingInWorld(kDevToolsBinding, kLockWorld, renderer_step);
   } else {
     session.page->AddScriptOnNewDocumentInWorld(kPlayerKeysJs, kLockWorld, renderer_step);
   }
@@ -664,6 +668,12 @@ void GameTab::OnDialogOpening(const std::string& type) {
 }
 
 void GameTab::OnBindingCalled(Session& session, const RuntimeDomain::BindingCall& call) {
+  if (call.name == kDevToolsBinding) {
+    if (developer_build_ && session.shell_contexts.count(call.context_id) > 0) {
+      targets_.OpenDevTools(session.popup.empty() ? target_id_ : session.popup);
+    }
+    return;
+  }
   if (call.name == kPopupBinding) {
     if (const auto frame = session.shell_contexts.find(call.context_id);
         frame != session.shell_contexts.end()) {

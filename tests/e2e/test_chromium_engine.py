@@ -219,6 +219,22 @@ class ChromiumEngineTest(ShellTestCase):
                 self.assertEqual("said hello there" in said, developer, said[-2000:])
                 self.assertEqual("js: info: http://127.0.0.1:" in said, developer)
 
+    def test_f2_opens_a_developers_tools_and_the_page_still_hears_it(self):
+        for build, binary in (("player", CHROMIUM_BIN), ("developer", DEVELOPER_BIN)):
+            with self.subTest(build=build):
+                self.server.clear()
+                shell = self.start("keys:1", binary=binary)
+                window = self.desktop.wait_for("Varnholt")
+                self.assertTrue(self.server.wait_for_line("event=loaded"))
+                self.press_until_heard(window, "F2")
+                windows = 2 if build == "developer" else 1
+                deadline = time.time() + (15 if windows == 2 else 2)
+                while time.time() < deadline and len(self.shown_windows_of_the_shell()) < 2:
+                    time.sleep(0.1)
+                self.assertEqual(len(self.shown_windows_of_the_shell()), windows)
+                shell.process.send_signal(signal.SIGTERM)
+                self.assertEqual(shell.wait(), 0)
+
     def test_the_game_gets_the_whole_screen_after_a_click(self):
         shell, window = self.start_and_show("screen:1")
         self.assertTrue(self.server.wait_for_line("event=fullscreen&click=0&ok=0"))
