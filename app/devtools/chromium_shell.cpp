@@ -80,6 +80,7 @@ int ChromiumShell::Run() {
   pipe_ = std::make_unique<BrowserPipe>(
       std::move(process), &loop_,
       [this](std::string_view bytes) {
+        browser_spoke_ = true;
         if (!connection_->Receive(bytes)) {
           std::fprintf(stderr, "gameshell: the browser broke the remote-debugging protocol\n");
           exit_code_ = 1;
@@ -107,8 +108,8 @@ void ChromiumShell::OnBrowserGone() {
     // A player's build hears nothing of the browser's own: it says what it can.
     const std::optional<int> status = pipe_->process().WaitForExit(std::chrono::seconds(1));
     const std::string code = status ? " (exit code " + std::to_string(*status) + ")" : "";
-    if (tab_->target_id().empty()) {
-      start_failure_ = "it ended before its window opened" + code;
+    if (!browser_spoke_) {
+      start_failure_ = "it ended before it answered" + code;
       std::fprintf(stderr, "gameshell: the browser engine could not start: %s\n",
                    start_failure_.c_str());
     } else {

@@ -78,6 +78,8 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
   std::unique_ptr<WindowedLauncherHost> launcher_host_;
   BridgeDispatcher dispatcher_;
   bool closing_ = false;
+  // The browser said something on its pipe: it started.
+  bool browser_spoke_ = false;
   int exit_code_ = 0;
   std::string start_failure_;
 };

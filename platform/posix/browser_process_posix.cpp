@@ -1,14 +1,13 @@
 #include "platform/browser_process.h"
 
+#include "platform/posix/child_process_posix.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#if defined(__linux__)
-#include <sys/prctl.h>
-#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -172,19 +171,13 @@ std::unique_ptr<BrowserProcess> StartBrowserProcess(const std::vector<std::strin
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid == 0) {
-    // Only async-signal-safe calls from here to exec. The shell's signal mask and ignored
-    // SIGPIPE would pass through exec: the browser gets the defaults.
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    // Only async-signal-safe calls from here to exec. The shell's ignored SIGPIPE would pass
+    // through exec: the browser gets the default.
     ::signal(SIGPIPE, SIG_DFL);
     ::setpgid(0, 0);
-#if defined(__linux__)
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) {
+    if (!LiveAndDieWith(parent)) {
       ::_exit(127);
     }
-#endif
     // The pipe at 3 and 4, whatever numbers the pipes got (3 or 4 among them).
     const int in = ::fcntl(to_browser[0], F_DUPFD_CLOEXEC, 5);
     const int out = ::fcntl(from_browser[1], F_DUPFD_CLOEXEC, 5);

@@ -1,12 +1,11 @@
 #include "platform/message_box_window.h"
 
+#include "platform/posix/child_process_posix.h"
+
 #include <limits.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#if defined(__linux__)
-#include <sys/prctl.h>
-#endif
 
 #include <atomic>
 #include <cerrno>
@@ -47,15 +46,9 @@ pid_t StartBox(const MessageBoxWindow::Content& content) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     // Only async-signal-safe calls from here to exec. The box goes with the shell, killed or not.
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-#if defined(__linux__)
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) {
+    if (!LiveAndDieWith(parent)) {
       ::_exit(127);
     }
-#endif
     // Nothing of the shell's but its standard streams.
     ::close_range(3, ~0U, 0);
     ::execv(argv[0], argv.data());
