@@ -34,8 +34,11 @@ ChromiumShell::~ChromiumShell() {
   tab_.reset();
   cache_answers_.reset();
   if (cache_) {
+    // Its last words go nowhere: the loop that would show them ends with this object.
+    cache_->SetTroubleReporter(nullptr);
     cache_->SaveAndWait();
   }
+  cache_boxes_.reset();
   if (!profile_dir_.empty()) {
     platform::RemoveDirectoryTree(profile_dir_);
   }
@@ -92,6 +95,17 @@ int ChromiumShell::Run() {
       pipe_->process().pid(),
       {kWindowClass, GameTab::kWindowTitle, GameTab::kMinimumPageSize, kMaximumPageSize});
   launcher_host_ = std::make_unique<WindowedLauncherHost>(loop_);
+  if (settings_.errors_in_window) {
+    // Told on the thread that noticed; shown from the loop, in a box like the launcher's, above
+    // the game window while the game runs on.
+    cache_boxes_ = std::make_unique<WindowedLauncherHost>(loop_);
+    cache_->SetTroubleReporter([this](const std::string& chinese, const std::string& english) {
+      loop_.Post([this, text = chinese + "\n\n" + english + "."] {
+        cache_boxes_->SetGameWindow(GameWindow());
+        cache_boxes_->ShowMessageBox(false, text, kCacheTroubleTitle);
+      });
+    });
+  }
   // The game has never saved files through the browser, and no other page may.
   browser_->DenyDownloads();
   tab_->Start();

@@ -29,6 +29,8 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
     bool sandbox = true;
     // Page console lines on stderr, and the browser's own reload and developer-tools keys.
     bool developer_build = false;
+    // What the cache says is shown in a box too (the menu started the game: nobody reads stderr).
+    bool errors_in_window = false;
   };
 
   explicit ChromiumShell(Settings settings);
@@ -76,6 +78,7 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
   std::unique_ptr<BrowserPipe> pipe_;
   std::unique_ptr<GameWindowKeeper> window_keeper_;
   std::unique_ptr<WindowedLauncherHost> launcher_host_;
+  std::unique_ptr<WindowedLauncherHost> cache_boxes_;
   BridgeDispatcher dispatcher_;
   bool closing_ = false;
   // The browser said something on its pipe: it started.

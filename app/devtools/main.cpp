@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
       gameshell::BuildStartUrl(gameshell::Utf8ToUtf16(gameshell::LaunchParametersFromArgs(args)),
                                gameshell::LoginPageUrl(login_host)),
       gameshell::GameHosts(login_host, extra_hosts), true, gameshell::kRemoteDebugging};
+  settings.errors_in_window = options.errors_in_window;
   if (gameshell::platform::RunsAsRoot()) {
     settings.sandbox = false;
     std::fprintf(stderr,

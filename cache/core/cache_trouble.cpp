@@ -87,6 +87,9 @@ void CacheTrouble::SetReporter(Reporter reporter) {
     reporter_ = reporter;
     said = said_;
   }
+  if (!reporter) {
+    return;  // no one hears from now on
+  }
   for (const auto& [chinese, english] : said) {
     reporter(chinese, english);
   }

@@ -17,6 +17,10 @@
 // shell's words. Shared: the writer thread notes, the deciding thread asks; any thread.
 namespace gameshell {
 
+// The title of the box that shows the player what the cache said: not the game window's, for
+// only the game window is "Varnholt".
+inline constexpr char kCacheTroubleTitle[] = "Varnholt - 游戏文件";
+
 class CacheTrouble {
  public:
   explicit CacheTrouble(FileSystem& fs);

@@ -38,9 +38,6 @@ namespace gameshell {
 
 namespace {
 
-// Not the game window's title: only the game window is "Varnholt".
-constexpr char kCacheTroubleTitle[] = "Varnholt - 游戏文件";
-
 void ApplyGameBrowserSettings(QWebEngineSettings* settings) {
   settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
   settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);

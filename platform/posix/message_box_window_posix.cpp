@@ -2,6 +2,7 @@
 
 #include "platform/posix/child_process_posix.h"
 
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -42,6 +43,9 @@ pid_t StartBox(const MessageBoxWindow::Content& content) {
       const_cast<char*>(program.c_str()),      const_cast<char*>(content.caption.c_str()),
       const_cast<char*>(content.text.c_str()), const_cast<char*>(icon.c_str()),
       const_cast<char*>(above.c_str()),        nullptr};
+  // Qt's own words (a missing runtime directory, say) are not the shell's: opened before the fork,
+  // as the child may only make async-signal-safe calls.
+  const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -49,10 +53,17 @@ pid_t StartBox(const MessageBoxWindow::Content& content) {
     if (!LiveAndDieWith(parent)) {
       ::_exit(127);
     }
-    // Nothing of the shell's but its standard streams.
+    if (nowhere >= 0) {
+      ::dup2(nowhere, STDOUT_FILENO);
+      ::dup2(nowhere, STDERR_FILENO);
+    }
+    // Nothing else of the shell's.
     ::close_range(3, ~0U, 0);
     ::execv(argv[0], argv.data());
     ::_exit(127);
+  }
+  if (nowhere >= 0) {
+    ::close(nowhere);
   }
   return pid;
 }

@@ -26,12 +26,16 @@ NOBODY = 65534
 
 def ordinary_user(test, cwd_mode=0o755):
     """What starting the shell as an ordinary user takes when the tests run as root: a copy of the
-    executable and of the X authority that user can read (the build tree may be private), a
+    executable (and of the program of its boxes) and of the X authority that user can read (the build tree may be private), a
     working directory and a home of its own. Returns (binary, cwd, env, preexec_fn)."""
     place = tempfile.mkdtemp(prefix="gs-user-")
     test.addCleanup(shutil.rmtree, place, True)
     os.chmod(place, 0o755)
     binary = shutil.copy(BIN, place)
+    # The shell's boxes come from a program beside it.
+    box = os.path.join(os.path.dirname(BIN), "gameshell-box")
+    if os.path.exists(box):
+        shutil.copy(box, place)
     env = dict(os.environ, HOME=os.path.join(place, "home"))
     if "XAUTHORITY" in os.environ:
         env["XAUTHORITY"] = shutil.copy(os.environ["XAUTHORITY"], place)

@@ -139,7 +139,10 @@ class ChromiumEngineTest(ShellTestCase):
 
     def test_one_life_for_shell_and_browser(self):
         with self.subTest("the browser dies: the shell ends, saying so"):
+            self.server.clear()
             shell, _ = self.start_and_show()
+            # Once the game is there: a browser that dies before it answered never started.
+            self.assertTrue(self.server.wait_for_line("event=loaded"))
             browser = descendants(shell.process.pid)
             os.killpg(min(browser), signal.SIGKILL)
             self.assertEqual(shell.wait(), 1)
