@@ -87,6 +87,10 @@ class ChromiumEngineTest(ShellTestCase):
         time.sleep(0.5)
         self.assertEqual(self.desktop.title(window), "Varnholt")
         self.assertEqual(window.get_wm_class()[1], "gameshell")
+        # The game's icon, its 32-pixel drawing first, whatever the page's.
+        icon = window.get_full_property(self.desktop.display.intern_atom("_NET_WM_ICON"),
+                                        x11.X.AnyPropertyType)
+        self.assertEqual(list(icon.value[:2]), [32, 32])
         # No port: the browser's protocol runs over its pipe alone.
         browser = descendants(shell.process.pid)
         for pid in browser:

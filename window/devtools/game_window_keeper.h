@@ -10,8 +10,9 @@
 namespace gameshell {
 
 // Keeps the browser's game window the shell's, whatever its page does: titled with the game's
-// name (the browser names an app window after its page's title), and within the game's size
-// limits (the browser sets none); and titles the popups' windows as the shell says. Watches the
+// name (the browser names an app window after its page's title), with the game's icon, and within
+// the game's size limits (the browser sets none); and titles the popups' windows as the shell
+// says. Watches the
 // display from a thread of its own; the window it keeps is the first one mapped of the browser's
 // process with the shell's window class. Thread: made and ended on one thread; the watching runs on
 // its own.

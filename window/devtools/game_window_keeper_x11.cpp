@@ -12,6 +12,7 @@
 #include "window/devtools/game_window_keeper.h"
 
 #include "base/core/mutex.h"
+#include "embedded/game_icon.h"
 
 namespace gameshell {
 
@@ -56,6 +57,7 @@ class X11GameWindowKeeper : public GameWindowKeeper {
         rules_(std::move(rules)) {
     net_wm_name_ = Atom(connection_, "_NET_WM_NAME");
     net_wm_pid_ = Atom(connection_, "_NET_WM_PID");
+    net_wm_icon_ = Atom(connection_, "_NET_WM_ICON");
     utf8_ = Atom(connection_, "UTF8_STRING");
     root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
     const uint32_t root_events = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
@@ -148,7 +150,24 @@ class X11GameWindowKeeper : public GameWindowKeeper {
                           XCB_ATOM_STRING, 8, static_cast<uint32_t>(title.size()), title.data());
     }
     KeepSizeLimits(window);
+    KeepIcon(window);
     xcb_flush(connection_);
+  }
+
+  // The game's icon, whatever the browser makes of the page's.
+  void KeepIcon(xcb_window_t window) {
+    constexpr uint32_t kWords = sizeof kGameIcon / sizeof kGameIcon[0];
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        connection_,
+        xcb_get_property(connection_, 0, window, net_wm_icon_, XCB_ATOM_CARDINAL, 0, kWords + 1),
+        nullptr));
+    if (reply && reply->format == 32 &&
+        static_cast<uint32_t>(xcb_get_property_value_length(reply.get())) == kWords * 4 &&
+        std::memcmp(xcb_get_property_value(reply.get()), kGameIcon, kWords * 4) == 0) {
+      return;
+    }
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, net_wm_icon_, XCB_ATOM_CARDINAL,
+                        32, kWords, kGameIcon);
   }
 
   void KeepPopupTitle(xcb_window_t window) {
@@ -244,7 +263,7 @@ class X11GameWindowKeeper : public GameWindowKeeper {
       case XCB_PROPERTY_NOTIFY: {
         const auto* changed = reinterpret_cast<xcb_property_notify_event_t*>(event);
         if (changed->atom == net_wm_name_ || changed->atom == XCB_ATOM_WM_NAME ||
-            changed->atom == XCB_ATOM_WM_NORMAL_HINTS) {
+            changed->atom == XCB_ATOM_WM_NORMAL_HINTS || changed->atom == net_wm_icon_) {
           Keep(changed->window);
         }
         break;
@@ -262,6 +281,7 @@ class X11GameWindowKeeper : public GameWindowKeeper {
   xcb_window_t root_ = 0;
   xcb_atom_t net_wm_name_ = XCB_ATOM_NONE;
   xcb_atom_t net_wm_pid_ = XCB_ATOM_NONE;
+  xcb_atom_t net_wm_icon_ = XCB_ATOM_NONE;
   xcb_atom_t utf8_ = XCB_ATOM_NONE;
   xcb_window_t kept_ = XCB_WINDOW_NONE;  // on the watching thread, once the constructor is done
   std::atomic<uintptr_t> found_{0};      // kept_, for other threads
