@@ -132,6 +132,7 @@ void GameTab::AdoptPopup(const std::string& session_id, const TargetDomain::Targ
   popup.opener_frame_id = target.opener_frame_id;
   popup.opened_by_game = IsGameDocument(target.opener_frame_id);
   popup.info = target;
+  popup.session_id = session_id;
   requests_.AddPopup(target.id, frames_.OriginOf(target.opener_frame_id));
   auto owned = std::make_unique<Session>();
   owned->id = session_id;
@@ -173,10 +174,10 @@ void GameTab::AdoptPopup(const std::string& session_id, const TargetDomain::Targ
 }
 
 void GameTab::WatchPopupTitle(const std::string& target_id) {
-  const auto session = std::find_if(sessions_.begin(), sessions_.end(), [&](const auto& entry) {
-    return entry.second->popup == target_id;
-  });
-  if (session == sessions_.end() || !popups_.count(target_id)) {
+  const auto popup = popups_.find(target_id);
+  const auto session =
+      popup == popups_.end() ? sessions_.end() : sessions_.find(popup->second.session_id);
+  if (session == sessions_.end()) {
     return;
   }
   // The browser tells of some titles a page takes and not of others: asked as often as a player
@@ -388,9 +389,8 @@ void GameTab::SetUp(Session& session,
     step();
     browser_step();
   };
-  const auto& renderer_step = step;
   session.fetch->Enable(both);
-  session.runtime->Enable(renderer_step);
+  session.runtime->Enable(step);
   targets_.AutoAttach(session.id, both);
   if (!documents) {
     return;
@@ -412,17 +412,17 @@ void GameTab::SetUp(Session& session,
     }
   });
   session.page->OnFrameDetached([this](const std::string& id) { frames_.Detach(id); });
-  session.page->Enable(renderer_step);
-  session.runtime->AddBinding(kBridgeBinding, renderer_step);
-  session.page->AddScriptOnNewDocument(PageFunctionsScript(hosts_), renderer_step);
-  session.page->AddScriptOnNewDocumentInWorld(kCloseLockJs, kLockWorld, renderer_step);
-  session.page->AddScriptOnNewDocumentInWorld(kNewWindowLinksJs, kLockWorld, renderer_step);
-  session.runtime->AddBindingInWorld(kPopupBinding, kLockWorld, renderer_step);
+  session.page->Enable(step);
+  session.runtime->AddBinding(kBridgeBinding, step);
+  session.page->AddScriptOnNewDocument(PageFunctionsScript(hosts_), step);
+  session.page->AddScriptOnNewDocumentInWorld(kCloseLockJs, kLockWorld, step);
+  session.page->AddScriptOnNewDocumentInWorld(kNewWindowLinksJs, kLockWorld, step);
+  session.runtime->AddBindingInWorld(kPopupBinding, kLockWorld, step);
   if (developer_build_) {
     session.page->AddScriptOnNewDocumentInWorld(kDeveloperKeysJs, kLockWorld);
-    session.runtime->AddBindingInWorld(kDevToolsBinding, kLockWorld, renderer_step);
+    session.runtime->AddBindingInWorld(kDevToolsBinding, kLockWorld, step);
   } else {
-    session.page->AddScriptOnNewDocumentInWorld(kPlayerKeysJs, kLockWorld, renderer_step);
+    session.page->AddScriptOnNewDocumentInWorld(kPlayerKeysJs, kLockWorld, step);
   }
 }
 
@@ -447,11 +447,8 @@ void GameTab::SetUpMainFrame(Session& session) {
       });
     };
     // The first page may not have its script context yet: then it comes with it.
-    for (const auto& [id, context] : main_->contexts) {
-      if (context.frame_id == target_id_) {
-        std::exchange(on_first_page_, nullptr)();
-        return;
-      }
+    if (MainFrameContext()) {
+      std::exchange(on_first_page_, nullptr)();
     }
   });
 }
@@ -577,15 +574,23 @@ void GameTab::SetLocked(bool locked) {
 }
 
 void GameTab::RunInGame(const std::string& script) {
-  if (!main_ || !ShowsTheGame()) {
+  if (!ShowsTheGame()) {
     return;
   }
-  for (const auto& [id, context] : main_->contexts) {
-    if (context.frame_id == target_id_ && IsGameOrigin(context.origin, hosts_)) {
-      main_->runtime->EvaluateIn(id, script, /*user_gesture=*/false);
-      return;
+  if (const std::optional<int64_t> page = MainFrameContext()) {
+    main_->runtime->EvaluateIn(*page, script, /*user_gesture=*/false);
+  }
+}
+
+std::optional<int64_t> GameTab::MainFrameContext() const {
+  if (main_) {
+    for (const auto& [id, context] : main_->contexts) {
+      if (context.frame_id == target_id_) {
+        return id;
+      }
     }
   }
+  return std::nullopt;
 }
 
 bool GameTab::ShowsTheGame() const {
@@ -654,15 +659,13 @@ void GameTab::OnDialogOpening(const std::string& type) {
   // close.
   main_->page->AnswerDialog(false);
   TellPageLocked();
-  for (const auto& [id, context] : main_->contexts) {
-    if (context.frame_id == target_id_) {
-      main_->runtime->EvaluateIn(id, CloseHookScript(), false, [this](const std::string& result) {
-        if (result == kNothingRan) {
-          delegate_->OnLockedCloseUnanswered();
-        }
-      });
-      return;
-    }
+  if (const std::optional<int64_t> page = MainFrameContext()) {
+    main_->runtime->EvaluateIn(*page, CloseHookScript(), false, [this](const std::string& result) {
+      if (result == kNothingRan) {
+        delegate_->OnLockedCloseUnanswered();
+      }
+    });
+    return;
   }
   delegate_->OnLockedCloseUnanswered();
 }

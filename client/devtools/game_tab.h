@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,7 @@ class GameTab {
 
   // A popup: opened by a document of the game window or of a popup kept.
   struct Popup {
+    std::string session_id;
     std::string opener_frame_id;
     bool opened_by_game = false;  // its opener was a game document
     // The window the browser gave it: a popup's (no tabs, no address bar) or one with tabs, as
@@ -146,6 +148,8 @@ class GameTab {
   void OnGameDocumentSent(const std::string& url);
   // The game window's document is the game's.
   bool ShowsTheGame() const;
+  // The game window's document's own world, once it has one.
+  std::optional<int64_t> MainFrameContext() const;
   // The cache's own fetch of `url` in the game window's document (CacheAnswers::FetchStarter);
   // false when it has none yet.
   bool StartFetch(const std::string& url, std::function<void(bool whole)> ended);

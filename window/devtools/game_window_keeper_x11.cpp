@@ -124,7 +124,8 @@ class X11GameWindowKeeper : public GameWindowKeeper {
     return attributes && attributes->map_state != XCB_MAP_STATE_UNMAPPED;
   }
 
-  void Keep(xcb_window_t window) {
+  // `changed`: the property that changed, or none when the window was mapped or first seen.
+  void Keep(xcb_window_t window, xcb_atom_t changed = XCB_ATOM_NONE) {
     // The first window the player sees is the game's; later ones are popups (or the developer
     // tools, which keep the browser's names).
     if (kept_ == XCB_WINDOW_NONE) {
@@ -133,6 +134,7 @@ class X11GameWindowKeeper : public GameWindowKeeper {
       }
       kept_ = window;
       found_ = window;
+      changed = XCB_ATOM_NONE;  // all of it is the shell's from now on
     } else if (window != kept_) {
       if (popups_.count(window) > 0 || IsBrowserWindow(window)) {
         popups_.insert(window);
@@ -150,7 +152,10 @@ class X11GameWindowKeeper : public GameWindowKeeper {
                           XCB_ATOM_STRING, 8, static_cast<uint32_t>(title.size()), title.data());
     }
     KeepSizeLimits(window);
-    KeepIcon(window);
+    // The icon is large: read only when it may have changed.
+    if (changed == XCB_ATOM_NONE || changed == net_wm_icon_) {
+      KeepIcon(window);
+    }
     xcb_flush(connection_);
   }
 
@@ -264,7 +269,7 @@ class X11GameWindowKeeper : public GameWindowKeeper {
         const auto* changed = reinterpret_cast<xcb_property_notify_event_t*>(event);
         if (changed->atom == net_wm_name_ || changed->atom == XCB_ATOM_WM_NAME ||
             changed->atom == XCB_ATOM_WM_NORMAL_HINTS || changed->atom == net_wm_icon_) {
-          Keep(changed->window);
+          Keep(changed->window, changed->atom);
         }
         break;
       }
