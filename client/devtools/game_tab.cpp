@@ -610,20 +610,67 @@ void GameTab::TellPageLocked() {
 }
 
 bool GameTab::StartFetch(const std::string& url, std::function<void(bool whole)> ended) {
-  if (!main_ || lock_context_ == 0) {
+  if (!main_) {
     return false;
   }
+  RunFetch({url, std::move(ended)});
+  return true;
+}
+
+void GameTab::RunFetch(PendingFetch fetch) {
+  // A document that never gets the world (its load failed, say) leaves its fetches to the
+  // network.
+  constexpr auto kWorldWait = std::chrono::seconds(10);
+  // A world that went before the fetch ran in it is replaced; one that keeps going is not.
+  constexpr int kMaxTries = 3;
+  if (!main_ || fetch.tries >= kMaxTries) {
+    fetch.ended(false);
+    return;
+  }
+  // Only a game document's world fetches with the game's cookies and may read the answer.
+  if (lock_context_ == 0 || !lock_context_is_game_) {
+    if (pending_fetches_.empty()) {
+      loop_.PostDelayed(
+          [this, alive = alive_, wait = fetch_world_wait_] {
+            if (*alive && wait == fetch_world_wait_) {
+              for (PendingFetch& pending : std::exchange(pending_fetches_, {})) {
+                pending.ended(false);
+              }
+            }
+          },
+          kWorldWait);
+    }
+    pending_fetches_.push_back(std::move(fetch));
+    return;
+  }
+  ++fetch.tries;
   // In the shell's own world of the game window's document: the page's scripts neither see it
   // nor stand in its way, and it goes with the page's cookies as the page's own fetch would.
-  main_->runtime->EvaluateIn(
-      lock_context_,
-      "fetch(" + Json(url).dump() +
-          ", {credentials: 'include', cache: 'no-store'})"
-          ".then(answer => answer.arrayBuffer())"
-          ".then(() => 'whole', () => 'cut')",
-      /*user_gesture=*/false,
-      [ended = std::move(ended)](const std::string& result) { ended(result == "whole"); });
-  return true;
+  const std::string expression = "fetch(" + Json(fetch.url).dump() +
+                                 ", {credentials: 'include', cache: 'no-store'})"
+                                 ".then(answer => answer.arrayBuffer())"
+                                 ".then(() => 'whole', () => 'cut')";
+  main_->runtime->EvaluateIn(lock_context_, expression, /*user_gesture=*/false,
+                             [this, alive = alive_, context = lock_context_,
+                              fetch = std::move(fetch)](const std::string& result) mutable {
+                               if (result == "whole" || result == "cut" || !*alive) {
+                                 fetch.ended(result == "whole");
+                                 return;
+                               }
+                               // Nothing ran: the world went with its document. The next one takes
+                               // the fetch.
+                               if (lock_context_ == context) {
+                                 lock_context_ = 0;
+                               }
+                               RunFetch(std::move(fetch));
+                             });
+}
+
+void GameTab::RunPendingFetches() {
+  ++fetch_world_wait_;
+  for (PendingFetch& fetch : std::exchange(pending_fetches_, {})) {
+    RunFetch(std::move(fetch));
+  }
 }
 
 void GameTab::OnContextCreated(Session& session, const RuntimeDomain::Context& context) {
@@ -640,9 +687,11 @@ void GameTab::OnContextCreated(Session& session, const RuntimeDomain::Context& c
   // The game window's main frame has the page's own id.
   if (&session == main_ && context.name == kLockWorld && context.frame_id == target_id_) {
     lock_context_ = context.id;
+    lock_context_is_game_ = hosts_.AllowsUrl(context.origin);
     if (locked_) {
       TellPageLocked();
     }
+    RunPendingFetches();
   }
 }
 

@@ -137,6 +137,14 @@ class GameTab {
   void FitWindow(std::function<void()> then, int tries = 5);
   void OnBindingCalled(Session& session, const RuntimeDomain::BindingCall& call);
   void OnContextCreated(Session& session, const RuntimeDomain::Context& context);
+  struct PendingFetch {
+    std::string url;
+    std::function<void(bool whole)> ended;
+    int tries = 0;
+  };
+  // In the shell's world of the game window's document; waits for one where there is none.
+  void RunFetch(PendingFetch fetch);
+  void RunPendingFetches();
   void OnDialogOpening(const std::string& type);
   void ListenToConsole(Session& session);
   // The page's process died: the game loads again, or, when it dies too often, the shell's page
@@ -151,7 +159,8 @@ class GameTab {
   // The game window's document's own world, once it has one.
   std::optional<int64_t> MainFrameContext() const;
   // The cache's own fetch of `url` in the game window's document (CacheAnswers::FetchStarter);
-  // false when it has none yet.
+  // false when there is no game window. One asked for before the document has the shell's world
+  // starts once it has (a document's first requests come before the browser says so).
   bool StartFetch(const std::string& url, std::function<void(bool whole)> ended);
 
   DevToolsConnection& connection_;
@@ -177,6 +186,11 @@ class GameTab {
   std::function<void()> on_first_page_;
   // The close lock's world in the game window's current document; 0 before it exists.
   int64_t lock_context_ = 0;
+  bool lock_context_is_game_ = false;  // that document's origin is the game's
+  // The cache's fetches waiting for that world.
+  std::vector<PendingFetch> pending_fetches_;
+  // Counts the worlds the pending fetches waited for: a wait that sees it changed is over.
+  uint64_t fetch_world_wait_ = 0;
   bool locked_ = false;
   bool first_page_forgotten_ = false;
   // Counts the game window's documents sent, answered and shown: a wait that sees it changed is

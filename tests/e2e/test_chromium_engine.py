@@ -100,6 +100,19 @@ class ChromiumEngineTest(ShellTestCase):
         self.assertEqual(shell.wait(), 0)
         self.assertEqual(self.wait_gone(browser), set())
 
+    def test_a_game_pages_own_images_are_stored_on_the_first_run(self):
+        # Asked for as the page's markup is read: before the browser says that the page has the
+        # shell's world, where the cache's own fetch runs.
+        shell, window = self.start_and_show("parsed:1")
+        logo = os.path.join(shell.cwd, "img", "logo.png")
+        deadline = time.time() + 20
+        while time.time() < deadline and not os.path.exists(logo):
+            time.sleep(0.05)
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+        self.assertIn("img/logo.png v=1", shell.index_lines())
+        self.assertEqual(self.server.count("GET /img/logo.png?v=1 "), 1)
+
     def test_another_origins_frame_reaches_no_page_function(self):
         # A frame on this machine at another port (the same site, so the same page process) and
         # one of another host call every function they can reach, the binding itself included.
