@@ -12,7 +12,7 @@ run_packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin
   libgl1-mesa-dri libglx-mesa0 fonts-dejavu-core fonts-wqy-microhei
-  zlib1g-dev libbrotli-dev libxcb1-dev nlohmann-json3-dev python3
+  zlib1g-dev libbrotli-dev libxcb1-dev nlohmann-json3-dev python3 chromium
 )
 # A virtual display only where there is no real one (the tests always use one).
 if [ "$what" = test ] || [ -z "${DISPLAY:-}" ]; then run_packages+=(xvfb xauth); fi
@@ -21,7 +21,7 @@ test_packages=(
   python3-xlib procps iproute2 clang libclang-rt-14-dev nginx-light
   g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev
   fontconfig dpkg-dev desktop-file-utils appstream lintian mmdebstrap
-  libnss3-tools python3-cryptography python3-websocket openssl openbox chromium
+  libnss3-tools python3-cryptography python3-websocket openssl openbox
 )
 package_packages=(dpkg-dev)
 packages=("${run_packages[@]}")

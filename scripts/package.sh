@@ -5,6 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh package
 cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DGAMESHELL_TESTS=OFF "$@" >/dev/null
-cmake --build build-package -j"$(nproc)" --target gameshell
+cmake --build build-package -j"$(nproc)" --target gameshell_chromium gameshell_box
 (cd build-package && cpack -G DEB >/dev/null)
 ls build-package/gameshell_*.deb

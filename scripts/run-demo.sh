@@ -8,7 +8,7 @@ port=8431
 
 [ -n "${GAMESHELL_DEMO_DEPS_DONE:-}" ] || bash scripts/install-deps.sh run
 # Started with sudo: root only installs the packages; the player who called builds and plays, with
-# the engine's sandbox on (as root it cannot sandbox its pages).
+# the browser's sandbox on (as root it cannot sandbox its pages).
 if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
   exec sudo -u "$SUDO_USER" env GAMESHELL_DEMO_DEPS_DONE=1 DISPLAY="${DISPLAY:-}" \
     XAUTHORITY="${XAUTHORITY:-}" bash scripts/run-demo.sh "$@"
@@ -20,7 +20,7 @@ fi
 # Built only when a source is newer than the shell: asking the build tool costs seconds itself.
 if [ ! -x build-demo/bin/gameshell ] || [ -n "$(find CMakeLists.txt cmake app base bridge cache \
     client platform window -newer build-demo/bin/gameshell -print -quit)" ]; then
-  cmake --build build-demo -j"$(nproc)" --target gameshell
+  cmake --build build-demo -j"$(nproc)" --target gameshell_chromium gameshell_box
 fi
 
 python3 demo/server.py --port $port --log build-demo/requests.log >/dev/null &

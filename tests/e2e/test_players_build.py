@@ -37,8 +37,13 @@ def shell_tree(root_pid):
 
 
 def page_processes(tree):
-    """The page (renderer) processes of a shell_tree, which keep the zygote's arguments: Qt 6.4's
-    zygote forks an init process that forks them, Qt 6.8's forks them itself."""
+    """The page (renderer) processes of a shell_tree. Chromium's say so in their arguments; Qt's
+    keep the zygote's: Qt 6.4's zygote forks an init process that forks them, Qt 6.8's forks them
+    itself."""
+    renderers = [pid for pid, (_, argv, _) in tree.items()
+                 if "--type=renderer" in " ".join(argv).split()]
+    if renderers:
+        return renderers
     zygotes = {pid for pid, (_, argv, _) in tree.items() if "--type=zygote" in argv}
     # Started by the shell; the one for processes outside the sandbox says so.
     started = {pid for pid in zygotes
