@@ -13,7 +13,15 @@ try {
   delete window[BINDING];
 } catch (e) {
 }
-if (typeof binding !== 'function' || !isGameOrigin(window.origin, GAME_HOSTS))
+var game = isGameOrigin(window.origin, GAME_HOSTS);
+// Another origin's document opens no WebSocket: the browser pauses no handshake for the shell to
+// judge, and one to a game host would go with the player's cookies, one to this machine or its
+// network past every rule of the shell's. (Its workers lose it before they run.)
+if (!game) {
+  delete window.WebSocket;
+  delete window.WebSocketStream;
+}
+if (typeof binding !== 'function' || !game)
   return;
 var stringify = JSON.stringify;
 

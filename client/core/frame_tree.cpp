@@ -20,6 +20,10 @@ bool IsGameOrigin(std::string_view origin, const GameHosts& hosts) {
 }
 
 std::string OriginOfUrl(std::string_view url) {
+  constexpr std::string_view kBlob = "blob:";
+  if (url.size() > kBlob.size() && AsciiLower(url.substr(0, kBlob.size())) == kBlob) {
+    url.remove_prefix(kBlob.size());
+  }
   const size_t scheme_end = url.find("://");
   if (scheme_end == std::string_view::npos) {
     return {};

@@ -48,7 +48,8 @@ class FrameTree {
 // True for "scheme://host[:port]" of the game.
 bool IsGameOrigin(std::string_view origin, const GameHosts& hosts);
 
-// "scheme://host[:port]" of an absolute address, lower case; empty for one with no host.
+// "scheme://host[:port]" of an absolute address, lower case; empty for one with no host. A blob:
+// address's is that of the document that made it.
 std::string OriginOfUrl(std::string_view url);
 
 // True when the two spell one address, as far as percent-escapes go: the browser escapes what an

@@ -331,8 +331,16 @@ void GameTab::OnAutoAttached(const std::string& parent,
   }
   Session& attached = *session;
   sessions_[session_id] = std::move(session);
+  // Another origin's worker opens no WebSocket, as its documents open none.
+  const bool foreign_worker =
+      target.type != "iframe" && !IsGameOrigin(attached.worker_origin, hosts_);
   // It runs nothing until its requests are seen and its documents get what the game's get.
-  SetUp(attached, [&attached] { attached.runtime->RunIfWaiting(); });
+  SetUp(attached, [&attached, foreign_worker] {
+    if (foreign_worker) {
+      attached.runtime->Evaluate("delete self.WebSocket; delete self.WebSocketStream;");
+    }
+    attached.runtime->RunIfWaiting();
+  });
 }
 
 void GameTab::SetUp(Session& session,

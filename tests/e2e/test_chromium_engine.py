@@ -7,6 +7,7 @@ import signal
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
@@ -112,6 +113,39 @@ class ChromiumEngineTest(ShellTestCase):
         self.assertEqual(shell.wait(), 0)
         self.assertIn("img/logo.png v=1", shell.index_lines())
         self.assertEqual(self.server.count("GET /img/logo.png?v=1 "), 1)
+
+    def test_another_origins_documents_and_workers_open_no_websocket(self):
+        # Where the handshakes would go: a game host's WebSocket server, or a service on this
+        # machine. It notes the path each asked for.
+        listener = socket.socket()
+        listener.bind(("127.0.0.1", 0))
+        listener.listen(16)
+        self.addCleanup(listener.close)
+        paths = []
+
+        def accept():
+            while True:
+                try:
+                    connection, _ = listener.accept()
+                except OSError:
+                    return
+                with connection:
+                    connection.settimeout(5)
+                    try:
+                        paths.append(connection.recv(4096).split(b" ")[1].decode())
+                    except (OSError, IndexError):
+                        pass
+
+        threading.Thread(target=accept, daemon=True).start()
+        shell, window = self.start_and_show(f"wsport:{listener.getsockname()[1]}")
+        # The advertisement's window, a fresh frame of it and its worker have none to open.
+        self.assertTrue(self.server.wait_for_line("event=wsad&opened=&worker=refused"))
+        deadline = time.time() + 10
+        while time.time() < deadline and "/game" not in paths:
+            time.sleep(0.05)
+        self.assertEqual(paths, ["/game"])
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
 
     def test_another_origins_frame_reaches_no_page_function(self):
         # A frame on this machine at another port (the same site, so the same page process) and

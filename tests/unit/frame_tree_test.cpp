@@ -58,6 +58,9 @@ TEST(FrameTreeTest, AGameOriginIsASchemeAndAListedHostOnItsPort) {
   EXPECT_EQ(OriginOfUrl("HTTP://Game.Test:8080/a?b#c"), "http://game.test:8080");
   EXPECT_EQ(OriginOfUrl("https://cdn.game.test"), "https://cdn.game.test");
   EXPECT_EQ(OriginOfUrl("data:text/html,x"), "");
+  // A worker made from a blob is of the document that made the blob.
+  EXPECT_EQ(OriginOfUrl("blob:http://game.test:8080/5a1e"), "http://game.test:8080");
+  EXPECT_EQ(OriginOfUrl("blob:null/5a1e"), "");
   // The shell's own address as the browser sends it.
   EXPECT_TRUE(IsSameAddress("http://g/l.html?id=2&--x=<h1>'a b'</h1>",
                             "http://g/l.html?id=2&--x=%3Ch1%3E%27a%20b%27%3C/h1%3E"));
