@@ -140,6 +140,8 @@ class ChromiumEngineTest(ShellTestCase):
         shell, window = self.start_and_show(f"wsport:{listener.getsockname()[1]}")
         # The advertisement's window, a fresh frame of it and its worker have none to open.
         self.assertTrue(self.server.wait_for_line("event=wsad&opened=&worker=refused"))
+        # Nor has a service worker it registered.
+        self.assertTrue(self.server.wait_for_line("event=wsad-sw&worker=refused"))
         deadline = time.time() + 10
         while time.time() < deadline and "/game" not in paths:
             time.sleep(0.05)
