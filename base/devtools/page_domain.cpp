@@ -43,8 +43,19 @@ void PageDomain::Reload() {
   connection_.Send("Page.reload", {}, session_id_);
 }
 
-void PageDomain::ResetNavigationHistory() {
+void PageDomain::ResetNavigationHistory(std::function<void(std::vector<std::string>)> left) {
   connection_.Send("Page.resetNavigationHistory", {}, session_id_);
+  connection_.Send("Page.getNavigationHistory", {}, session_id_,
+                   [left = std::move(left)](const DevToolsConnection::Answer& answer) {
+                     std::vector<std::string> urls;
+                     const auto entries = answer.result.find("entries");
+                     if (entries != answer.result.end() && entries->is_array()) {
+                       for (const Json& entry : *entries) {
+                         urls.push_back(StringAt(entry, "url"));
+                       }
+                     }
+                     left(std::move(urls));
+                   });
 }
 
 void PageDomain::OnFrameNavigated(std::function<void(const Frame&)> navigated) {

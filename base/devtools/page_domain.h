@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/devtools/devtools_connection.h"
 
@@ -31,7 +32,10 @@ class PageDomain {
   void Navigate(const std::string& url);
   void Reload();
   // No going back or forward from the current document: earlier entries are forgotten.
-  void ResetNavigationHistory();
+  // Keeps only the current entry; `left` hears the addresses of the entries the history holds
+  // after that (the browser may not have taken a navigation whose document already came as its
+  // current entry yet).
+  void ResetNavigationHistory(std::function<void(std::vector<std::string> left)> left);
 
   void OnFrameNavigated(std::function<void(const Frame&)> navigated);
   void OnFrameAttached(

@@ -415,7 +415,7 @@ void GameTab::SetUp(Session& session,
       // of another origin's, say) would blank the game with it.
       if (!first_page_forgotten_ && main_ && IsGameOrigin(frame.origin, hosts_)) {
         first_page_forgotten_ = true;
-        main_->page->ResetNavigationHistory();
+        ForgetFirstPage();
       }
     }
   });
@@ -458,6 +458,28 @@ void GameTab::SetUpMainFrame(Session& session) {
     if (MainFrameContext()) {
       std::exchange(on_first_page_, nullptr)();
     }
+  });
+}
+
+void GameTab::ForgetFirstPage(int tries) {
+  // The page says its document came before the browser has taken it into the history: a reset
+  // then keeps the first page alone, and the game's entry comes after it.
+  static constexpr auto kRecheck = std::chrono::milliseconds(100);
+  main_->page->ResetNavigationHistory([this, alive = alive_, tries](std::vector<std::string> left) {
+    const bool forgotten =
+        !left.empty() && std::none_of(left.begin(), left.end(), [](const std::string& url) {
+          return url.starts_with("data:");
+        });
+    if (!*alive || !main_ || forgotten || tries <= 1) {
+      return;
+    }
+    loop_.PostDelayed(
+        [this, alive, tries] {
+          if (*alive && main_) {
+            ForgetFirstPage(tries - 1);
+          }
+        },
+        kRecheck);
   });
 }
 

@@ -135,6 +135,9 @@ class GameTab {
   // screen holds), before the game's first script could see another size; asked again at most
   // `tries` times where the page could not say its size or the window did not take the size.
   void FitWindow(std::function<void()> then, int tries = 5);
+  // Takes the shell's first page out of the game window's history, once the browser has the
+  // game's document in it.
+  void ForgetFirstPage(int tries = 50);
   void OnBindingCalled(Session& session, const RuntimeDomain::BindingCall& call);
   void OnContextCreated(Session& session, const RuntimeDomain::Context& context);
   struct PendingFetch {

@@ -149,6 +149,22 @@ class ChromiumEngineTest(ShellTestCase):
         self.desktop.request_close(window)
         self.assertEqual(shell.wait(), 0)
 
+    def test_an_advertisements_history_move_leaves_the_game_in_its_window(self):
+        # Its frame tries the window's address, a form, links, a blob and history.back(). The
+        # shell's first page must be out of the history by then, though the browser takes the
+        # game's document into it a moment after the page says it came.
+        shell, window = self.start_and_show("takeover:1,alive:1")
+        self.assertTrue(self.server.wait_for_line("event=taker-tried&n=6"))
+        alive = self.server.count("event=game-alive")
+        deadline = time.time() + 10
+        while self.server.count("event=game-alive") < alive + 3 and time.time() < deadline:
+            time.sleep(0.05)
+        self.assertGreaterEqual(self.server.count("event=game-alive"), alive + 3)
+        self.assertEqual(self.server.count("event=phished"), 0)
+        self.assertEqual(self.server.count("event=loaded&search=%3Fid"), 1)
+        self.desktop.request_close(window)
+        self.assertEqual(shell.wait(), 0)
+
     def test_another_origins_frame_reaches_no_page_function(self):
         # A frame on this machine at another port (the same site, so the same page process) and
         # one of another host call every function they can reach, the binding itself included.
