@@ -8,7 +8,7 @@ import tempfile
 import time
 import unittest
 
-from harness import DemoServer, ShellTestCase, ordinary_user
+from harness import DemoServer, ShellTestCase, ordinary_user, qt_only
 
 FAKE_BIN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake-bin")
 
@@ -84,6 +84,7 @@ class GuestsTest(ShellTestCase):
         self.assertEqual(shell.wait(timeout=10), 0)
         self.assertEqual(self.server.count("event=foreign-hook"), 0)
 
+    @qt_only("a written popup is closed, and one without a size has tabs (test_chromium_engine)")
     def test_popups_of_a_foreign_frame_are_named_by_its_origin_and_a_written_one_shows(self):
         for how in ("blob", "empty", "write"):
             with self.subTest(how=how):
@@ -105,6 +106,7 @@ class GuestsTest(ShellTestCase):
                 self.assertEqual(shell.wait(), 0)
                 self.server.clear()
 
+    @qt_only("the browser puts such a popup in a window with tabs, which the shell closes (test_chromium_engine)")
     def test_a_popup_that_takes_the_games_address_drives_nothing(self):
         log = os.path.join(tempfile.mkdtemp(prefix="gs-opener-"), "opened.txt")
         self.addCleanup(shutil.rmtree, os.path.dirname(log), True)

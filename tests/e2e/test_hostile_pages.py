@@ -9,7 +9,7 @@ import unittest
 import urllib.parse
 import urllib.request
 
-from harness import BIN, PORT, ShellTestCase
+from harness import BIN, PORT, ShellTestCase, qt_only
 
 FAKE_BIN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake-bin")
 MARKER_PLUGIN = os.environ.get("MARKER_PLUGIN", "")
@@ -22,6 +22,7 @@ class HostilePagesTest(ShellTestCase):
         url = f"http://127.0.0.1:{PORT}/__control?" + urllib.parse.urlencode(params)
         urllib.request.urlopen(url, timeout=5).read()
 
+    @qt_only("no port: the protocol runs over a pipe (test_chromium_engine)")
     def test_no_frame_reaches_the_debugging_port_while_outside_tools_still_do(self):
         self.control(manifest="")
         self.start("probe:1,inframe:1", binary=DEVELOPER_BIN)
@@ -37,6 +38,7 @@ class HostilePagesTest(ShellTestCase):
         status, _ = self.http_get("http://127.0.0.1:19223/json")
         self.assertEqual(status, 200)
 
+    @qt_only("the shell has no Qt; its box helper takes Qt's installed plugins only, as here")
     def test_planted_qt_conf_and_plugin_beside_the_shell_are_ignored(self):
         directory = tempfile.mkdtemp(prefix="gs-planted-")
         self.addCleanup(shutil.rmtree, directory, True)

@@ -7,7 +7,7 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import BIN, DemoServer, ShellTestCase, ordinary_user
+from harness import BIN, DemoServer, ShellTestCase, ordinary_user, qt_only
 
 DEVELOPER_BIN = os.environ.get("GAMESHELL_TWO_HOSTS_BIN", "")
 
@@ -58,6 +58,7 @@ class PlayersBuildTest(ShellTestCase):
         shell.stderr.seek(0)
         return shell.stderr.read().decode()
 
+    @qt_only("no build opens a port (test_chromium_engine)")
     def test_only_a_developers_build_opens_the_debugging_port(self):
         shell, window = self.start_and_show()
         self.assertTrue(self.server.wait_for_line("event=loaded"))
@@ -114,6 +115,7 @@ class PlayersBuildTest(ShellTestCase):
         self.assertEqual(len(lines), 1, lines)
         self.assertIn("sandbox", lines[0])
 
+    @qt_only("Qt's helper process; a browser that cannot start: test_shell_process's test without a display")
     def test_an_engine_that_cannot_start_is_said_in_a_window(self):
         cwd = tempfile.mkdtemp(prefix="gs-cache-")
         self.addCleanup(shutil.rmtree, cwd, True)

@@ -5,10 +5,11 @@ import time
 import unittest
 import urllib.parse
 
-from harness import BIN, ShellTestCase
+from harness import BIN, ShellTestCase, qt_only
 
 
 class ShellProcessTest(ShellTestCase):
+    @qt_only("the browser's window shows the shell's loading page from the start")
     def test_window_stays_hidden_until_the_login_page_has_loaded(self):
         # The server holds the login page back for 3 s; the window must not show meanwhile.
         self.start("delay:3")
@@ -73,6 +74,7 @@ class ShellProcessTest(ShellTestCase):
         return sorted(self.desktop.title(w) for w in self.desktop.windows()
                       if self.desktop.is_viewable(w))
 
+    @qt_only("closing the game window ends its popups: test_chromium_engine's popup test")
     def test_popups_only_from_a_click_titled_by_a_foreign_host_and_they_keep_the_shell(self):
         shell, window = self.start_and_show("popup:1")
         self.assertTrue(self.server.wait_for_line("event=script-clicked"))
@@ -99,6 +101,7 @@ class ShellProcessTest(ShellTestCase):
         self.assertEqual(shell.wait(), 0)
         self.assertTrue(os.path.exists(os.path.join(shell.cwd, "fileList.txt")))
 
+    @qt_only("the browser's developer tools keep its own title: test_chromium_engine's F2 test")
     def test_f2_opens_developer_tools_and_the_page_still_gets_the_key(self):
         shell, window = self.start_and_show("keys:1")
         self.assertTrue(self.server.wait_for_line("event=loaded"))
