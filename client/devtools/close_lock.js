@@ -8,11 +8,13 @@
     return;
   var locked = false;
   var navigating = false;
-  window.addEventListener('beforeunload', function (event) {
-    if (locked && !navigating)
+  // Listened for only while locked: with no listener the browser closes the window without asking
+  // the page, which closes a page stuck in a script.
+  function askToStay(event) {
+    if (!navigating)
       event.preventDefault();
     navigating = false;
-  }, true);
+  }
   // The page's own navigations announce themselves before they unload it; a close does not.
   if (window.navigation) {
     navigation.addEventListener('navigate', function (event) {
@@ -24,6 +26,13 @@
     });
   }
   globalThis.gameshellSetLocked = function (value) {
+    if ((value === true) === locked)
+      return;
     locked = value === true;
+    navigating = false;
+    if (locked)
+      window.addEventListener('beforeunload', askToStay, true);
+    else
+      window.removeEventListener('beforeunload', askToStay, true);
   };
 })();

@@ -231,6 +231,13 @@ class ChromiumEngineTest(ShellTestCase):
             self.assertEqual(self.wait_gone(browser), set())
             self.assertEqual({d for d in set(os.listdir("/tmp")) - before
                               if d.startswith("gameshell-browser-")}, set())
+        with self.subTest("a page stuck in a script closes with its window"):
+            self.server.clear()
+            shell, window = self.start_and_show("busy:1")
+            self.assertTrue(self.server.wait_for_line("event=busy"))
+            time.sleep(0.6)
+            self.desktop.request_close(window)
+            self.assertEqual(shell.wait(timeout=8), 0)
 
     def test_on_a_small_screen_the_page_keeps_the_games_shape_from_its_first_script(self):
         display_name, env = x11.start_display(self, "1366x768x24")
