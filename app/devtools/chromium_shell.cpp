@@ -149,6 +149,10 @@ void ChromiumShell::OnPopupTitles(std::map<std::string, std::string> titles) {
   }
 }
 
+std::optional<FrameMargins> ChromiumShell::WindowFrame() {
+  return window_keeper_ ? window_keeper_->WindowFrame() : std::nullopt;
+}
+
 void ChromiumShell::OnOpenOutside(const std::string& url) {
   if (IsOpenableExternalUrl(Utf8ToUtf16(url))) {
     platform::OpenWithDesktop(url);

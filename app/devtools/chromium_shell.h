@@ -51,6 +51,7 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
   void OnLockedCloseUnanswered() override;
   void OnPopupTitles(std::map<std::string, std::string> titles) override;
   void OnOpenOutside(const std::string& url) override;
+  std::optional<FrameMargins> WindowFrame() override;
 
   // BridgeCommands:
   bool HasWindowDelegate() override { return true; }

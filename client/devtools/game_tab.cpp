@@ -512,11 +512,15 @@ void GameTab::FitWindow(std::function<void()> then, int tries) {
         const int extra_height = std::max(0, at(3) - inner.height);
         const FrameMargins frame{extra_width / 2, extra_height - extra_width / 2,
                                  extra_width - extra_width / 2, extra_width / 2};
+        // Around the browser's own frame, the window manager's, which the browser does not know.
+        const FrameMargins outside = delegate_->WindowFrame().value_or(FrameMargins{});
+        const FrameMargins whole{frame.left + outside.left, frame.top + outside.top,
+                                 frame.right + outside.right, frame.bottom + outside.bottom};
         const WindowRect area{at(4), at(5), at(6), at(7)};
         const WindowRect placed = FitFramedWindow(
             {area.x + (area.width - kPageSize.width) / 2,
              area.y + (area.height - kPageSize.height) / 2, kPageSize.width, kPageSize.height},
-            frame, area, kPageSize, kMinimumPageSize);
+            whole, area, kPageSize, kMinimumPageSize);
         const bool in_place = at(8) == placed.x - frame.left && at(9) == placed.y - frame.top;
         if ((inner.width == placed.width && inner.height == placed.height && in_place) ||
             tries == 0) {

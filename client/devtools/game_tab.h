@@ -53,6 +53,9 @@ class GameTab {
     // A game document opened `url` (http or https) in a window of the browser's tabs, which the
     // shell does not keep: it goes to the system's browser instead.
     virtual void OnOpenOutside(const std::string& url) = 0;
+    // The frame a window manager draws around the game window, which the browser does not know
+    // of; none where there is none or it is not known yet.
+    virtual std::optional<FrameMargins> WindowFrame() = 0;
   };
 
   // `cache_answers` (null: no cache) outlives this object. A developer's build writes the pages'

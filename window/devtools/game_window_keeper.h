@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "window/core/window_size.h"
@@ -22,6 +23,8 @@ class GameWindowKeeper {
 
   // The game window's native handle (an X11 window's id) once it is found; 0 before. Any thread.
   virtual uintptr_t GameWindow() const = 0;
+  // The frame the window manager draws around the game window, once it said so. Any thread.
+  virtual std::optional<FrameMargins> WindowFrame() const = 0;
   // The titles the browser's other windows (popups) show instead of the ones the browser gives
   // them, by those. From the thread that made it.
   virtual void SetPopupTitles(std::map<std::string, std::string> titles) = 0;

@@ -58,6 +58,7 @@ class X11GameWindowKeeper : public GameWindowKeeper {
     net_wm_name_ = Atom(connection_, "_NET_WM_NAME");
     net_wm_pid_ = Atom(connection_, "_NET_WM_PID");
     net_wm_icon_ = Atom(connection_, "_NET_WM_ICON");
+    net_frame_extents_ = Atom(connection_, "_NET_FRAME_EXTENTS");
     utf8_ = Atom(connection_, "UTF8_STRING");
     root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
     const uint32_t root_events = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
@@ -77,6 +78,10 @@ class X11GameWindowKeeper : public GameWindowKeeper {
   }
 
   uintptr_t GameWindow() const override { return found_.load(); }
+  std::optional<FrameMargins> WindowFrame() const override {
+    MutexLock lock(&mutex_);
+    return frame_;
+  }
 
   void SetPopupTitles(std::map<std::string, std::string> titles) override {
     {
@@ -156,7 +161,30 @@ class X11GameWindowKeeper : public GameWindowKeeper {
     if (changed == XCB_ATOM_NONE || changed == net_wm_icon_) {
       KeepIcon(window);
     }
+    if (changed == XCB_ATOM_NONE || changed == net_frame_extents_) {
+      ReadFrame(window);
+    }
     xcb_flush(connection_);
+  }
+
+  // The browser knows nothing of a frame its window manager draws: the shell fits the window with
+  // it on the screen.
+  void ReadFrame(xcb_window_t window) {
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        connection_,
+        xcb_get_property(connection_, 0, window, net_frame_extents_, XCB_ATOM_CARDINAL, 0, 4),
+        nullptr));
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) != 16) {
+      return;
+    }
+    const auto* sides = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
+    constexpr uint32_t kMost = 1000;  // anything larger is no frame
+    if (std::max({sides[0], sides[1], sides[2], sides[3]}) > kMost) {
+      return;
+    }
+    MutexLock lock(&mutex_);
+    frame_ = FrameMargins{static_cast<int>(sides[0]), static_cast<int>(sides[2]),
+                          static_cast<int>(sides[1]), static_cast<int>(sides[3])};
   }
 
   // The game's icon, whatever the browser makes of the page's.
@@ -268,7 +296,8 @@ class X11GameWindowKeeper : public GameWindowKeeper {
       case XCB_PROPERTY_NOTIFY: {
         const auto* changed = reinterpret_cast<xcb_property_notify_event_t*>(event);
         if (changed->atom == net_wm_name_ || changed->atom == XCB_ATOM_WM_NAME ||
-            changed->atom == XCB_ATOM_WM_NORMAL_HINTS || changed->atom == net_wm_icon_) {
+            changed->atom == XCB_ATOM_WM_NORMAL_HINTS || changed->atom == net_wm_icon_ ||
+            changed->atom == net_frame_extents_) {
           Keep(changed->window, changed->atom);
         }
         break;
@@ -287,12 +316,14 @@ class X11GameWindowKeeper : public GameWindowKeeper {
   xcb_atom_t net_wm_name_ = XCB_ATOM_NONE;
   xcb_atom_t net_wm_pid_ = XCB_ATOM_NONE;
   xcb_atom_t net_wm_icon_ = XCB_ATOM_NONE;
+  xcb_atom_t net_frame_extents_ = XCB_ATOM_NONE;
   xcb_atom_t utf8_ = XCB_ATOM_NONE;
   xcb_window_t kept_ = XCB_WINDOW_NONE;  // on the watching thread, once the constructor is done
   std::atomic<uintptr_t> found_{0};      // kept_, for other threads
   std::set<xcb_window_t> popups_;        // the browser's other windows, on the watching thread
-  Mutex mutex_;
+  mutable Mutex mutex_;
   std::map<std::string, std::string> popup_titles_ GUARDED_BY(mutex_);
+  std::optional<FrameMargins> frame_ GUARDED_BY(mutex_);
   std::thread thread_;
 };
 
