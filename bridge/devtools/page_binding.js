@@ -24,8 +24,19 @@ if (!game) {
 if (typeof binding !== 'function' || !game)
   return;
 var stringify = JSON.stringify;
+var dispatch = EventTarget.prototype.dispatchEvent;
+var LockEvent = Event;
 
 function send(name, args) {
+  // The lock takes hold in the shell's world of the window's document at once, before the shell
+  // hears of it: a close that comes meanwhile asks the shell too. (A page that sends the event
+  // itself only makes the shell ask its own lock, which says no.)
+  if (name === 'setWindowCanClose' && args[0] === false && window === window.top) {
+    try {
+      dispatch.call(window, new LockEvent('gameshell-close-lock'));
+    } catch (e) {
+    }
+  }
   try {
     binding(stringify([name, args]));
   } catch (e) {

@@ -15,6 +15,11 @@
       event.preventDefault();
     navigating = false;
   }
+  // The page's own lock, told from its world before the shell hears of it (the shell's answer
+  // still decides whether the close waits).
+  window.addEventListener('gameshell-close-lock', function () {
+    window.addEventListener('beforeunload', askToStay, true);
+  }, true);
   // The page's own navigations announce themselves before they unload it; a close does not.
   if (window.navigation) {
     navigation.addEventListener('navigate', function (event) {
