@@ -1,6 +1,7 @@
 #include "client/devtools/game_requests.h"
 
 #include "base/core/ascii.h"
+#include "base/devtools/network_domain.h"
 #include "client/core/navigation_rules.h"
 #include "client/core/request_rules.h"
 #include "client/core/shell_page.h"
@@ -64,14 +65,7 @@ void GameRequests::OnRequest(FetchDomain& fetch,
   if (main_frame && !shell_page_url_.empty() && IsSameAddress(request.url, shell_page_url_)) {
     shell_page_url_.clear();
     shell_navigation_.clear();
-    ShellPage page;
-    page.trouble = shell_page_trouble_;
-    page.retry_url = request.url;
-    page.retrying = shell_page_retrying_;
-    page.auto_retry_ms = shell_page_retrying_ ? kRetryMs : 0;
-    fetch.Fulfill(request.id, 200,
-                  {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-store"}},
-                  FillShellPage(kShellPageHtml, page));
+    AnswerWithPage(fetch, request.id, request.url, shell_page_trouble_, shell_page_retrying_);
     return;
   }
   std::string initiator = InitiatorOf(request, worker_origin);
@@ -146,16 +140,25 @@ void GameRequests::OnAnswer(FetchDomain& fetch, const FetchDomain::PausedRequest
   if (game_document && document_answered_) {
     document_answered_();
   }
+  if (game_document && request.failed_answer && probe_) {
+    // Refused certificates fail like dead hosts here. The shell's page tells them apart and
+    // leaves a refused one to the player: asking again by itself would only keep handing the
+    // player's session to whoever stands in between.
+    readable_for_.erase(request.id);
+    probe_(request.frame_id, request.url,
+           [this, fetch, id = request.id, url = request.url](int net_error) {
+             const bool refused = NetworkDomain::IsCertificateError(net_error);
+             AnswerWithPage(fetch, id, url,
+                            refused ? ShellTrouble::kNotPrivate : ShellTrouble::kUnreachable,
+                            /*retrying=*/!refused);
+           });
+    return;
+  }
   if (game_document && (request.failed_answer || (request.status && *request.status >= 500))) {
     // The game's document did not come: the shell's page says why, and tries again by itself.
-    ShellPage page;
-    page.trouble = request.failed_answer ? ShellTrouble::kUnreachable : ShellTrouble::kServerError;
-    page.retry_url = request.url;
-    page.retrying = true;
-    page.auto_retry_ms = kRetryMs;
-    fetch.Fulfill(request.id, 200,
-                  {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-store"}},
-                  FillShellPage(kShellPageHtml, page));
+    AnswerWithPage(fetch, request.id, request.url,
+                   request.failed_answer ? ShellTrouble::kUnreachable : ShellTrouble::kServerError,
+                   /*retrying=*/true);
     readable_for_.erase(request.id);
     return;
   }
@@ -174,6 +177,24 @@ void GameRequests::OnAnswer(FetchDomain& fetch, const FetchDomain::PausedRequest
   }
   if (!cache_answers_ || !cache_answers_->OnAnswer(fetch, request, pass_on)) {
     pass_on();
+  }
+}
+
+void GameRequests::AnswerWithPage(const FetchDomain& fetch,
+                                  const std::string& id,
+                                  const std::string& url,
+                                  ShellTrouble trouble,
+                                  bool retrying) {
+  ShellPage page;
+  page.trouble = trouble;
+  page.retry_url = url;
+  page.retrying = retrying;
+  page.auto_retry_ms = retrying ? kRetryMs : 0;
+  fetch.Fulfill(id, 200,
+                {{"Content-Type", "text/html; charset=utf-8"}, {"Cache-Control", "no-store"}},
+                FillShellPage(kShellPageHtml, page));
+  if (shell_page_shown_) {
+    shell_page_shown_(trouble, url);
   }
 }
 

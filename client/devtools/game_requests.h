@@ -58,12 +58,28 @@ class GameRequests {
     document_sent_ = std::move(sent);
     document_answered_ = std::move(answered);
   }
+  // Asks the network why a game document of the game window failed: `probe` loads the address
+  // in that frame and hears the browser's network error. Without it every failure is "cannot be
+  // reached".
+  using Probe = std::function<void(const std::string& frame_id,
+                                   const std::string& url,
+                                   std::function<void(int net_error)> done)>;
+  void ProbeFailuresWith(Probe probe) { probe_ = std::move(probe); }
+  // `shown` hears of each shell's page the game window gets, what it says and for which address.
+  void WatchShellPages(std::function<void(ShellTrouble, const std::string& url)> shown) {
+    shell_page_shown_ = std::move(shown);
+  }
 
  private:
   void OnRequest(FetchDomain& fetch,
                  const FetchDomain::PausedRequest& request,
                  const std::string& worker_origin);
   void OnAnswer(FetchDomain& fetch, const FetchDomain::PausedRequest& request);
+  void AnswerWithPage(const FetchDomain& fetch,
+                      const std::string& id,
+                      const std::string& url,
+                      ShellTrouble trouble,
+                      bool retrying);
   // The answer's headers, readable by a document of `reader` (with its credentials).
   static FetchDomain::Headers ReadableAnswerHeaders(const FetchDomain::Headers& answer,
                                                     const std::string& reader);
@@ -87,6 +103,8 @@ class GameRequests {
   bool shell_page_retrying_ = false;
   std::function<void(const std::string&)> document_sent_;
   std::function<void()> document_answered_;
+  Probe probe_;
+  std::function<void(ShellTrouble, const std::string&)> shell_page_shown_;
 };
 
 }  // namespace gameshell

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/core/url_authority.h"
+#include "base/devtools/network_domain.h"
 #include "bridge/devtools/page_functions.h"
 #include "embedded/close_lock_js.h"
 #include "embedded/developer_keys_js.h"
@@ -55,6 +56,27 @@ GameTab::GameTab(DevToolsConnection& connection,
       cache_answers_(cache_answers) {
   requests_.WatchGameDocuments([this](const std::string& url) { OnGameDocumentSent(url); },
                                [this] { ++document_wait_; });
+  requests_.ProbeFailuresWith([this, alive = alive_](const std::string& frame_id,
+                                                     const std::string& url,
+                                                     std::function<void(int)> done) {
+    if (!main_) {
+      done(0);
+      return;
+    }
+    NetworkDomain(connection_, main_->id)
+        .Probe(frame_id, url, [alive, done = std::move(done)](int net_error) {
+          if (*alive) {
+            done(net_error);
+          }
+        });
+  });
+  if (developer_build_) {
+    // Why the game is not there, where its developer looks.
+    requests_.WatchShellPages([](ShellTrouble trouble, const std::string& url) {
+      std::fprintf(stderr, "gameshell: the shell's page for %s: %s\n", url.c_str(),
+                   std::string(WordsFor(trouble).english).c_str());
+    });
+  }
   if (cache_answers_) {
     cache_answers_->SetFetchStarter(
         [this](const std::string& url, std::function<void(bool whole)> ended) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -146,9 +147,11 @@ TEST_F(GameRequestsTest, AGameDocumentReadsAnyHostAndOthersDoNot) {
 TEST_F(GameRequestsTest, AGameDocumentTheNetworkDoesNotGiveIsTheShellsPageWhichRetries) {
   const std::string url = "http://game.test:8080/login.html?id=2&name=a'b\"<c>";
   struct Case {
-    Json answer;       // what the network gave
-    const char* then;  // the shell's next command
-    const char* says;  // in the page it answers with
+    Json answer;        // what the network gave
+    const char* then;   // the shell's next command
+    const char* says;   // in the page it answers with
+    int net_error = 1;  // what the network says of a failure when asked (1: it is not asked)
+    bool retries = true;
   } cases[] = {
       {{{"responseErrorReason", "ConnectionRefused"}},
        "Fetch.fulfillRequest",
@@ -158,12 +161,29 @@ TEST_F(GameRequestsTest, AGameDocumentTheNetworkDoesNotGiveIsTheShellsPageWhichR
        "The game server answered with an error."},
       {{{"responseStatusCode", 200}}, "Fetch.continueRequest", ""},
       {{{"responseStatusCode", 404}}, "Fetch.continueRequest", ""},
+      // A refused certificate fails as any failure does; the network tells it apart, and only
+      // the player tries it again.
+      {{{"responseErrorReason", "Failed"}},
+       "Fetch.fulfillRequest",
+       "The game server cannot be reached.",
+       -102},
+      {{{"responseErrorReason", "Failed"}}, "Fetch.fulfillRequest", "is not private", -201, false},
+      {{{"responseErrorReason", "Failed"}}, "Fetch.fulfillRequest", "is not private", -202, false},
+      {{{"responseErrorReason", "Failed"}}, "Fetch.fulfillRequest", "cannot be reached", 0},
   };
   std::vector<std::string> heard;
   requests_.WatchGameDocuments([&heard](const std::string& sent) { heard.push_back(sent); },
                                [&heard] { heard.push_back("answered"); });
   for (const Case& c : cases) {
     heard.clear();
+    std::vector<std::string> probed;
+    if (c.net_error != 1) {
+      requests_.ProbeFailuresWith([&probed, &c](const std::string& frame, const std::string& asked,
+                                                std::function<void(int)> done) {
+        probed.push_back(frame + " " + asked);
+        done(c.net_error);
+      });
+    }
     Json sent = Pause(Request(url, "main", "Document"));
     ASSERT_EQ(sent["params"]["interceptResponse"], true);
     Json answer = Request(url, "main", "Document");
@@ -172,12 +192,15 @@ TEST_F(GameRequestsTest, AGameDocumentTheNetworkDoesNotGiveIsTheShellsPageWhichR
     // What waits for the game's document hears when it went and when its answer came.
     EXPECT_EQ(heard, (std::vector<std::string>{url, "answered"}));
     EXPECT_EQ(then["method"], c.then) << c.answer.dump();
+    EXPECT_EQ(probed, c.net_error == 1 ? std::vector<std::string>{}
+                                       : std::vector<std::string>{"main " + url});
     if (std::string(c.says).empty()) {
       continue;
     }
     const std::string page = *Base64Decode(then["params"]["body"].get<std::string>());
-    EXPECT_NE(page.find(c.says), std::string::npos);
-    EXPECT_NE(page.find("setTimeout"), std::string::npos);  // it tries again by itself
+    EXPECT_NE(page.find(c.says), std::string::npos) << c.net_error;
+    // It tries again by itself, or waits for the player.
+    EXPECT_EQ(page.find("setTimeout") != std::string::npos, c.retries) << c.net_error;
     // Retry goes back to the game's address, which stays text in the page whatever it holds.
     EXPECT_NE(page.find("data-retry=\"http://game.test:8080/login.html?id=2&amp;name=a&#39;b&quot;"
                         "&lt;c&gt;\""),
