@@ -43,7 +43,7 @@ def browser_argv(shell_pid):
                 argv = [a.decode() for a in f.read().split(b"\0") if a]
         except OSError:
             continue
-        if "--remote-debugging-pipe" in argv:
+        if any(a.startswith("--remote-debugging-pipe") for a in argv):
             return argv
     return None
 
@@ -52,7 +52,7 @@ def bare_argv(argv, profile, page):
     """The shell's browser command line for the bare browser: no pipe, its own profile, `page`."""
     bare = []
     for arg in argv:
-        if arg == "--remote-debugging-pipe":
+        if arg.startswith("--remote-debugging-pipe"):
             continue
         if arg.startswith("--user-data-dir="):
             arg = "--user-data-dir=" + profile

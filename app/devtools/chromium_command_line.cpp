@@ -22,7 +22,8 @@ const std::vector<std::string>& ChromiumBrowserNames() {
 std::vector<std::string> ChromiumCommandLine(const ChromiumStart& start) {
   std::vector<std::string> line = {
       start.browser,
-      "--remote-debugging-pipe",
+      // Its binary form: bodies as bytes (see DevToolsConnection).
+      "--remote-debugging-pipe=cbor",
       "--user-data-dir=" + start.profile_dir,
       // A profile that is the game's alone: no first-run pages, no offers to be the default
       // browser, to sign in or to sync, no extensions, nothing restored after a crash.

@@ -72,11 +72,14 @@ int ChromiumShell::Run() {
   cache_ = std::make_unique<ResourceCache>(settings_.hosts);
   cache_->Start();
   cache_answers_ = std::make_unique<CacheAnswers>(cache_.get(), DefaultFileSystem(), loop_);
-  connection_ = std::make_unique<DevToolsConnection>([this](std::string bytes) {
-    if (pipe_) {
-      pipe_->Write(bytes);
-    }
-  });
+  // CBOR: a cached file's body goes to the browser as its bytes.
+  connection_ = std::make_unique<DevToolsConnection>(
+      [this](std::string bytes) {
+        if (pipe_) {
+          pipe_->Write(bytes);
+        }
+      },
+      DevToolsWire::kCbor);
   browser_ = std::make_unique<BrowserDomain>(*connection_);
   tab_ = std::make_unique<GameTab>(*connection_, loop_, settings_.hosts, settings_.start_url,
                                    cache_answers_.get(), settings_.developer_build, this);

@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "base/core/ascii.h"
+#include "base/core/base64.h"
+#include "base/devtools/cbor_message.h"
 
 namespace gameshell {
 
@@ -85,8 +87,15 @@ const Json& ObjectAt(const Json& object, std::string_view key) {
   return member && member->is_object() ? *member : kEmpty;
 }
 
-DevToolsConnection::DevToolsConnection(std::function<void(std::string)> write)
-    : write_(std::move(write)) {}
+DevToolsConnection::DevToolsConnection(std::function<void(std::string)> write, DevToolsWire wire)
+    : write_(std::move(write)), wire_(wire), framer_(wire) {}
+
+Json DevToolsConnection::Bytes(std::string_view bytes) const {
+  if (wire_ == DevToolsWire::kCbor) {
+    return Json::binary(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  }
+  return Base64Encode(bytes);
+}
 
 void DevToolsConnection::Send(std::string_view method,
                               Json params,
@@ -108,6 +117,10 @@ void DevToolsConnection::Send(std::string_view method,
   }
   if (answer) {
     waiting_.emplace(id, std::move(answer));
+  }
+  if (wire_ == DevToolsWire::kCbor) {
+    write_(EncodeCborMessage(message));
+    return;
   }
   // Strings from pages may hold invalid UTF-8: replaced, never thrown over.
   write_(MessageFramer::Frame(message.dump(-1, ' ', false, Json::error_handler_t::replace)));
@@ -144,6 +157,10 @@ bool DevToolsConnection::Receive(std::string_view bytes) {
       return true;  // a handler closed it
     }
   }
+  if (framer_.broken()) {
+    Close("the browser broke the protocol");
+    return false;
+  }
   return true;
 }
 
@@ -159,24 +176,46 @@ bool DevToolsConnection::IsHeard(std::string_view method) const {
   return false;
 }
 
-bool DevToolsConnection::Dispatch(const std::string& text) {
+std::optional<Json> DevToolsConnection::Parse(const std::string& text, bool& unheard) const {
   // The browser names an event first. Those nobody hears (the network's reports of every request,
   // most of them, each with its headers) go unparsed.
+  unheard = false;
+  if (wire_ == DevToolsWire::kCbor) {
+    if (const auto method = CborEventMethod(text); method && !IsHeard(*method)) {
+      unheard = true;
+      return std::nullopt;
+    }
+    return DecodeCborMessage(text);
+  }
   constexpr std::string_view kEventStart = "{\"method\":\"";
   if (text.starts_with(kEventStart)) {
     const size_t end = text.find('"', kEventStart.size());
     if (end != std::string::npos &&
         !IsHeard(std::string_view(text).substr(kEventStart.size(), end - kEventStart.size()))) {
-      return true;
+      unheard = true;
+      return std::nullopt;
     }
   }
   Json message = Json::parse(text, nullptr, /*allow_exceptions=*/false);
   if (message.is_discarded()) {
     message = Json::parse(ReplaceLoneSurrogates(text), nullptr, /*allow_exceptions=*/false);
   }
-  if (!message.is_object()) {
+  if (message.is_discarded()) {
+    return std::nullopt;
+  }
+  return message;
+}
+
+bool DevToolsConnection::Dispatch(const std::string& text) {
+  bool unheard = false;
+  std::optional<Json> parsed = Parse(text, unheard);
+  if (unheard) {
+    return true;
+  }
+  if (!parsed || !parsed->is_object()) {
     return false;
   }
+  Json& message = *parsed;
   const auto id = message.find("id");
   if (id != message.end()) {
     if (!id->is_number_integer()) {

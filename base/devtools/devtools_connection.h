@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,7 +37,8 @@ class DevToolsConnection {
   using AnswerHandler = std::function<void(const Answer&)>;
   using EventHandler = std::function<void(const Json& params, const std::string& session_id)>;
 
-  explicit DevToolsConnection(std::function<void(std::string bytes)> write);
+  explicit DevToolsConnection(std::function<void(std::string bytes)> write,
+                              DevToolsWire wire = DevToolsWire::kJson);
   DevToolsConnection(const DevToolsConnection&) = delete;
   DevToolsConnection& operator=(const DevToolsConnection&) = delete;
 
@@ -52,6 +54,9 @@ class DevToolsConnection {
     }
     return [done = std::move(done)](const Answer&) { done(); };
   }
+  // `bytes` as a command's parameter of the protocol's binary type: bytes on the CBOR wire,
+  // base64 on the JSON one.
+  Json Bytes(std::string_view bytes) const;
   // Every event of `method`, from the browser and every session, in order of listening.
   void Listen(std::string method, EventHandler handler);
   // Every event of `method` from one session, until it is forgotten; before those of Listen.
@@ -67,9 +72,13 @@ class DevToolsConnection {
 
  private:
   bool Dispatch(const std::string& message);
+  // The message as JSON, or nothing when it is not one; nothing either (and `unheard` set) for an
+  // event nobody listens to.
+  std::optional<Json> Parse(const std::string& message, bool& unheard) const;
   bool IsHeard(std::string_view method) const;
 
   std::function<void(std::string)> write_;
+  const DevToolsWire wire_;
   MessageFramer framer_;
   int64_t next_id_ = 1;
   std::map<int64_t, AnswerHandler> waiting_;

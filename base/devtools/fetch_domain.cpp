@@ -98,7 +98,7 @@ void FetchDomain::Fulfill(const std::string& id,
                    {{"requestId", id},
                     {"responseCode", status},
                     {"responseHeaders", HeadersJson(headers)},
-                    {"body", Base64Encode(body)}},
+                    {"body", connection_.Bytes(body)}},
                    session_id_);
 }
 

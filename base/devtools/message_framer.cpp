@@ -1,6 +1,29 @@
 #include "base/devtools/message_framer.h"
 
+#include "base/devtools/cbor_message.h"
+
 namespace gameshell {
+
+void MessageFramer::Break() {
+  broken_ = true;
+  buffer_.clear();
+  start_ = 0;
+  scanned_ = 0;
+}
+
+bool MessageFramer::CborLength(std::optional<size_t>& length) {
+  length.reset();
+  if (buffer_.size() - start_ < kCborEnvelopeHeadBytes) {
+    return true;
+  }
+  const std::optional<size_t> content =
+      CborEnvelopeLength(std::string_view(buffer_).substr(start_, kCborEnvelopeHeadBytes));
+  if (!content || *content > max_message_bytes_) {
+    return false;
+  }
+  length = kCborEnvelopeHeadBytes + *content;
+  return true;
+}
 
 bool MessageFramer::Feed(std::string_view bytes) {
   if (broken_) {
@@ -13,12 +36,18 @@ bool MessageFramer::Feed(std::string_view bytes) {
     start_ = 0;
   }
   buffer_.append(bytes);
+  if (wire_ == DevToolsWire::kCbor) {
+    std::optional<size_t> length;
+    if (!CborLength(length)) {
+      Break();
+      return false;
+    }
+    return true;
+  }
   const size_t end = buffer_.find('\0', scanned_);
   const size_t pending = end == std::string::npos ? buffer_.size() : end;
   if (pending > max_message_bytes_) {
-    broken_ = true;
-    buffer_.clear();
-    scanned_ = 0;
+    Break();
     return false;
   }
   return true;
@@ -27,6 +56,19 @@ bool MessageFramer::Feed(std::string_view bytes) {
 std::optional<std::string> MessageFramer::Next() {
   if (broken_) {
     return std::nullopt;
+  }
+  if (wire_ == DevToolsWire::kCbor) {
+    std::optional<size_t> length;
+    if (!CborLength(length)) {
+      Break();
+      return std::nullopt;
+    }
+    if (!length || buffer_.size() - start_ < *length) {
+      return std::nullopt;
+    }
+    std::string message = buffer_.substr(start_, *length);
+    start_ += *length;
+    return message;
   }
   const size_t end = buffer_.find('\0', start_ + scanned_);
   if (end == std::string::npos) {

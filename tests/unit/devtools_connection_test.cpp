@@ -40,7 +40,7 @@ TEST(MessageFramerTest, MessagesComeWholeHoweverReadsCut) {
 }
 
 TEST(MessageFramerTest, AMessageOverTheLimitBreaksTheStream) {
-  MessageFramer framer(/*max_message_bytes=*/64);
+  MessageFramer framer(DevToolsWire::kJson, /*max_message_bytes=*/64);
   EXPECT_TRUE(framer.Feed(std::string(64, 'x')));
   EXPECT_FALSE(framer.Feed("y"));
   EXPECT_FALSE(framer.Feed(std::string("{}\0", 3)));
