@@ -73,7 +73,19 @@ std::string StringAt(const Json& object, std::string_view key) {
 
 int64_t IntAt(const Json& object, std::string_view key, int64_t otherwise) {
   const Json* member = MemberAt(object, key);
-  return member && member->is_number_integer() ? member->get<int64_t>() : otherwise;
+  if (member && member->is_number_integer()) {
+    return member->get<int64_t>();
+  }
+  // The binary form sends a number the protocol calls "number", not "integer", as a double
+  // however whole it is.
+  if (member && member->is_number_float()) {
+    const double number = member->get<double>();
+    if (number >= -9.2e18 && number <= 9.2e18 &&
+        number == static_cast<double>(static_cast<int64_t>(number))) {
+      return static_cast<int64_t>(number);
+    }
+  }
+  return otherwise;
 }
 
 bool BoolAt(const Json& object, std::string_view key) {

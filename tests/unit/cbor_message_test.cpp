@@ -76,6 +76,11 @@ TEST(CborMessageTest, TheBrowsersMessagesReadAsItWritesThem) {
     ASSERT_TRUE(read) << c.json;
     EXPECT_EQ(*read, Json::parse(c.json));
   }
+  // What the protocol calls a number comes as a double however whole it is (a network error).
+  const Json error = *DecodeCborMessage(Map(Text("e") + "\xfb\xc0\x69\x40\x00\x00\x00\x00\x00"s +
+                                            Text("h") + "\xfb\x3f\xf8\x00\x00\x00\x00\x00\x00"s));
+  EXPECT_EQ(IntAt(error, "e"), -202);
+  EXPECT_EQ(IntAt(error, "h", 7), 7);  // 1.5
 }
 
 TEST(CborMessageTest, AnythingElseIsRefused) {
