@@ -544,14 +544,21 @@ void GameTab::FitWindow(std::function<void()> then, int tries) {
              area.y + (area.height - kPageSize.height) / 2, kPageSize.width, kPageSize.height},
             whole, area, kPageSize, kMinimumPageSize);
         const bool in_place = at(8) == placed.x - frame.left && at(9) == placed.y - frame.top;
-        if ((inner.width == placed.width && inner.height == placed.height && in_place) ||
-            tries == 0) {
+        const bool sized = inner.width == placed.width && inner.height == placed.height;
+        if ((sized && in_place) || tries == 0) {
           then();
           return;
         }
+        // The page needs its size from its first script on, not its place: with the size right,
+        // the game loads while the window moves.
+        std::function<void()> after = then;
+        if (sized) {
+          then();
+          after = [] {};
+        }
         browser_.SetWindowBoundsOf(target_id_, placed.x - frame.left, placed.y - frame.top,
                                    placed.width + extra_width, placed.height + extra_height,
-                                   [this, then, tries] { FitWindow(then, tries - 1); });
+                                   [this, after, tries] { FitWindow(after, tries - 1); });
       });
 }
 
