@@ -317,8 +317,16 @@ class ChromiumEngineTest(ShellTestCase):
                 shell.process.send_signal(signal.SIGTERM)
                 self.assertEqual(shell.wait(), 0)
 
-    def test_the_game_gets_the_whole_screen_after_a_click(self):
-        shell, window = self.start_and_show("screen:1")
+    def test_the_game_gets_the_whole_screen_and_the_pointer_after_a_click_and_esc_ends_both(self):
+        # A window manager makes the clicked window the active one, as a player's desktop does:
+        # the browser locks the pointer only for the active window.
+        display_name, env = x11.start_display(self)
+        self.desktop.close()
+        self.desktop = x11.Desktop(display_name)
+        x11.start_window_manager(self, self.desktop, env)
+        shell = self.start("screen:1", env=env)
+        window = self.desktop.wait_for("Varnholt")
+        self.assertIsNotNone(window)
         self.assertTrue(self.server.wait_for_line("event=fullscreen&click=0&ok=0"))
         _, _, width, height = self.desktop.geometry(window)
         for _ in range(20):  # the page takes clicks a moment after its window shows
@@ -327,6 +335,10 @@ class ChromiumEngineTest(ShellTestCase):
                 break
         self.assertTrue(self.server.wait_for_line("event=fullscreen&click=1&ok=1"))
         self.assertTrue(self.server.wait_for_line("event=fullscreenchange&on=true"))
+        self.assertTrue(self.server.wait_for_line("event=pointerlock&locked=true"))
+        self.desktop.press_key(None, "Escape")
+        self.assertTrue(self.server.wait_for_line("event=fullscreenchange&on=false"))
+        self.assertTrue(self.server.wait_for_line("event=pointerlock&locked=false"))
         shell.process.send_signal(signal.SIGTERM)
         self.assertEqual(shell.wait(), 0)
 
