@@ -30,11 +30,15 @@ class BrowserProcess {
   virtual long pid() const = 0;
 };
 
+// Variables of the browser's environment set on top of the shell's ("NAME=value").
+using EnvironmentSettings = std::vector<std::string>;
+
 // Starts `argv` (its first item a path or a name looked up in PATH). On failure, null and why in
 // `error`. Without `output_shown`, what it writes on its standard output and error goes nowhere.
 std::unique_ptr<BrowserProcess> StartBrowserProcess(const std::vector<std::string>& argv,
                                                     std::string* error,
-                                                    bool output_shown = true);
+                                                    bool output_shown = true,
+                                                    const EnvironmentSettings& settings = {});
 
 // The first of `names` found as an executable file in PATH (or, for a name with a slash, as
 // given); empty when none is.

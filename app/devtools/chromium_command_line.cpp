@@ -69,4 +69,11 @@ std::vector<std::string> ChromiumCommandLine(const ChromiumStart& start) {
   return line;
 }
 
+std::vector<std::string> ChromiumEnvironment() {
+  // The window's own colour, shown before the first page is drawn, is the toolkit theme's: a dark
+  // one keeps a dark game from flashing light at its start. The pages still see a light scheme
+  // (the game tab says so).
+  return {"GTK_THEME=Adwaita:dark"};
+}
+
 }  // namespace gameshell

@@ -35,5 +35,7 @@ extern const char kProfilePreferences[];
 // The browser's whole command line: the pipe and no port, a profile of its own that asks nothing
 // of the network by itself, one app window, the sandbox unless told otherwise.
 std::vector<std::string> ChromiumCommandLine(const ChromiumStart& start);
+// What the browser's environment has on top of the shell's ("NAME=value").
+std::vector<std::string> ChromiumEnvironment();
 
 }  // namespace gameshell

@@ -63,7 +63,8 @@ int ChromiumShell::Run() {
   std::string error;
   std::unique_ptr<platform::BrowserProcess> process =
       platform::StartBrowserProcess(ChromiumCommandLine(start), &error,
-                                    /*output_shown=*/settings_.developer_build);
+                                    /*output_shown=*/settings_.developer_build,
+                                    ChromiumEnvironment());
   if (!process) {
     start_failure_ = error;
     std::fprintf(stderr, "gameshell: the browser engine could not start: %s\n", error.c_str());

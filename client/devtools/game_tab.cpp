@@ -404,7 +404,7 @@ void GameTab::SetUp(Session& session,
   // A page that waits in a process not yet started hears nothing of the commands its documents
   // take until it goes on: `browser_ready` runs once the browser sees its requests and what it
   // starts, and the rest reaches its first document before that runs.
-  const int steps = documents ? 10 : 3;
+  const int steps = documents ? 11 : 3;
   auto step = [ready = std::move(ready), left = std::make_shared<int>(steps)] {
     if (--*left == 0 && ready) {
       ready();
@@ -426,6 +426,12 @@ void GameTab::SetUp(Session& session,
     return;
   }
   session.page = std::make_unique<PageDomain>(connection_, session.id);
+  // The browser's window is dark before its first page is drawn (its toolkit theme), which the
+  // browser also tells pages: they see the light scheme they always had instead.
+  connection_.Send(
+      "Emulation.setEmulatedMedia",
+      {{"features", Json::array({{{"name", "prefers-color-scheme"}, {"value", "light"}}})}},
+      session.id, DevToolsConnection::Then(step));
   session.page->OnFrameAttached(
       [this](const std::string& id, const std::string& parent) { frames_.Attach(id, parent); });
   session.page->OnFrameNavigated([this](const PageDomain::Frame& frame) {

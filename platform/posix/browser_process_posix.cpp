@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -141,7 +142,8 @@ std::string FindExecutable(const std::vector<std::string>& names) {
 
 std::unique_ptr<BrowserProcess> StartBrowserProcess(const std::vector<std::string>& argv,
                                                     std::string* error,
-                                                    bool output_shown) {
+                                                    bool output_shown,
+                                                    const EnvironmentSettings& settings) {
   if (argv.empty()) {
     *error = "no browser to start";
     return nullptr;
@@ -168,6 +170,22 @@ std::unique_ptr<BrowserProcess> StartBrowserProcess(const std::vector<std::strin
     args.push_back(const_cast<char*>(arg.c_str()));
   }
   args.push_back(nullptr);
+  // The shell's environment with the settings in place of any of the same names.
+  std::vector<char*> environment;
+  for (char** variable = environ; *variable; ++variable) {
+    const std::string_view name(*variable, std::strcspn(*variable, "="));
+    const bool replaced = std::any_of(settings.begin(), settings.end(), [&](const std::string& s) {
+      return s.size() > name.size() && s.compare(0, name.size(), name) == 0 &&
+             s[name.size()] == '=';
+    });
+    if (!replaced) {
+      environment.push_back(*variable);
+    }
+  }
+  for (const std::string& setting : settings) {
+    environment.push_back(const_cast<char*>(setting.c_str()));
+  }
+  environment.push_back(nullptr);
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -190,7 +208,7 @@ std::unique_ptr<BrowserProcess> StartBrowserProcess(const std::vector<std::strin
       (void)!::write(exec_status[1], &code, sizeof code);
       ::_exit(127);
     }
-    ::execvp(args[0], args.data());
+    ::execvpe(args[0], args.data(), environment.data());
     const int code = errno;
     (void)!::write(exec_status[1], &code, sizeof code);
     ::_exit(127);

@@ -70,7 +70,6 @@ class GameSurvivesTest(ShellTestCase):
         self.assertEqual(self.server.count("event=loaded"), 0)
         self.assertEqual(self.server.count("event=img"), 0)
 
-    @qt_only("not yet on the new shell: the browser's window is white until its first page paints")
     def test_no_white_frame_shows_before_the_games_first(self):
         self.start("dark:1")
         window = self.desktop.wait_for("Varnholt", timeout=30)
@@ -87,6 +86,8 @@ class GameSurvivesTest(ShellTestCase):
                 seen.append(shown)
         self.assertEqual(seen[-1], (0x18, 0x28, 0x48), seen)
         self.assertFalse([c for c in seen if min(c) > 0xE0], seen)
+        # The page keeps the light scheme it always had, however dark the window is before it.
+        self.assertTrue(self.server.wait_for_line("event=scheme&dark=false"))
 
     def test_without_a_server_the_shells_page_shows_and_the_game_loads_once_it_answers(self):
         self.server.stop()

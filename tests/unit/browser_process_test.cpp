@@ -44,6 +44,20 @@ TEST(BrowserProcessTest, OneThatCannotStartIsSaidSo) {
   EXPECT_FALSE(StartBrowserProcess({}, &error));
 }
 
+TEST(BrowserProcessTest, ItsEnvironmentIsTheShellsWithTheSettingsOnTop) {
+  ::setenv("GS_TEST_KEPT", "kept", 1);
+  ::setenv("GS_TEST_SET", "shells", 1);
+  std::string error;
+  auto process = StartBrowserProcess(
+      {"sh", "-c", "printf '%s %s %s' \"$GS_TEST_KEPT\" \"$GS_TEST_SET\" \"$GS_TEST_NEW\" >&4"},
+      &error, true, {"GS_TEST_SET=browsers", "GS_TEST_NEW=a=b"});
+  ASSERT_TRUE(process) << error;
+  EXPECT_EQ(ReadAll(*process), "kept browsers a=b");
+  EXPECT_STREQ(::getenv("GS_TEST_SET"), "shells");
+  ::unsetenv("GS_TEST_KEPT");
+  ::unsetenv("GS_TEST_SET");
+}
+
 TEST(BrowserProcessTest, ItsExitCodeAndTheEndOfItsPipeReachTheShell) {
   std::string error;
   auto process = StartBrowserProcess({"sh", "-c", "exit 3"}, &error);
