@@ -4,7 +4,7 @@
 set -euo pipefail
 build=${1:?build directory}
 seconds=${2:-60}
-for target in index_parser_fuzzer cache_path_fuzzer; do
+for target in index_parser_fuzzer cache_path_fuzzer cbor_message_fuzzer; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
   echo "fuzzing $target for ${seconds}s"

@@ -257,8 +257,13 @@ class Reader {
         if (!Bytes(content)) {
           return false;
         }
+        // An envelope holds one map or array, which counts its own depth.
+        const uint8_t held = content.empty() ? 0 : static_cast<uint8_t>(content[0]) >> 5;
+        if (held != kMajorMap && held != kMajorArray) {
+          return false;
+        }
         Reader inner(content);
-        return inner.Value(value, depth + 1) && inner.at_end();
+        return inner.Value(value, depth) && inner.at_end();
       }
       if (tag == kBytesTag) {
         std::string_view bytes;

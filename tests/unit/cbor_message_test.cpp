@@ -101,6 +101,8 @@ TEST(CborMessageTest, AnythingElseIsRefused) {
       Map(Text("a") + "\x1b\xff\xff\xff\xff\xff\xff\xff\xff"),  // beyond 64-bit signed
       Map(Text("a") + "\x7a\xff\xff\xff\xff"),                  // text longer than it is
       "\xff"s,
+      Env("\x01"),   // an envelope holds a map or an array
+      Env(Map("")),  // not another envelope
       deep,
   };
   for (const std::string& bytes : refused) {
