@@ -1,8 +1,10 @@
 #include "base/devtools/cbor_message.h"
 
+#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <limits>
+
+#include "base/core/text_conversion.h"
 
 namespace gameshell {
 
@@ -10,21 +12,23 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr uint8_t kMajorUnsigned = 0;
-constexpr uint8_t kMajorNegative = 1;
-constexpr uint8_t kMajorBytes = 2;
-constexpr uint8_t kMajorText = 3;
-constexpr uint8_t kMajorArray = 4;
-constexpr uint8_t kMajorMap = 5;
-constexpr uint8_t kMajorTag = 6;
-constexpr uint8_t kMajorSimple = 7;
+// A head's major type, its top three bits.
+enum Major : uint8_t {
+  kMajorUnsigned,
+  kMajorNegative,
+  kMajorBytes,
+  kMajorText,
+  kMajorArray,
+  kMajorMap,
+  kMajorTag,
+  kMajorSimple,
+};
 constexpr uint8_t kIndefinite = 31;
 constexpr uint8_t kBreak = 0xff;
 constexpr uint8_t kEnvelopeTag = 24;
 constexpr uint8_t kBytesTag = 22;
 // Deeper than any message the shell reads; the browser's own limit is about as deep.
 constexpr int kMaxDepth = 300;
-constexpr char kReplacement[] = "\xEF\xBF\xBD";
 
 void PutHead(std::string& out, uint8_t major, uint64_t value) {
   const auto first = static_cast<char>(major << 5);
@@ -51,8 +55,7 @@ void PutHead(std::string& out, uint8_t major, uint64_t value) {
 }
 
 void PutDouble(std::string& out, double value) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &value, sizeof bits);
+  const auto bits = std::bit_cast<uint64_t>(value);
   out += static_cast<char>(0xfb);
   for (int shift = 56; shift >= 0; shift -= 8) {
     out += static_cast<char>((bits >> shift) & 0xff);
@@ -178,60 +181,23 @@ size_t Utf8SequenceAt(std::string_view text, size_t at) {
 }
 
 std::string ValidUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  size_t at = 0;
-  while (at < text.size()) {
+  for (size_t at = 0; at < text.size();) {
     const size_t length = Utf8SequenceAt(text, at);
     if (length == 0) {
-      out += kReplacement;
-      ++at;
-    } else {
-      out.append(text.substr(at, length));
-      at += length;
+      return Utf16ToUtf8(Utf8ToUtf16(text));  // which replaces what is not UTF-8
     }
+    at += length;
   }
-  return out;
-}
-
-void PutCodePoint(std::string& out, uint32_t point) {
-  if (point < 0x80) {
-    out += static_cast<char>(point);
-  } else if (point < 0x800) {
-    out += static_cast<char>(0xc0 | (point >> 6));
-    out += static_cast<char>(0x80 | (point & 0x3f));
-  } else if (point < 0x10000) {
-    out += static_cast<char>(0xe0 | (point >> 12));
-    out += static_cast<char>(0x80 | ((point >> 6) & 0x3f));
-    out += static_cast<char>(0x80 | (point & 0x3f));
-  } else {
-    out += static_cast<char>(0xf0 | (point >> 18));
-    out += static_cast<char>(0x80 | ((point >> 12) & 0x3f));
-    out += static_cast<char>(0x80 | ((point >> 6) & 0x3f));
-    out += static_cast<char>(0x80 | (point & 0x3f));
-  }
+  return std::string(text);
 }
 
 std::string Utf8FromUtf16(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  const auto unit = [&](size_t i) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[2 * i])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(bytes[2 * i + 1])) << 8;
-  };
-  const size_t units = bytes.size() / 2;
-  for (size_t i = 0; i < units; ++i) {
-    const uint32_t first = unit(i);
-    if (first < 0xd800 || first > 0xdfff) {
-      PutCodePoint(out, first);
-    } else if (first <= 0xdbff && i + 1 < units && unit(i + 1) >= 0xdc00 && unit(i + 1) <= 0xdfff) {
-      PutCodePoint(out, 0x10000 + ((first - 0xd800) << 10) + (unit(i + 1) - 0xdc00));
-      ++i;
-    } else {
-      out += kReplacement;
-    }
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < units.size(); ++i) {
+    units[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
+                                     static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
   }
-  return out;
+  return Utf16ToUtf8(units);
 }
 
 class Reader {
@@ -288,25 +254,15 @@ class Reader {
         case 0xf7:
           value = nullptr;
           return true;
+        case 0xfa:
         case 0xfb: {
+          const bool single = first == 0xfa;
           uint64_t bits = 0;
-          if (!Fixed(8, bits)) {
+          if (!Fixed(single ? 4 : 8, bits)) {
             return false;
           }
-          double number = 0;
-          std::memcpy(&number, &bits, sizeof number);
-          value = number;
-          return true;
-        }
-        case 0xfa: {
-          uint64_t bits = 0;
-          if (!Fixed(4, bits)) {
-            return false;
-          }
-          float number = 0;
-          const auto narrow = static_cast<uint32_t>(bits);
-          std::memcpy(&number, &narrow, sizeof number);
-          value = static_cast<double>(number);
+          value = single ? static_cast<double>(std::bit_cast<float>(static_cast<uint32_t>(bits)))
+                         : std::bit_cast<double>(bits);
           return true;
         }
         default:
