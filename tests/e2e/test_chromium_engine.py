@@ -156,10 +156,8 @@ class ChromiumEngineTest(ShellTestCase):
         shell, window = self.start_and_show("takeover:1,alive:1")
         self.assertTrue(self.server.wait_for_line("event=taker-tried&n=6"))
         alive = self.server.count("event=game-alive")
-        deadline = time.time() + 10
-        while self.server.count("event=game-alive") < alive + 3 and time.time() < deadline:
-            time.sleep(0.05)
-        self.assertGreaterEqual(self.server.count("event=game-alive"), alive + 3)
+        self.assertGreaterEqual(self.wait_for_count("event=game-alive", alive + 3, timeout=10),
+                                alive + 3)
         self.assertEqual(self.server.count("event=phished"), 0)
         self.assertEqual(self.server.count("event=loaded&search=%3Fid"), 1)
         self.desktop.request_close(window)
