@@ -167,11 +167,20 @@ bool CacheAnswers::StartOwnFetch(const ResourceKey& key, const std::string& url)
     return false;
   }
   const std::string fragment = own_fetch_prefix_ + std::to_string(++own_fetches_started_);
-  const bool started = fetch_starter_(url + fragment, [self = self_, fragment](bool whole) {
-    if (CacheAnswers* answers = *self) {
-      answers->OnOwnFetchEnded(fragment, whole);
-    }
-  });
+  const bool started = fetch_starter_(
+      url + fragment,
+      [self = self_, fragment](std::string piece, std::function<void(bool)> go_on) {
+        if (CacheAnswers* answers = *self) {
+          answers->OnOwnFetchPiece(fragment, std::move(piece), std::move(go_on));
+        } else {
+          go_on(false);
+        }
+      },
+      [self = self_, fragment](bool whole) {
+        if (CacheAnswers* answers = *self) {
+          answers->OnOwnFetchEnded(fragment, whole);
+        }
+      });
   if (!started) {
     return false;
   }
@@ -225,40 +234,59 @@ bool CacheAnswers::OnAnswer(FetchDomain& fetch,
   const bool encoded = !plain && IsDecodedByBrowser(encoding);
   const std::optional<int64_t> length = AnnouncedLength(request.response_headers);
   // Stored only when it can be known to have come whole: by its announced length, or by its
-  // encoding's own end.
+  // encoding's own end. A second answer to one fetch is not one to piece together.
   if (request.failed_answer || status != 200 || (!plain && !encoded) || (plain && !length) ||
-      (length && (*length > kMaxBodyBytes || !cache_->RoomFor(carrier.download, *length)))) {
+      carrier.reading ||
+      (length && (*length > max_body_bytes_ || !cache_->RoomFor(carrier.download, *length)))) {
     Drop(request.id);
-    pass_on();
+    // Nobody reads the shell's fetch but the shell.
+    fetch.Fail(request.id, "Aborted");
     return true;
   }
-  carrier.taking_body = true;
-  fetch.TakeAnswerBody(request.id, [self = self_, id = request.id, length, encoded,
-                                    pass_on = std::move(pass_on)](std::optional<std::string> body) {
-    if (CacheAnswers* answers = *self) {
-      answers->OnAnswerBody(id, std::move(body), encoded ? std::nullopt : length);
-    }
-    // The page gets it; the browser then says whether it came whole.
-    pass_on();
-  });
+  carrier.reading = true;
+  carrier.exact_length = encoded ? std::nullopt : length;
+  pass_on();
   return true;
 }
 
-void CacheAnswers::OnAnswerBody(const std::string& request_id,
-                                std::optional<std::string> body,
-                                std::optional<int64_t> exact_length) {
-  const auto carrier = carriers_.find(request_id);
-  if (carrier == carriers_.end()) {
+CacheAnswers::Carrier* CacheAnswers::ReadingCarrier(const std::string& fragment,
+                                                    std::string* request_id) {
+  for (auto& [id, carrier] : carriers_) {
+    if (carrier.fragment == fragment) {
+      *request_id = id;
+      return carrier.reading ? &carrier : nullptr;
+    }
+  }
+  return nullptr;
+}
+
+void CacheAnswers::OnOwnFetchPiece(const std::string& fragment,
+                                   std::string piece,
+                                   std::function<void(bool)> go_on) {
+  std::string request_id;
+  Carrier* carrier = ReadingCarrier(fragment, &request_id);
+  if (!carrier) {
+    go_on(false);
     return;
   }
-  carrier->second.taking_body = false;
-  ++carrier->second.progress;
-  if (body && !carrier->second.cut &&
-      (!exact_length || static_cast<int64_t>(body->size()) == *exact_length) &&
-      cache_->RoomFor(carrier->second.download, static_cast<int64_t>(body->size()))) {
-    carrier->second.body = std::move(*body);
-  } else {
+  ++carrier->progress;
+  carrier->size += static_cast<int64_t>(piece.size());
+  if (carrier->size > max_body_bytes_ ||
+      (carrier->exact_length && carrier->size > *carrier->exact_length) ||
+      (!carrier->exact_length && !cache_->RoomFor(carrier->download, carrier->size))) {
     Drop(request_id);
+    go_on(false);
+    return;
+  }
+  cache_->AppendToDownload(carrier->download, std::move(piece));
+  // A slow disk holds the reading back rather than the pieces piling up in memory.
+  auto next = std::make_shared<std::function<void(bool)>>(std::move(go_on));
+  if (cache_->WhenBacklogBelow(carrier->download, kMaxBacklogBytes, [self = self_, next] {
+        if (CacheAnswers* answers = *self) {
+          answers->loop_.Post([next] { (*next)(true); });
+        }
+      })) {
+    (*next)(true);
   }
 }
 
@@ -269,25 +297,18 @@ void CacheAnswers::OnOwnFetchEnded(const std::string& fragment, bool whole) {
     Answer(started.mapped().key, false, {});
     return;
   }
-  for (auto& [request_id, carrier] : carriers_) {
-    if (carrier.fragment != fragment) {
-      continue;
-    }
-    if (whole && carrier.body) {
-      Store(request_id);
-    } else if (carrier.taking_body) {
-      carrier.cut = true;
-    } else {
-      Drop(request_id);
-    }
-    return;
+  std::string request_id;
+  const Carrier* carrier = ReadingCarrier(fragment, &request_id);
+  if (carrier && whole && (!carrier->exact_length || carrier->size == *carrier->exact_length)) {
+    Store(request_id);
+  } else if (!request_id.empty()) {
+    Drop(request_id);
   }
 }
 
 void CacheAnswers::Store(const std::string& request_id) {
   auto node = carriers_.extract(request_id);
   Carrier& carrier = node.mapped();
-  cache_->AppendToDownload(carrier.download, std::move(*carrier.body));
   cache_->FinishDownloadKeeping(
       carrier.download, /*complete=*/true,
       [self = self_, loop = &loop_, key = carrier.key](bool stored, const std::string& kept) {
@@ -395,7 +416,7 @@ void CacheAnswers::CheckForStall(const std::string& request_id, int progress) {
   }
   // A body still coming is the browser's to time out; a request the browser forgot (its frame
   // gone) is not.
-  if (carrier->second.taking_body || carrier->second.progress != progress) {
+  if (carrier->second.reading || carrier->second.progress != progress) {
     WatchForStall(request_id);
   } else {
     Drop(request_id);

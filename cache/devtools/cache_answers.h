@@ -18,27 +18,31 @@ namespace gameshell {
 
 // The resource cache at the browser's paused requests. A request of the game's own hosts whose
 // current file the cache holds is answered from that file, with no network request. A new version
-// is fetched once, by a fetch of the shell's own in the game window: its answer's body (as the
-// page would get it, decoded) is taken at its pause and stored once that fetch has read it whole.
-// Meanwhile an older file answers at once where there is one, and requests for the version wait
-// for it and are answered from its file; where it is not stored they go to the network. Anything
-// else is not the cache's. Thread: the shell's loop, which is the cache's
+// is fetched once, by a fetch of the shell's own in the game window, whose answer (as the page
+// would read it, decoded) comes to the cache a piece at a time and is stored once that fetch has
+// read it whole. Meanwhile an older file answers at once where there is one, and requests for the
+// version wait for it and are answered from its file; where it is not stored they go to the
+// network. Anything else is not the cache's. Thread: the shell's loop, which is the cache's
 // deciding thread.
 class CacheAnswers {
  public:
+  // Each piece of the fetch's answer, in order; `go_on` says whether to read the next.
+  using PieceTaker = std::function<void(std::string piece, std::function<void(bool go_on)> go_on)>;
   // Starts a fetch of `url` (its fragment names it) in the game window, which reads its answer to
-  // the end; `ended` hears whether the answer came whole, as the page's own fetch would have
-  // (a length it fell short of or a cut compressed stream fails it; the body taken at its pause
-  // does not show either). False when none can start now.
-  using FetchStarter =
-      std::function<bool(const std::string& url, std::function<void(bool whole)> ended)>;
+  // the end, giving each piece to `piece`; `ended` hears whether the answer came whole, as the
+  // page's own fetch would have (a length it fell short of or a cut compressed stream fails it).
+  // False when none can start now.
+  using FetchStarter = std::function<
+      bool(const std::string& url, PieceTaker piece, std::function<void(bool whole)> ended)>;
 
   // A download that learns nothing new for this long is given up.
   static constexpr std::chrono::seconds kStallTimeout{60};
   // The engine's own limit (Chromium's net::kMaxRedirects).
   static constexpr int kMaxRedirects = 20;
-  // A body announced larger than this (a misconfigured server) is not stored.
+  // A body larger than this (a misconfigured server, a decompression bomb) is not stored.
   static constexpr int64_t kMaxBodyBytes = int64_t{1} << 30;
+  // Written pieces the reading may run ahead of the disk by.
+  static constexpr int64_t kMaxBacklogBytes = int64_t{16} << 20;
   // Each download holds a connection: past this many, the page's requests go their own way.
   static constexpr int kMaxDownloadsInFlight = 256;
   // A body that could not be put in place still answers this version's requests for this long.
@@ -51,6 +55,7 @@ class CacheAnswers {
   CacheAnswers& operator=(const CacheAnswers&) = delete;
 
   void SetFetchStarter(FetchStarter starter) { fetch_starter_ = std::move(starter); }
+  void SetMaxBodyBytesForTesting(int64_t bytes) { max_body_bytes_ = bytes; }
 
   // True for a request of the shell's own fetch (any hop of it): only the cache handles it, and
   // no rule of the page's applies.
@@ -88,9 +93,9 @@ class CacheAnswers {
     std::string url;  // its current hop's, without the fragment
     int hops = 0;
     std::string fragment;
-    bool cut = false;  // its fetch failed while the body was being taken
-    bool taking_body = false;
-    std::optional<std::string> body;  // taken, until the browser says whether it came whole
+    bool reading = false;                 // its answer is one to store, coming a piece at a time
+    int64_t size = 0;                     // of the pieces so far
+    std::optional<int64_t> exact_length;  // what a body sent as is must have
     int progress = 0;
   };
 
@@ -104,11 +109,11 @@ class CacheAnswers {
              const FetchDomain::Headers& extra_headers);
   // False when no fetch could start.
   bool StartOwnFetch(const ResourceKey& key, const std::string& url);
+  void OnOwnFetchPiece(const std::string& fragment,
+                       std::string piece,
+                       std::function<void(bool go_on)> go_on);
   void OnOwnFetchEnded(const std::string& fragment, bool whole);
-  // `exact_length`: what a body sent as is must have.
-  void OnAnswerBody(const std::string& request_id,
-                    std::optional<std::string> body,
-                    std::optional<int64_t> exact_length);
+  Carrier* ReadingCarrier(const std::string& fragment, std::string* request_id);
   void Store(const std::string& request_id);
   // The carrier's body is not stored: its waiting requests go to the network.
   void Drop(const std::string& request_id);
@@ -120,6 +125,7 @@ class CacheAnswers {
   FileSystem& fs_;
   MessageLoop& loop_;
   FetchStarter fetch_starter_;
+  int64_t max_body_bytes_ = kMaxBodyBytes;
   // Names the shell's own fetches: a page cannot guess it.
   const std::string own_fetch_prefix_;
   int own_fetches_started_ = 0;

@@ -78,10 +78,10 @@ GameTab::GameTab(DevToolsConnection& connection,
     });
   }
   if (cache_answers_) {
-    cache_answers_->SetFetchStarter(
-        [this](const std::string& url, std::function<void(bool whole)> ended) {
-          return StartFetch(url, std::move(ended));
-        });
+    cache_answers_->SetFetchStarter([this](const std::string& url, PageFetch::PieceTaker piece,
+                                           std::function<void(bool whole)> ended) {
+      return StartFetch(url, std::move(piece), std::move(ended));
+    });
   }
 }
 
@@ -678,11 +678,13 @@ void GameTab::TellPageLocked() {
   }
 }
 
-bool GameTab::StartFetch(const std::string& url, std::function<void(bool whole)> ended) {
+bool GameTab::StartFetch(const std::string& url,
+                         PageFetch::PieceTaker piece,
+                         std::function<void(bool whole)> ended) {
   if (!main_) {
     return false;
   }
-  RunFetch({url, std::move(ended)});
+  RunFetch({url, std::move(piece), std::move(ended)});
   return true;
 }
 
@@ -713,26 +715,21 @@ void GameTab::RunFetch(PendingFetch fetch) {
     return;
   }
   ++fetch.tries;
-  // In the shell's own world of the game window's document: the page's scripts neither see it
-  // nor stand in its way, and it goes with the page's cookies as the page's own fetch would.
-  const std::string expression = "fetch(" + Json(fetch.url).dump() +
-                                 ", {credentials: 'include', cache: 'no-store'})"
-                                 ".then(answer => answer.arrayBuffer())"
-                                 ".then(() => 'whole', () => 'cut')";
-  main_->runtime->EvaluateIn(lock_context_, expression, /*user_gesture=*/false,
-                             [this, alive = alive_, context = lock_context_,
-                              fetch = std::move(fetch)](const std::string& result) mutable {
-                               if (result == "whole" || result == "cut" || !*alive) {
-                                 fetch.ended(result == "whole");
-                                 return;
-                               }
-                               // Nothing ran: the world went with its document. The next one takes
-                               // the fetch.
-                               if (lock_context_ == context) {
-                                 lock_context_ = 0;
-                               }
-                               RunFetch(std::move(fetch));
-                             });
+  const int64_t context = lock_context_;
+  auto pending = std::make_shared<PendingFetch>(std::move(fetch));
+  PageFetch::Start(connection_, main_->id, context, pending->url,
+                   {pending->piece, pending->ended, [this, alive = alive_, context, pending] {
+                      if (!*alive) {
+                        pending->ended(false);
+                        return;
+                      }
+                      // Nothing ran: the world went with its document. The next one takes the
+                      // fetch.
+                      if (lock_context_ == context) {
+                        lock_context_ = 0;
+                      }
+                      RunFetch(std::move(*pending));
+                    }});
 }
 
 void GameTab::RunPendingFetches() {

@@ -19,6 +19,7 @@
 #include "client/core/crash_budget.h"
 #include "client/core/frame_tree.h"
 #include "client/devtools/game_requests.h"
+#include "client/devtools/page_fetch.h"
 #include "window/core/window_size.h"
 
 namespace gameshell {
@@ -145,6 +146,7 @@ class GameTab {
   void OnContextCreated(Session& session, const RuntimeDomain::Context& context);
   struct PendingFetch {
     std::string url;
+    PageFetch::PieceTaker piece;
     std::function<void(bool whole)> ended;
     int tries = 0;
   };
@@ -167,7 +169,9 @@ class GameTab {
   // The cache's own fetch of `url` in the game window's document (CacheAnswers::FetchStarter);
   // false when there is no game window. One asked for before the document has the shell's world
   // starts once it has (a document's first requests come before the browser says so).
-  bool StartFetch(const std::string& url, std::function<void(bool whole)> ended);
+  bool StartFetch(const std::string& url,
+                  PageFetch::PieceTaker piece,
+                  std::function<void(bool whole)> ended);
 
   DevToolsConnection& connection_;
   MessageLoop& loop_;
