@@ -42,7 +42,7 @@ class CacheAnswers {
   // A body larger than this (a misconfigured server, a decompression bomb) is not stored.
   static constexpr int64_t kMaxBodyBytes = int64_t{1} << 30;
   // Written pieces the reading may run ahead of the disk by.
-  static constexpr int64_t kMaxBacklogBytes = int64_t{16} << 20;
+  static constexpr int64_t kMaxBacklogBytes = int64_t{8} << 20;
   // Each download holds a connection: past this many, the page's requests go their own way.
   static constexpr int kMaxDownloadsInFlight = 256;
   // A body that could not be put in place still answers this version's requests for this long.
