@@ -5,6 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # The cache load benchmark's build and port: one Release build serves both.
 port=18498
-bash bench/release_build.sh $port gameshell_ui_stalls
-run=(/usr/bin/python3 bench/big_cache.py "$PWD/build-bench-cache/bin/ui-stalls/gameshell" $port "${1:-5}")
+bash bench/release_build.sh $port gameshell_chromium
+run=(/usr/bin/python3 bench/big_cache.py "$PWD/build-bench-cache/bin/gameshell" $port "${1:-5}")
 bash bench/on_display.sh "${run[@]}"

@@ -1,21 +1,21 @@
 #!/usr/bin/env python3
 """The shell on the system's Chromium against that same Chromium without the shell, side by side
-in one run, and beside the Qt WebEngine build.
+in one run.
 
 The bare browser runs with the very switches the shell gave it (read from the shell's browser
 process during the same run), its own fresh profile, and `--app` on the same page.
 
-  load        2,000 incompressible resources (about 100 MB, cache_load.py's game)
+  load        2,000 incompressible resources (about 100 MB, load_game.py)
   compressed  300 resources of 41 MB, half random bytes and half JSON-like text, every answer
-              gzip-encoded (level 5) and chunked by nginx (compressed_load.py's game)
+              gzip-encoded (level 5) and chunked by nginx (compressed_game.py)
   startup     start to the game window's first paint and the memory of every process, on the demo
               login page
 
 Load measures, by the page's own clock: the shell's first run and warm run, the bare browser with
-no cache and with its own disk cache (its second load of the page in one profile), and the Qt
-build's first run; and the bytes each first run took from the network.
+no cache and with its own disk cache (its second load of the page in one profile); and the bytes
+each first run took from the network.
 
-Usage: chromium_engine.py <load|compressed|startup> <gameshell> <gameshell-qt> <port> [runs]"""
+Usage: chromium_engine.py <load|compressed|startup> <gameshell> <port> [runs]"""
 import os
 import re
 import shutil
@@ -26,13 +26,13 @@ import sys
 import tempfile
 import time
 
-import cache_load
-import compressed_load
-import startup
+import compressed_game
+import first_paint
+import load_game
 
 
 def descendants(pid):
-    return startup.tree(pid)[1:]
+    return first_paint.tree(pid)[1:]
 
 
 def browser_argv(shell_pid):
@@ -93,29 +93,29 @@ def run(nginx, args, cwd, on_start=None):
     return ms, network
 
 
-def load(shell, qt_shell, port, runs, compressed):
+def load(shell, port, runs, compressed):
     root = tempfile.mkdtemp(prefix="gs-game-")
     if compressed:
         os.environ.setdefault("GS_BENCH_COUNT", "300")
         os.environ.setdefault("GS_BENCH_MB", "41")
-        compressed_load.COUNT = int(os.environ["GS_BENCH_COUNT"])
-        compressed_load.TOTAL_BYTES = float(os.environ["GS_BENCH_MB"]) * 1e6
-        names = compressed_load.generate(root)
+        compressed_game.COUNT = int(os.environ["GS_BENCH_COUNT"])
+        compressed_game.TOTAL_BYTES = float(os.environ["GS_BENCH_MB"]) * 1e6
+        names = compressed_game.generate(root)
         total = sum(os.path.getsize(os.path.join(root, "res", n)) for n in names)
-        config = cache_load.NGINX.replace(
+        config = load_game.NGINX.replace(
             "types { text/html html; application/octet-stream dat; }",
             "types { text/html html; application/octet-stream dat; text/plain conf; }\n"
             "  gzip on; gzip_types *; gzip_min_length 256; gzip_comp_level 5;")
-        shape = f"{compressed_load.COUNT} resources, {total / 1e6:.1f} MB decoded, half " \
+        shape = f"{compressed_game.COUNT} resources, {total / 1e6:.1f} MB decoded, half " \
                 "compressible, gzip level 5, chunked"
     else:
-        total = cache_load.generate(root)
-        config = cache_load.NGINX
-        shape = f"{cache_load.COUNT} resources, {total / 1e6:.1f} MB, incompressible"
-    nginx = cache_load.Nginx(root, port, config)
+        total = load_game.generate(root)
+        config = load_game.NGINX
+        shape = f"{load_game.COUNT} resources, {total / 1e6:.1f} MB, incompressible"
+    nginx = load_game.Nginx(root, port, config)
     page = f"http://127.0.0.1:{port}/game.html"
-    times = {k: [] for k in ("first", "warm", "bare", "disk", "qt")}
-    wire = {k: [] for k in ("first", "bare", "qt")}
+    times = {k: [] for k in ("first", "warm", "bare", "disk")}
+    wire = {k: [] for k in ("first", "bare")}
     argv = []
 
     def catch(pid):
@@ -139,12 +139,6 @@ def load(shell, qt_shell, port, runs, compressed):
             wire["bare"].append(network)
             times["disk"].append(run(nginx, bare_argv(argv, profile, page), root)[0])
             shutil.rmtree(profile, ignore_errors=True)
-            if qt_shell:
-                cache_root = tempfile.mkdtemp(prefix="gs-cache-")
-                ms, network = run(nginx, [qt_shell], cache_root)
-                times["qt"].append(ms)
-                wire["qt"].append(network)
-                shutil.rmtree(cache_root, ignore_errors=True)
     finally:
         nginx.stop()
         shutil.rmtree(root, ignore_errors=True)
@@ -155,21 +149,19 @@ def load(shell, qt_shell, port, runs, compressed):
 
     t = {k: med(v) for k, v in times.items()}
     b = {k: med(v) for k, v in wire.items()}
-    print(f"{shape}, {cache_load.CONCURRENCY} requests at a time, {runs} runs (median, then all)")
+    print(f"{shape}, {load_game.CONCURRENCY} requests at a time, {runs} runs (median, then all)")
     for name, label in [("first", "shell, first run"), ("warm", "shell, warm run"),
-                        ("bare", "bare browser, no cache"), ("disk", "bare browser, disk cache"),
-                        ("qt", "Qt build, first run")]:
+                        ("bare", "bare browser, no cache"), ("disk", "bare browser, disk cache")]:
         print(f"  {label:26} {t[name] / 1000:6.2f} s   {times[name]}")
     print(f"  first run / bare           {t['first'] / t['bare']:6.2f}   (target <= "
           f"{1.1 if compressed else 1.05})")
-    print(f"  Qt build first run / bare  {t['qt'] / t['bare']:6.2f}")
     print(f"  warm / disk cache          {t['warm'] / t['disk']:6.2f}   (target <= 0.8)")
     print(f"  bytes, first run / bare    {b['first'] / b['bare']:6.3f}   (target 1.00; "
           f"{b['first'] / 1e6:.2f} MB against {b['bare'] / 1e6:.2f} MB)")
 
 
 def start(shell, port, runs):
-    server = subprocess.Popen([sys.executable, os.path.join(startup.ROOT, "demo", "server.py"),
+    server = subprocess.Popen([sys.executable, os.path.join(first_paint.ROOT, "demo", "server.py"),
                                "--port", str(port)], stdout=subprocess.PIPE, text=True)
     server.stdout.readline()
     url = f"http://127.0.0.1:{port}/login.html?id=2"
@@ -178,7 +170,7 @@ def start(shell, port, runs):
     try:
         for _ in range(runs):
             with tempfile.TemporaryDirectory() as cwd:
-                results["shell"].append(startup.measure([shell], "Varnholt", cwd))
+                results["shell"].append(first_paint.measure([shell], "Varnholt", cwd))
                 # The switches of a run of its own: the measured one is not slowed by the look.
                 if not argv:
                     process = subprocess.Popen([shell], cwd=cwd, stdout=subprocess.DEVNULL,
@@ -192,8 +184,8 @@ def start(shell, port, runs):
             with tempfile.TemporaryDirectory() as profile:
                 # The bare browser's window keeps the page's title.
                 results["bare"].append(
-                    startup.measure(bare_argv(argv, profile, url), "Varnholt demo login",
-                                    startup.ROOT))
+                    first_paint.measure(bare_argv(argv, profile, url), "Varnholt demo login",
+                                    first_paint.ROOT))
     finally:
         server.terminate()
 
@@ -214,12 +206,12 @@ def start(shell, port, runs):
 
 
 def main():
-    mode, shell, qt_shell, port = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
-    runs = int(sys.argv[5]) if len(sys.argv) > 5 else 3
+    mode, shell, port = sys.argv[1], sys.argv[2], int(sys.argv[3])
+    runs = int(sys.argv[4]) if len(sys.argv) > 4 else 3
     if mode == "startup":
         start(shell, port, runs)
     else:
-        load(shell, qt_shell, port, runs, compressed=mode == "compressed")
+        load(shell, port, runs, compressed=mode == "compressed")
 
 
 if __name__ == "__main__":

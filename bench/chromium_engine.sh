@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The shell on the system's Chromium against that Chromium without the shell, and beside the Qt
-# build (see chromium_engine.py).
+# The shell on the system's Chromium against that Chromium without the shell (see
+# chromium_engine.py).
 # Usage: bench/chromium_engine.sh <load|compressed|startup> [runs] [--limited]
 # --limited: everything runs in a private network namespace whose loopback is limited to
 # 100 Mbit/s, as a player's link would be. Needs root.
@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 port=18498
 mode=${1:-load}
 if [ "${3:-}" = "--limited" ] && [ -z "${GS_BENCH_NETNS:-}" ]; then
-  bash bench/release_build.sh $port gameshell_chromium gameshell
+  bash bench/release_build.sh $port gameshell_chromium
   exec unshare -n env -u DISPLAY GS_BENCH_NETNS=1 bash "$0" "$mode" "${2:-3}" --limited
 fi
 if [ -n "${GS_BENCH_NETNS:-}" ]; then
@@ -18,7 +18,7 @@ if [ -n "${GS_BENCH_NETNS:-}" ]; then
   echo "loopback limited to 100 Mbit/s"
 fi
 command -v nginx >/dev/null || bash scripts/install-deps.sh
-bash bench/release_build.sh $port gameshell_chromium gameshell
-run=(/usr/bin/python3 bench/chromium_engine.py "$mode" "$PWD/build-bench-cache/bin/gameshell"
-     "$PWD/build-bench-cache/bin/gameshell-qt" $port "${2:-3}")
+bash bench/release_build.sh $port gameshell_chromium
+run=(/usr/bin/python3 bench/chromium_engine.py "$mode" "$PWD/build-bench-cache/bin/gameshell" $port
+     "${2:-3}")
 bash bench/on_display.sh "${run[@]}"

@@ -60,7 +60,7 @@ fi
 
 echo "The shell built on Debian 13, warnings as errors"
 in_root apt-get install -y -qq --no-install-recommends cmake g++ make pkg-config qt6-base-dev \
-  qt6-webengine-dev qt6-webchannel-dev zlib1g-dev libbrotli-dev libxcb1-dev \
+  zlib1g-dev libbrotli-dev libxcb1-dev \
   nlohmann-json3-dev >/dev/null
 mkdir -p "$root/opt/gameshell-src"
 git ls-files -z | xargs -0 tar -cf - | tar -xf - -C "$root/opt/gameshell-src"

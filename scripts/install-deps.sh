@@ -10,7 +10,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 run_packages=(
   cmake g++ make pkg-config
-  qt6-base-dev qt6-webengine-dev qt6-webchannel-dev libqt6webenginecore6-bin
+  qt6-base-dev
   libgl1-mesa-dri libglx-mesa0 fonts-dejavu-core fonts-wqy-microhei
   zlib1g-dev libbrotli-dev libxcb1-dev nlohmann-json3-dev python3 chromium
 )

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test, from a fresh Debian machine: installs the packages,
 # runs the engine-neutral core under AddressSanitizer and UndefinedBehaviorSanitizer, then the
-# whole suite (unit, in-process GUI and end-to-end tests) under Xvfb against the demo server, then
+# whole suite (unit and end-to-end tests) under Xvfb against the demo server, then
 # the Debian package, and the engine-neutral core and the Windows platform layer cross-built with
 # mingw-w64, under Wine.
 set -euo pipefail
@@ -49,7 +49,7 @@ bash scripts/package.sh -DGAMESHELL_LOGIN_HOST=127.0.0.1:$port >/dev/null
   DEMO_SERVER="$PWD/../../demo/server.py" DEMO_ROOT="$PWD/../../demo/www" PYTHONDONTWRITEBYTECODE=1 \
   xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" /usr/bin/python3 -m unittest -v test_package)
 
-# The same package on Debian 13 and its newer engine, in a clean root made from Debian's archive.
+# The same package on Debian 13, in a clean root made from Debian's archive.
 bash scripts/check-debian13.sh "$(ls build-package/gameshell_*.deb)" "$port"
 
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null

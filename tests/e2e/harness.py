@@ -19,17 +19,6 @@ BIN = os.environ.get("GAMESHELL_BIN", "")
 PORT = int(os.environ.get("LOGIN_PORT", "0"))
 SERVER = os.environ.get("DEMO_SERVER", "")
 ROOTS = [r for r in (os.environ.get("PAGES"), os.environ.get("DEMO_ROOT")) if r]
-# The engine of the shell under test: "chromium" (the player's shell, on the system's browser) or
-# "qt" (the Qt WebEngine build).
-ENGINE = os.environ.get("GAMESHELL_ENGINE", "qt")
-
-
-def qt_only(why):
-    """A test of what the Qt WebEngine build alone does; `why` says what the other shell does
-    instead and where that is tested."""
-    return unittest.skipUnless(ENGINE == "qt", why)
-
-
 NOBODY = 65534
 
 

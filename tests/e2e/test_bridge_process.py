@@ -7,7 +7,9 @@ import time
 import unittest
 
 import x11
-from harness import ShellTestCase
+from harness import BIN, ShellTestCase
+
+LAUNCHER = os.environ.get("TEST_LAUNCHER", "")
 
 
 class BridgeProcessTest(ShellTestCase):
@@ -65,6 +67,31 @@ class BridgeProcessTest(ShellTestCase):
                     time.sleep(0.05)
                 self.desktop.request_close(window)
                 self.assertEqual(shell.wait(), 0)
+
+    def test_the_launcher_library_beside_the_shell_authenticates_and_then_takes_payments(self):
+        directory = tempfile.mkdtemp(prefix="gs-launcher-")
+        self.addCleanup(shutil.rmtree, directory, True)
+        binary = shutil.copy(BIN, directory)
+        shutil.copy(os.path.join(os.path.dirname(BIN), "gameshell-box"), directory)
+        shutil.copy(LAUNCHER, directory)
+        record = os.path.join(directory, "calls.txt")
+        env = dict(os.environ, ZD_TEST_RECORD=record, ZD_TEST_RESULT="-2147483648")
+        shell = self.start("auth:1,authpay:1", binary=binary, env=env)
+        self.assertTrue(self.server.wait_for_line("event=auth&result=-2147483648"))
+        deadline = time.time() + 10
+        calls = []
+        while time.time() < deadline and len(calls) < 2:
+            time.sleep(0.05)
+            if os.path.exists(record):
+                with open(record) as recorded:
+                    calls = recorded.read().splitlines()
+        # The game window's own handle, and the address as UTF-16, each unit as it came.
+        self.assertEqual(calls, ["auth window",
+                                 "pay 0068 0074 0074 0070 0073 003a 002f 002f 0070 002e 0074 0065 "
+                                 "0073 0074 002f 652f "])
+        self.assertIsNone(self.desktop.find("Zendari支付", visible=True))
+        self.desktop.request_close(self.desktop.wait_for("Varnholt"))
+        self.assertEqual(shell.wait(), 0)
 
     def test_a_box_opened_while_the_game_loads_stays_above_it_with_the_keyboard(self):
         display_name, env = x11.start_display(self)

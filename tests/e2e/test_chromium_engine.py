@@ -5,7 +5,6 @@ import re
 import shutil
 import signal
 import socket
-import subprocess
 import tempfile
 import threading
 import time
@@ -15,8 +14,8 @@ import harness
 import x11
 from harness import PORT, ShellTestCase
 
-CHROMIUM_BIN = os.environ.get("GAMESHELL_CHROMIUM_BIN", "")
-DEVELOPER_BIN = os.environ.get("GAMESHELL_CHROMIUM_DEVELOPER_BIN", "")
+CHROMIUM_BIN = os.environ.get("GAMESHELL_BIN", "")
+DEVELOPER_BIN = os.environ.get("GAMESHELL_TWO_HOSTS_BIN", "")
 
 
 def descendants(root_pid):
@@ -61,7 +60,7 @@ class ChromiumEngineTest(ShellTestCase):
     @classmethod
     def setUpClass(cls):
         if not CHROMIUM_BIN:
-            raise unittest.SkipTest("GAMESHELL_CHROMIUM_BIN is not set")
+            raise unittest.SkipTest("GAMESHELL_BIN is not set")
         super().setUpClass()
 
     def start(self, *launch_parameters, **kwargs):

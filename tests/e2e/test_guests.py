@@ -3,12 +3,10 @@
 machine's services, retry the game, pass for the game in a popup's title, or keep the window from
 closing; and a player's build takes no switch from its command line."""
 import os
-import shutil
-import tempfile
 import time
 import unittest
 
-from harness import DemoServer, ShellTestCase, ordinary_user, qt_only
+from harness import DemoServer, ShellTestCase, ordinary_user
 
 FAKE_BIN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake-bin")
 
@@ -83,54 +81,6 @@ class GuestsTest(ShellTestCase):
         self.desktop.request_close(window)
         self.assertEqual(shell.wait(timeout=10), 0)
         self.assertEqual(self.server.count("event=foreign-hook"), 0)
-
-    @qt_only("a written popup is closed, and one without a size has tabs (test_chromium_engine)")
-    def test_popups_of_a_foreign_frame_are_named_by_its_origin_and_a_written_one_shows(self):
-        for how in ("blob", "empty", "write"):
-            with self.subTest(how=how):
-                shell = self.start_as_player(f"clickpopup:{how}")
-                window = self.desktop.wait_for("Varnholt")
-                self.assertTrue(self.server.wait_for_line("event=clickable"))
-                time.sleep(1)
-                self.desktop.click(window, 400, 300)
-                self.assertTrue(self.server.wait_for_line(f"event=popup-made&how={how}"))
-                popup = self.desktop.wait_for("Varnholt \u2014 localhost", timeout=15)
-                self.assertIsNotNone(popup)
-                time.sleep(1)
-                self.assertEqual(
-                    sorted(self.desktop.title(w) for w in self.desktop.windows()
-                           if self.desktop.is_viewable(w)),
-                    ["Varnholt", "Varnholt \u2014 localhost"])
-                self.desktop.request_close(popup)
-                self.desktop.request_close(window)
-                self.assertEqual(shell.wait(), 0)
-                self.server.clear()
-
-    @qt_only("the browser puts such a popup in a window with tabs, which the shell closes (test_chromium_engine)")
-    def test_a_popup_that_takes_the_games_address_drives_nothing(self):
-        log = os.path.join(tempfile.mkdtemp(prefix="gs-opener-"), "opened.txt")
-        self.addCleanup(shutil.rmtree, os.path.dirname(log), True)
-        os.chmod(os.path.dirname(log), 0o777)
-        binary, cwd, env, as_nobody = ordinary_user(self)
-        env = dict(env, OPENER_LOG=log, PATH=FAKE_BIN + ":" + env["PATH"])
-        shell = self.start("clickpopup:pushstate", binary=binary, cwd=cwd, env=env,
-                           preexec_fn=as_nobody)
-        window = self.desktop.wait_for("Varnholt")
-        self.assertTrue(self.server.wait_for_line("event=clickable"))
-        time.sleep(1)
-        self.desktop.click(window, 400, 300)
-        self.assertTrue(self.server.wait_for_line("event=pushed&transport=false"))
-        popup = self.desktop.wait_for("Varnholt \u2014 localhost", timeout=15)
-        self.assertIsNotNone(popup)
-        time.sleep(1)
-        self.desktop.request_close(popup)
-        self.desktop.request_close(window)
-        self.assertEqual(shell.wait(), 0)
-        index = os.path.join(cwd, "fileList.txt")
-        if os.path.exists(index):
-            with open(index) as lines:
-                self.assertNotIn("PUSHED", lines.read())
-        self.assertFalse(os.path.exists(log))
 
     def test_the_cache_scheme_answers_no_page_but_the_caches_own_redirects(self):
         binary, cwd, env, as_nobody = ordinary_user(self)

@@ -1,27 +1,13 @@
 """The shell as a player starts it: window, start URL, closing, exit code, developer tools."""
-import json
 import os
 import time
 import unittest
 import urllib.parse
 
-from harness import BIN, ShellTestCase, qt_only
+from harness import BIN, ShellTestCase
 
 
 class ShellProcessTest(ShellTestCase):
-    @qt_only("the browser's window shows the shell's loading page from the start")
-    def test_window_stays_hidden_until_the_login_page_has_loaded(self):
-        # The server holds the login page back for 3 s; the window must not show meanwhile.
-        self.start("delay:3")
-        seen_early = False
-        checks = 0
-        while not self.server.lines():
-            seen_early |= self.desktop.find("Varnholt", visible=True) is not None
-            checks += 1
-            time.sleep(0.05)
-        self.assertGreater(checks, 20)
-        self.assertFalse(seen_early, "the window showed before the login page arrived")
-        self.assertIsNotNone(self.desktop.wait_for("Varnholt", visible=True))
 
     def test_window_title_size_position_and_limits(self):
         _, window = self.start_and_show("title:PageTitle")
@@ -73,49 +59,6 @@ class ShellProcessTest(ShellTestCase):
     def viewable_titles(self):
         return sorted(self.desktop.title(w) for w in self.desktop.windows()
                       if self.desktop.is_viewable(w))
-
-    @qt_only("closing the game window ends its popups: test_chromium_engine's popup test")
-    def test_popups_only_from_a_click_titled_by_a_foreign_host_and_they_keep_the_shell(self):
-        shell, window = self.start_and_show("popup:1")
-        self.assertTrue(self.server.wait_for_line("event=script-clicked"))
-        time.sleep(1)
-        self.assertEqual(self.viewable_titles(), ["Varnholt"], "a script opened a popup")
-        # The bands lie below where popups open (the screen's top-left corner).
-        self.desktop.click(window, 720, 700)
-        self.assertIsNotNone(self.desktop.wait_for("popup \u2014 localhost", timeout=15))
-        self.desktop.click(window, 1200, 700)
-        time.sleep(1.5)
-        self.assertEqual(self.viewable_titles(), ["Varnholt", "popup \u2014 localhost"],
-                         "a refused address left a window")
-        self.desktop.click(window, 240, 700)
-        self.assertIsNotNone(self.desktop.wait_for("popup", timeout=15))
-        self.desktop.request_close(window)
-        deadline = time.time() + 5
-        while self.desktop.find("Varnholt") is not None and time.time() < deadline:
-            time.sleep(0.05)
-        time.sleep(0.5)
-        self.assertIsNone(shell.process.poll(), "the shell ended with popups still open")
-        self.assertFalse(os.path.exists(os.path.join(shell.cwd, "fileList.txt")))
-        for title in ("popup", "popup \u2014 localhost"):
-            self.desktop.request_close(self.desktop.find(title, visible=True))
-        self.assertEqual(shell.wait(), 0)
-        self.assertTrue(os.path.exists(os.path.join(shell.cwd, "fileList.txt")))
-
-    @qt_only("the browser's developer tools keep its own title: test_chromium_engine's F2 test")
-    def test_f2_opens_developer_tools_and_the_page_still_gets_the_key(self):
-        shell, window = self.start_and_show("keys:1")
-        self.assertTrue(self.server.wait_for_line("event=loaded"))
-        # As a player's click would: the window has the focus, and then the page has the keyboard.
-        self.desktop.focus(window)
-        self.assertTrue(self.server.wait_for_line("event=focus"))
-        self.desktop.press_key(window, "F2", modifiers=("Control_L",))
-        self.assertIsNotNone(self.desktop.wait_for("DEVTOOL", timeout=15))
-        self.assertTrue(self.server.wait_for_line("event=key&key=F2"))
-        self.desktop.request_close(window)
-        time.sleep(0.5)
-        self.assertIsNone(shell.process.poll(), "the shell ended with developer tools open")
-        self.desktop.request_close(self.desktop.find("DEVTOOL"))
-        self.assertEqual(shell.wait(), 0)
 
     def test_no_display_ends_with_one_clear_line_and_a_failure_code(self):
         import subprocess

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <string>
 
-#ifndef TEST_LAUNCHER_WITHOUT_EXPORTS
 namespace {
 
 void Record(const std::string& line) {
@@ -39,8 +38,3 @@ extern "C" __attribute__((visibility("default"))) int32_t ZD_UserAuthentic(uintp
   const char* result = std::getenv("ZD_TEST_RESULT");
   return result ? static_cast<int32_t>(std::strtoll(result, nullptr, 10)) : 0;
 }
-#else
-extern "C" __attribute__((visibility("default"))) int32_t ZD_Unrelated() {
-  return 1;
-}
-#endif
