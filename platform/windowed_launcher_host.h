@@ -32,7 +32,7 @@ class WindowedLauncherHost : public PlatformLauncherHost {
     content.caption = std::string(caption);
     content.text = std::string(text);
     content.above = game_window_;
-    box_ = platform::MessageBoxWindow::Show(content, [this, &loop = loop_, alive = alive_] {
+    box_ = platform::MessageBoxWindow::Show(content, [this, &loop = loop_, alive = alive_](bool) {
       loop.Post([this, alive] {
         if (*alive) {
           box_.reset();

@@ -29,6 +29,7 @@ ChromiumShell::ChromiumShell(Settings settings) : settings_(std::move(settings))
 ChromiumShell::~ChromiumShell() {
   // The browser first: it writes into its profile until it has ended.
   pipe_.reset();
+  quit_question_.reset();
   launcher_host_.reset();
   window_keeper_.reset();
   tab_.reset();
@@ -61,10 +62,9 @@ int ChromiumShell::Run() {
   start.window_size = kInitialSize;
   start.sandbox = settings_.sandbox;
   std::string error;
-  std::unique_ptr<platform::BrowserProcess> process =
-      platform::StartBrowserProcess(ChromiumCommandLine(start), &error,
-                                    /*output_shown=*/settings_.developer_build,
-                                    ChromiumEnvironment());
+  std::unique_ptr<platform::BrowserProcess> process = platform::StartBrowserProcess(
+      ChromiumCommandLine(start), &error,
+      /*output_shown=*/settings_.developer_build, ChromiumEnvironment());
   if (!process) {
     start_failure_ = error;
     std::fprintf(stderr, "gameshell: the browser engine could not start: %s\n", error.c_str());
@@ -168,8 +168,27 @@ void ChromiumShell::SetCanClose(bool can_close) {
 }
 
 void ChromiumShell::OnLockedCloseUnanswered() {
-  // Not a window that never closes.
-  CloseGame();
+  // The game showed the player nothing (no hook, or it threw): the shell asks instead, or the
+  // window would never close.
+  if (quit_question_ || closing_) {
+    return;  // asked already
+  }
+  platform::MessageBoxWindow::Content content;
+  content.caption = GameTab::kWindowTitle;
+  content.text = "要退出游戏吗？\nQuit the game?";
+  content.quit_question = true;
+  content.above = GameWindow();
+  quit_question_ = platform::MessageBoxWindow::Show(content, [this](bool quit) {
+    loop_.Post([this, quit] {
+      quit_question_.reset();
+      if (quit) {
+        CloseGame();
+      }
+    });
+  });
+  if (!quit_question_) {
+    CloseGame();  // nothing can ask here
+  }
 }
 
 void ChromiumShell::CloseGame() {
@@ -177,6 +196,7 @@ void ChromiumShell::CloseGame() {
     return;
   }
   closing_ = true;
+  quit_question_.reset();
   // What the page sent just before it asked to close (its last report, say) leaves first.
   loop_.PostDelayed([this] { browser_->Close(); }, kLastRequestsTime);
   loop_.PostDelayed([this] { loop_.Quit(); }, kCloseDeadline);

@@ -12,6 +12,7 @@
 #include "cache/devtools/cache_answers.h"
 #include "client/devtools/browser_pipe.h"
 #include "client/devtools/game_tab.h"
+#include "platform/message_box_window.h"
 #include "platform/windowed_launcher_host.h"
 #include "window/devtools/game_window_keeper.h"
 
@@ -80,6 +81,8 @@ class ChromiumShell : public GameTab::Delegate, public BridgeCommands {
   std::unique_ptr<GameWindowKeeper> window_keeper_;
   std::unique_ptr<WindowedLauncherHost> launcher_host_;
   std::unique_ptr<WindowedLauncherHost> cache_boxes_;
+  // Whether to quit a locked game that showed the player nothing: one at a time.
+  std::unique_ptr<platform::MessageBoxWindow> quit_question_;
   BridgeDispatcher dispatcher_;
   bool closing_ = false;
   // The browser said something on its pipe: it started.

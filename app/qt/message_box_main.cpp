@@ -1,6 +1,7 @@
 // The shell's message box, a program of its own: the shell that drives the system's browser
 // needs no toolkit, and its loop goes on driving the game while the player reads.
-// Usage (the shell's alone): gameshell-box <caption> <text> <error|none> <window to stay above>
+// Usage (the shell's alone): gameshell-box <caption> <text> <error|none|question> <window to stay
+// above>. A question (whether to quit the game) exits with 0 for Quit, 1 for anything else.
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QMessageBox>
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
   const QString caption = QString::fromUtf8(argv[1]);
   const QString text = QString::fromUtf8(argv[2]);
   const bool error = std::string(argv[3]) == "error";
+  const bool question = std::string(argv[3]) == "question";
   const WId above = static_cast<WId>(std::strtoull(argv[4], nullptr, 10));
   // None of the texts reaches Qt's own options; the class is the game window's.
   int qt_argc = 1;
@@ -39,8 +41,15 @@ int main(int argc, char** argv) {
   QApplication app(qt_argc, qt_argv);
   ConfineQtToItsInstallation();
   QGuiApplication::setDesktopFileName(QStringLiteral("varnholt"));
-  QMessageBox* box = gameshell::NewShellMessageBox(
-      error ? QMessageBox::Critical : QMessageBox::NoIcon, caption, text);
+  QMessageBox* box = question
+                         ? gameshell::NewQuitQuestion(caption, text)
+                         : gameshell::NewShellMessageBox(
+                               error ? QMessageBox::Critical : QMessageBox::NoIcon, caption, text);
+  if (question) {
+    QObject::connect(box, &QMessageBox::finished, &app, [box] {
+      QCoreApplication::exit(box->clickedButton() == box->button(QMessageBox::Yes) ? 0 : 1);
+    });
+  }
   if (above != 0) {
     // Transient for the game window: window managers keep it above that window.
     box->winId();

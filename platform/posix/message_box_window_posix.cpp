@@ -38,7 +38,7 @@ pid_t StartBox(const MessageBoxWindow::Content& content) {
     return -1;
   }
   const std::string above = std::to_string(content.above);
-  const std::string icon = content.error ? "error" : "none";
+  const std::string icon = content.quit_question ? "question" : content.error ? "error" : "none";
   std::vector<char*> argv = {
       const_cast<char*>(program.c_str()),      const_cast<char*>(content.caption.c_str()),
       const_cast<char*>(content.text.c_str()), const_cast<char*>(icon.c_str()),
@@ -70,15 +70,16 @@ pid_t StartBox(const MessageBoxWindow::Content& content) {
 
 class PosixMessageBoxWindow : public MessageBoxWindow {
  public:
-  PosixMessageBoxWindow(pid_t pid, std::function<void()> closed) : pid_(pid) {
-    waiter_ = std::thread([this, closed = std::move(closed)] {
+  PosixMessageBoxWindow(pid_t pid, bool question, std::function<void(bool)> closed) : pid_(pid) {
+    waiter_ = std::thread([this, question, closed = std::move(closed)] {
       // Left unreaped: its number stays the box's until the end, which may still signal it.
       siginfo_t info{};
       while (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOWAIT) < 0 &&
              errno == EINTR) {
       }
       if (!ending_.load()) {
-        closed();
+        // The program says a player's Quit by its exit code, 0; anything else (a kill, say) is no.
+        closed(question && info.si_code == CLD_EXITED && info.si_status == 0);
       }
     });
   }
@@ -99,12 +100,12 @@ class PosixMessageBoxWindow : public MessageBoxWindow {
 }  // namespace
 
 std::unique_ptr<MessageBoxWindow> MessageBoxWindow::Show(const Content& content,
-                                                         std::function<void()> closed) {
+                                                         std::function<void(bool)> closed) {
   const pid_t pid = StartBox(content);
   if (pid < 0) {
     return nullptr;
   }
-  return std::make_unique<PosixMessageBoxWindow>(pid, std::move(closed));
+  return std::make_unique<PosixMessageBoxWindow>(pid, content.quit_question, std::move(closed));
 }
 
 bool MessageBoxWindow::ShowAndWait(const Content& content) {

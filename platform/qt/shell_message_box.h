@@ -14,4 +14,8 @@ QMessageBox* NewShellMessageBox(QMessageBox::Icon icon,
                                 const QString& text,
                                 QWidget* parent = nullptr);
 
+// Whether to quit the game: "退出 Quit" (Yes, Alt+Q) and "继续游戏 Keep playing" (No, Alt+K, the
+// default and Esc).
+QMessageBox* NewQuitQuestion(const QString& caption, const QString& text);
+
 }  // namespace gameshell

@@ -26,6 +26,40 @@ class BridgeProcessTest(ShellTestCase):
         self.assertEqual(shell.wait(), 0)
         self.assertEqual(self.server.count("event=hook"), 2)
 
+    def test_a_locked_game_that_shows_nothing_on_a_close_has_the_shell_ask(self):
+        for params in ("lock:1", "lock:1,hook:throw"):
+            with self.subTest(params=params):
+                self.server.clear()
+                shell, window = self.start_and_show(params)
+                self.assertTrue(self.server.wait_for_line("event=loaded"))
+                # Esc is "Keep playing": the game stays, and the next close asks again.
+                for key, modifiers, quits in (("Escape", (), False), ("q", ("Alt_L",), True)):
+                    self.desktop.request_close(window)
+                    box = self.wait_for_other("Varnholt", window)
+                    self.assertIsNotNone(box, "the shell did not ask")
+                    self.assertEqual(self.desktop.transient_for(box), window.id)
+                    self.desktop.press_key(box, key, modifiers)
+                    if not quits:
+                        # Gone with its program, which the shell then hears of.
+                        deadline = time.time() + 5
+                        while time.time() < deadline and any(
+                                other.id == box.id for other in self.desktop.windows()):
+                            time.sleep(0.05)
+                        self.assertFalse(any(other.id == box.id for other in self.desktop.windows()))
+                        self.assertIsNone(shell.process.poll())
+                        self.assertTrue(self.desktop.is_viewable(window))
+                self.assertEqual(shell.wait(), 0)
+
+    def wait_for_other(self, title, window, timeout=15):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            for other in self.desktop.windows():
+                if (other.id != window.id and self.desktop.title(other) == title
+                        and self.desktop.is_viewable(other)):
+                    return other
+            time.sleep(0.05)
+        return None
+
     def test_malformed_can_close_calls_change_nothing(self):
         shell, window = self.start_and_show("badcan:1,hook:1")
         self.assertTrue(self.server.wait_for_line("event=loaded"))
