@@ -1,6 +1,7 @@
 #include "base/devtools/fetch_domain.h"
 
 #include "base/core/ascii.h"
+#include "base/core/base64.h"
 
 namespace gameshell {
 
@@ -99,6 +100,23 @@ void FetchDomain::Fulfill(const std::string& id,
                     {"responseHeaders", HeadersJson(headers)},
                     {"body", connection_.Bytes(body)}},
                    session_id_);
+}
+
+void FetchDomain::TakeAnswerBody(const std::string& id,
+                                 std::function<void(std::optional<std::string>)> body) const {
+  connection_.Send("Fetch.getResponseBody", {{"requestId", id}}, session_id_,
+                   [body](const DevToolsConnection::Answer& answer) {
+                     if (!answer.ok()) {
+                       body(std::nullopt);
+                       return;
+                     }
+                     const std::string text = StringAt(answer.result, "body");
+                     if (BoolAt(answer.result, "base64Encoded")) {
+                       body(Base64Decode(text));
+                     } else {
+                       body(text);
+                     }
+                   });
 }
 
 std::optional<std::string> FetchDomain::Header(const Headers& headers, std::string_view name) {

@@ -48,6 +48,9 @@ class FetchDomain {
                int status,
                const Headers& headers,
                std::string_view body) const;
+  // At its answer: the body the page will get (decoded); nothing when it is not to be had.
+  void TakeAnswerBody(const std::string& id,
+                      std::function<void(std::optional<std::string> body)> body) const;
 
   // The value of a header (any case of its name), or nothing.
   static std::optional<std::string> Header(const Headers& headers, std::string_view name);
