@@ -245,8 +245,33 @@ bool CacheAnswers::OnAnswer(FetchDomain& fetch,
   }
   carrier.reading = true;
   carrier.exact_length = encoded ? std::nullopt : length;
-  pass_on();
+  if (encoded || *length > take_at_pause_bytes_) {
+    pass_on();
+    return true;
+  }
+  carrier.taken = true;
+  fetch.TakeAnswerBody(request.id, [self = self_, id = request.id,
+                                    pass_on = std::move(pass_on)](std::optional<std::string> body) {
+    if (CacheAnswers* answers = *self) {
+      answers->OnAnswerBody(id, std::move(body));
+    }
+    // The page gets it; its fetch then says whether it came whole.
+    pass_on();
+  });
   return true;
+}
+
+void CacheAnswers::OnAnswerBody(const std::string& request_id, std::optional<std::string> body) {
+  const auto carrier = carriers_.find(request_id);
+  if (carrier == carriers_.end()) {
+    return;
+  }
+  ++carrier->second.progress;
+  if (body && static_cast<int64_t>(body->size()) == carrier->second.exact_length) {
+    carrier->second.body = std::move(body);
+  } else {
+    Drop(request_id);
+  }
 }
 
 CacheAnswers::Carrier* CacheAnswers::ReadingCarrier(const std::string& fragment,
@@ -267,6 +292,10 @@ void CacheAnswers::OnOwnFetchPiece(const std::string& fragment,
   Carrier* carrier = ReadingCarrier(fragment, &request_id);
   if (!carrier) {
     go_on(false);
+    return;
+  }
+  if (carrier->taken) {
+    go_on(true);  // the body is here already
     return;
   }
   ++carrier->progress;
@@ -298,8 +327,13 @@ void CacheAnswers::OnOwnFetchEnded(const std::string& fragment, bool whole) {
     return;
   }
   std::string request_id;
-  const Carrier* carrier = ReadingCarrier(fragment, &request_id);
-  if (carrier && whole && (!carrier->exact_length || carrier->size == *carrier->exact_length)) {
+  Carrier* carrier = ReadingCarrier(fragment, &request_id);
+  if (carrier && whole && carrier->taken && carrier->body) {
+    cache_->AppendToDownload(carrier->download, *std::exchange(carrier->body, std::nullopt));
+    Store(request_id);
+  } else if (carrier && whole && !carrier->taken &&
+             (carrier->exact_length ? carrier->size == *carrier->exact_length
+                                    : carrier->size > 0)) {
     Store(request_id);
   } else if (!request_id.empty()) {
     Drop(request_id);

@@ -19,11 +19,12 @@ namespace gameshell {
 // The resource cache at the browser's paused requests. A request of the game's own hosts whose
 // current file the cache holds is answered from that file, with no network request. A new version
 // is fetched once, by a fetch of the shell's own in the game window, whose answer (as the page
-// would read it, decoded) comes to the cache a piece at a time and is stored once that fetch has
-// read it whole. Meanwhile an older file answers at once where there is one, and requests for the
-// version wait for it and are answered from its file; where it is not stored they go to the
-// network. Anything else is not the cache's. Thread: the shell's loop, which is the cache's
-// deciding thread.
+// would read it, decoded) is stored once that fetch has read it whole: a small one sent as it is
+// taken at its pause, whole, anything else handed over by that fetch a piece at a time, so that
+// no answer that decodes to gigabytes is ever held whole. Meanwhile an older file answers at once
+// where there is one, and requests for the version wait for it and are answered from its file;
+// where it is not stored they go to the network. Anything else is not the cache's. Thread: the
+// shell's loop, which is the cache's deciding thread.
 class CacheAnswers {
  public:
   // Each piece of the fetch's answer, in order; `go_on` says whether to read the next.
@@ -41,6 +42,9 @@ class CacheAnswers {
   static constexpr int kMaxRedirects = 20;
   // A body larger than this (a misconfigured server, a decompression bomb) is not stored.
   static constexpr int64_t kMaxBodyBytes = int64_t{1} << 30;
+  // An answer sent as it is (no encoding) with a length up to this is taken whole at its pause;
+  // the shell's fetch then only reads it to its end.
+  static constexpr int64_t kTakeAtPauseBytes = int64_t{4} << 20;
   // Written pieces the reading may run ahead of the disk by.
   static constexpr int64_t kMaxBacklogBytes = int64_t{8} << 20;
   // Each download holds a connection: past this many, the page's requests go their own way.
@@ -56,6 +60,7 @@ class CacheAnswers {
 
   void SetFetchStarter(FetchStarter starter) { fetch_starter_ = std::move(starter); }
   void SetMaxBodyBytesForTesting(int64_t bytes) { max_body_bytes_ = bytes; }
+  void SetTakeAtPauseBytesForTesting(int64_t bytes) { take_at_pause_bytes_ = bytes; }
 
   // True for a request of the shell's own fetch (any hop of it): only the cache handles it, and
   // no rule of the page's applies.
@@ -96,6 +101,8 @@ class CacheAnswers {
     bool reading = false;                 // its answer is one to store, coming a piece at a time
     int64_t size = 0;                     // of the pieces so far
     std::optional<int64_t> exact_length;  // what a body sent as is must have
+    bool taken = false;               // the body is taken at the pause, not handed over in pieces
+    std::optional<std::string> body;  // so taken
     int progress = 0;
   };
 
@@ -113,6 +120,8 @@ class CacheAnswers {
                        std::string piece,
                        std::function<void(bool go_on)> go_on);
   void OnOwnFetchEnded(const std::string& fragment, bool whole);
+  // The body taken at the pause; nothing when the browser would not give it.
+  void OnAnswerBody(const std::string& request_id, std::optional<std::string> body);
   Carrier* ReadingCarrier(const std::string& fragment, std::string* request_id);
   void Store(const std::string& request_id);
   // The carrier's body is not stored: its waiting requests go to the network.
@@ -126,6 +135,7 @@ class CacheAnswers {
   MessageLoop& loop_;
   FetchStarter fetch_starter_;
   int64_t max_body_bytes_ = kMaxBodyBytes;
+  int64_t take_at_pause_bytes_ = kTakeAtPauseBytes;
   // Names the shell's own fetches: a page cannot guess it.
   const std::string own_fetch_prefix_;
   int own_fetches_started_ = 0;

@@ -717,7 +717,7 @@ void GameTab::RunFetch(PendingFetch fetch) {
   ++fetch.tries;
   const int64_t context = lock_context_;
   auto pending = std::make_shared<PendingFetch>(std::move(fetch));
-  PageFetch::Start(connection_, main_->id, context, pending->url,
+  PageFetch::Start(connection_, main_->id, context, pending->url, CacheAnswers::kTakeAtPauseBytes,
                    {pending->piece, pending->ended, [this, alive = alive_, context, pending] {
                       if (!*alive) {
                         pending->ended(false);

@@ -13,26 +13,32 @@ std::string Readers() {
 }
 
 // The next piece in base64, after a letter: "P" for a piece, "L" for the last one; "end" when
-// none is left, "cut" when the answer failed. With a `url`, the fetch starts first. The world's
-// own builtins: the page cannot change them.
-std::string PieceExpression(uint64_t id, const std::string& url) {
+// none is left, "cut" when the answer failed. An answer sent as it is, with a length up to
+// `drained_up_to`, is only read to its end ("end"): the cache took it at its pause. With a `url`,
+// the fetch starts first. The world's own builtins: the page cannot change them.
+std::string PieceExpression(uint64_t id, const std::string& url, int64_t drained_up_to) {
   const std::string key = std::to_string(id);
   // Caught at once as well: a fetch the shell stops reading is no page error.
   const std::string start =
       url.empty() ? ""
                   : "const started = fetch(" + Json(url).dump() +
-                        ", {credentials: 'include', cache: 'no-store'})"
-                        ".then(answer => answer.body.getReader()); started.catch(() => {}); "
-                        "readers.set(" +
-                        key + ", started); ";
+                        ", {credentials: 'include', cache: 'no-store'}).then(answer => {"
+                        " const encoding = answer.headers.get('content-encoding');"
+                        " const length = answer.headers.get('content-length');"
+                        " return {reader: answer.body.getReader(), drain: (!encoding ||"
+                        " encoding.toLowerCase() === 'identity') && length !== null &&"
+                        " Number(length) <= " +
+                        std::to_string(drained_up_to) +
+                        "}; }); started.catch(() => {}); readers.set(" + key + ", started); ";
   return "(async () => { const readers = " + Readers() + "; " + start +
          "const text = (parts, size) => { const bytes = new Uint8Array(size); let at = 0;"
          " for (const part of parts) { bytes.set(part, at); at += part.length; }"
          " return bytes.toBase64 ? bytes.toBase64()"
          " : btoa(Array.from(bytes, byte => String.fromCharCode(byte)).join('')); };"
-         " try { const reader = await readers.get(" +
-         key +
-         "); const parts = []; let size = 0;"
+         " try { const { reader, drain } = await readers.get(" +
+         key + "); if (drain) { while (!(await reader.read()).done) {} readers.delete(" + key +
+         "); return 'end'; }"
+         " const parts = []; let size = 0;"
          " while (size < " +
          std::to_string(PageFetch::kPieceBytes) +
          ") { const part = await reader.read();"
@@ -47,7 +53,8 @@ std::string PieceExpression(uint64_t id, const std::string& url) {
 std::string StopExpression(uint64_t id) {
   const std::string key = std::to_string(id);
   return "(() => { const readers = " + Readers() + "; const reader = readers.get(" + key +
-         "); readers.delete(" + key + "); if (reader) reader.then(r => r.cancel(), () => {}); })()";
+         "); readers.delete(" + key +
+         "); if (reader) reader.then(read => read.reader.cancel(), () => {}); })()";
 }
 
 }  // namespace
@@ -57,6 +64,7 @@ struct PageFetch::Reading {
   std::string session_id;
   int64_t context_id = 0;
   uint64_t id = 0;
+  int64_t drained_up_to = 0;
   Callbacks callbacks;
 };
 
@@ -64,18 +72,20 @@ void PageFetch::Start(DevToolsConnection& connection,
                       const std::string& session_id,
                       int64_t context_id,
                       const std::string& url,
+                      int64_t drained_up_to,
                       Callbacks callbacks) {
   static uint64_t fetches_started = 0;
-  ReadPiece(std::shared_ptr<Reading>(new Reading{connection, session_id, context_id,
-                                                 ++fetches_started, std::move(callbacks)}),
-            url);
+  ReadPiece(
+      std::shared_ptr<Reading>(new Reading{connection, session_id, context_id, ++fetches_started,
+                                           drained_up_to, std::move(callbacks)}),
+      url);
 }
 
 void PageFetch::ReadPiece(std::shared_ptr<Reading> reading, const std::string& start_url) {
   RuntimeDomain(reading->connection, reading->session_id)
       .EvaluateIn(
-          reading->context_id, PieceExpression(reading->id, start_url), /*user_gesture=*/false,
-          [reading, first = !start_url.empty()](const std::string& result) {
+          reading->context_id, PieceExpression(reading->id, start_url, reading->drained_up_to),
+          /*user_gesture=*/false, [reading, first = !start_url.empty()](const std::string& result) {
             if (first && result.empty()) {
               reading->callbacks.not_sent();  // nothing ran: the context was gone
               return;

@@ -32,11 +32,14 @@ class PageFetch {
     std::function<void()> not_sent;
   };
 
-  // In `context_id` of the page `session_id` attached to.
+  // In `context_id` of the page `session_id` attached to. An answer sent as it is (no encoding)
+  // with a length up to `drained_up_to` is only read to its end, with no piece handed over: the
+  // cache took it whole at its pause.
   static void Start(DevToolsConnection& connection,
                     const std::string& session_id,
                     int64_t context_id,
                     const std::string& url,
+                    int64_t drained_up_to,
                     Callbacks callbacks);
 
  private:

@@ -109,7 +109,7 @@ class CacheAnswersTest : public ::testing::Test {
     return Written();
   }
   // The shell's fetch number `n` of `url`, answered with `body` (and `headers`): what it wrote
-  // back at the answer, which it then read where it let it go on.
+  // back at the answer, which it then took there or read in pieces where it let it go on.
   std::vector<Json> Fetched(size_t n,
                             const std::string& url,
                             const std::string& body,
@@ -119,7 +119,22 @@ class CacheAnswersTest : public ::testing::Test {
     if (headers.empty()) {
       headers = {{"Content-Length", std::to_string(body.size())}};
     }
+    return Answered(n, id, url, body, headers);
+  }
+  std::vector<Json> Answered(size_t n,
+                             const std::string& id,
+                             const std::string& url,
+                             const std::string& body,
+                             const Json& headers) {
     std::vector<Json> asked = Pause(id, url, Answer(headers), started_.at(n));
+    if (!asked.empty() && asked[0]["method"] == "Fetch.getResponseBody") {
+      // Taken whole here; the page's fetch then reads it to its end.
+      asked = Receive({{"id", asked[0]["id"]},
+                       {"result", {{"body", Base64Encode(body)}, {"base64Encoded", true}}},
+                       {"sessionId", "S"}});
+      read_on_ = true;
+      return asked;
+    }
     written_.clear();
     read_on_ = !asked.empty() && asked[0]["method"] == "Fetch.continueRequest" && Read(n, body);
     for (Json& sent : Written()) {
@@ -166,6 +181,7 @@ TEST_F(CacheAnswersTest, ABodyNotKnownToBeWholeIsNeverStoredAndItsVersionComesFr
     std::string body;
     bool read_whole;
     bool read_to_the_end;  // the shell did not stop the reading
+    bool taken = false;    // small and sent as it is: taken at its pause, not read in pieces
   } cases[] = {
       {"shorter than announced", {{"Content-Length", "10"}}, "abcd", true, true},
       {"longer than announced", {{"Content-Length", "3"}}, "abcdef", true, false},
@@ -179,11 +195,15 @@ TEST_F(CacheAnswersTest, ABodyNotKnownToBeWholeIsNeverStoredAndItsVersionComesFr
       {"cut after the announced length came", {{"Content-Length", "4"}}, "abcd", false, true},
       // A decompression bomb: the reading stops at the cap, the page's own request goes on.
       {"decoded past the cap", {{"Content-Encoding", "br"}}, std::string(40, '\0'), true, false},
+      {"taken, shorter than announced", {{"Content-Length", "10"}}, "abcd", true, true, true},
+      {"taken, then cut", {{"Content-Length", "4"}}, "abcd", false, true, true},
   };
   answers_.SetMaxBodyBytesForTesting(30);
   size_t n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    // Else in pieces, as a large one comes.
+    answers_.SetTakeAtPauseBytesForTesting(c.taken ? CacheAnswers::kTakeAtPauseBytes : 0);
     const std::string url = "http://h/cut/" + std::to_string(n) + ".dat?v=1";
     const std::string waiting = "w" + std::to_string(n);
     Pause(waiting, url);
@@ -232,8 +252,7 @@ TEST_F(CacheAnswersTest, AnOlderFileAnswersAtOnceWhileTheShellsOwnFetchBringsThe
   Pause("own2", "http://h/res/b.dat?v=1", {}, started_[2]);
   Pause("own2", "http://h/res/b.dat?v=1", Answer({{"Location", "/res/b2.dat"}}, 302), started_[2]);
   Pause("own2.1", "http://h/res/b2.dat", {}, started_[2]);
-  Pause("own2.1", "http://h/res/b2.dat", Answer({{"Content-Length", "3"}}), started_[2]);
-  EXPECT_TRUE(Read(2, "bb1"));
+  Answered(2, "own2.1", "http://h/res/b2.dat", "bb1", {{"Content-Length", "3"}});
   EXPECT_EQ(Ended(2, true)[0]["params"]["requestId"], "4");
   EXPECT_EQ(ReadCacheFile("res/b.dat"), "bb1");
 }
