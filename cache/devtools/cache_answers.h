@@ -98,7 +98,7 @@ class CacheAnswers {
     std::string url;  // its current hop's, without the fragment
     int hops = 0;
     std::string fragment;
-    bool reading = false;                 // its answer is one to store, coming a piece at a time
+    bool reading = false;                 // its answer is one to store: taken, or in pieces
     int64_t size = 0;                     // of the pieces so far
     std::optional<int64_t> exact_length;  // what a body sent as is must have
     bool taken = false;               // the body is taken at the pause, not handed over in pieces
