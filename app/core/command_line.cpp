@@ -1,6 +1,8 @@
 #include "app/core/command_line.h"
 
 #include "app/core/start_url.h"
+#include "base/core/text_conversion.h"
+#include "base/core/windows_command_line.h"
 
 #include <algorithm>
 #include <utility>
@@ -109,6 +111,28 @@ PlayedHosts ChoosePlayedHosts(const ShellOptions& options,
   hosts.login_host = options.login_host.value_or(hosts.login_host);
   hosts.extra_hosts = options.extra_hosts.value_or(hosts.extra_hosts);
   return hosts;
+}
+
+WindowsStart SplitWindowsStart(std::u16string_view command_line) {
+  const std::vector<WindowsArgument> arguments = ParseWindowsCommandLine(command_line);
+  WindowsStart start;
+  start.args.push_back(Utf16ToUtf8(arguments[0].text));
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    if (arguments[i].text != u"--") {
+      continue;
+    }
+    for (size_t j = 1; j <= i; ++j) {
+      start.args.push_back(Utf16ToUtf8(arguments[j].text));
+    }
+    std::u16string_view rest = command_line.substr(arguments[i].end);
+    while (!rest.empty() && (rest.front() == u' ' || rest.front() == u'\t')) {
+      rest.remove_prefix(1);
+    }
+    start.launch_parameters = std::u16string(rest);
+    return start;
+  }
+  start.launch_parameters = std::u16string(WindowsCommandLineTail(command_line));
+  return start;
 }
 
 }  // namespace gameshell

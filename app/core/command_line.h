@@ -68,4 +68,14 @@ std::string LaunchParametersFromArgs(const std::vector<std::string>& args);
 std::vector<std::string> IgnoredArguments(const std::vector<std::string>& args,
                                           bool switches_reach_engine);
 
+// A start on Windows, where the program gets one UTF-16 command line: the arguments the shell's
+// options are read from (the program's name, and the ones before a bare "--" with it), and the
+// launch parameters, the text after the "--" (or, without one, after the program's name) as
+// written: quotes in it are ordinary characters.
+struct WindowsStart {
+  std::vector<std::string> args;  // UTF-8
+  std::u16string launch_parameters;
+};
+WindowsStart SplitWindowsStart(std::u16string_view command_line);
+
 }  // namespace gameshell

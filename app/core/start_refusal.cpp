@@ -51,4 +51,16 @@ StartRefusal BrowserMissingRefusal() {
       3};
 }
 
+StartRefusal EdgeMissingRefusal() {
+  return {
+      "游戏需要 Microsoft Edge 浏览器才能运行，但在这台电脑上没有找到它。请从微软官网安装 "
+      "Microsoft Edge，或请电脑的管理员安装，然后重新启动游戏。",
+      "neither Microsoft Edge nor Google Chrome is installed (no msedge.exe or chrome.exe "
+      "registered); install Microsoft Edge",
+      "The game needs the Microsoft Edge browser, which was not found on this computer. Install "
+      "Microsoft Edge from Microsoft's site, or ask the computer's administrator to, then start "
+      "the game again.",
+      3};
+}
+
 }  // namespace gameshell

@@ -22,5 +22,7 @@ StartRefusal EngineFailedRefusal(std::string_view reason);
 StartRefusal CacheDirectoryRefusal(std::string_view directory);
 // No browser the shell can drive is installed; the refusal names the package.
 StartRefusal BrowserMissingRefusal();
+// The same on Windows, where Edge comes with the system and Chrome is the second choice.
+StartRefusal EdgeMissingRefusal();
 
 }  // namespace gameshell

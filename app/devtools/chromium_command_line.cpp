@@ -12,10 +12,15 @@ std::string FirstPageUrl() {
 const char kProfilePreferences[] = R"({"browser":{"custom_chrome_frame":false}})";
 
 const std::vector<std::string>& ChromiumBrowserNames() {
+#ifdef _WIN32
+  // Edge is part of every Windows 10 and 11; Chrome where the player installed it.
+  static const std::vector<std::string> kNames = {"msedge.exe", "chrome.exe"};
+#else
   static const std::vector<std::string> kNames = {
       "chromium",      "chromium-browser", "google-chrome-stable",
       "google-chrome", "microsoft-edge",   "microsoft-edge-stable",
   };
+#endif
   return kNames;
 }
 
@@ -70,6 +75,9 @@ std::vector<std::string> ChromiumCommandLine(const ChromiumStart& start) {
 }
 
 std::vector<std::string> ChromiumEnvironment() {
+#ifdef _WIN32
+  return {};
+#endif
   // The window's own colour, shown before the first page is drawn, is the toolkit theme's: a dark
   // one keeps a dark game from flashing light at its start. The pages still see a light scheme
   // (the game tab says so).

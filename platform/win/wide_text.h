@@ -7,4 +7,5 @@
 // through the code page. Any thread.
 namespace gameshell::platform {
 std::wstring Utf8ToWide(std::string_view text);
+std::string WideToUtf8(std::wstring_view text);
 }

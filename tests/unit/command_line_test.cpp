@@ -1,5 +1,7 @@
 #include "app/core/command_line.h"
 
+#include "base/core/windows_command_line.h"
+
 #include <gtest/gtest.h>
 
 namespace gameshell {
@@ -90,6 +92,70 @@ TEST(CommandLineTest, OnlyADevelopersBuildPlaysAgainstTheHostsItsOptionsName) {
   EXPECT_EQ(player.login_host, "login.example");
   EXPECT_TRUE(player.refused);
   EXPECT_FALSE(ChoosePlayedHosts({}, "login.example", "", false).refused);
+}
+
+// The runtime's own splitting, as CommandLineToArgvW documents it, and quoting that survives it.
+TEST(WindowsCommandLineTest, ArgumentsSplitAsTheRuntimeSplitsThemAndQuotingSurvivesIt) {
+  const struct {
+    std::u16string line;
+    std::vector<std::u16string> args;
+  } cases[] = {
+      {u"a.exe", {u"a.exe"}},
+      {u"\"C:\\Program Files\\V\\a.exe\"  x  y", {u"C:\\Program Files\\V\\a.exe", u"x", u"y"}},
+      // No escapes in the program's name.
+      {u"C:\\a\\b.exe \"c d\" e", {u"C:\\a\\b.exe", u"c d", u"e"}},
+      {u"p a\\\\\\\"b \"c\\\\\" d", {u"p", u"a\\\"b", u"c\\", u"d"}},
+      {u"p a\\b\\\\c", {u"p", u"a\\b\\\\c"}},
+      {u"p \"a \"\"b\" c", {u"p", u"a \"b c"}},
+      {u"p \"\" x", {u"p", u"", u"x"}},
+      {u"p \"open", {u"p", u"open"}},
+      {u"p\t玩家:张三\t", {u"p", u"玩家:张三"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::u16string> got;
+    for (const WindowsArgument& argument : ParseWindowsCommandLine(c.line)) {
+      got.push_back(argument.text);
+    }
+    EXPECT_EQ(got, c.args) << testing::PrintToString(c.line);
+  }
+  for (const std::u16string arg :
+       {u"", u"plain", u"a b", u"a\"b", u"C:\\dir with space\\", u"\\\\server\\\"x\\\\",
+        u"--user-data-dir=C:\\T\\p 1\\", u"tab\there", u"\"", u"名字 \"引号\""}) {
+    const std::u16string line = u"p " + QuoteWindowsArgument(arg) + u" next";
+    const std::vector<WindowsArgument> parsed = ParseWindowsCommandLine(line);
+    ASSERT_EQ(parsed.size(), 3u) << testing::PrintToString(arg);
+    EXPECT_EQ(parsed[1].text, arg);
+    EXPECT_EQ(parsed[2].text, u"next");
+  }
+  EXPECT_EQ(QuoteWindowsArgument(u"plain"), u"plain");
+}
+
+TEST(WindowsCommandLineTest, LaunchParametersAreTheTailAsWrittenAndOptionsStandOnlyBeforeAMarker) {
+  const struct {
+    std::u16string line;
+    std::vector<std::string> args;
+    std::u16string launch_parameters;
+  } cases[] = {
+      {u"gameshell.exe", {"gameshell.exe"}, u""},
+      {u"\"C:\\V\\gameshell.exe\"   user:\"a b\",extraInfo:k:v ",
+       {"C:\\V\\gameshell.exe"},
+       u"user:\"a b\",extraInfo:k:v "},
+      // Without a marker nothing is an option: a page's parameters may come from a handler.
+      {u"g --refused-cache-dir=x a:1", {"g"}, u"--refused-cache-dir=x a:1"},
+      {u"g --errors-in-window \"--refused-cache-dir=C:\\My Games\" -- 名:张\"三\" -- x:1",
+       {"g", "--errors-in-window", "--refused-cache-dir=C:\\My Games", "--"},
+       u"名:张\"三\" -- x:1"},
+      {u"g -- ", {"g", "--"}, u""},
+  };
+  for (const auto& c : cases) {
+    const WindowsStart start = SplitWindowsStart(c.line);
+    EXPECT_EQ(start.args, c.args) << testing::PrintToString(c.line);
+    EXPECT_EQ(start.launch_parameters, c.launch_parameters) << testing::PrintToString(c.line);
+  }
+  std::vector<std::string> args = SplitWindowsStart(u"g --errors-in-window -- a:1").args;
+  EXPECT_TRUE(TakeShellOptions(args).errors_in_window);
+  args = SplitWindowsStart(u"g a:1 --errors-in-window").args;
+  EXPECT_FALSE(TakeShellOptions(args).errors_in_window);
 }
 
 }  // namespace

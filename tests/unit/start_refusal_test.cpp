@@ -18,6 +18,7 @@ TEST(StartRefusalTest, TheWindowSaysWhatHappenedAndWhatToDo) {
       {EngineFailedRefusal("no display."), "Restart the computer and try again"},
       {CacheDirectoryRefusal("/home/me/.cache/varnholt"), "then start the game again."},
       {BrowserMissingRefusal(), "Install the package chromium"},
+      {EdgeMissingRefusal(), "Install Microsoft Edge"},
   };
   for (const auto& [refusal, advice] : refusals) {
     const std::string& english = refusal.english_sentences;
