@@ -7,6 +7,7 @@
 // with exit code 7 once the game has loaded), "stay" (never ends by itself).
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -180,6 +181,40 @@ bool Is(const Json& command, const char* method) {
   return command.is_object() && command.value("method", "") == method;
 }
 
+// The game window, as the browser's app window is: a top-level window of its process with its
+// page's title, run by a thread of its own.
+std::atomic<HWND> g_window{nullptr};
+
+void RunWindow() {
+  WNDCLASSW window_class{};
+  window_class.lpfnWndProc = ::DefWindowProcW;
+  window_class.hInstance = ::GetModuleHandleW(nullptr);
+  window_class.lpszClassName = L"Chrome_WidgetWin_1";
+  ::RegisterClassW(&window_class);
+  HWND window = ::CreateWindowExW(0, L"Chrome_WidgetWin_1", L"Login - the game's page",
+                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 1296, 759, nullptr,
+                                  nullptr, window_class.hInstance, nullptr);
+  g_window = window;
+  MSG message;
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    ::DispatchMessageW(&message);
+  }
+}
+
+std::string WindowTitle() {
+  wchar_t title[256] = {};
+  ::GetWindowTextW(g_window.load(), title, 256);
+  return gameshell::Utf16ToUtf8(std::u16string(title, title + wcslen(title)));
+}
+
+// Waits, as long as a player would notice, for the window's title to be `title`.
+bool TitleBecomes(const std::string& title) {
+  for (int i = 0; i < 100 && WindowTitle() != title; ++i) {
+    ::Sleep(100);
+  }
+  return WindowTitle() == title;
+}
+
 void CallPageFunction(int context, const std::string& call) {
   Emit("Runtime.bindingCalled",
        {{"name", "__gameshellBridge"}, {"payload", call}, {"executionContextId", context}});
@@ -261,6 +296,12 @@ int Play(const std::string& play) {
   Log("game calls");
   CallPageFunction(2, R"(["maxGameWindow",[]])");
   ServeUntil([](const Json& c) { return Is(c, "Browser.setWindowBounds"); }, seconds(20));
+  // The window is the game's: its name, whatever the page calls itself. (Its icon cannot be
+  // seen here: Wine keeps icons to the process that made them.)
+  TitleBecomes("Varnholt");
+  Log("window title " + WindowTitle());
+  ::SetWindowTextW(g_window.load(), L"Another page's title");
+  Log(std::string("title kept ") + (TitleBecomes("Varnholt") ? "yes" : "no"));
   CallPageFunction(2, R"(["closeGameWindow",[]])");
   if (ServeUntil([](const Json& c) { return Is(c, "Browser.close"); }, seconds(20))) {
     Log("closed");
@@ -292,6 +333,7 @@ int wmain() {
     return 2;
   }
   std::thread(ReadCommands).detach();
+  std::thread(RunWindow).detach();
   const char* play = std::getenv("FAKE_BROWSER_PLAY");
   const int code = Play(play ? play : "game");
   Log("exit " + std::to_string(code));

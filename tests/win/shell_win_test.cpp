@@ -1,9 +1,9 @@
 // The Windows shell under Wine, against a stand-in for Edge (fake_browser.cpp) that speaks the
 // protocol over the same pipe: the start, the page functions judged by origin, a cached file, and
 // both ends of the pair's life. And the pieces of the platform layer the shell starts with.
-#include <shellapi.h>
 #include <windows.h>
-// shellapi.h names a function of its own so.
+// After windows.h, which it needs; it names a function of its own as the platform layer does.
+#include <shellapi.h>
 #undef FindExecutable
 
 #include <gtest/gtest.h>
@@ -252,6 +252,9 @@ TEST_F(WinShellTest, PlaysTheGameOverThePipeAndEndsWithTheBrowser) {
   EXPECT_GT(Find(lines, "Browser.setWindowBounds maximized", game), game);
   EXPECT_GT(Find(lines, "Browser.close", game), game);
   EXPECT_GE(Find(lines, "closed"), 0);
+  // The browser's window shows the game's name, whatever its page calls itself.
+  EXPECT_GE(Find(lines, "window title Varnholt"), 0);
+  EXPECT_GE(Find(lines, "title kept yes"), 0);
 }
 
 TEST_F(WinShellTest, TheShellEndsWhenTheBrowserDies) {
