@@ -17,4 +17,9 @@ bool WorkingDirectoryIsHome();
 // The working directory as the user would write it, for messages; empty when unknown.
 std::string WorkingDirectoryForDisplay();
 
+// Makes the player's own cache directory for the game (Windows: "Varnholt" in the user's local
+// application data; elsewhere "varnholt" in $XDG_CACHE_HOME or ~/.cache) if need be and enters
+// it: false when it cannot be made, entered or written. `directory` says which, either way.
+bool EnterPlayerCacheDirectory(std::string* directory);
+
 }  // namespace gameshell::platform

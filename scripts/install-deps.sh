@@ -21,7 +21,7 @@ test_packages=(
   python3-xlib procps iproute2 clang libclang-rt-14-dev nginx-light
   g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev
   fontconfig dpkg-dev desktop-file-utils appstream lintian mmdebstrap
-  libnss3-tools python3-cryptography python3-websocket openssl openbox
+  libnss3-tools python3-cryptography python3-websocket openssl openbox nsis
 )
 package_packages=(dpkg-dev)
 packages=("${run_packages[@]}")

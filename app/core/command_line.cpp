@@ -32,6 +32,7 @@ std::optional<std::string> FindSwitchValue(const std::vector<std::string>& args,
 
 ShellOptions TakeShellOptions(std::vector<std::string>& args) {
   constexpr std::string_view kInWindow = "--errors-in-window";
+  constexpr std::string_view kInPlayerCache = "--in-player-cache";
   constexpr std::string_view kRefusedCacheDir = "--refused-cache-dir=";
   constexpr std::string_view kEngineFailed = "--engine-failed=";
   constexpr std::string_view kLoginHost = "--login-host=";
@@ -48,6 +49,8 @@ ShellOptions TakeShellOptions(std::vector<std::string>& args) {
       rest.push_back(arg);  // the program's name
     } else if (arg == kInWindow) {
       options.errors_in_window = true;
+    } else if (arg == kInPlayerCache) {
+      options.in_player_cache = true;
     } else if (arg.starts_with(kRefusedCacheDir)) {
       options.refused_cache_dir = arg.substr(kRefusedCacheDir.size());
     } else if (arg.starts_with(kEngineFailed)) {

@@ -21,6 +21,10 @@ struct ShellOptions {
   // "--errors-in-window": a refusal to start is also shown in a window (the player started the
   // game from the menu, where nobody reads stderr).
   bool errors_in_window = false;
+  // "--in-player-cache": the shell runs in the player's own cache directory for the game, made
+  // if need be, rather than where it was started (the Windows shortcut's way of doing what the
+  // menu's launcher script does elsewhere).
+  bool in_player_cache = false;
   // "--refused-cache-dir=<dir>": the launcher could not use this cache directory; the shell only
   // says so.
   std::optional<std::string> refused_cache_dir;

@@ -45,6 +45,14 @@ int ShellMain(std::vector<std::string> args,
   // A Windows program started from its shortcut has no console to say anything on.
   options.errors_in_window = true;
 #endif
+  if (options.in_player_cache && !options.refused_cache_dir) {
+    std::string directory;
+    if (!gameshell::platform::EnterPlayerCacheDirectory(&directory)) {
+      std::fprintf(stderr, "gameshell: cannot use the game's cache directory %s\n",
+                   directory.c_str());
+      options.refused_cache_dir = directory;
+    }
+  }
   if (options.refused_cache_dir) {
     return Refuse(gameshell::CacheDirectoryRefusal(*options.refused_cache_dir),
                   options.errors_in_window);

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <string>
 
 namespace gameshell::platform {
 namespace {
@@ -34,6 +36,24 @@ bool WorkingDirectoryIsHome() {
 std::string WorkingDirectoryForDisplay() {
   char buffer[4096];
   return ::getcwd(buffer, sizeof(buffer)) ? buffer : "";
+}
+
+bool EnterPlayerCacheDirectory(std::string* directory) {
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  const char* home = std::getenv("HOME");
+  const std::string base = cache && *cache ? cache : std::string(home ? home : "") + "/.cache";
+  *directory = base + "/varnholt";
+  // As `mkdir -p`: the parents too.
+  for (size_t slash = directory->find('/', 1); ; slash = directory->find('/', slash + 1)) {
+    const std::string part = directory->substr(0, slash);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      return false;
+    }
+    if (slash == std::string::npos) {
+      break;
+    }
+  }
+  return ::chdir(directory->c_str()) == 0 && ::access(".", W_OK) == 0;
 }
 
 }  // namespace gameshell::platform

@@ -1,8 +1,13 @@
 #include "platform/process_environment.h"
 
 #include <windows.h>
+// After windows.h, which they need.
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <string>
+
+#include "platform/win/wide_text.h"
 
 namespace gameshell::platform {
 namespace {
@@ -50,6 +55,30 @@ std::string WorkingDirectoryForDisplay() {
                           size, nullptr, nullptr);
   }
   return text;
+}
+
+bool EnterPlayerCacheDirectory(std::string* directory) {
+  wchar_t* local = nullptr;
+  std::wstring path;
+  if (::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &local) == S_OK) {
+    path = std::wstring(local) + L"\\Varnholt";
+  }
+  ::CoTaskMemFree(local);
+  *directory = WideToUtf8(path);
+  if (path.empty() ||
+      (!::CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) ||
+      !::SetCurrentDirectoryW(path.c_str())) {
+    return false;
+  }
+  // Written into, as the cache will be.
+  const std::wstring probe = path + L"\\.gameshell-probe";
+  const HANDLE file = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  ::CloseHandle(file);
+  return true;
 }
 
 }  // namespace gameshell::platform

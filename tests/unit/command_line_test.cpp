@@ -46,6 +46,7 @@ TEST(CommandLineTest, ArgumentsThatAreNeitherParametersNorSwitchesAreIgnored) {
 TEST(CommandLineTest, TheShellsOwnOptionsStandOnlyBeforeTheMarker) {
   std::vector<std::string> args = {"gameshell",
                                    "--errors-in-window",
+                                   "--in-player-cache",
                                    "--refused-cache-dir=/home/p/.cache/varnholt",
                                    "--proxy-server=x",
                                    "--engine-failed=no helper: at all",
@@ -59,6 +60,7 @@ TEST(CommandLineTest, TheShellsOwnOptionsStandOnlyBeforeTheMarker) {
                                    "--engine-failed=<h1>x"};
   const ShellOptions options = TakeShellOptions(args);
   EXPECT_TRUE(options.errors_in_window);
+  EXPECT_TRUE(options.in_player_cache);
   EXPECT_EQ(options.refused_cache_dir, "/home/p/.cache/varnholt");
   EXPECT_EQ(options.engine_failed, "no helper: at all");
   EXPECT_EQ(options.login_host, "https://staging.example.net:8443");
@@ -69,13 +71,14 @@ TEST(CommandLineTest, TheShellsOwnOptionsStandOnlyBeforeTheMarker) {
   // Without a marker every argument is the player's: launch parameters may come from a web page.
   const std::vector<std::string> players = {"gameshell", "--errors-in-window",
                                             "--refused-cache-dir=/x", "--engine-failed=<b>y",
-                                            "--login-host=evil.example"};
+                                            "--login-host=evil.example", "--in-player-cache"};
   args = players;
   const ShellOptions none = TakeShellOptions(args);
   EXPECT_FALSE(none.errors_in_window);
   EXPECT_FALSE(none.refused_cache_dir);
   EXPECT_FALSE(none.engine_failed);
   EXPECT_FALSE(none.login_host);
+  EXPECT_FALSE(none.in_player_cache);
   EXPECT_EQ(args, players);
   args = {"--", "--errors-in-window"};  // the program's name is never the marker
   EXPECT_FALSE(TakeShellOptions(args).errors_in_window);

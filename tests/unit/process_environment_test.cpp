@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -54,6 +55,39 @@ TEST_F(HomeDirectoryTest, TheHomeDirectoryIsNoCacheRootButADirectoryOfItsOwnIs) 
   EXPECT_FALSE(gameshell::platform::WorkingDirectoryIsHome());
   EXPECT_NE(gameshell::platform::WorkingDirectoryForDisplay().find("game"), std::string::npos);
   std::filesystem::current_path(cwd_.path());
+}
+
+// The player's cache directory is made, with its parents, and entered; one that cannot be made is
+// said, and the working directory stays.
+TEST_F(HomeDirectoryTest, ThePlayersCacheDirectoryIsMadeAndEntered) {
+  std::string directory;
+#ifdef _WIN32
+  // The user's local application data, wherever the system keeps it.
+  ASSERT_TRUE(gameshell::platform::EnterPlayerCacheDirectory(&directory));
+  EXPECT_TRUE(directory.ends_with("\\Varnholt")) << directory;
+  EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(directory));
+  std::filesystem::current_path(cwd_.path());
+#else
+  const char* old = std::getenv("XDG_CACHE_HOME");
+  const std::optional<std::string> previous = old ? std::optional<std::string>(old) : std::nullopt;
+  ::setenv("XDG_CACHE_HOME", (cwd_.path() / "deep" / "cache").c_str(), 1);
+  ASSERT_TRUE(gameshell::platform::EnterPlayerCacheDirectory(&directory));
+  EXPECT_EQ(directory, (cwd_.path() / "deep" / "cache" / "varnholt").string());
+  EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(directory));
+  std::filesystem::current_path(cwd_.path());
+  // Where a file stands in the way.
+  std::filesystem::create_directory("blocked");
+  { std::ofstream("blocked/varnholt") << "x"; }
+  ::setenv("XDG_CACHE_HOME", (cwd_.path() / "blocked").c_str(), 1);
+  EXPECT_FALSE(gameshell::platform::EnterPlayerCacheDirectory(&directory));
+  EXPECT_EQ(directory, (cwd_.path() / "blocked" / "varnholt").string());
+  EXPECT_EQ(std::filesystem::current_path(), cwd_.path());
+  if (previous) {
+    ::setenv("XDG_CACHE_HOME", previous->c_str(), 1);
+  } else {
+    ::unsetenv("XDG_CACHE_HOME");
+  }
+#endif
 }
 
 }  // namespace

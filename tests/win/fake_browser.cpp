@@ -319,6 +319,9 @@ int wmain() {
     g_log = std::fopen(path, "a");
   }
   Log("pid " + std::to_string(::GetCurrentProcessId()));
+  wchar_t cwd[MAX_PATH] = {};
+  ::GetCurrentDirectoryW(MAX_PATH, cwd);
+  Log("cwd " + gameshell::Utf16ToUtf8(std::u16string(cwd, cwd + wcslen(cwd))));
   for (const gameshell::WindowsArgument& argument : gameshell::ParseWindowsCommandLine(line)) {
     const std::string text = gameshell::Utf16ToUtf8(argument.text);
     Log("arg " + text);
