@@ -44,7 +44,7 @@ bool EnterPlayerCacheDirectory(std::string* directory) {
   const std::string base = cache && *cache ? cache : std::string(home ? home : "") + "/.cache";
   *directory = base + "/varnholt";
   // As `mkdir -p`: the parents too.
-  for (size_t slash = directory->find('/', 1); ; slash = directory->find('/', slash + 1)) {
+  for (size_t slash = directory->find('/', 1);; slash = directory->find('/', slash + 1)) {
     const std::string part = directory->substr(0, slash);
     if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
       return false;

@@ -69,9 +69,12 @@ TEST(CommandLineTest, TheShellsOwnOptionsStandOnlyBeforeTheMarker) {
                                             "--login-host=evil.example", "--errors-in-window", "--",
                                             "--engine-failed=<h1>x"}));
   // Without a marker every argument is the player's: launch parameters may come from a web page.
-  const std::vector<std::string> players = {"gameshell", "--errors-in-window",
-                                            "--refused-cache-dir=/x", "--engine-failed=<b>y",
-                                            "--login-host=evil.example", "--in-player-cache"};
+  const std::vector<std::string> players = {"gameshell",
+                                            "--errors-in-window",
+                                            "--refused-cache-dir=/x",
+                                            "--engine-failed=<b>y",
+                                            "--login-host=evil.example",
+                                            "--in-player-cache"};
   args = players;
   const ShellOptions none = TakeShellOptions(args);
   EXPECT_FALSE(none.errors_in_window);

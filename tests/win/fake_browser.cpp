@@ -3,8 +3,9 @@
 // plays the browser's part of one game: the game window's page, a game document and an
 // advertisement's frame that both call the page functions, a cached file the page asks for, and
 // the end. It writes what it was told to the file FAKE_BROWSER_LOG, one line each.
-// FAKE_BROWSER_PLAY: "game" (the above, ending when the shell closes it), "die" (ends by itself
-// with exit code 7 once the game has loaded), "stay" (never ends by itself).
+// FAKE_BROWSER_PLAY: "game" (the above, ending when the shell closes it), "launcher" (the game
+// signs in and pays through the launcher library, and ends), "die" (ends by itself with exit
+// code 7 once the game has loaded), "stay" (never ends by itself).
 #include <windows.h>
 
 #include <atomic>
@@ -274,6 +275,28 @@ int Play(const std::string& play) {
     ServeUntil([](const Json&) { return false; }, milliseconds(500));
     Log("dying");
     return 7;
+  }
+  if (play == "launcher") {
+    // The game signs in through the launcher library, then pays: once the shell knows its
+    // window, as the player sees it.
+    TitleBecomes("Varnholt");
+    CallPageFunction(2, R"(["UserAuthentic",[]])");
+    std::string answer = "none";
+    ServeUntil(
+        [&answer](const Json& c) {
+          const std::string expression =
+              c.is_object() ? c.value("params", Json::object()).value("expression", "") : "";
+          if (expression.find("UserAuthentic_return(") == std::string::npos) {
+            return false;
+          }
+          answer = expression;
+          return true;
+        },
+        seconds(5));
+    Log("signed in " + answer);
+    CallPageFunction(2, R"(["openPay",["https://pay.example/支付?a=1"]])");
+    CallPageFunction(2, R"(["closeGameWindow",[]])");
+    return ServeUntil([](const Json& c) { return Is(c, "Browser.close"); }, seconds(20)) ? 0 : 4;
   }
   // The advertisement calls the page functions: nothing may come of it.
   Log("ad calls");

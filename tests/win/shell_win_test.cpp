@@ -112,6 +112,38 @@ TEST(WinTemporaryDirectoryTest, OnlyAnAbandonedDirectoryIsRemoved) {
   EXPECT_FALSE(fs::exists(fs::path(Utf8ToUtf16(held))));
 }
 
+// The box's window of the shell's process, once it shows: its text.
+std::wstring BoxTextOf(DWORD pid) {
+  struct Search {
+    DWORD pid;
+    HWND box = nullptr;
+  } search{pid};
+  for (int i = 0; i < 600 && !search.box; ++i) {
+    ::EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(data);
+          DWORD owner = 0;
+          ::GetWindowThreadProcessId(window, &owner);
+          wchar_t name[16] = {};
+          ::GetClassNameW(window, name, 16);
+          if (owner == s->pid && std::wstring(name) == L"#32770" && ::IsWindowVisible(window)) {
+            s->box = window;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    ::Sleep(100);
+  }
+  if (!search.box) {
+    return {};
+  }
+  wchar_t text[2048] = {};
+  ::GetDlgItemTextW(search.box, 0xFFFF, text, 2048);
+  ::PostMessageW(search.box, WM_CLOSE, 0, 0);
+  return text;
+}
+
 // The shell started as a player's shortcut or the platform's handler starts it, with the stand-in
 // for Edge found on the PATH.
 class WinShellTest : public ::testing::Test {
@@ -146,7 +178,7 @@ class WinShellTest : public ::testing::Test {
 
   // The shell in the game's directory (its cache root), with `tail` after its name.
   void StartShell(const std::u16string& tail) {
-    std::wstring line = L"\"" + fs::path(GAMESHELL_EXE).wstring() + L"\" " + Wide(tail);
+    std::wstring line = L"\"" + shell_exe_.wstring() + L"\" " + Wide(tail);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     ASSERT_TRUE(::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -199,6 +231,7 @@ class WinShellTest : public ::testing::Test {
   fs::path browser_dir_, log_, game_;
   std::wstring old_path_ = Variable(L"PATH");
   PROCESS_INFORMATION shell_{};
+  fs::path shell_exe_ = GAMESHELL_EXE;
 };
 
 TEST_F(WinShellTest, PlaysTheGameOverThePipeAndEndsWithTheBrowser) {
@@ -257,6 +290,43 @@ TEST_F(WinShellTest, PlaysTheGameOverThePipeAndEndsWithTheBrowser) {
   EXPECT_GE(Find(lines, "title kept yes"), 0);
 }
 
+// The launcher library beside the shell gets the game window and its answer reaches the page;
+// without it the player is told in a box, and the game goes on.
+TEST_F(WinShellTest, TheLauncherLibraryBesideTheShellSignsInAndTakesPayments) {
+  const fs::path installed = cwd_.path() / "installed";
+  fs::create_directories(installed);
+  fs::copy_file(GAMESHELL_EXE, installed / "gameshell.exe");
+  fs::copy_file(TEST_LAUNCHER_DLL, installed / "ZendariGameLauncher.dll");
+  const fs::path record = cwd_.path() / "launcher.log";
+  ::SetEnvironmentVariableW(L"ZD_TEST_RECORD", record.c_str());
+  ::SetEnvironmentVariableW(L"ZD_TEST_RESULT", L"-2147483648");
+  ::SetEnvironmentVariableW(L"FAKE_BROWSER_PLAY", L"launcher");
+  shell_exe_ = installed / "gameshell.exe";
+  StartShell(u"");
+  std::optional<DWORD> code = WaitForShell();
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(*code, 0u);
+  EXPECT_GE(Find(LogLines(),
+                 "signed in window.UserAuthentic_return&&"
+                 "window.UserAuthentic_return(-2147483648)"),
+            0);
+  std::ifstream in(record);
+  std::stringstream calls;
+  calls << in.rdbuf();
+  EXPECT_EQ(calls.str(), "auth window\npay https://pay.example/支付?a=1\n");
+
+  fs::remove(installed / "ZendariGameLauncher.dll");
+  fs::remove(log_);
+  StartShell(u"");
+  const std::wstring text = BoxTextOf(shell_.dwProcessId);
+  EXPECT_EQ(text, L"UserAuthentic");
+  code = WaitForShell();
+  ASSERT_TRUE(code.has_value());
+  EXPECT_GE(Find(LogLines(), "signed in none"), 0);
+  ::SetEnvironmentVariableW(L"ZD_TEST_RECORD", nullptr);
+  ::SetEnvironmentVariableW(L"ZD_TEST_RESULT", nullptr);
+}
+
 TEST_F(WinShellTest, TheShellEndsWhenTheBrowserDies) {
   ::SetEnvironmentVariableW(L"FAKE_BROWSER_PLAY", L"die");
   StartShell(u"");
@@ -278,38 +348,6 @@ TEST_F(WinShellTest, TheBrowserEndsWithTheKilledShell) {
   EXPECT_EQ(::WaitForSingleObject(browser, 20000), WAIT_OBJECT_0)
       << "the browser outlived the shell";
   ::CloseHandle(browser);
-}
-
-// The box's window of the shell's process, once it shows: its text.
-std::wstring BoxTextOf(DWORD pid) {
-  struct Search {
-    DWORD pid;
-    HWND box = nullptr;
-  } search{pid};
-  for (int i = 0; i < 600 && !search.box; ++i) {
-    ::EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(data);
-          DWORD owner = 0;
-          ::GetWindowThreadProcessId(window, &owner);
-          wchar_t name[16] = {};
-          ::GetClassNameW(window, name, 16);
-          if (owner == s->pid && std::wstring(name) == L"#32770" && ::IsWindowVisible(window)) {
-            s->box = window;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    ::Sleep(100);
-  }
-  if (!search.box) {
-    return {};
-  }
-  wchar_t text[2048] = {};
-  ::GetDlgItemTextW(search.box, 0xFFFF, text, 2048);
-  ::PostMessageW(search.box, WM_CLOSE, 0, 0);
-  return text;
 }
 
 TEST_F(WinShellTest, NoBrowserIsSaidInABoxInBothLanguages) {
