@@ -1,4 +1,9 @@
 #include <windows.h>
+// After windows.h, which they need.
+#include <shellapi.h>
+#include <shobjidl.h>
+// After shobjidl.h, which names the type of its keys.
+#include <propkey.h>
 
 #include <algorithm>
 #include <atomic>
@@ -20,6 +25,8 @@ constexpr UINT kLookAgain = WM_APP + 2;
 constexpr UINT kLookEveryMs = 500;
 // The game's icon in the shell's program.
 constexpr int kIconResource = 100;
+// The game's own group on the taskbar, apart from the browser's windows.
+constexpr wchar_t kTaskbarIdentity[] = L"Varnholt.Game";
 
 std::wstring Wide(const std::string& text) {
   const std::u16string utf16 = Utf8ToUtf16(text);
@@ -89,6 +96,7 @@ class WinGameWindowKeeper : public GameWindowKeeper {
     MSG message;
     // Makes the thread's queue, so that the shell's messages reach it.
     ::PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     t_keeper = this;
     thread_id_ = ::GetCurrentThreadId();
     const HWINEVENTHOOK hook =
@@ -119,6 +127,9 @@ class WinGameWindowKeeper : public GameWindowKeeper {
       }
     }
     t_keeper = nullptr;
+    if (SUCCEEDED(com)) {
+      ::CoUninitialize();
+    }
     stopped_ = true;
   }
 
@@ -168,7 +179,35 @@ class WinGameWindowKeeper : public GameWindowKeeper {
     KeepPopupTitle(window);
   }
 
+  // The taskbar groups the game window as the game's, not as one of the browser's, and pins it
+  // as the shell that starts the game from the menu.
+  void SetTaskbarIdentity(HWND window) {
+    IPropertyStore* store = nullptr;
+    if (FAILED(::SHGetPropertyStoreForWindow(window, IID_PPV_ARGS(&store)))) {
+      return;  // an older system, or Wine
+    }
+    wchar_t program[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, program, MAX_PATH);
+    const std::wstring relaunch = L"\"" + std::wstring(program) + L"\" --in-player-cache --";
+    const std::wstring icon = std::wstring(program) + L",-" + std::to_wstring(kIconResource);
+    const std::pair<const PROPERTYKEY*, std::wstring> properties[] = {
+        {&PKEY_AppUserModel_ID, kTaskbarIdentity},
+        {&PKEY_AppUserModel_RelaunchCommand, relaunch},
+        {&PKEY_AppUserModel_RelaunchDisplayNameResource, Wide(rules_.title)},
+        {&PKEY_AppUserModel_RelaunchIconResource, icon},
+    };
+    for (const auto& [key, text] : properties) {
+      PROPVARIANT value{};
+      value.vt = VT_LPWSTR;
+      value.pwszVal = const_cast<wchar_t*>(text.c_str());
+      store->SetValue(*key, value);
+    }
+    store->Commit();
+    store->Release();
+  }
+
   void Keep(HWND window) {
+    SetTaskbarIdentity(window);
     ::SetWindowTextW(window, Wide(rules_.title).c_str());
     if (big_icon_) {
       ::SendMessageTimeoutW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_),
