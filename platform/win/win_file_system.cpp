@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "platform/file_system.h"
 #include "platform/win/wide_text.h"
@@ -98,41 +99,50 @@ bool LockMarkerWithin(HANDLE file, int wait_ms) {
   }
 }
 
-bool SameFile(HANDLE a, HANDLE b) {
-  BY_HANDLE_FILE_INFORMATION first, second;
-  return ::GetFileInformationByHandle(a, &first) && ::GetFileInformationByHandle(b, &second) &&
-         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh &&
-         first.nFileIndexLow == second.nFileIndexLow;
+// Where the lock that appends to and rewrites of `path` take lives: a file beside it that is never
+// replaced. (Locking the file itself, as on POSIX, cannot work here: a rewrite moves an open file
+// aside before it renames the new one in, and a writer that came in between would make an empty
+// file at the path, append to it, and lose its lines to the rename. A leading dot: never a game's
+// path.)
+std::wstring LockPathFor(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  const size_t name = slash == std::wstring::npos ? 0 : slash + 1;
+  return path.substr(0, name) + L".gameshell-lock-" + path.substr(name);
 }
 
-// `path`, created if missing, opened and exclusively locked: the file that is at the path once the
-// lock is held (another shell may rename a new one over it while this one waits).
-// INVALID_HANDLE_VALUE on failure. Shells sharing a cache root take this lock around every append
-// to and rewrite of the index.
-HANDLE OpenLocked(const std::wstring& path) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      return file;
+// `path` (created if missing) opened under its lock, which is held until `lock` closes.
+struct LockedFile {
+  HANDLE lock = INVALID_HANDLE_VALUE;
+  HANDLE file = INVALID_HANDLE_VALUE;
+
+  LockedFile() = default;
+  LockedFile(const LockedFile&) = delete;
+  LockedFile& operator=(const LockedFile&) = delete;
+  ~LockedFile() {
+    CloseFile();
+    if (lock != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(lock);  // and with it the lock
     }
-    if (!LockMarkerWithin(file, kIndexLockWaitMs)) {
-      ::CloseHandle(file);
-      return INVALID_HANDLE_VALUE;
-    }
-    HANDLE current = ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-    const bool same = current != INVALID_HANDLE_VALUE && SameFile(file, current);
-    if (current != INVALID_HANDLE_VALUE) {
-      ::CloseHandle(current);
-    }
-    if (same) {
-      return file;
-    }
-    ::CloseHandle(file);
   }
-  return INVALID_HANDLE_VALUE;
+  bool ok() const { return file != INVALID_HANDLE_VALUE; }
+  void CloseFile() {
+    if (file != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(file);
+      file = INVALID_HANDLE_VALUE;
+    }
+  }
+};
+
+// Shells sharing a cache root take this lock around every append to and rewrite of the index.
+// Not ok() on failure.
+void OpenLocked(const std::wstring& path, LockedFile* locked) {
+  locked->lock = ::CreateFileW(LockPathFor(path).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
+                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+  if (locked->lock == INVALID_HANDLE_VALUE || !LockMarkerWithin(locked->lock, kIndexLockWaitMs)) {
+    return;
+  }
+  locked->file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 class WinFileSystem : public FileSystem {
@@ -237,10 +247,12 @@ class WinFileSystem : public FileSystem {
   }
 
   bool AppendFile(const std::string& path, std::string_view content) override {
-    HANDLE file = OpenLocked(Wide(path));
-    if (file == INVALID_HANDLE_VALUE) {
+    LockedFile locked;
+    OpenLocked(Wide(path), &locked);
+    if (!locked.ok()) {
       return false;
     }
+    HANDLE file = std::exchange(locked.file, INVALID_HANDLE_VALUE);
     WinWritableFile writer(file);
     LARGE_INTEGER zero{};
     return ::SetFilePointerEx(file, zero, nullptr, FILE_END) && writer.Append(content) &&
@@ -251,10 +263,12 @@ class WinFileSystem : public FileSystem {
                     const std::function<std::string()>& make,
                     bool sync,
                     const std::function<void()>& then) override {
-    HANDLE file = OpenLocked(Wide(path));
-    if (file == INVALID_HANDLE_VALUE) {
+    LockedFile locked;
+    OpenLocked(Wide(path), &locked);
+    if (!locked.ok()) {
       return false;
     }
+    HANDLE file = std::exchange(locked.file, INVALID_HANDLE_VALUE);
     WinWritableFile writer(file);
     const std::string content = make();
     LARGE_INTEGER zero{};
@@ -262,14 +276,14 @@ class WinFileSystem : public FileSystem {
                                          writer.Append(content))) &&
                     (!sync || ::FlushFileBuffers(file));
     if (ok && then) {
-      then();  // the lock is let go with the handle, below
+      then();  // the lock is let go with `locked`, after the file is closed
     }
     return writer.Close() && ok;
   }
 
   bool LockHeldElsewhere(const std::string& path) override {
-    HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = ::CreateFileW(LockPathFor(Wide(path)).c_str(), GENERIC_READ, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       return false;
     }
@@ -281,24 +295,24 @@ class WinFileSystem : public FileSystem {
   bool ReplaceFileMerged(const std::string& path,
                          const std::function<void(std::string_view)>& take,
                          const std::function<std::string()>& make) override {
-    HANDLE file = OpenLocked(Wide(path));
-    if (file == INVALID_HANDLE_VALUE) {
+    LockedFile locked;
+    OpenLocked(Wide(path), &locked);
+    if (!locked.ok()) {
       return false;
     }
     char buffer[65536];
     bool ok = true;
     for (DWORD got = 0; ok;) {
-      ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr);
+      ok = ::ReadFile(locked.file, buffer, sizeof buffer, &got, nullptr);
       if (!ok || got == 0) {
         break;
       }
       take(std::string_view(buffer, got));
     }
-    // Renamed over (or the locked file moved aside) while still locked: a shell waiting for the
-    // lock finds the new file.
-    ok = ok && WriteFileAtomically(*this, path, make());
-    ::CloseHandle(file);
-    return ok;
+    // Closed before the rename, which an open file would send through the moving aside; the
+    // lock stays until the new file is in place.
+    locked.CloseFile();
+    return ok && WriteFileAtomically(*this, path, make());
   }
 
   std::unique_ptr<WritableFile> NewWritableFile(const std::string& path) override {
