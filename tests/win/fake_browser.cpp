@@ -4,8 +4,9 @@
 // advertisement's frame that both call the page functions, a cached file the page asks for, and
 // the end. It writes what it was told to the file FAKE_BROWSER_LOG, one line each.
 // FAKE_BROWSER_PLAY: "game" (the above, ending when the shell closes it), "launcher" (the game
-// signs in and pays through the launcher library, and ends), "die" (ends by itself with exit
-// code 7 once the game has loaded), "stay" (never ends by itself).
+// signs in and pays through the launcher library, and ends), "quit" (the player closes a locked
+// game with no exit prompt of its own, and the test answers the shell's box), "die" (ends by
+// itself with exit code 7 once the game has loaded), "stay" (never ends by itself).
 #include <windows.h>
 
 #include <atomic>
@@ -90,7 +91,8 @@ std::optional<Json> NextCommand(Clock::time_point deadline) {
 
 const std::string kAd = "http://127.0.0.5";
 std::string g_start_url;
-std::string g_game;  // the start address's origin
+std::string g_game;     // the start address's origin
+bool g_closed = false;  // the shell closed the browser
 
 // Answers one command as the browser would, as far as the shell reads the answer; logs it.
 void Answer(const Json& command) {
@@ -107,9 +109,13 @@ void Answer(const Json& command) {
     const std::string expression = params.value("expression", "");
     // The window's fitting reads its sizes: the page already has the size the shell wants.
     const bool sizes = expression.find("outerWidth") != std::string::npos;
+    // The game's page has no close hook.
+    const bool close_hook = expression.find("onWindowBeforClose") != std::string::npos;
     result = {{"result",
                {{"type", "string"},
-                {"value", sizes ? "[1280,720,1280,720,0,0,1920,1080,320,180]" : ""}}}};
+                {"value", sizes        ? "[1280,720,1280,720,0,0,1920,1080,320,180]"
+                          : close_hook ? "gameshell-nothing-ran"
+                                       : ""}}}};
   } else if (method == "Browser.getWindowForTarget") {
     result = {{"windowId", 1},
               {"bounds", {{"left", 0}, {"top", 0}, {"width", 1280}, {"height", 720}}}};
@@ -141,6 +147,7 @@ void Answer(const Json& command) {
   } else if (method == "Runtime.runIfWaitingForDebugger") {
   }
   Log(line);
+  g_closed = g_closed || method == "Browser.close";
   Send({{"id", command.value("id", 0)}, {"result", result}});
   if (method == "Target.setDiscoverTargets") {
     Emit("Target.targetCreated",
@@ -216,6 +223,49 @@ bool TitleBecomes(const std::string& title) {
   return WindowTitle() == title;
 }
 
+// The shell's box above the game window, once it shows (null after `within`).
+HWND BoxAboveWindow(std::chrono::milliseconds within) {
+  struct Search {
+    HWND owner;
+    HWND box = nullptr;
+  } search{g_window.load()};
+  const Clock::time_point deadline = Clock::now() + within;
+  do {
+    ::EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(data);
+          wchar_t name[16] = {};
+          ::GetClassNameW(window, name, 16);
+          if (::GetWindow(window, GW_OWNER) == s->owner && std::wstring(name) == L"#32770" &&
+              ::IsWindowVisible(window)) {
+            s->box = window;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.box) {
+      return search.box;
+    }
+    // The shell's commands are answered meanwhile.
+    while (std::optional<Json> command =
+               NextCommand(Clock::now() + std::chrono::milliseconds(50))) {
+      Answer(*command);
+    }
+  } while (Clock::now() < deadline);
+  return nullptr;
+}
+
+std::string DialogText(HWND box, int item) {
+  wchar_t text[256] = {};
+  ::GetDlgItemTextW(box, item, text, 256);
+  std::string utf8 = gameshell::Utf16ToUtf8(std::u16string(text, text + wcslen(text)));
+  for (size_t at = utf8.find('\n'); at != std::string::npos; at = utf8.find('\n')) {
+    utf8.replace(at, 1, "|");
+  }
+  return utf8;
+}
+
 void CallPageFunction(int context, const std::string& call) {
   Emit("Runtime.bindingCalled",
        {{"name", "__gameshellBridge"}, {"payload", call}, {"executionContextId", context}});
@@ -275,6 +325,41 @@ int Play(const std::string& play) {
     ServeUntil([](const Json&) { return false; }, milliseconds(500));
     Log("dying");
     return 7;
+  }
+  if (play == "quit") {
+    // The game locks its close and has no hook: the shell asks the player (the test answers its
+    // box), at each close until the player quits.
+    TitleBecomes("Varnholt");
+    CallPageFunction(2, R"(["setWindowCanClose",[false]])");
+    for (int close = 0; close < 3; ++close) {
+      Emit("Page.javascriptDialogOpening", {{"url", g_start_url},
+                                            {"message", ""},
+                                            {"type", "beforeunload"},
+                                            {"hasBrowserHandler", true}});
+      const HWND box = BoxAboveWindow(seconds(20));
+      if (!box) {
+        Log("no box");
+        return 5;
+      }
+      Log("box " + DialogText(box, 0xFFFF) + " buttons " + DialogText(box, IDOK) + " / " +
+          DialogText(box, IDCANCEL));
+      // Until the player answered, then long enough for a close to come.
+      const Clock::time_point deadline = Clock::now() + seconds(30);
+      while (::IsWindow(box) && !g_closed && Clock::now() < deadline) {
+        ServeUntil([](const Json&) { return false; }, milliseconds(50));
+      }
+      if (g_closed && ::IsWindow(box)) {
+        Log("closed with the box up");
+        return 6;
+      }
+      if (g_closed ||
+          ServeUntil([](const Json& c) { return Is(c, "Browser.close"); }, seconds(2))) {
+        Log("closed");
+        return 0;
+      }
+      Log("kept");
+    }
+    return 4;
   }
   if (play == "launcher") {
     // The game signs in through the launcher library, then pays: once the shell knows its

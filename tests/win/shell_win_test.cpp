@@ -112,8 +112,8 @@ TEST(WinTemporaryDirectoryTest, OnlyAnAbandonedDirectoryIsRemoved) {
   EXPECT_FALSE(fs::exists(fs::path(Utf8ToUtf16(held))));
 }
 
-// The box's window of the shell's process, once it shows: its text.
-std::wstring BoxTextOf(DWORD pid) {
+// The box's window of the shell's process, once it shows; null if none showed in a minute.
+HWND BoxOf(DWORD pid) {
   struct Search {
     DWORD pid;
     HWND box = nullptr;
@@ -135,12 +135,18 @@ std::wstring BoxTextOf(DWORD pid) {
         reinterpret_cast<LPARAM>(&search));
     ::Sleep(100);
   }
-  if (!search.box) {
+  return search.box;
+}
+
+// The text of the shell's box, once it shows; the box is then closed.
+std::wstring BoxTextOf(DWORD pid) {
+  const HWND box = BoxOf(pid);
+  if (!box) {
     return {};
   }
   wchar_t text[2048] = {};
-  ::GetDlgItemTextW(search.box, 0xFFFF, text, 2048);
-  ::PostMessageW(search.box, WM_CLOSE, 0, 0);
+  ::GetDlgItemTextW(box, 0xFFFF, text, 2048);
+  ::PostMessageW(box, WM_CLOSE, 0, 0);
   return text;
 }
 
@@ -325,6 +331,39 @@ TEST_F(WinShellTest, TheLauncherLibraryBesideTheShellSignsInAndTakesPayments) {
   EXPECT_GE(Find(LogLines(), "signed in none"), 0);
   ::SetEnvironmentVariableW(L"ZD_TEST_RECORD", nullptr);
   ::SetEnvironmentVariableW(L"ZD_TEST_RESULT", nullptr);
+}
+
+// A locked game with no exit prompt of its own: the shell asks, above the game window, in its
+// own words; Keep playing keeps the game, Quit ends it. (The test clicks: under Wine the box took
+// no click the stand-in browser, its owner's process, posted.)
+TEST_F(WinShellTest, ALockedGameWithoutAHookHasTheShellAsk) {
+  ::SetEnvironmentVariableW(L"FAKE_BROWSER_PLAY", L"quit");
+  StartShell(u"");
+  for (const int answer : {IDCANCEL, IDOK}) {
+    const HWND box = BoxOf(shell_.dwProcessId);
+    ASSERT_NE(box, nullptr);
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(box, answer)));
+    for (int i = 0; i < 300 && ::IsWindow(box); ++i) {
+      ::Sleep(100);
+    }
+  }
+  const std::optional<DWORD> code = WaitForShell();
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(*code, 0u);
+  const std::vector<std::string> lines = LogLines();
+  const std::string box =
+      "box 要退出游戏吗？|Quit the game? buttons 退出 &Quit / 继续游戏 Keep playing";
+  const int first = Find(lines, box);
+  ASSERT_GE(first, 0);
+  const int second = Find(lines, box, first + 1);
+  ASSERT_GT(second, first);
+  const int kept = Find(lines, "kept", first);
+  EXPECT_GT(kept, first);
+  EXPECT_LT(kept, second);
+  const int close = Find(lines, "Browser.close", first);
+  EXPECT_GT(close, second);
+  EXPECT_GT(Find(lines, "closed", second), close);
 }
 
 TEST_F(WinShellTest, TheShellEndsWhenTheBrowserDies) {
