@@ -17,6 +17,9 @@ namespace gameshell {
 namespace {
 // A browser asked to close that has not ended by then is ended.
 constexpr auto kCloseDeadline = std::chrono::seconds(5);
+// A browser that has said nothing over its pipe by then never will: one too old for the pipe's
+// switches opens a window of its own and leaves the shell waiting.
+constexpr auto kFirstAnswerDeadline = std::chrono::seconds(30);
 constexpr auto kLastRequestsTime = std::chrono::milliseconds(300);
 constexpr WindowSize kInitialSize{1440, 810};
 // The largest the player may make the game window: a 4K screen's.
@@ -113,6 +116,19 @@ int ChromiumShell::Run() {
   // The game has never saved files through the browser, and no other page may.
   browser_->DenyDownloads();
   tab_->Start();
+  loop_.PostDelayed(
+      [this] {
+        if (!browser_spoke_ && pipe_) {
+          start_failure_ = "it did not answer over its pipe";
+          std::fprintf(stderr, "gameshell: the browser engine could not start: %s\n",
+                       start_failure_.c_str());
+          exit_code_ = 2;
+          closing_ = true;
+          pipe_->process().Kill();
+          loop_.Quit();
+        }
+      },
+      kFirstAnswerDeadline);
   loop_.Run();
   return exit_code_;
 }

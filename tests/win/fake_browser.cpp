@@ -274,6 +274,10 @@ void CallPageFunction(int context, const std::string& call) {
 int Play(const std::string& play) {
   using std::chrono::milliseconds;
   using std::chrono::seconds;
+  if (play == "mute") {
+    // A browser that takes no pipe: it reads nothing and says nothing.
+    ::Sleep(INFINITE);
+  }
   if (play == "stay") {
     ServeUntil([](const Json&) { return false; }, std::chrono::hours(1));
     return 0;

@@ -375,6 +375,25 @@ TEST_F(WinShellTest, TheShellEndsWhenTheBrowserDies) {
   EXPECT_GE(Find(LogLines(), "exit 7"), 0);
 }
 
+// A browser that never speaks over the pipe (one too old for its switch) is ended, and the
+// player told, rather than waited for.
+TEST_F(WinShellTest, ABrowserThatNeverAnswersIsEndedAndSaid) {
+  ::SetEnvironmentVariableW(L"FAKE_BROWSER_PLAY", L"mute");
+  StartShell(u"");
+  const std::wstring text = BoxTextOf(shell_.dwProcessId);
+  EXPECT_NE(text.find(L"it did not answer over its pipe"), std::wstring::npos);
+  const std::optional<DWORD> code = WaitForShell();
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(*code, 2u);
+  const std::vector<std::string> lines = LogLines();
+  HANDLE browser = ::OpenProcess(
+      SYNCHRONIZE, FALSE, static_cast<DWORD>(std::stoul(lines[Find(lines, "pid ")].substr(4))));
+  if (browser) {
+    EXPECT_EQ(::WaitForSingleObject(browser, 0), WAIT_OBJECT_0) << "the browser was left running";
+    ::CloseHandle(browser);
+  }
+}
+
 TEST_F(WinShellTest, TheBrowserEndsWithTheKilledShell) {
   ::SetEnvironmentVariableW(L"FAKE_BROWSER_PLAY", L"stay");
   StartShell(u"");
