@@ -127,11 +127,8 @@ WindowsStart SplitWindowsStart(std::u16string_view command_line) {
     for (size_t j = 1; j <= i; ++j) {
       start.args.push_back(Utf16ToUtf8(arguments[j].text));
     }
-    std::u16string_view rest = command_line.substr(arguments[i].end);
-    while (!rest.empty() && (rest.front() == u' ' || rest.front() == u'\t')) {
-      rest.remove_prefix(1);
-    }
-    start.launch_parameters = std::u16string(rest);
+    start.launch_parameters =
+        std::u16string(WindowsCommandLineRest(command_line, arguments[i].end));
     return start;
   }
   start.launch_parameters = std::u16string(WindowsCommandLineTail(command_line));

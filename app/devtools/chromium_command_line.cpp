@@ -77,11 +77,12 @@ std::vector<std::string> ChromiumCommandLine(const ChromiumStart& start) {
 std::vector<std::string> ChromiumEnvironment() {
 #ifdef _WIN32
   return {};
-#endif
+#else
   // The window's own colour, shown before the first page is drawn, is the toolkit theme's: a dark
   // one keeps a dark game from flashing light at its start. The pages still see a light scheme
   // (the game tab says so).
   return {"GTK_THEME=Adwaita:dark"};
+#endif
 }
 
 }  // namespace gameshell

@@ -1,5 +1,7 @@
 #include "base/core/windows_command_line.h"
 
+#include <algorithm>
+
 namespace gameshell {
 
 namespace {
@@ -107,11 +109,14 @@ std::u16string QuoteWindowsArgument(std::u16string_view argument) {
 }
 
 std::u16string_view WindowsCommandLineTail(std::u16string_view line) {
-  size_t i = ProgramEnd(line, nullptr);
-  while (i < line.size() && IsBlank(line[i])) {
-    ++i;
+  return WindowsCommandLineRest(line, ProgramEnd(line, nullptr));
+}
+
+std::u16string_view WindowsCommandLineRest(std::u16string_view line, size_t position) {
+  while (position < line.size() && IsBlank(line[position])) {
+    ++position;
   }
-  return line.substr(i);
+  return line.substr(std::min(position, line.size()));
 }
 
 }  // namespace gameshell

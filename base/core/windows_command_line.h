@@ -27,5 +27,7 @@ std::u16string QuoteWindowsArgument(std::u16string_view argument);
 
 // What follows the program's name and the blanks after it, as written.
 std::u16string_view WindowsCommandLineTail(std::u16string_view command_line);
+// What follows `position` (an argument's end) and the blanks after it, as written.
+std::u16string_view WindowsCommandLineRest(std::u16string_view command_line, size_t position);
 
 }  // namespace gameshell

@@ -6,20 +6,13 @@
 #include <cwctype>
 #include <string>
 
+#include "base/core/text_conversion.h"
 #include "base/core/windows_command_line.h"
 #include "platform/win/wide_text.h"
 
 namespace gameshell::platform {
 
 namespace {
-
-std::u16string AsU16(const std::wstring& text) {
-  return std::u16string(text.begin(), text.end());
-}
-
-std::wstring AsWide(const std::u16string& text) {
-  return std::wstring(text.begin(), text.end());
-}
 
 std::string LastError(const char* what) {
   const DWORD code = ::GetLastError();
@@ -232,13 +225,12 @@ std::unique_ptr<BrowserProcess> StartBrowserProcess(const std::vector<std::strin
   // handle has the same value in the child.
   std::u16string command_line;
   for (const std::string& arg : argv) {
-    command_line +=
-        (command_line.empty() ? u"" : u" ") + QuoteWindowsArgument(AsU16(Utf8ToWide(arg)));
+    command_line += (command_line.empty() ? u"" : u" ") + QuoteWindowsArgument(Utf8ToUtf16(arg));
   }
-  command_line += u" --remote-debugging-io-pipes=" +
-                  AsU16(std::to_wstring(reinterpret_cast<uintptr_t>(browser_reads))) + u"," +
-                  AsU16(std::to_wstring(reinterpret_cast<uintptr_t>(browser_writes)));
-  std::wstring writable_line = AsWide(command_line);
+  command_line += Utf8ToUtf16(
+      " --remote-debugging-io-pipes=" + std::to_string(reinterpret_cast<uintptr_t>(browser_reads)) +
+      "," + std::to_string(reinterpret_cast<uintptr_t>(browser_writes)));
+  std::wstring writable_line(command_line.begin(), command_line.end());
   std::wstring environment = EnvironmentBlock(settings);
 
   HANDLE inherited[] = {browser_reads, browser_writes};

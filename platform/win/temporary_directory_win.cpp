@@ -58,7 +58,8 @@ std::string MakeTemporaryDirectory(const std::string& prefix) {
 }
 
 void RemoveAbandonedTemporaryDirectories(const std::string& prefix) {
-  const std::wstring pattern = TemporaryBase() + Utf8ToWide(prefix) + L"*";
+  const std::wstring base = TemporaryBase();
+  const std::wstring pattern = base + Utf8ToWide(prefix) + L"*";
   WIN32_FIND_DATAW found{};
   const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) {
@@ -78,7 +79,7 @@ void RemoveAbandonedTemporaryDirectories(const std::string& prefix) {
         ticks(found.ftLastWriteTime) + kMinute > ticks(now_time)) {
       continue;
     }
-    const std::wstring path = TemporaryBase() + found.cFileName;
+    const std::wstring path = base + found.cFileName;
     // Held by a living shell, it cannot be opened for deletion.
     const HANDLE probe =
         OpenDirectory(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);

@@ -23,6 +23,7 @@
 #include "base/core/windows_command_line.h"
 #include "base/devtools/cbor_message.h"
 #include "base/devtools/message_framer.h"
+#include "shown_dialog.h"
 
 namespace {
 
@@ -225,27 +226,12 @@ bool TitleBecomes(const std::string& title) {
 
 // The shell's box above the game window, once it shows (null after `within`).
 HWND BoxAboveWindow(std::chrono::milliseconds within) {
-  struct Search {
-    HWND owner;
-    HWND box = nullptr;
-  } search{g_window.load()};
+  const HWND owner = g_window.load();
   const Clock::time_point deadline = Clock::now() + within;
   do {
-    ::EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(data);
-          wchar_t name[16] = {};
-          ::GetClassNameW(window, name, 16);
-          if (::GetWindow(window, GW_OWNER) == s->owner && std::wstring(name) == L"#32770" &&
-              ::IsWindowVisible(window)) {
-            s->box = window;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (search.box) {
-      return search.box;
+    if (const HWND box =
+            ShownDialog([owner](HWND window) { return ::GetWindow(window, GW_OWNER) == owner; })) {
+      return box;
     }
     // The shell's commands are answered meanwhile.
     while (std::optional<Json> command =

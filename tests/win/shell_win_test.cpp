@@ -24,6 +24,7 @@
 #include "cache/core/cache_paths.h"
 #include "platform/browser_process.h"
 #include "platform/temporary_directory.h"
+#include "shown_dialog.h"
 
 namespace gameshell {
 namespace {
@@ -114,28 +115,17 @@ TEST(WinTemporaryDirectoryTest, OnlyAnAbandonedDirectoryIsRemoved) {
 
 // The box's window of the shell's process, once it shows; null if none showed in a minute.
 HWND BoxOf(DWORD pid) {
-  struct Search {
-    DWORD pid;
-    HWND box = nullptr;
-  } search{pid};
-  for (int i = 0; i < 600 && !search.box; ++i) {
-    ::EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(data);
+  for (int i = 0; i < 600; ++i) {
+    if (const HWND box = ShownDialog([pid](HWND window) {
           DWORD owner = 0;
           ::GetWindowThreadProcessId(window, &owner);
-          wchar_t name[16] = {};
-          ::GetClassNameW(window, name, 16);
-          if (owner == s->pid && std::wstring(name) == L"#32770" && ::IsWindowVisible(window)) {
-            s->box = window;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+          return owner == pid;
+        })) {
+      return box;
+    }
     ::Sleep(100);
   }
-  return search.box;
+  return nullptr;
 }
 
 // The text of the shell's box, once it shows; the box is then closed.
@@ -223,9 +213,10 @@ class WinShellTest : public ::testing::Test {
     return -1;
   }
 
-  bool WaitForLine(const std::string& start) const {
+  // Until the log has a line starting with `start` at or after line `from`.
+  bool WaitForLine(const std::string& start, int from = 0) const {
     for (int i = 0; i < 600; ++i) {
-      if (Find(LogLines(), start) >= 0) {
+      if (Find(LogLines(), start, from) >= 0) {
         return true;
       }
       ::Sleep(100);
@@ -339,9 +330,13 @@ TEST_F(WinShellTest, TheLauncherLibraryBesideTheShellSignsInAndTakesPayments) {
 TEST_F(WinShellTest, ALockedGameWithoutAHookHasTheShellAsk) {
   ::SetEnvironmentVariableW(L"FAKE_BROWSER_PLAY", L"quit");
   StartShell(u"");
+  int seen = 0;
   for (const int answer : {IDCANCEL, IDOK}) {
     const HWND box = BoxOf(shell_.dwProcessId);
     ASSERT_NE(box, nullptr);
+    // Once the stand-in browser has read the box.
+    ASSERT_TRUE(WaitForLine("box ", seen));
+    seen = Find(LogLines(), "box ", seen) + 1;
     ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(box, answer)));
     for (int i = 0; i < 300 && ::IsWindow(box); ++i) {
