@@ -412,14 +412,14 @@ class CacheProcessTest(ShellTestCase):
             i = int(os.path.basename(path).split(".")[0])
             with open(path, "rb") as f:
                 self.assertEqual(f.read(), origin_bytes(urls[i]), path)
-        # The index names a version only of files in place. (A path's last line counts; one marked
-        # " -", the mark a file gets before it is put in place, names none: the kill may come
-        # between the mark and the file.)
+        # The index names a version only of files in place. (A path's last line counts; one whose
+        # value is " -" (a blank and a dash, which no query can be), the mark a file gets before it
+        # is put in place, names none: the kill may come between the mark and the file.)
         index_path = os.path.join(self.cwd, "fileList.txt")
         with open(index_path) if os.path.exists(index_path) else open(os.devnull) as index:
             last = dict(line.split(" ", 1) for line in index.read().splitlines() if " " in line)
         for path, version in last.items():
-            if path != "version" and version != "-":
+            if path != "version" and version != " -":
                 self.assertTrue(os.path.isfile(os.path.join(self.cwd, path)), f"{path} {version}")
         got, _ = self.run_page(urls)
         self.assert_page_got_origin(got, urls)
