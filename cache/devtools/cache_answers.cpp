@@ -122,10 +122,15 @@ bool CacheAnswers::OnRequest(FetchDomain& fetch,
     return false;
   }
   if (resource && resource->in_flight) {
-    if (!on_disk ||
-        !Serve(fetch, request.id, decision.key.path, decision.key.path, extra_headers)) {
-      resource->waiting.push_back({fetch, request.id, extra_headers});
+    if (on_disk && Serve(fetch, request.id, decision.key.path, decision.key.path, extra_headers)) {
+      return true;
     }
+    // The page may have given up its request, and nothing would say so: only an answer that is
+    // coming is waited for.
+    if (IsAwaitingPageAnswer(decision.key)) {
+      return false;
+    }
+    resource->waiting.push_back({fetch, request.id, extra_headers});
     return true;
   }
   if (resource && !resource->kept_body.empty() &&
@@ -140,11 +145,66 @@ bool CacheAnswers::OnRequest(FetchDomain& fetch,
     StartOwnFetch(decision.key, url);
     return true;
   }
+  if (MayCarryItsOwn(request, url)) {
+    Carrier carrier;
+    carrier.page_request = true;
+    carrier.key = decision.key;
+    carrier.download = cache_->BeginDownload(decision.key);
+    carrier.url = url;
+    carriers_[request.id] = std::move(carrier);
+    resources_[decision.key].in_flight = true;
+    ++in_flight_;
+    fetch.Continue(request.id, /*pause_answer=*/true);
+    WatchForStall(request.id);
+    return true;
+  }
   if (!StartOwnFetch(decision.key, url)) {
     return false;  // the network answers it this time
   }
   resources_[decision.key].waiting.push_back({fetch, request.id, extra_headers});
   return true;
+}
+
+std::string CacheAnswers::ServerOf(const std::string& url) {
+  const size_t scheme_end = url.find("://");
+  if (scheme_end == std::string::npos) {
+    return {};
+  }
+  return url.substr(0, url.find_first_of("/?#", scheme_end + 3));
+}
+
+bool CacheAnswers::MayCarryItsOwn(const FetchDomain::PausedRequest& request,
+                                  const std::string& url) const {
+  if (!page_requests_may_carry_ || plain_servers_.count(ServerOf(url)) == 0) {
+    return false;
+  }
+  // A part, or a "not modified", is not the version's bytes.
+  if (request.headers.is_object()) {
+    for (const auto& [name, value] : request.headers.items()) {
+      if (EqualsIgnoringAsciiCase(name, "Range") || StartsWithIgnoringAsciiCase(name, "If-")) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool CacheAnswers::IsAwaitingPageAnswer(const ResourceKey& key) const {
+  for (const auto& [id, carrier] : carriers_) {
+    if (carrier.page_request && !carrier.reading && carrier.key == key) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void CacheAnswers::HandOverToOwnFetch(const std::string& request_id) {
+  auto node = carriers_.extract(request_id);
+  const Carrier& carrier = node.mapped();
+  cache_->FinishDownload(carrier.download, /*complete=*/false);
+  if (!StartOwnFetch(carrier.key, carrier.url)) {
+    Answer(carrier.key, false, {});
+  }
 }
 
 bool CacheAnswers::OnCarrierHop(FetchDomain& fetch, const FetchDomain::PausedRequest& request) {
@@ -190,8 +250,9 @@ bool CacheAnswers::StartOwnFetch(const ResourceKey& key, const std::string& url)
   carrier.url = url;
   carrier.fragment = fragment;
   own_fetches_[fragment] = std::move(carrier);
-  resources_[key].in_flight = true;
-  ++in_flight_;
+  if (!std::exchange(resources_[key].in_flight, true)) {
+    ++in_flight_;
+  }
   // A fetch the page never sent (its document went first) is given up.
   loop_.PostDelayed(
       [self = self_, fragment] {
@@ -224,6 +285,9 @@ bool CacheAnswers::OnAnswer(FetchDomain& fetch,
   const int status = request.status.value_or(0);
   if (!request.failed_answer && status >= 300 && status < 400 &&
       FetchDomain::Header(request.response_headers, "Location")) {
+    if (carrier.page_request) {
+      HandOverToOwnFetch(request.id);  // its next hop would be judged as a request of its own
+    }
     pass_on();  // a hop, which comes back as a request
     return true;
   }
@@ -233,6 +297,18 @@ bool CacheAnswers::OnAnswer(FetchDomain& fetch,
   // What the browser decodes it checks to the stream's end; anything else reaches the page as sent.
   const bool encoded = !plain && IsDecodedByBrowser(encoding);
   const std::optional<int64_t> length = AnnouncedLength(request.response_headers);
+  const std::string server = ServerOf(carrier.url);
+  if (encoded) {
+    plain_servers_.erase(server);
+    mixed_servers_.insert(server);
+  }
+  if (carrier.page_request) {
+    return OnPageAnswer(fetch, request, plain, encoded, length, std::move(pass_on));
+  }
+  if (plain && length && status == 200 && !request.failed_answer &&
+      mixed_servers_.count(server) == 0) {
+    plain_servers_.insert(server);
+  }
   // Stored only when it can be known to have come whole: by its announced length, or by its
   // encoding's own end. A second answer to one fetch is not one to piece together.
   if (request.failed_answer || status != 200 || (!plain && !encoded) || (plain && !length) ||
@@ -258,6 +334,43 @@ bool CacheAnswers::OnAnswer(FetchDomain& fetch,
     // The page gets it; its fetch then says whether it came whole.
     pass_on();
   });
+  return true;
+}
+
+bool CacheAnswers::OnPageAnswer(FetchDomain& fetch,
+                                const FetchDomain::PausedRequest& request,
+                                bool plain,
+                                bool encoded,
+                                std::optional<int64_t> length,
+                                std::function<void()> pass_on) {
+  Carrier& carrier = carriers_[request.id];
+  const bool whole_answer = !request.failed_answer && request.status == 200;
+  if (!whole_answer ||
+      (length && (*length > max_body_bytes_ || !cache_->RoomFor(carrier.download, *length)))) {
+    Drop(request.id);
+  } else if (plain && length && *length <= take_at_pause_bytes_) {
+    carrier.reading = true;
+    carrier.taken = true;
+    carrier.exact_length = length;
+    fetch.TakeAnswerBody(request.id, [self = self_, id = request.id, pass_on = std::move(pass_on)](
+                                         std::optional<std::string> body) {
+      if (CacheAnswers* answers = *self) {
+        answers->OnAnswerBody(id, std::move(body));
+        if (answers->carriers_.count(id) > 0) {
+          auto& taken = answers->carriers_[id];
+          answers->cache_->AppendToDownload(taken.download, *std::exchange(taken.body, {}));
+          answers->Store(id);
+        }
+      }
+      pass_on();
+    });
+    return true;
+  } else if (plain || encoded) {
+    HandOverToOwnFetch(request.id);
+  } else {
+    Drop(request.id);
+  }
+  pass_on();
   return true;
 }
 
@@ -452,6 +565,8 @@ void CacheAnswers::CheckForStall(const std::string& request_id, int progress) {
   // gone) is not.
   if (carrier->second.reading || carrier->second.progress != progress) {
     WatchForStall(request_id);
+  } else if (carrier->second.page_request) {
+    HandOverToOwnFetch(request_id);
   } else {
     Drop(request_id);
   }

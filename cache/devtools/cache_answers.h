@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,8 +24,13 @@ namespace gameshell {
 // taken at its pause, whole, anything else handed over by that fetch a piece at a time, so that
 // no answer that decodes to gigabytes is ever held whole. Meanwhile an older file answers at once
 // where there is one, and requests for the version wait for it and are answered from its file;
-// where it is not stored they go to the network. Anything else is not the cache's. Thread: the
-// shell's loop, which is the cache's deciding thread.
+// where it is not stored they go to the network. Anything else is not the cache's.
+// Once a server has sent an answer as it is with its length, the page's own request for a new
+// version of its resources goes to it and its answer is taken at its pause: one request instead of
+// two, and the page need not wait for the file. An answer that cannot be taken so (encoded, too
+// long, a hop) reaches the page as it came and the shell's fetch stores it; an encoded one sends
+// that server's requests back to the shell's fetch for the rest of the run.
+// Thread: the shell's loop, which is the cache's deciding thread.
 class CacheAnswers {
  public:
   // Each piece of the fetch's answer, in order; `go_on` says whether to read the next.
@@ -61,6 +67,7 @@ class CacheAnswers {
   void SetFetchStarter(FetchStarter starter) { fetch_starter_ = std::move(starter); }
   void SetMaxBodyBytesForTesting(int64_t bytes) { max_body_bytes_ = bytes; }
   void SetTakeAtPauseBytesForTesting(int64_t bytes) { take_at_pause_bytes_ = bytes; }
+  void SetPageRequestsMayCarryForTesting(bool may) { page_requests_may_carry_ = may; }
 
   // True for a request of the shell's own fetch (any hop of it): only the cache handles it, and
   // no rule of the page's applies.
@@ -93,6 +100,7 @@ class CacheAnswers {
   };
   // A request whose answer is to be stored.
   struct Carrier {
+    bool page_request = false;  // the page's own, not the shell's fetch
     ResourceKey key;
     ResourceCache::DownloadId download = 0;
     std::string url;  // its current hop's, without the fragment
@@ -108,6 +116,15 @@ class CacheAnswers {
 
   static std::string WithoutFragment(const FetchDomain::PausedRequest& request);
   bool OnCarrierHop(FetchDomain& fetch, const FetchDomain::PausedRequest& request);
+  // "scheme://host[:port]" of an address.
+  static std::string ServerOf(const std::string& url);
+  // True when the page's own request for a new version may carry its answer to the cache.
+  bool MayCarryItsOwn(const FetchDomain::PausedRequest& request, const std::string& url) const;
+  // True while a page's request carries this version and its answer has not come.
+  bool IsAwaitingPageAnswer(const ResourceKey& key) const;
+  // The page's request carried an answer not to be taken at its pause: the shell's fetch stores
+  // the version instead.
+  void HandOverToOwnFetch(const std::string& request_id);
   // False when the file cannot answer: then nothing was sent.
   bool Serve(const FetchDomain& fetch,
              const std::string& request_id,
@@ -120,6 +137,13 @@ class CacheAnswers {
                        std::string piece,
                        std::function<void(bool go_on)> go_on);
   void OnOwnFetchEnded(const std::string& fragment, bool whole);
+  // At the answer to the page's own request that carries a version.
+  bool OnPageAnswer(FetchDomain& fetch,
+                    const FetchDomain::PausedRequest& request,
+                    bool plain,
+                    bool encoded,
+                    std::optional<int64_t> length,
+                    std::function<void()> pass_on);
   // The body taken at the pause; nothing when the browser would not give it.
   void OnAnswerBody(const std::string& request_id, std::optional<std::string> body);
   Carrier* ReadingCarrier(const std::string& fragment, std::string* request_id);
@@ -136,12 +160,16 @@ class CacheAnswers {
   FetchStarter fetch_starter_;
   int64_t max_body_bytes_ = kMaxBodyBytes;
   int64_t take_at_pause_bytes_ = kTakeAtPauseBytes;
+  bool page_requests_may_carry_ = true;
   // Names the shell's own fetches: a page cannot guess it.
   const std::string own_fetch_prefix_;
   int own_fetches_started_ = 0;
   std::unordered_map<ResourceKey, Resource, ResourceKeyHash> resources_;
   int in_flight_ = 0;
   std::map<std::string, Carrier> carriers_;  // by request
+  // Servers that sent an answer as it is with its length, and those that also sent an encoded one.
+  std::set<std::string> plain_servers_;
+  std::set<std::string> mixed_servers_;
   // The shell's fetches started and not yet seen: by fragment.
   std::map<std::string, Carrier> own_fetches_;
   // Tasks posted to the loop run only while this object lives.

@@ -22,6 +22,8 @@ class CacheAnswersTest : public ::testing::Test {
  protected:
   CacheAnswersTest() {
     cache_.index().Load();
+    // The shell's own fetch of every version, unless a test says otherwise.
+    answers_.SetPageRequestsMayCarryForTesting(false);
     fetch_.OnRequestPaused([this](const FetchDomain::PausedRequest& request) {
       if (request.status || request.failed_answer) {
         if (!answers_.OnAnswer(fetch_, request)) {
@@ -100,6 +102,10 @@ class CacheAnswersTest : public ::testing::Test {
   std::vector<Json> Ended(size_t n, bool whole, size_t expected_writes = 1) {
     written_.clear();
     ended_.at(n)(whole);
+    return Settled(expected_writes);
+  }
+  // What the shell wrote once the cache has put a body in place and answered those waiting.
+  std::vector<Json> Settled(size_t expected_writes) {
     // The writer hands its work between its threads a few times before the loop hears of it.
     for (int round = 0; round < 3 || (written_.size() < expected_writes && round < 500); ++round) {
       cache_.WaitForWriterForTesting();
@@ -255,6 +261,78 @@ TEST_F(CacheAnswersTest, AnOlderFileAnswersAtOnceWhileTheShellsOwnFetchBringsThe
   Answered(2, "own2.1", "http://h/res/b2.dat", "bb1", {{"Content-Length", "3"}});
   EXPECT_EQ(Ended(2, true)[0]["params"]["requestId"], "4");
   EXPECT_EQ(ReadCacheFile("res/b.dat"), "bb1");
+}
+
+TEST_F(CacheAnswersTest, OnceItsServerSentAnAnswerAsItIsThePagesOwnRequestCarriesANewVersion) {
+  answers_.SetPageRequestsMayCarryForTesting(true);
+  Pause("1", kUrl);
+  Fetched(0, kUrl, "abcd");
+  Ended(0, true);
+  struct Case {
+    const char* name;
+    Json request_headers;
+    Json answer;
+    std::string body;  // what the browser gives when asked for it
+    bool stored;
+    bool handed_over;  // the shell's own fetch was started for it
+  } cases[] = {
+      {"whole", {}, Answer({{"Content-Length", "3"}}), "ccc", true, false},
+      {"shorter than announced", {}, Answer({{"Content-Length", "9"}}), "ccc", false, false},
+      {"not found", {}, Answer({{"Content-Length", "3"}}, 404), "", false, false},
+      {"a network error", {}, {{"responseErrorReason", "Failed"}}, "", false, false},
+      {"no length", {}, Answer({{"Content-Type", "x/y"}}), "", false, true},
+      {"a hop", {}, Answer({{"Location", "/elsewhere"}}, 302), "", false, true},
+      {"a part", {{"range", "bytes=0-1"}}, Json(), "", false, true},
+      {"only if changed", {{"If-None-Match", "\"x\""}}, Json(), "", false, true},
+      // Last: the server now answers encoded, and so loses the page's requests to the shell.
+      {"encoded", {}, Answer({{"Content-Encoding", "gzip"}}), "", false, true},
+      {"after an encoded one", {}, Json(), "", false, true},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.name);
+    const std::string url = "http://h/page/" + std::to_string(i) + ".dat?v=1";
+    const std::string id = "p" + std::to_string(i);
+    const size_t fetches = started_.size();
+    Json params = {{"requestId", id},
+                   {"request", {{"url", url}, {"method", "GET"}, {"headers", c.request_headers}}},
+                   {"frameId", "main"},
+                   {"resourceType", "XHR"}};
+    const std::vector<Json> asked =
+        Receive({{"method", "Fetch.requestPaused"}, {"params", params}, {"sessionId", "S"}});
+    if (!c.answer.is_object()) {  // it waits for the shell's fetch
+      EXPECT_TRUE(asked.empty());
+      EXPECT_EQ(started_.size(), fetches + 1);
+      continue;
+    }
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0]["params"]["interceptResponse"], true);
+    // Before the answer comes, the page may have given up its request: another goes its own way.
+    const std::vector<Json> early = Pause(id + "early", url);
+    ASSERT_EQ(early.size(), 1u);
+    EXPECT_EQ(early[0]["method"], "Fetch.continueRequest");
+    EXPECT_FALSE(early[0]["params"].contains("interceptResponse"));
+    std::vector<Json> after = Pause(id, url, c.answer);
+    if (!after.empty() && after[0]["method"] == "Fetch.getResponseBody") {
+      EXPECT_TRUE(Pause(id + "w", url).empty());  // the answer is coming: one waits for it
+      after = Receive({{"id", after[0]["id"]},
+                       {"result", {{"body", Base64Encode(c.body)}, {"base64Encoded", true}}},
+                       {"sessionId", "S"}});
+    }
+    // The page gets the answer as it came.
+    ASSERT_FALSE(after.empty());
+    EXPECT_EQ(after.back()["method"], "Fetch.continueRequest");
+    EXPECT_EQ(after.back()["params"]["requestId"], id);
+    EXPECT_EQ(started_.size(), fetches + (c.handed_over ? 1 : 0));
+    if (c.stored) {
+      written_.clear();
+      const std::vector<Json> served = Settled(1);
+      ASSERT_EQ(served.size(), 1u);
+      EXPECT_EQ(served[0]["params"]["requestId"], id + "w");
+      EXPECT_EQ(Base64Decode(served[0]["params"]["body"].get<std::string>()), c.body);
+    }
+    EXPECT_EQ(ReadCacheFile("page/" + std::to_string(i) + ".dat"), c.stored ? c.body : "");
+  }
 }
 
 }  // namespace
