@@ -39,7 +39,7 @@ void CacheIndex::AssertLoadedLocked() const {
 void CacheIndex::Load() {
   // Read a piece at a time and parsed line by line: the file's size costs no memory, and junk
   // (past kMaxJunkBytes) none either.
-  std::map<std::string, std::string> loaded;
+  IndexEntries loaded;
   // Line by line, so the spelling written last wins, as its file did.
   Spellings spellings(fs_.NamesIgnoreCase());
   uint64_t junk_bytes = 0;
@@ -59,7 +59,7 @@ void CacheIndex::Load() {
       }
     }
     spellings.Record(key_text);
-    loaded.insert_or_assign(std::move(key_text), std::move(value_text));
+    loaded.Set(key_text, value_text);
   });
 
   MutexLock lock(&mutex_);
@@ -70,18 +70,18 @@ void CacheIndex::Load() {
   // The loaded nodes themselves become the entries: a copy of a large index's keys would leave as
   // much memory again behind, freed but scattered where the allocator cannot give it back. What
   // the file says wins over what was set meanwhile, as a later line would.
-  loaded.merge(entries_);
-  entries_.swap(loaded);
+  loaded.Merge(entries_);
+  entries_.Swap(loaded);
   spellings_.MergeFrom(std::move(spellings));
   file_bytes_ = read.bytes;
   live_bytes_ = 0;
-  for (const auto& [key, value] : entries_) {
+  entries_.ForEach([this](std::string_view key, std::string_view value) {
     live_bytes_ += IndexLineBytes(key, value);
-  }
+  });
   // A torn last line is mended by a rewrite, and so is junk (which stays readable in memory
   // meanwhile: nothing asks for it).
   rewrite_due_ = junk || read.torn;
-  if (entries_.try_emplace(kGenerationKey, "1").second) {
+  if (entries_.Add(kGenerationKey, "1")) {
     pending_.push_back(IndexLine(kGenerationKey, "1"));
     live_bytes_ += pending_.back().size();
   }
@@ -96,20 +96,18 @@ void CacheIndex::Load() {
 std::optional<std::string> CacheIndex::Find(const std::string& key) const {
   MutexLock lock(&mutex_);
   AssertLoadedLocked();
-  auto it = entries_.find(key);
-  if (it == entries_.end()) {
+  const std::optional<std::string_view> value = entries_.Find(key);
+  if (!value) {
     return std::nullopt;
   }
-  return it->second;
+  return std::string(*value);
 }
 
 void CacheIndex::SetLocked(const std::string& key, const std::string& value) {
   std::string line = IndexLine(key, value);
   spellings_.Record(key);
-  auto [it, inserted] = entries_.try_emplace(key, value);
-  if (!inserted) {
-    live_bytes_ -= IndexLineBytes(key, it->second);
-    it->second = value;
+  if (const std::optional<std::string> old = entries_.Set(key, value)) {
+    live_bytes_ -= IndexLineBytes(key, *old);
   }
   live_bytes_ += line.size();
   if (!line.empty()) {
@@ -184,24 +182,18 @@ void CacheIndex::StampEntries(const TakeStamp& take, const std::atomic<bool>* st
   constexpr size_t kSlice = 1024;
   std::vector<std::string> keys;
   std::vector<std::string> gone;
-  std::string after;
-  bool first = true;
+  std::optional<std::string> after;
   while (true) {
     if (stop && stop->load()) {
       return;
     }
-    keys.clear();
     {
       MutexLock lock(&mutex_);
-      for (auto it = first ? entries_.begin() : entries_.upper_bound(after);
-           it != entries_.end() && keys.size() < kSlice; ++it) {
-        keys.push_back(it->first);
-      }
+      keys = entries_.KeysAfter(after, kSlice);
     }
     if (keys.empty()) {
       break;
     }
-    first = false;
     after = keys.back();
     for (std::string& key : keys) {
       if (key == kGenerationKey) {
@@ -220,11 +212,9 @@ void CacheIndex::StampEntries(const TakeStamp& take, const std::atomic<bool>* st
   {
     MutexLock lock(&mutex_);
     for (const std::string& key : gone) {
-      auto it = entries_.find(key);
       // A file put in place meanwhile brings its entry back.
-      if (it != entries_.end() && !fs_.FileSize(key)) {
-        live_bytes_ -= IndexLineBytes(key, it->second);
-        entries_.erase(it);
+      if (entries_.Contains(key) && !fs_.FileSize(key)) {
+        live_bytes_ -= IndexLineBytes(key, *entries_.Erase(key));
         dropped_.insert(key);
       }
     }
@@ -274,7 +264,7 @@ void CacheIndex::Reset(const std::string& generation) {
 }
 
 void CacheIndex::ResetLocked(const std::string& generation) {
-  entries_.clear();
+  entries_.Clear();
   spellings_.Clear();
   pending_.clear();
   live_bytes_ = 0;
@@ -291,7 +281,7 @@ bool CacheIndex::OwnsFile(const std::string& key) const {
 std::map<std::string, std::string> CacheIndex::Entries() const {
   MutexLock lock(&mutex_);
   AssertLoadedLocked();
-  return entries_;
+  return entries_.ToMap();
 }
 
 void CacheIndex::FlushOrSchedule() {
@@ -310,7 +300,7 @@ void CacheIndex::Write(bool whole, bool compact) {
   {
     MutexLock lock(&mutex_);
     // Before Load there is nothing worth writing over what the file holds.
-    if (entries_.empty() || file_unusable_) {
+    if (entries_.Empty() || file_unusable_) {
       pending_.clear();
       return;
     }
@@ -365,13 +355,13 @@ void CacheIndex::Write(bool whole, bool compact) {
           if (!from_file) {
             // A clear drops whatever the file held; a file gone is written anew from memory.
             MutexLock lock(&mutex_);
-            merged = entries_;
+            merged = entries_.ToMap();
             DropJunk(merged);
             return;
           }
           MutexLock lock(&mutex_);
           for (const std::string& key : dropped_) {
-            if (!entries_.contains(key)) {
+            if (!entries_.Contains(key)) {
               merged.erase(key);
             }
           }
@@ -397,8 +387,8 @@ void CacheIndex::Write(bool whole, bool compact) {
   }
   for (const auto& [key, value] : superseded) {
     // Not this shell's version any more; no line needed, the peer's says which it is.
-    if (auto it = entries_.find(key); it != entries_.end() && it->second == value) {
-      it->second = kNoVersionToken;
+    if (entries_.Find(key) == value) {
+      entries_.Set(key, kNoVersionToken);
     }
   }
 }

@@ -13,6 +13,7 @@
 
 #include "base/core/mutex.h"
 #include "cache/core/cache_paths.h"
+#include "cache/core/index_entries.h"
 #include "cache/core/index_file.h"
 #include "cache/core/index_format.h"
 #include "cache/core/spellings.h"
@@ -143,7 +144,7 @@ class CacheIndex {
 
   mutable Mutex mutex_;
   bool loading_ GUARDED_BY(mutex_) = false;
-  std::map<std::string, std::string> entries_ GUARDED_BY(mutex_);
+  IndexEntries entries_ GUARDED_BY(mutex_);
   // Lines of entries not yet in the file, oldest first.
   std::vector<std::string> pending_ GUARDED_BY(mutex_);
   bool reset_pending_ GUARDED_BY(mutex_) = false;

@@ -14,9 +14,9 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kLineEnd = "\n";
 #endif
 
-bool RoundTrips(const std::string& key, const std::string& value) {
-  return key.find_first_of(" \r\n") == std::string::npos &&
-         value.find_first_of("\r\n") == std::string::npos;
+bool RoundTrips(std::string_view key, std::string_view value) {
+  return key.find_first_of(" \r\n") == std::string_view::npos &&
+         value.find_first_of("\r\n") == std::string_view::npos;
 }
 
 }  // namespace
@@ -34,7 +34,7 @@ std::string IndexLine(const std::string& key, const std::string& value) {
   return line;
 }
 
-size_t IndexLineBytes(const std::string& key, const std::string& value) {
+size_t IndexLineBytes(std::string_view key, std::string_view value) {
   return RoundTrips(key, value) ? key.size() + value.size() + 1 + kLineEnd.size() : 0;
 }
 

@@ -33,7 +33,7 @@ void ParseIndex(std::string_view text, std::map<std::string, std::string>& entri
 // be read back as written.
 std::string IndexLine(const std::string& key, const std::string& value);
 // Its size, without making it.
-size_t IndexLineBytes(const std::string& key, const std::string& value);
+size_t IndexLineBytes(std::string_view key, std::string_view value);
 
 // What an entry may be: the generation, or a storable cache path with a token that has no control
 // character (no URL's query has one). Anything else is junk from a damaged file.

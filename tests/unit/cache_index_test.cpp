@@ -18,6 +18,36 @@ using testing::MemoryFileSystem;
 using testing::ScopedTempCwd;
 using Entries = std::map<std::string, std::string>;
 
+// Each entry's key and value share one string: a key must never run into its value.
+TEST(IndexEntriesTest, KeysThatBeginOtherKeysStayApartFromTheirValues) {
+  IndexEntries entries;
+  EXPECT_FALSE(entries.Set("a.png", "2"));
+  EXPECT_FALSE(entries.Set("a", ".png2"));
+  EXPECT_FALSE(entries.Set("a.png2", ""));
+  EXPECT_FALSE(entries.Set(std::string("b\0c", 3), std::string("\0", 1)));
+  EXPECT_EQ(entries.Set("a", "1"), ".png2");  // replaced, in its place
+  EXPECT_FALSE(entries.Add("a.png", "9"));
+  EXPECT_TRUE(entries.Add("0", "0"));
+  EXPECT_EQ(entries.ToMap(), (Entries{{"0", "0"},
+                                      {"a", "1"},
+                                      {"a.png", "2"},
+                                      {"a.png2", ""},
+                                      {std::string("b\0c", 3), std::string("\0", 1)}}));
+  EXPECT_EQ(entries.Find("a.pn"), std::nullopt);
+  EXPECT_EQ(entries.Find("a.png"), "2");
+  EXPECT_EQ(entries.KeysAfter(std::nullopt, 2), (std::vector<std::string>{"0", "a"}));
+  EXPECT_EQ(entries.KeysAfter("a.p", 2), (std::vector<std::string>{"a.png", "a.png2"}));
+  EXPECT_EQ(entries.Erase("a.png"), "2");
+  EXPECT_FALSE(entries.Contains("a.png"));
+  IndexEntries other;
+  other.Set("a", "other");
+  other.Set("z", "other");
+  entries.Merge(other);  // what `entries` has wins
+  EXPECT_EQ(entries.Find("a"), "1");
+  EXPECT_EQ(entries.Find("z"), "other");
+  EXPECT_EQ(other.ToMap(), (Entries{{"a", "other"}}));
+}
+
 class CacheIndexTest : public ::testing::Test {
  protected:
   MemoryFileSystem disk_;
