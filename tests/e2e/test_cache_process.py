@@ -379,6 +379,22 @@ class CacheProcessTest(ShellTestCase):
         self.assertEqual(got[(1, 0)][2], fnv1a(origin_bytes(mirror)))
         self.assertEqual(self.network_hits("/gen/m/a.conf?v=5"), 0)
 
+    def test_once_a_host_answered_plainly_the_pages_own_requests_bring_its_new_versions(self):
+        # The first comes by the shell's fetch; the later ones, asked for after it came, are the
+        # page's own requests carrying their answers to the cache: the game's own host's and,
+        # read across origins, the mirror's.
+        own = [f"/gen/carry/{i}.dat?v=1" for i in range(3)]
+        mirror = [f"http://localhost:{PORT}/gen/carry/m{i}.dat?v=1" for i in range(3)]
+        got, _ = self.run_page(own + mirror, extra=("serial:1",), binary=TWO_HOSTS_BIN)
+        self.assert_page_got_origin(got, own + mirror)
+        for url in own + mirror:
+            self.assertEqual(self.read(url), origin_bytes(url), url)
+            self.assertEqual(self.network_hits(url), 1, url)
+        got, _ = self.run_page(own + mirror, extra=("serial:1",), binary=TWO_HOSTS_BIN)
+        self.assert_page_got_origin(got, own + mirror)
+        for url in own + mirror:
+            self.assertEqual(self.network_hits(url), 0, url)
+
     def test_downloads_carry_the_pages_cookies(self):
         url = "/gen/session/a.dat?v=1"
         self.fault("/gen/session/a.dat", "needcookie")
