@@ -74,10 +74,11 @@ void CacheIndex::Load() {
   entries_.Swap(loaded);
   spellings_.MergeFrom(std::move(spellings));
   file_bytes_ = read.bytes;
-  live_bytes_ = 0;
-  entries_.ForEach([this](std::string_view key, std::string_view value) {
-    live_bytes_ += IndexLineBytes(key, value);
+  uint64_t live_bytes = 0;
+  entries_.ForEach([&live_bytes](std::string_view key, std::string_view value) {
+    live_bytes += IndexLineBytes(key, value);
   });
+  live_bytes_ = live_bytes;
   // A torn last line is mended by a rewrite, and so is junk (which stays readable in memory
   // meanwhile: nothing asks for it).
   rewrite_due_ = junk || read.torn;
