@@ -119,6 +119,16 @@ void FetchDomain::TakeAnswerBody(const std::string& id,
                    });
 }
 
+void FetchDomain::TakeAnswerBodyAsStream(
+    const std::string& id,
+    std::function<void(std::optional<std::string>)> done) const {
+  connection_.Send("Fetch.takeResponseBodyAsStream", {{"requestId", id}}, session_id_,
+                   [done = std::move(done)](const DevToolsConnection::Answer& answer) {
+                     const std::string handle = StringAt(answer.result, "stream");
+                     done(answer.ok() && !handle.empty() ? std::optional(handle) : std::nullopt);
+                   });
+}
+
 std::optional<std::string> FetchDomain::Header(const Headers& headers, std::string_view name) {
   for (const auto& [key, value] : headers) {
     if (EqualsIgnoringAsciiCase(key, name)) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/devtools/devtools_connection.h"
+#include "base/devtools/io_domain.h"
 
 namespace gameshell {
 
@@ -51,6 +52,11 @@ class FetchDomain {
   // At its answer: the body the page will get (decoded); nothing when it is not to be had.
   void TakeAnswerBody(const std::string& id,
                       std::function<void(std::optional<std::string> body)> body) const;
+  // At its answer: the body as a stream for `Streams()` (nothing when it is not to be had). The
+  // request then goes on only as answered or failed.
+  void TakeAnswerBodyAsStream(const std::string& id,
+                              std::function<void(std::optional<std::string> handle)> done) const;
+  IoDomain Streams() const { return IoDomain(connection_, session_id_); }
 
   // The value of a header (any case of its name), or nothing.
   static std::optional<std::string> Header(const Headers& headers, std::string_view name);

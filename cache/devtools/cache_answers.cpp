@@ -60,7 +60,7 @@ CacheAnswers::~CacheAnswers() {
   }
   for (auto& [key, resource] : resources_) {
     for (const Waiting& waiting : resource.waiting) {
-      waiting.fetch.Continue(waiting.request_id);
+      LetGo(waiting);
     }
     if (!resource.kept_body.empty()) {
       fs_.RemoveFile(resource.kept_body);
@@ -151,6 +151,7 @@ bool CacheAnswers::OnRequest(FetchDomain& fetch,
     carrier.key = decision.key;
     carrier.download = cache_->BeginDownload(decision.key);
     carrier.url = url;
+    carrier.extra_headers = extra_headers;
     carriers_[request.id] = std::move(carrier);
     resources_[decision.key].in_flight = true;
     ++in_flight_;
@@ -365,6 +366,23 @@ bool CacheAnswers::OnPageAnswer(FetchDomain& fetch,
       pass_on();
     });
     return true;
+  } else if (plain && length) {
+    carrier.reading = true;
+    carrier.exact_length = length;
+    fetch.TakeAnswerBodyAsStream(request.id,
+                                 [self = self_, fetch, id = request.id,
+                                  pass_on = std::move(pass_on)](std::optional<std::string> handle) {
+                                   CacheAnswers* answers = *self;
+                                   if (answers && handle) {
+                                     answers->ReadPageStream(fetch, id, *handle);
+                                     return;
+                                   }
+                                   if (answers) {
+                                     answers->Drop(id);
+                                   }
+                                   pass_on();
+                                 });
+    return true;
   } else if (plain || encoded) {
     HandOverToOwnFetch(request.id);
   } else {
@@ -372,6 +390,70 @@ bool CacheAnswers::OnPageAnswer(FetchDomain& fetch,
   }
   pass_on();
   return true;
+}
+
+void CacheAnswers::ReadPageStream(const FetchDomain& fetch,
+                                  const std::string& request_id,
+                                  const std::string& handle) {
+  fetch.Streams().Read(
+      handle, kStreamPieceBytes,
+      [self = self_, fetch, request_id, handle](std::optional<std::string> piece, bool end) {
+        if (CacheAnswers* answers = *self) {
+          answers->OnPageStreamPiece(fetch, request_id, handle, std::move(piece), end);
+        }
+      });
+}
+
+void CacheAnswers::OnPageStreamPiece(const FetchDomain& fetch,
+                                     const std::string& request_id,
+                                     const std::string& handle,
+                                     std::optional<std::string> piece,
+                                     bool end) {
+  const auto found = carriers_.find(request_id);
+  Carrier* carrier = found != carriers_.end() ? &found->second : nullptr;
+  if (carrier && piece) {
+    ++carrier->progress;
+    carrier->size += static_cast<int64_t>(piece->size());
+    if (carrier->size <= *carrier->exact_length) {
+      cache_->AppendToDownload(carrier->download, std::move(*piece));
+    }
+  }
+  // A stream reads to its end however short the answer came: its length tells.
+  if (!carrier || !piece || carrier->size > *carrier->exact_length ||
+      (end && carrier->size != *carrier->exact_length)) {
+    fetch.Streams().Close(handle);
+    Drop(request_id);
+    fetch.Fail(request_id, "Failed");  // as a cut answer would have
+    return;
+  }
+  if (end) {
+    fetch.Streams().Close(handle);
+    resources_[carrier->key].waiting.push_back(
+        {fetch, request_id, carrier->extra_headers, /*body_taken=*/true});
+    Store(request_id);
+    return;
+  }
+  // A slow disk holds the reading back rather than the pieces piling up in memory.
+  auto next = [self = self_, fetch, request_id, handle] {
+    if (CacheAnswers* answers = *self) {
+      answers->ReadPageStream(fetch, request_id, handle);
+    }
+  };
+  if (cache_->WhenBacklogBelow(carrier->download, kMaxBacklogBytes, [self = self_, next] {
+        if (CacheAnswers* answers = *self) {
+          answers->loop_.Post(next);
+        }
+      })) {
+    next();
+  }
+}
+
+void CacheAnswers::LetGo(const Waiting& waiting) {
+  if (waiting.body_taken) {
+    waiting.fetch.Fail(waiting.request_id, "Failed");
+  } else {
+    waiting.fetch.Continue(waiting.request_id);
+  }
 }
 
 void CacheAnswers::OnAnswerBody(const std::string& request_id, std::optional<std::string> body) {
@@ -494,7 +576,7 @@ void CacheAnswers::Answer(const ResourceKey& key, bool stored, const std::string
     const std::string& file = stored ? key.path : kept;
     if (file.empty() ||
         !Serve(waiting.fetch, waiting.request_id, file, key.path, waiting.extra_headers)) {
-      waiting.fetch.Continue(waiting.request_id);
+      LetGo(waiting);
     }
   }
   if (kept.empty()) {

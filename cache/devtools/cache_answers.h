@@ -27,8 +27,9 @@ namespace gameshell {
 // where it is not stored they go to the network. Anything else is not the cache's.
 // Once a server has sent an answer as it is with its length, the page's own request for a new
 // version of its resources goes to it and its answer is taken at its pause: one request instead of
-// two, and the page need not wait for the file. An answer that cannot be taken so (encoded, too
-// long, a hop) reaches the page as it came and the shell's fetch stores it; an encoded one sends
+// two, and the page need not wait for the file; a longer one is read as a stream, and the page's
+// request is then answered from the file. An answer that cannot be taken so (encoded, without a
+// length, a hop) reaches the page as it came and the shell's fetch stores it; an encoded one sends
 // that server's requests back to the shell's fetch for the rest of the run.
 // Thread: the shell's loop, which is the cache's deciding thread.
 class CacheAnswers {
@@ -51,6 +52,8 @@ class CacheAnswers {
   // An answer sent as it is (no encoding) with a length up to this is taken whole at its pause;
   // the shell's fetch then only reads it to its end.
   static constexpr int64_t kTakeAtPauseBytes = int64_t{4} << 20;
+  // Read from a stream at a time.
+  static constexpr size_t kStreamPieceBytes = size_t{4} << 20;
   // Written pieces the reading may run ahead of the disk by.
   static constexpr int64_t kMaxBacklogBytes = int64_t{8} << 20;
   // Each download holds a connection: past this many, the page's requests go their own way.
@@ -88,6 +91,8 @@ class CacheAnswers {
     FetchDomain fetch;
     std::string request_id;
     FetchDomain::Headers extra_headers;
+    bool body_taken =
+        false;  // the page's own request, whose answer the cache read: it cannot go on
   };
   // One version of a resource while it is fetched, and what its fetch left.
   struct Resource {
@@ -100,7 +105,8 @@ class CacheAnswers {
   };
   // A request whose answer is to be stored.
   struct Carrier {
-    bool page_request = false;  // the page's own, not the shell's fetch
+    bool page_request = false;           // the page's own, not the shell's fetch
+    FetchDomain::Headers extra_headers;  // the page's own, when answered from the file
     ResourceKey key;
     ResourceCache::DownloadId download = 0;
     std::string url;  // its current hop's, without the fragment
@@ -144,6 +150,18 @@ class CacheAnswers {
                     bool encoded,
                     std::optional<int64_t> length,
                     std::function<void()> pass_on);
+  // The page's own request's answer, too long to take whole, read as a stream into the download;
+  // once whole, the request waits for the file like any other.
+  void ReadPageStream(const FetchDomain& fetch,
+                      const std::string& request_id,
+                      const std::string& handle);
+  void OnPageStreamPiece(const FetchDomain& fetch,
+                         const std::string& request_id,
+                         const std::string& handle,
+                         std::optional<std::string> piece,
+                         bool end);
+  // A waiting request the cache does not answer goes on to the network, or fails where it cannot.
+  static void LetGo(const Waiting& waiting);
   // The body taken at the pause; nothing when the browser would not give it.
   void OnAnswerBody(const std::string& request_id, std::optional<std::string> body);
   Carrier* ReadingCarrier(const std::string& fragment, std::string* request_id);

@@ -381,9 +381,10 @@ class CacheProcessTest(ShellTestCase):
 
     def test_once_a_host_answered_plainly_the_pages_own_requests_bring_its_new_versions(self):
         # The first comes by the shell's fetch; the later ones, asked for after it came, are the
-        # page's own requests carrying their answers to the cache: the game's own host's and,
-        # read across origins, the mirror's.
-        own = [f"/gen/carry/{i}.dat?v=1" for i in range(3)]
+        # page's own requests carrying their answers to the cache (one too long to take whole read
+        # as a stream, the page then answered from its file): the game's own host's and, read
+        # across origins, the mirror's.
+        own = [f"/gen/carry/{i}.dat?v=1" for i in range(3)] + ["/gen/carry/big.dat?v=1&size=6000000"]
         mirror = [f"http://localhost:{PORT}/gen/carry/m{i}.dat?v=1" for i in range(3)]
         got, _ = self.run_page(own + mirror, extra=("serial:1",), binary=TWO_HOSTS_BIN)
         self.assert_page_got_origin(got, own + mirror)

@@ -274,7 +274,8 @@ TEST_F(CacheAnswersTest, OnceItsServerSentAnAnswerAsItIsThePagesOwnRequestCarrie
     Json answer;
     std::string body;  // what the browser gives when asked for it
     bool stored;
-    bool handed_over;  // the shell's own fetch was started for it
+    bool handed_over;       // the shell's own fetch was started for it
+    bool streamed = false;  // too long to take whole: read as a stream, the page answered after
   } cases[] = {
       {"whole", {}, Answer({{"Content-Length", "3"}}), "ccc", true, false},
       {"shorter than announced", {}, Answer({{"Content-Length", "9"}}), "ccc", false, false},
@@ -284,6 +285,9 @@ TEST_F(CacheAnswersTest, OnceItsServerSentAnAnswerAsItIsThePagesOwnRequestCarrie
       {"a hop", {}, Answer({{"Location", "/elsewhere"}}, 302), "", false, true},
       {"a part", {{"range", "bytes=0-1"}}, Json(), "", false, true},
       {"only if changed", {{"If-None-Match", "\"x\""}}, Json(), "", false, true},
+      {"long", {}, Answer({{"Content-Length", "3"}}), "ccc", true, false, true},
+      {"long, cut short", {}, Answer({{"Content-Length", "5"}}), "ccc", false, false, true},
+      {"long, past its length", {}, Answer({{"Content-Length", "2"}}), "ccc", false, false, true},
       // Last: the server now answers encoded, and so loses the page's requests to the shell.
       {"encoded", {}, Answer({{"Content-Encoding", "gzip"}}), "", false, true},
       {"after an encoded one", {}, Json(), "", false, true},
@@ -291,6 +295,7 @@ TEST_F(CacheAnswersTest, OnceItsServerSentAnAnswerAsItIsThePagesOwnRequestCarrie
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
     SCOPED_TRACE(c.name);
+    answers_.SetTakeAtPauseBytesForTesting(c.streamed ? 1 : CacheAnswers::kTakeAtPauseBytes);
     const std::string url = "http://h/page/" + std::to_string(i) + ".dat?v=1";
     const std::string id = "p" + std::to_string(i);
     const size_t fetches = started_.size();
@@ -318,6 +323,48 @@ TEST_F(CacheAnswersTest, OnceItsServerSentAnAnswerAsItIsThePagesOwnRequestCarrie
       after = Receive({{"id", after[0]["id"]},
                        {"result", {{"body", Base64Encode(c.body)}, {"base64Encoded", true}}},
                        {"sessionId", "S"}});
+    }
+    if (c.streamed) {
+      ASSERT_EQ(after.size(), 1u);
+      ASSERT_EQ(after[0]["method"], "Fetch.takeResponseBodyAsStream");
+      EXPECT_TRUE(Pause(id + "w", url).empty());  // the answer is coming: one waits for it
+      after = Receive({{"id", after[0]["id"]}, {"result", {{"stream", "st"}}}, {"sessionId", "S"}});
+      const std::string pieces[] = {c.body.substr(0, 1), c.body.substr(1)};
+      for (size_t k = 0;
+           k < std::size(pieces) && !after.empty() && after.back()["method"] == "IO.read"; ++k) {
+        after = Receive({{"id", after.back()["id"]},
+                         {"result",
+                          {{"data", Base64Encode(pieces[k])},
+                           {"base64Encoded", true},
+                           {"eof", k + 1 == std::size(pieces)}}},
+                         {"sessionId", "S"}});
+      }
+      ASSERT_FALSE(after.empty());
+      EXPECT_EQ(after[0]["method"], "IO.close");
+      if (c.stored) {
+        written_.clear();
+        std::vector<std::string> answered;
+        for (const Json& sent : Settled(2)) {
+          EXPECT_EQ(sent["method"], "Fetch.fulfillRequest");
+          EXPECT_EQ(Base64Decode(sent["params"]["body"].get<std::string>()), c.body);
+          answered.push_back(sent["params"]["requestId"]);
+        }
+        EXPECT_EQ(answered, (std::vector<std::string>{id + "w", id}));
+      } else {
+        // Its body was read: it can only fail, as the cut answer would have; the other goes on.
+        std::vector<std::string> failed, sent_on;
+        for (const Json& sent : after) {
+          if (sent["method"] == "Fetch.failRequest") {
+            failed.push_back(sent["params"]["requestId"]);
+          } else if (sent["method"] == "Fetch.continueRequest") {
+            sent_on.push_back(sent["params"]["requestId"]);
+          }
+        }
+        EXPECT_EQ(failed, std::vector<std::string>{id});
+        EXPECT_EQ(sent_on, std::vector<std::string>{id + "w"});
+      }
+      EXPECT_EQ(ReadCacheFile("page/" + std::to_string(i) + ".dat"), c.stored ? c.body : "");
+      continue;
     }
     // The page gets the answer as it came.
     ASSERT_FALSE(after.empty());
