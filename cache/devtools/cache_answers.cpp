@@ -146,15 +146,10 @@ bool CacheAnswers::OnRequest(FetchDomain& fetch,
     return true;
   }
   if (MayCarryItsOwn(request, url)) {
-    Carrier carrier;
+    Carrier carrier = BeginCarrier(decision.key, url);
     carrier.page_request = true;
-    carrier.key = decision.key;
-    carrier.download = cache_->BeginDownload(decision.key);
-    carrier.url = url;
     carrier.extra_headers = extra_headers;
     carriers_[request.id] = std::move(carrier);
-    resources_[decision.key].in_flight = true;
-    ++in_flight_;
     fetch.Continue(request.id, /*pause_answer=*/true);
     WatchForStall(request.id);
     return true;
@@ -223,6 +218,18 @@ bool CacheAnswers::OnCarrierHop(FetchDomain& fetch, const FetchDomain::PausedReq
   return true;
 }
 
+CacheAnswers::Carrier CacheAnswers::BeginCarrier(const ResourceKey& key, const std::string& url) {
+  Carrier carrier;
+  carrier.key = key;
+  carrier.download = cache_->BeginDownload(key);
+  carrier.url = url;
+  // A version handed from the page's request to the shell's fetch stays in flight once.
+  if (!std::exchange(resources_[key].in_flight, true)) {
+    ++in_flight_;
+  }
+  return carrier;
+}
+
 bool CacheAnswers::StartOwnFetch(const ResourceKey& key, const std::string& url) {
   if (!fetch_starter_) {
     return false;
@@ -245,15 +252,9 @@ bool CacheAnswers::StartOwnFetch(const ResourceKey& key, const std::string& url)
   if (!started) {
     return false;
   }
-  Carrier carrier;
-  carrier.key = key;
-  carrier.download = cache_->BeginDownload(key);
-  carrier.url = url;
+  Carrier carrier = BeginCarrier(key, url);
   carrier.fragment = fragment;
   own_fetches_[fragment] = std::move(carrier);
-  if (!std::exchange(resources_[key].in_flight, true)) {
-    ++in_flight_;
-  }
   // A fetch the page never sent (its document went first) is given up.
   loop_.PostDelayed(
       [self = self_, fragment] {
@@ -357,11 +358,7 @@ bool CacheAnswers::OnPageAnswer(FetchDomain& fetch,
                                          std::optional<std::string> body) {
       if (CacheAnswers* answers = *self) {
         answers->OnAnswerBody(id, std::move(body));
-        if (answers->carriers_.count(id) > 0) {
-          auto& taken = answers->carriers_[id];
-          answers->cache_->AppendToDownload(taken.download, *std::exchange(taken.body, {}));
-          answers->Store(id);
-        }
+        answers->StoreTakenBody(id);
       }
       pass_on();
     });
@@ -414,9 +411,6 @@ void CacheAnswers::OnPageStreamPiece(const FetchDomain& fetch,
   if (carrier && piece) {
     ++carrier->progress;
     carrier->size += static_cast<int64_t>(piece->size());
-    if (carrier->size <= *carrier->exact_length) {
-      cache_->AppendToDownload(carrier->download, std::move(*piece));
-    }
   }
   // A stream reads to its end however short the answer came: its length tells.
   if (!carrier || !piece || carrier->size > *carrier->exact_length ||
@@ -428,18 +422,25 @@ void CacheAnswers::OnPageStreamPiece(const FetchDomain& fetch,
   }
   if (end) {
     fetch.Streams().Close(handle);
+    cache_->AppendToDownload(carrier->download, std::move(*piece));
     resources_[carrier->key].waiting.push_back(
         {fetch, request_id, carrier->extra_headers, /*body_taken=*/true});
     Store(request_id);
     return;
   }
-  // A slow disk holds the reading back rather than the pieces piling up in memory.
-  auto next = [self = self_, fetch, request_id, handle] {
+  AppendThen(carrier->download, std::move(*piece), [self = self_, fetch, request_id, handle] {
     if (CacheAnswers* answers = *self) {
       answers->ReadPageStream(fetch, request_id, handle);
     }
-  };
-  if (cache_->WhenBacklogBelow(carrier->download, kMaxBacklogBytes, [self = self_, next] {
+  });
+}
+
+void CacheAnswers::AppendThen(ResourceCache::DownloadId download,
+                              std::string piece,
+                              std::function<void()> next) {
+  cache_->AppendToDownload(download, std::move(piece));
+  // A slow disk holds the reading back rather than the pieces piling up in memory.
+  if (cache_->WhenBacklogBelow(download, kMaxBacklogBytes, [self = self_, next] {
         if (CacheAnswers* answers = *self) {
           answers->loop_.Post(next);
         }
@@ -502,16 +503,9 @@ void CacheAnswers::OnOwnFetchPiece(const std::string& fragment,
     go_on(false);
     return;
   }
-  cache_->AppendToDownload(carrier->download, std::move(piece));
-  // A slow disk holds the reading back rather than the pieces piling up in memory.
-  auto next = std::make_shared<std::function<void(bool)>>(std::move(go_on));
-  if (cache_->WhenBacklogBelow(carrier->download, kMaxBacklogBytes, [self = self_, next] {
-        if (CacheAnswers* answers = *self) {
-          answers->loop_.Post([next] { (*next)(true); });
-        }
-      })) {
-    (*next)(true);
-  }
+  AppendThen(
+      carrier->download, std::move(piece),
+      [go_on = std::make_shared<std::function<void(bool)>>(std::move(go_on))] { (*go_on)(true); });
 }
 
 void CacheAnswers::OnOwnFetchEnded(const std::string& fragment, bool whole) {
@@ -524,14 +518,22 @@ void CacheAnswers::OnOwnFetchEnded(const std::string& fragment, bool whole) {
   std::string request_id;
   Carrier* carrier = ReadingCarrier(fragment, &request_id);
   if (carrier && whole && carrier->taken && carrier->body) {
-    cache_->AppendToDownload(carrier->download, *std::exchange(carrier->body, std::nullopt));
-    Store(request_id);
+    StoreTakenBody(request_id);
   } else if (carrier && whole && !carrier->taken &&
              (carrier->exact_length ? carrier->size == *carrier->exact_length
                                     : carrier->size > 0)) {
     Store(request_id);
   } else if (!request_id.empty()) {
     Drop(request_id);
+  }
+}
+
+void CacheAnswers::StoreTakenBody(const std::string& request_id) {
+  const auto carrier = carriers_.find(request_id);
+  if (carrier != carriers_.end() && carrier->second.body) {
+    cache_->AppendToDownload(carrier->second.download,
+                             *std::exchange(carrier->second.body, std::nullopt));
+    Store(request_id);
   }
 }
 

@@ -121,6 +121,8 @@ class CacheAnswers {
   };
 
   static std::string WithoutFragment(const FetchDomain::PausedRequest& request);
+  // A download of the version, which is in flight from now on.
+  Carrier BeginCarrier(const ResourceKey& key, const std::string& url);
   bool OnCarrierHop(FetchDomain& fetch, const FetchDomain::PausedRequest& request);
   // "scheme://host[:port]" of an address.
   static std::string ServerOf(const std::string& url);
@@ -165,6 +167,12 @@ class CacheAnswers {
   // The body taken at the pause; nothing when the browser would not give it.
   void OnAnswerBody(const std::string& request_id, std::optional<std::string> body);
   Carrier* ReadingCarrier(const std::string& fragment, std::string* request_id);
+  // Appends the piece, then runs `next` once the disk keeps up.
+  void AppendThen(ResourceCache::DownloadId download,
+                  std::string piece,
+                  std::function<void()> next);
+  // Stores the body taken at the pause, where there is one.
+  void StoreTakenBody(const std::string& request_id);
   void Store(const std::string& request_id);
   // The carrier's body is not stored: its waiting requests go to the network.
   void Drop(const std::string& request_id);
